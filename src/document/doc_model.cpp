@@ -1,0 +1,141 @@
+#include "document/doc_model.h"
+
+#include <cstddef>
+
+#include "app/job_list.h"
+#include "document/readouts.h"
+#include "measure/canvas.h"
+#include "platform/platform.h"
+
+Job_Slot Jobs[JOB_SLOTS];
+int64_t Current_Job = -1;
+
+const char* const Video_Property_Names[VIDEO_PROPERTY_COUNT] = {
+    "Brightness", "Contrast", "Hue",  "Saturation", "Sharpness", "Gamma",    "ColorEnable", "WhiteBalance",
+    "BacklightCompensation", "Gain", "Pan", "Tilt", "Roll", "Zoom", "Exposure", "Iris", "Focus", "Prop_Max"};
+
+// The eighteen properties and their automatic flags are consecutive floats.
+float* Video_Property(Video_Settings* settings, int i) {
+    if (i < 0 || i >= VIDEO_PROPERTY_COUNT) return nullptr;
+    return &settings->Brightness + i;
+}
+
+float* Video_Property_Auto(Video_Settings* settings, int i) {
+    if (i < 0 || i >= VIDEO_PROPERTY_COUNT) return nullptr;
+    return &settings->Auto_Brightness + i;
+}
+
+static_assert(offsetof(Video_Settings, Prop_Max) - offsetof(Video_Settings, Brightness) == 17 * sizeof(float),
+              "video properties must be consecutive");
+static_assert(offsetof(Video_Settings, Auto_Prop_Max) - offsetof(Video_Settings, Auto_Brightness) ==
+                  17 * sizeof(float),
+              "automatic flags must be consecutive");
+
+void Reset_Jobs() {
+    for (int64_t i = 0; i < JOB_SLOTS; i++) {
+        Jobs[i] = Job_Slot();
+        Jobs[i].List_View = i;
+    }
+    Current_Job = -1;
+}
+
+int64_t Count_Open_Jobs() {
+    int64_t n = 0;
+    for (int64_t i = 1; i < JOB_SLOTS; i++)
+        if (Jobs[i].In_Use) n++;
+    return n;
+}
+
+int64_t First_Free_Job() {
+    for (int64_t i = 1; i < JOB_SLOTS; i++)
+        if (!Jobs[i].In_Use) return i;
+    return -1;
+}
+
+int64_t First_Used_Job() {
+    for (int64_t i = 1; i < JOB_SLOTS; i++)
+        if (Jobs[i].In_Use) return i;
+    return -1;
+}
+
+void Allocate_Image(Job_Slot* slot, int32_t w, int32_t h) {
+    if (w < 0) w = 0;
+    if (h < 0) h = 0;
+    slot->Doc.Resolution.x = w;
+    slot->Doc.Resolution.y = h;
+    slot->Doc.Image_Buffer.assign((size_t)w * (size_t)h * 4, 0);
+}
+
+Job_Slot* Current_Slot() {
+    if (Current_Job < 0 || Current_Job >= JOB_SLOTS) return nullptr;
+    return &Jobs[Current_Job];
+}
+
+const char* Tool_Letter(int64_t type) {
+    switch (type) {
+        case TOOL_LINE: return "M";
+        case TOOL_WIDTH: return "W";
+        case TOOL_HEIGHT: return "H";
+        case TOOL_WIDTH_HEIGHT: return "WH";
+        case TOOL_BOX: return "B";
+        case TOOL_CIRCLE: return "C";
+        case TOOL_BLOB: return "L";
+        default: return "";
+    }
+}
+
+int64_t Duplicate_Job(int64_t source) {
+    if (source < 0 || source >= JOB_SLOTS) return 1;
+    if (!Jobs[source].In_Use) return 0;
+    if (Count_Open_Jobs() >= MAX_FROZEN_JOBS) return 8;
+
+    int64_t target = First_Free_Job();
+    Current_Job = target;
+    Job_Slot& to = Jobs[target];
+    // A plain copy of the record copies the texts, the tool list and the pixels.
+    to.Doc = Jobs[source].Doc;
+    to.In_Use = 1;
+    to.Image_Changed = 1;
+    to.File_Name.clear();
+    to.Doc.TimeStamp = Local_Time_Seconds();
+    to.Doc.ScaleValue = Stage_Position - Stage_Zero;
+
+    Job_Update_List();
+    Rebuild_Measurement_List();
+    return 0;
+}
+
+// The nearest slot below `i` that holds a document, or -1.
+static int64_t Nearest_Lower_Used(int64_t i) {
+    for (int64_t j = i - 1; j >= 0; j--)
+        if (Jobs[j].In_Use) return j;
+    return -1;
+}
+
+void Close_Job(int64_t i) {
+    if (i < 0 || i >= JOB_SLOTS) return;
+    if (Jobs[i].In_Use) {
+        Jobs[i].In_Use = 0;
+        Jobs[i].Doc.Tools.clear();
+    }
+    // The current slot must hold a document: step down to the nearest one in use.
+    int64_t next = Nearest_Lower_Used(i);
+    Current_Job = next;
+    if (next >= 0) Select_Job(next);
+    Job_Update_List();
+    Rebuild_Measurement_List();
+}
+
+void Close_All_Jobs() {
+    if (Count_Open_Jobs() > 0) {
+        if (Message_Box("Message", "Close all document windows, are you sure?", MSG_YES_NO) == 1) {
+            for (int64_t i = 1; i < JOB_SLOTS; i++) {
+                Jobs[i].In_Use = 0;
+                Jobs[i].Doc.Tools.clear();
+            }
+            Current_Job = Jobs[0].In_Use ? 0 : -1;
+        }
+    }
+    Job_Update_List();
+    Rebuild_Measurement_List();
+}

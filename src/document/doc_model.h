@@ -1,0 +1,152 @@
+// Document model: the records of a document ("job"), the table of nine job
+// slots (slot 0 the live document, 1..8 frozen documents), the current slot,
+// and the operations that count, duplicate and close documents.
+//
+// Pixel buffers hold Resolution.x * Resolution.y pixels of 4 bytes in the
+// order blue, green, red, alpha (alpha 255), rows from the top, no padding.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+const int64_t JOB_SLOTS = 9;
+const int64_t MAX_FROZEN_JOBS = 8;
+
+// Tool kinds (Tool::Type).
+enum Tool_Type : int64_t {
+    TOOL_LINE = 0,            // "M"
+    TOOL_WIDTH = 1,           // "W"
+    TOOL_HEIGHT = 2,          // "H"
+    TOOL_WIDTH_HEIGHT = 3,    // "WH", nothing creates it
+    TOOL_BOX = 4,             // "B"
+    TOOL_CIRCLE = 5,          // "C"
+    TOOL_BLOB = 6,            // "L"
+    TOOL_THRESHOLD_NOTE = 7,  // no letter
+};
+
+struct POINT {
+    int32_t x = 0;  // width in pixels
+    int32_t y = 0;  // height in pixels
+};
+
+struct ProcessMode {
+    std::string Name;              // unused, empty
+    uint8_t Mode = 0;              // analysis mode 0..5
+    uint8_t Threshold_Cyan = 0;    // 1..255
+    uint8_t Threshold_Magenta = 0;
+    uint8_t Threshold_Yellow = 0;
+    uint8_t Threshold_Black = 0;
+    uint8_t Use_HSVRange = 0;      // unused, 0
+};
+
+const int VIDEO_PROPERTY_COUNT = 18;
+
+// Capture properties, each 0.0..1.0, in the capture library's property order;
+// Auto_ = 1.0 when the device controls the property.
+struct Video_Settings {
+    std::string Name;        // device the properties were read from
+    int64_t LoadedImage = 0; // unused
+    std::string Device;      // device a loaded settings file was made for
+    float Brightness = 0, Contrast = 0, Hue = 0, Saturation = 0, Sharpness = 0, Gamma = 0,
+          ColorEnable = 0, WhiteBalance = 0, BacklightCompensation = 0, Gain = 0, Pan = 0, Tilt = 0,
+          Roll = 0, Zoom = 0, Exposure = 0, Iris = 0, Focus = 0, Prop_Max = 0;
+    float Auto_Brightness = 0, Auto_Contrast = 0, Auto_Hue = 0, Auto_Saturation = 0, Auto_Sharpness = 0,
+          Auto_Gamma = 0, Auto_ColorEnable = 0, Auto_WhiteBalance = 0, Auto_BacklightCompensation = 0,
+          Auto_Gain = 0, Auto_Pan = 0, Auto_Tilt = 0, Auto_Roll = 0, Auto_Zoom = 0, Auto_Exposure = 0,
+          Auto_Iris = 0, Auto_Focus = 0, Auto_Prop_Max = 0;
+};
+// Property i (0..17) of a settings record, and its automatic flag.
+float* Video_Property(Video_Settings* settings, int i);
+float* Video_Property_Auto(Video_Settings* settings, int i);
+// Field names of the properties in order ("Brightness" .. "Prop_Max").
+extern const char* const Video_Property_Names[VIDEO_PROPERTY_COUNT];
+
+// Latest automatic measurement and the manual measurement in progress;
+// image pixels, origin top left, y downwards.
+struct sMeasurement {
+    float hfx = 0, hfy = 0;  // start of the horizontal (width) line
+    float htx = 0, hty = 0;  // end of the horizontal line
+    float vfx = 0, vfy = 0;  // start of the vertical (height) line
+    float vtx = 0, vty = 0;  // end of the vertical line
+    float cx = 0, cy = 0;    // centre of the measured shape
+    float w = 0;             // pixels
+    float h = 0;             // pixels
+    float Area = 0;          // square pixels
+    float Radius = 0;        // pixels
+    float Angle = 0;         // degrees, manual line being drawn
+    float Distance = 0;      // pixels, manual line being drawn
+    float Hits = 0;          // percent of pixels passing the threshold
+    int64_t Hit_Pixels = 0;
+    uint8_t Object = 0;      // unused
+    float X_Start = 0, Y_Start = 0;
+    float X_End = 0, Y_End = 0;
+    float Scale_Start = 0;   // stage position (image pixels) at the start of a manual measurement
+    float Scale_End = 0;     // stage position at the last click
+};
+
+struct Tool {
+    int64_t Type = 0;
+    std::string Text;            // unused, empty
+    float X_Start = 0, Y_Start = 0;  // first point (circle: centre)
+    float X_End = 0, Y_End = 0;      // second point (circle: X_End radius, Y_End 0)
+    float CentreX = 0, CentreY = 0;  // circle only
+    float Radius = 0;                // circle only
+    float Angle = 0;                 // degrees 0..<360, from the second point to the first
+    float Distance = 0;              // pixels; threshold note: the percentage
+    float Scale_Start = 0, Scale_End = 0;
+    int32_t Colour = 0;              // red + green*256 + blue*65536 + alpha*16777216
+    uint8_t Selected = 0;
+};
+
+struct Doc_Info {
+    int64_t Type = 0;       // not interpreted, kept
+    int64_t Version = 0;    // not interpreted, kept
+    POINT Resolution;
+    float PPMM = 0;         // image pixels per millimetre
+    float Threshold_Percentage = 0;  // unused
+    ProcessMode Processing;
+    ::Video_Settings Video_Settings;  // carried, never filled
+    int64_t Measure_Unit = 0;  // 0 microns, 1 thou, 2 mm, 3 inches, 4 pixels
+    int64_t TimeStamp = 0;     // seconds since 1970 in local time; 0 for the live document
+    std::string Comment;       // unused
+    std::string Operator;      // unused
+    float ScaleValue = 0;      // Stage_Position - Stage_Zero at the snapshot, image pixels
+    sMeasurement Measure;
+    std::vector<Tool> Tools;   // creation order
+    int64_t Tool_Selected = 0; // unused
+    std::vector<uint8_t> Image_Buffer;  // the slot's pixel buffer (empty = none)
+};
+
+struct Job_Slot {
+    int64_t List_View = 0;      // control number of the slot's thumbnail view
+    std::string File_Name;      // document file it was opened from or saved to
+    uint8_t Image_Changed = 0;  // 1 = pixels changed since last shown
+    uint8_t In_Use = 0;
+    Doc_Info Doc;
+};
+
+extern Job_Slot Jobs[JOB_SLOTS];
+extern int64_t Current_Job;  // -1 none, 0 live, 1..8 frozen
+
+// ---- slot table
+// Empties every slot (start-up state); thumbnails get List_View = slot index.
+void Reset_Jobs();
+int64_t Count_Open_Jobs();  // frozen slots in use
+int64_t First_Free_Job();   // lowest free slot 1..8, or -1
+int64_t First_Used_Job();   // lowest used slot 1..8, or -1
+// Gives the slot a zero-filled buffer of w x h pixels and sets Resolution.
+void Allocate_Image(Job_Slot* slot, int32_t w, int32_t h);
+// The current slot, or nullptr when Current_Job is outside 0..8.
+Job_Slot* Current_Slot();
+const char* Tool_Letter(int64_t type);
+
+// ---- document operations
+// Frozen copy of slot `source`, made current. Returns 1 for a bad index,
+// 8 when all eight frozen slots are in use, otherwise 0.
+int64_t Duplicate_Job(int64_t source);
+// Closes slot i; the current document becomes the nearest lower slot in use
+// (the live document when video runs), or none.
+void Close_Job(int64_t i);
+// Asks "Close all document windows, are you sure?" and closes slots 1..8 on Yes.
+void Close_All_Jobs();
