@@ -1,0 +1,129 @@
+#include "measure/snapping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "analysis/threshold.h"
+#include "app/debug_log.h"
+#include "document/doc_model.h"
+#include "measure/canvas.h"
+
+int64_t Snap_Edge_Radius = 12;
+float Snap_Angle_Tolerance = 3.0f;
+std::vector<Snap_Offset> Snap_Offsets;
+uint8_t Snapped_To_Edge = 0;
+uint8_t Snapped_To_Angle = 0;
+
+static const double Degrees_Per_Radian = 57.295779513082320876798154814105;
+
+// Above this Laplacian magnitude a pixel of an unprocessed picture is an edge.
+static const int32_t Raw_Edge_Limit = 210;
+
+void Prepare_Snap_Offsets() {
+    if (Snap_Edge_Radius > SNAP_EDGE_RADIUS_MAX) Snap_Edge_Radius = SNAP_EDGE_RADIUS_MAX;
+    int32_t r = (int32_t)Snap_Edge_Radius;  // a negative radius gives no offsets
+    Snap_Offsets.clear();
+    if (r >= 0) Snap_Offsets.reserve((size_t)(2 * r + 1) * (size_t)(2 * r + 1));
+    for (int32_t dx = -r; dx <= r; dx++)
+        for (int32_t dy = -r; dy <= r; dy++)
+            Snap_Offsets.push_back({dx, dy, (float)std::sqrt((double)(dx * dx + dy * dy))});
+    // Stable: offsets at equal distance (the four at distance 1, ...) keep
+    // the generation order above, so the search is the same on every run.
+    // Integer squared distances order exactly like the distances.
+    std::stable_sort(Snap_Offsets.begin(), Snap_Offsets.end(), [](const Snap_Offset& a, const Snap_Offset& b) {
+        return a.dx * a.dx + a.dy * a.dy < b.dx * b.dx + b.dy * b.dy;
+    });
+    auto beyond = std::find_if(Snap_Offsets.begin(), Snap_Offsets.end(),
+                               [r](const Snap_Offset& o) { return o.dx * o.dx + o.dy * o.dy > r * r; });
+    Snap_Offsets.erase(beyond, Snap_Offsets.end());
+    Log("Snap to edge -  Point Count: " + std::to_string(Snap_Offsets.size()));
+}
+
+// Laplacian edge of the document's own pixels (blue, green, red, alpha bytes).
+// (x, y) is at least one pixel inside the picture.
+static bool Raw_Edge_At(const uint8_t* pixels, int64_t w, int64_t x, int64_t y) {
+    const uint8_t* centre = pixels + (y * w + x) * 4;
+    const int64_t row = w * 4;
+    for (int c = 0; c < 3; c++) {
+        int32_t sum = centre[-row - 4 + c] + centre[-row + c] + centre[-row + 4 + c] + centre[-4 + c] +
+                      centre[4 + c] + centre[row - 4 + c] + centre[row + c] + centre[row + 4 + c];
+        int32_t l = 8 * (int32_t)centre[c] - sum;
+        if (std::abs(l) > Raw_Edge_Limit) return true;
+    }
+    return false;
+}
+
+// Inner border of a hit region: a hit with at least one non-hit 8-neighbour.
+// (x, y) is at least one pixel inside the mask.
+static bool Mask_Edge_At(const uint8_t* mask, int64_t w, int64_t x, int64_t y) {
+    const uint8_t* centre = mask + y * w + x;
+    if (*centre != 1) return false;
+    return centre[-w - 1] != 1 || centre[-w] != 1 || centre[-w + 1] != 1 || centre[-1] != 1 || centre[1] != 1 ||
+           centre[w - 1] != 1 || centre[w] != 1 || centre[w + 1] != 1;
+}
+
+void Edge_Snap() {
+    Snapped_To_Edge = 0;
+    if (Current_Tool >= MTOOL_WIDTH && Current_Tool <= MTOOL_AUTO_CIRCLE) return;
+    if (Current_Job < 0) return;
+    Job_Slot* slot = Current_Slot();
+    if (!slot || !slot->In_Use) return;
+    const Doc_Info& doc = slot->Doc;
+    const int64_t w = doc.Resolution.x, h = doc.Resolution.y;
+    if (w < 3 || h < 3) return;
+
+    // The edge test reads the document pixels in mode 0 and the hit mask
+    // otherwise; a source that does not match the picture's size (the mask
+    // before the first processing pass) is not read at all.
+    const bool raw = doc.Processing.Mode == 0;
+    const uint8_t* source = nullptr;
+    if (raw) {
+        if (doc.Image_Buffer.size() < (size_t)(w * h * 4)) return;
+        source = doc.Image_Buffer.data();
+    } else {
+        if (Hit_Mask_Width != w || Hit_Mask_Height != h || Hit_Mask.size() < (size_t)(w * h)) return;
+        source = Hit_Mask.data();
+    }
+
+    // Truncated toward zero; the range test also rejects NaN and huge values.
+    double px = std::trunc((double)Pointer_X), py = std::trunc((double)Pointer_Y);
+    if (!(px >= 1 && px <= (double)(w - 2) && py >= 1 && py <= (double)(h - 2))) return;
+    const int64_t mx = (int64_t)px, my = (int64_t)py;
+
+    // Candidates stay more than R pixels from the border. The second bound
+    // keeps the 3 x 3 reads inside even if the radius changed after the
+    // offsets were built.
+    const int64_t r = Snap_Edge_Radius;
+    const int64_t lo_x = std::max<int64_t>(r + 1, 1), hi_x = std::min<int64_t>(w - r - 2, w - 2);
+    const int64_t lo_y = std::max<int64_t>(r + 1, 1), hi_y = std::min<int64_t>(h - r - 2, h - 2);
+    for (const Snap_Offset& o : Snap_Offsets) {
+        const int64_t x = mx + o.dx, y = my + o.dy;
+        if (x < lo_x || x > hi_x || y < lo_y || y > hi_y) continue;
+        bool edge = raw ? Raw_Edge_At(source, w, x, y) : Mask_Edge_At(source, w, x, y);
+        if (edge) {
+            Pointer_X = (float)x;
+            Pointer_Y = (float)y;
+            Snapped_To_Edge = 1;
+            return;
+        }
+    }
+}
+
+void Angle_Snap() {
+    Snapped_To_Angle = 0;
+    // On the live picture the first point follows the stage along x.
+    double x0 = (double)Stage_Compensated_Start_X();
+    double y0 = (double)Live_Measure.Y_Start;
+    double dy = (double)Pointer_Y - y0;
+    double a = std::atan2(dy, (double)Pointer_X - x0) * Degrees_Per_Radian;
+    if (a < 0) a += 360.0;
+    a = std::fmod(a, 180.0);
+    double tolerance = (double)Snap_Angle_Tolerance;
+    // Only the horizontal is snapped, and only within 6 pixels of the row.
+    if ((tolerance > a || tolerance > 180.0 - a) && std::fabs(dy) < 6.0) {
+        Pointer_Y = Live_Measure.Y_Start;
+        Snapped_To_Angle = 1;
+    }
+}

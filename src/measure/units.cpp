@@ -1,0 +1,98 @@
+#include "measure/units.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/control_ids.h"
+#include "document/doc_model.h"
+#include "platform/platform.h"
+
+int64_t Current_Unit_Code() {
+    int64_t state = Get_State(CTL_UNIT_LIST);
+    if (state < 0 || state >= UNIT_COUNT) return -1;
+    return state;
+}
+
+static const char* Short_Label_Of(int64_t code) {
+    switch (code) {
+        case UNIT_MICRONS: return "um";
+        case UNIT_THOU: return "thou";
+        case UNIT_MILLIMETRES: return "mm";
+        case UNIT_INCHES: return "inch";
+        case UNIT_PIXELS: return "px";
+        default: return "";
+    }
+}
+
+std::string Unit_Label() { return Short_Label_Of(Current_Unit_Code()); }
+
+std::string Unit_Caption() {
+    switch (Current_Unit_Code()) {
+        case UNIT_MICRONS: return "um";
+        case UNIT_THOU: return "thou";
+        case UNIT_MILLIMETRES: return "mm";
+        case UNIT_INCHES: return "in";
+        case UNIT_PIXELS: return "pixels";
+        default: return "";
+    }
+}
+
+std::string Unit_Name(int64_t code) {
+    switch (code) {
+        case UNIT_MICRONS: return "Microns";
+        case UNIT_THOU: return "Thous";
+        case UNIT_MILLIMETRES: return "Millimetres";
+        case UNIT_INCHES: return "Inches";
+        case UNIT_PIXELS: return "Pixels";
+        default: return "";
+    }
+}
+
+static double Convert_In_Unit(double pixels, double ppmm, int64_t code) {
+    if (code == UNIT_PIXELS) {
+        // Truncation, not rounding; the calibration plays no part.
+        if (!std::isfinite(pixels)) return 0.0;
+        return std::trunc(pixels);
+    }
+    if (ppmm == 0.0) ppmm = Jobs[0].Doc.PPMM;
+    double mm = pixels / ppmm;
+    switch (code) {
+        case UNIT_MICRONS: return mm * 1000.0;
+        case UNIT_THOU: return mm * 39.37;  // the factor as users know it, not 1000 / 25.4
+        case UNIT_INCHES: return mm / 25.4;
+        default: return mm;                 // millimetres, and no valid unit
+    }
+}
+
+double Convert_Length(float pixels, float ppmm) {
+    return Convert_In_Unit((double)pixels, (double)ppmm, Current_Unit_Code());
+}
+
+std::string Format_Compact(double value) {
+    std::string text;
+    if (std::isnan(value)) {
+        text = "NaN";
+    } else if (std::isinf(value)) {
+        text = value > 0 ? "+Infinity" : "-Infinity";
+    } else if (value == 0.0) {
+        text = "0.00";  // a negative zero loses its sign
+    } else {
+        // The largest finite double needs 309 digits before the point.
+        char buffer[400];
+        std::snprintf(buffer, sizeof buffer, "%.2f", value);
+        text = buffer;
+    }
+    if (text.size() >= 3 && text.compare(text.size() - 3, 3, ".00") == 0) text.resize(text.size() - 3);
+    if (text.size() > 6) text.resize(6);
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
+
+std::string Format_Length(double pixels, double ppmm, int with_unit) {
+    int64_t code = Current_Unit_Code();
+    std::string text = Format_Compact(Convert_In_Unit(pixels, ppmm, code));
+    if (with_unit == 1) text += code < 0 ? "mm" : Short_Label_Of(code);
+    return text;
+}
+
+std::string Format_Converted(double value) { return Format_Compact(value) + Unit_Label(); }
