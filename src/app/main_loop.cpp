@@ -1,0 +1,253 @@
+#include "app/main_loop.h"
+
+#include <csignal>
+#include <cmath>
+#include <cstdio>
+
+#include "analysis/threshold.h"
+#include "app/control_ids.h"
+#include "app/debug_log.h"
+#include "app/dispatch.h"
+#include "app/job_list.h"
+#include "app/main_window.h"
+#include "app/status_bar.h"
+#include "document/doc_model.h"
+#include "document/readouts.h"
+#include "measure/canvas.h"
+#include "platform/platform.h"
+#include "render/font_atlas.h"
+#include "render/glip.h"
+#include "render/renderer.h"
+#include "scale/scale_reader.h"
+#include "video/camera_settings.h"
+#include "video/camera_settings_file.h"
+#include "video/capture_thread.h"
+#include "video/emulator.h"
+
+volatile int Signal_Quit = 0;
+
+namespace {
+
+int64_t Last_Scale_Poll_Frames = -1;
+
+void On_Signal(int) { Signal_Quit = 1; }
+
+std::string Fixed(double v, int decimals) {
+    char b[64];
+    snprintf(b, sizeof b, "%.*f", decimals, v);
+    return b;
+}
+
+// Timer 3: the digital scale, only while a camera delivers frames.
+void Scale_Poll() {
+    if (Video_Mode != VIDEO_CAMERA || Frames_Total == Last_Scale_Poll_Frames) return;
+    Last_Scale_Poll_Frames = Frames_Total;
+    float previous = Stage_Position;
+    Stage_Position = Read_Scale(0, 2000) * Jobs[0].Doc.PPMM;
+    if (std::fabs(previous - Stage_Position) > 100 && Current_Job != 0) Select_Job(0);
+}
+
+void Timer_Event(int64_t timer) {
+    switch (timer) {
+        case TIMER_REDRAW_100:
+        case TIMER_REDRAW_500: Redraw_Request = 1; break;
+        case TIMER_SCALE_330: Scale_Poll(); break;
+        case TIMER_STATUS_200: Refresh_Status_Bar(); break;
+        default: break;
+    }
+}
+
+void Video_Settings_Event(const Platform_Event& event) {
+    if (event.Kind == EVENT_CLOSE_WINDOW) {
+        Close_Camera_Settings_Window();
+        return;
+    }
+    if (event.Kind != EVENT_CONTROL) return;
+    if (event.Control == CTL_VS_LOAD) {
+        Load_Camera_Settings();
+    } else if (event.Control == CTL_VS_SAVE) {
+        Save_Camera_Settings();
+    } else {
+        // A burst of slider movement is applied once: take every pending event first.
+        Platform_Event discarded;
+        while (Poll_Event(&discarded)) {
+        }
+        Apply_Camera_Settings();
+    }
+}
+
+void Camera_Acquisition_Step() {
+    switch (Get_Capture_State()) {
+        case CAPTURE_IDLE:
+            Log("Was waiting, now capturing...");
+            Set_Capture_State(CAPTURE_REQUESTED);
+            break;
+        case CAPTURE_REQUESTED: Next_Acquire_Ms = 0; break;
+        case CAPTURE_READY:
+            New_Frame = 1;
+            Frames_This_Second++;
+            Frames_Total++;
+            Set_Capture_State(CAPTURE_REQUESTED);
+            break;
+        default: break;
+    }
+}
+
+}  // namespace
+
+std::string Format_Timing_Line(const Stage_Times_Record& t) {
+    float total = t.DD + t.Upload + t.Download + t.Vid_Rend + t.Process;
+    return "Time, " + Fixed(total, 2) + " ms,  Capture; " + Fixed(t.Capture, 1) + "(decoupled), DD; " +
+           Fixed(t.DD, 1) + ", Vid_Rend; " + Fixed(t.Vid_Rend, 1) + ", Process; " + Fixed(t.Process, 1) +
+           ", Upload; " + Fixed(t.Upload, 1) + ", Download; " + Fixed(t.Download, 1) + " ms";
+}
+
+void Install_Signal_Handlers() {
+    struct sigaction sa = {};
+    sa.sa_handler = On_Signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+void Startup_Shared_State() {
+    Reset_Jobs();
+    Build_Grey_Palette();
+    Data_Folder = User_Data_Folder() + "/" + Application_Name + "/";
+    Prefs_File_Name = "Orbisk.prefs";
+    Start_Directory = Current_Directory();
+    Log_Open(Start_Directory);
+    Elapsed_Init();
+}
+
+void Dispatch_Event(const Platform_Event& event) {
+    switch (event.Window) {
+        case WINDOW_MAIN:
+            switch (event.Kind) {
+                case EVENT_CLOSE_WINDOW: Quit_Request = 1; break;
+                case EVENT_CONTROL:
+                    if (event.Control == CTL_PICTURE_VIEW)
+                        Picture_View_Event(event);
+                    else
+                        Control_Command(event);
+                    break;
+                case EVENT_MENU: Menu_Command(event); break;
+                case EVENT_FILE_DROP:
+                    if (!event.Text.empty()) Import_Dropped_Files(event.Text);
+                    break;
+                case EVENT_TIMER: Timer_Event(event.Control); break;
+                default: break;
+            }
+            break;
+        case WINDOW_VIDEO_SETTINGS: Video_Settings_Event(event); break;
+        case WINDOW_EMULATOR: Emulator_Event(event); break;
+        default: break;
+    }
+}
+
+void Idle_Pass() {
+    if (Threshold_Label_Dirty == 1) {
+        Threshold_Label_Dirty = 0;
+        Apply_Threshold();
+    }
+    if (Pan_Step < 1.0f) Next_Acquire_Ms = 0;
+    if (Redraw_Request == 1) {
+        Process_Image();
+        Render_Frame();
+        Refresh_Readouts(Frames_Total % 60 == 0);
+        Redraw_Request = 0;
+    }
+    Now_Ms = (int64_t)std::llround(Elapsed_Ms());
+    if (Now_Ms >= Next_Acquire_Ms) {
+        Next_Acquire_Ms = Now_Ms + Acquire_Interval_Ms;
+        if (Video_Mode == VIDEO_EMULATOR)
+            Emulator_Step();
+        else if (Video_Mode == VIDEO_CAMERA)
+            Camera_Acquisition_Step();
+        else if (New_Frame == 1)
+            New_Frame = 0;
+    }
+    if (Now_Ms > Next_Timing_Log_Ms) {
+        Next_Timing_Log_Ms = Now_Ms + 1000;
+        Frames_Per_Second = Frames_This_Second;
+        Frames_This_Second = 0;
+        Log(Format_Timing_Line(Stage_Times));
+    }
+    if (Signal_Quit) Quit_Request = 1;
+}
+
+int64_t Idle_Wait_Ms() {
+    if (Redraw_Request == 1 || Threshold_Label_Dirty == 1 || Quit_Request == 1 || Signal_Quit) return 0;
+    int64_t now = (int64_t)std::llround(Elapsed_Ms());
+    // Longest sleep: the 100 ms redraw timer wakes the loop at least that often anyway.
+    int64_t wait = 250;
+    int64_t until_timing = Next_Timing_Log_Ms + 1 - now;
+    if (until_timing < wait) wait = until_timing;
+    if (Video_Mode == VIDEO_CAMERA) {
+        int64_t until_acquire = Next_Acquire_Ms - now;
+        if (until_acquire < wait) wait = until_acquire;
+    } else if (Video_Mode == VIDEO_EMULATOR) {
+        // The emulator works only while the crop glides or follows a drag.
+        if (Pan_Step < 1.0f || (Pan_Dragging == 1 && Pan_Recompute == 1.0f)) {
+            int64_t until_acquire = Next_Acquire_Ms - now;
+            if (until_acquire < wait) wait = until_acquire;
+        }
+    }
+    return wait < 0 ? 0 : wait;
+}
+
+void Shutdown_Program() {
+    if (Video_Mode == VIDEO_CAMERA) {
+        Log("Stopping Video");
+        Set_Capture_State(CAPTURE_STOP);
+        Sleep_Ms(500);
+        Log("Closing Video");
+        Disable_Video();
+        Log("Closed Video");
+        Sleep_Ms(500);
+    }
+    Detach_Capture_Thread();
+    Log("gText finishing");
+    gText_Free();
+    Log("GLip finishing");
+    GLip_Free_All();
+    Log("ended...");
+    Sleep_Ms(500);
+    if (Serial_Is_Open(0)) Serial_Close(0);
+    Sleep_Ms(500);
+    Platform_Shutdown();
+    Log_Close();
+}
+
+int Run_Program() {
+    Startup_Shared_State();
+    Install_Signal_Handlers();
+    if (!Platform_Init()) {
+        fprintf(stderr, "Trellum needs a graphical display (X11). Run it under Xvfb: xvfb-run -a build/trellum\n");
+        Log_Close();
+        return 1;
+    }
+    if (!Build_Main_Window()) {
+        Message_Box("Error", "Unable to correctly initialize window, exiting", MSG_OK | MSG_ICON_ERROR);
+        Platform_Shutdown();
+        Log_Close();
+        return 0;
+    }
+    Platform_Event event;
+    for (;;) {
+        // Pending events are always drained before any idle work.
+        if (Poll_Event(&event)) {
+            Last_Event = event.Kind;
+            Dispatch_Event(event);
+            continue;
+        }
+        Last_Event = 0;
+        Idle_Pass();
+        if (Quit_Request == 1) break;
+        // Nothing pending: sleep until the next due work or the next event.
+        int64_t wait = Idle_Wait_Ms();
+        if (wait > 0) Wait_Event(wait);
+    }
+    Shutdown_Program();
+    return 0;
+}

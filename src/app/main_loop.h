@@ -1,0 +1,28 @@
+// Start-up, the main loop with its dispatch table and idle pass, the
+// once-per-second timing line, and the orderly shutdown.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/app_state.h"
+
+struct Platform_Event;
+
+// Steps 1 to 5 of the start-up (tables, names, folders, log, clock).
+void Startup_Shared_State();
+// Runs the whole program; returns the process exit code.
+int Run_Program();
+// Dispatches one event by the window it belongs to.
+void Dispatch_Event(const Platform_Event& event);
+// One idle pass (threshold caption, processing, rendering, read-outs,
+// acquisition, timing line).
+void Idle_Pass();
+// Milliseconds the loop may sleep before its next due work (0 = none).
+int64_t Idle_Wait_Ms();
+void Shutdown_Program();
+// The performance line "Time, ... ms" for the given stage times.
+std::string Format_Timing_Line(const Stage_Times_Record& times);
+// Set by SIGTERM and SIGINT; the loop turns it into Quit_Request.
+extern volatile int Signal_Quit;
+void Install_Signal_Handlers();

@@ -1,0 +1,225 @@
+// Toolkit-independent part of the platform layer: clock, local time, names,
+// folders, the serial port (termios) and the prompt script of the tests.
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+// ---------------------------------------------------------------- clock
+namespace {
+std::chrono::steady_clock::time_point Clock_Start = std::chrono::steady_clock::now();
+}
+
+void Elapsed_Init() { Clock_Start = std::chrono::steady_clock::now(); }
+
+float Elapsed_Ms() {
+    auto d = std::chrono::steady_clock::now() - Clock_Start;
+    int64_t us = std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+    return (float)((double)us / 1000.0);
+}
+
+void Sleep_Ms(int64_t ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+int64_t Local_Time_Seconds() {
+    time_t now = time(nullptr);
+    struct tm local;
+    localtime_r(&now, &local);
+    return (int64_t)now + (int64_t)local.tm_gmtoff;
+}
+
+static std::string Two_Digits(int v) {
+    char b[16];
+    snprintf(b, sizeof b, "%02d", v);
+    return b;
+}
+
+std::string Format_Local_Time(int64_t local_seconds, const std::string& pattern) {
+    // The value already counts local time, so it is broken down without a zone.
+    time_t t = (time_t)local_seconds;
+    struct tm parts;
+    gmtime_r(&t, &parts);
+    std::string out;
+    for (size_t i = 0; i < pattern.size();) {
+        if (pattern.compare(i, 5, "%yyyy") == 0) {
+            out += std::to_string(parts.tm_year + 1900);
+            i += 5;
+        } else if (pattern.compare(i, 3, "%yy") == 0) {
+            out += Two_Digits((parts.tm_year + 1900) % 100);
+            i += 3;
+        } else if (pattern.compare(i, 3, "%mm") == 0) {
+            out += Two_Digits(parts.tm_mon + 1);
+            i += 3;
+        } else if (pattern.compare(i, 3, "%dd") == 0) {
+            out += Two_Digits(parts.tm_mday);
+            i += 3;
+        } else if (pattern.compare(i, 3, "%hh") == 0) {
+            out += Two_Digits(parts.tm_hour);
+            i += 3;
+        } else if (pattern.compare(i, 3, "%ii") == 0) {
+            out += Two_Digits(parts.tm_min);
+            i += 3;
+        } else if (pattern.compare(i, 3, "%ss") == 0) {
+            out += Two_Digits(parts.tm_sec);
+            i += 3;
+        } else {
+            out += pattern[i++];
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- names and folders
+std::string Computer_Name() {
+    char name[HOST_NAME_MAX + 1] = {0};
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == 0) return "localhost";
+    return name;
+}
+
+std::string Current_Directory() {
+    char buffer[PATH_MAX];
+    if (!getcwd(buffer, sizeof buffer)) return ".";
+    return buffer;
+}
+
+std::string User_Data_Folder() {
+    const char* xdg = getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') return xdg;
+    const char* home = getenv("HOME");
+    if (home && home[0]) return std::string(home) + "/.config";
+    return Current_Directory() + "/.config";
+}
+
+bool Create_Folder(const std::string& path) {
+    if (path.empty()) return false;
+    // Creates every missing parent, like "mkdir -p".
+    std::string partial;
+    for (size_t i = 0; i < path.size(); i++) {
+        partial += path[i];
+        if ((path[i] == '/' && i > 0) || i + 1 == path.size()) {
+            if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        }
+    }
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool File_Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+int64_t File_Size(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return -1;
+    return (int64_t)st.st_size;
+}
+
+// ---------------------------------------------------------------- serial port
+namespace {
+std::map<int64_t, int> Serial_Ports;  // port number -> file descriptor
+}
+
+bool Serial_Open(int64_t port, const std::string& name) {
+    Serial_Close(port);
+    int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct termios tio;
+    if (tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        cfsetispeed(&tio, B9600);
+        cfsetospeed(&tio, B9600);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    Serial_Ports[port] = fd;
+    return true;
+}
+
+bool Serial_Is_Open(int64_t port) { return Serial_Ports.count(port) != 0; }
+
+void Serial_Close(int64_t port) {
+    auto it = Serial_Ports.find(port);
+    if (it == Serial_Ports.end()) return;
+    close(it->second);
+    Serial_Ports.erase(it);
+}
+
+int64_t Serial_Available(int64_t port) {
+    auto it = Serial_Ports.find(port);
+    if (it == Serial_Ports.end()) return 0;
+    int n = 0;
+    if (ioctl(it->second, FIONREAD, &n) != 0) return 0;
+    return n;
+}
+
+int64_t Serial_Read(int64_t port, uint8_t* buffer, int64_t size) {
+    auto it = Serial_Ports.find(port);
+    if (it == Serial_Ports.end() || size <= 0) return 0;
+    ssize_t n = read(it->second, buffer, (size_t)size);
+    return n < 0 ? 0 : (int64_t)n;
+}
+
+int64_t Serial_Write(int64_t port, const uint8_t* data, int64_t size) {
+    auto it = Serial_Ports.find(port);
+    if (it == Serial_Ports.end() || size <= 0) return 0;
+    int64_t done = 0;
+    while (done < size) {
+        ssize_t n = write(it->second, data + done, (size_t)(size - done));
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) continue;
+            break;
+        }
+        done += n;
+    }
+    return done;
+}
+
+// ---------------------------------------------------------------- prompt script
+namespace {
+struct Scripted_Answer {
+    int Answer;
+    std::string Path;
+    int Filter_Index;
+};
+std::deque<Scripted_Answer> Prompt_Script;
+std::vector<Prompt_Record> Prompts_Asked;
+}  // namespace
+
+void Script_Prompt(int answer, const std::string& path, int filter_index) {
+    Prompt_Script.push_back({answer, path, filter_index});
+}
+
+void Clear_Prompt_Script() { Prompt_Script.clear(); }
+int64_t Scripted_Prompts_Left() { return (int64_t)Prompt_Script.size(); }
+const std::vector<Prompt_Record>& Prompt_History() { return Prompts_Asked; }
+void Clear_Prompt_History() { Prompts_Asked.clear(); }
+
+bool Take_Scripted_Prompt(Prompt_Record* record) {
+    if (Prompt_Script.empty()) return false;
+    Scripted_Answer a = Prompt_Script.front();
+    Prompt_Script.pop_front();
+    record->Answer = a.Answer;
+    record->Path = a.Path;
+    record->Filter_Index = a.Filter_Index;
+    Prompts_Asked.push_back(*record);
+    return true;
+}
+
+void Record_Prompt(const Prompt_Record& record) { Prompts_Asked.push_back(record); }
