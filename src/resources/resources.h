@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct Resource_Data {
     const uint8_t* Data = nullptr;
@@ -15,6 +16,11 @@ struct Resource_Data {
 // 11 UTF-16 characters plus a terminating zero (24 bytes), followed by a
 // Windows bitmap file (3000 x 480, 24 bits, bottom-up) whose header gives its size.
 Resource_Data Resource_Sample_Table();
+// Entry `index` of the sample table: its name (the UTF-16 characters up to
+// the zero, as ASCII) and its bitmap file. Walks the table by the file sizes
+// in the bitmap headers; false (and nothing written) when the index is
+// outside the table or an entry does not fit in it.
+bool Resource_Sample_Entry(int64_t index, std::string* name, Resource_Data* bitmap);
 
 // Stored 32 x 32 PNG icons.
 enum Stored_Icon { ICON_OPEN = 0, ICON_SAVE = 1, ICON_CLOSE_FILE = 2, ICON_VIDEO = 3, ICON_MODE_0 = 4, STORED_ICON_COUNT = 5 };
