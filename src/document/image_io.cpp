@@ -1,0 +1,596 @@
+#include "document/image_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#include "app/control_ids.h"
+#include "app/job_list.h"
+#include "document/doc_model.h"
+#include "document/readouts.h"
+#include "platform/platform.h"
+#include "render/glip.h"
+
+// Outside files larger than this are not read at all.
+static const size_t MAX_PICTURE_FILE_BYTES = (size_t)512 * 1024 * 1024;
+
+// ============================================================ small helpers
+
+bool Ends_With_No_Case(const std::string& name, const std::string& ending) {
+    if (name.size() < ending.size()) return false;
+    size_t start = name.size() - ending.size();
+    for (size_t i = 0; i < ending.size(); i++) {
+        unsigned char a = (unsigned char)name[start + i], b = (unsigned char)ending[i];
+        if (a >= 'A' && a <= 'Z') a = (unsigned char)(a + 32);
+        if (b >= 'A' && b <= 'Z') b = (unsigned char)(b + 32);
+        if (a != b) return false;
+    }
+    return true;
+}
+
+static uint32_t Read_U16(const uint8_t* p) { return (uint32_t)p[0] | ((uint32_t)p[1] << 8); }
+static uint32_t Read_U32(const uint8_t* p) {
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+static void Put_U16(std::vector<uint8_t>* out, uint32_t v) {
+    out->push_back((uint8_t)v);
+    out->push_back((uint8_t)(v >> 8));
+}
+static void Put_U32(std::vector<uint8_t>* out, uint32_t v) {
+    for (int i = 0; i < 4; i++) out->push_back((uint8_t)(v >> (8 * i)));
+}
+
+static bool Picture_Is_Valid(const Picture& p) {
+    return p.Width > 0 && p.Height > 0 && p.Pixels.size() == (size_t)p.Width * (size_t)p.Height * 4;
+}
+
+// ============================================================ format detection
+
+Picture_Format Detect_Picture_Format(const uint8_t* data, size_t size) {
+    static const uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (size >= 8 && std::memcmp(data, png_signature, 8) == 0) return PICTURE_PNG;
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return PICTURE_JPEG;
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return PICTURE_BMP;
+    return PICTURE_UNKNOWN;
+}
+
+bool Decode_Picture(const uint8_t* data, size_t size, Picture* out) {
+    if (!data) return false;
+    switch (Detect_Picture_Format(data, size)) {
+        case PICTURE_PNG: return Decode_Png(data, size, MAX_PICTURE_EDGE, out);
+        case PICTURE_JPEG: return Decode_Jpeg(data, size, MAX_PICTURE_EDGE, out);
+        case PICTURE_BMP: return Decode_Bmp(data, size, MAX_PICTURE_EDGE, out);
+        default: return false;
+    }
+}
+
+// ============================================================ PNG
+
+bool Decode_Png(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, data, size)) return false;
+    if (image.width == 0 || image.height == 0 || image.width > (png_uint_32)max_edge ||
+        image.height > (png_uint_32)max_edge) {
+        png_image_free(&image);
+        return false;
+    }
+    image.format = PNG_FORMAT_BGRA;
+    std::vector<uint8_t> pixels((size_t)image.width * image.height * 4);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    png_image_free(&image);
+    out->Width = (int32_t)image.width;
+    out->Height = (int32_t)image.height;
+    out->Pixels.swap(pixels);
+    return true;
+}
+
+bool Encode_Png(const Picture& picture, std::vector<uint8_t>* out) {
+    if (!Picture_Is_Valid(picture)) return false;
+    // 24-bit colour: the drawing buffer's alpha means nothing to a viewer.
+    std::vector<uint8_t> bgr((size_t)picture.Width * picture.Height * 3);
+    for (size_t i = 0, n = (size_t)picture.Width * picture.Height; i < n; i++) {
+        bgr[i * 3 + 0] = picture.Pixels[i * 4 + 0];
+        bgr[i * 3 + 1] = picture.Pixels[i * 4 + 1];
+        bgr[i * 3 + 2] = picture.Pixels[i * 4 + 2];
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = (png_uint_32)picture.Width;
+    image.height = (png_uint_32)picture.Height;
+    image.format = PNG_FORMAT_BGR;
+    png_alloc_size_t bytes = 0;
+    if (!png_image_write_get_memory_size(image, bytes, 0, bgr.data(), 0, nullptr)) return false;
+    std::vector<uint8_t> buffer(bytes);
+    if (!png_image_write_to_memory(&image, buffer.data(), &bytes, 0, bgr.data(), 0, nullptr)) return false;
+    buffer.resize(bytes);
+    out->swap(buffer);
+    return true;
+}
+
+// ============================================================ JPEG
+//
+// libjpeg reports errors by calling error_exit, which must not return; ours
+// jumps back to the setjmp of the running call. The functions that set the
+// jump hold no C++ objects, so nothing is skipped by the jump.
+
+struct Jpeg_Error {
+    jpeg_error_mgr manager;
+    jmp_buf jump;
+};
+
+static void Jpeg_Error_Exit(j_common_ptr info) {
+    Jpeg_Error* error = (Jpeg_Error*)info->err;
+    longjmp(error->jump, 1);
+}
+
+static void Jpeg_Silent(j_common_ptr) {}
+
+// Reads the header only: size and whether the data is CMYK.
+static bool Jpeg_Header(const uint8_t* data, size_t size, int32_t* w, int32_t* h) {
+    jpeg_decompress_struct info;
+    Jpeg_Error error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = Jpeg_Error_Exit;
+    error.manager.output_message = Jpeg_Silent;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, (unsigned long)size);
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    *w = (int32_t)info.image_width;
+    *h = (int32_t)info.image_height;
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+// Decodes into `pixels`, which holds w x h x 4 bytes for the size the header gave.
+static bool Jpeg_Pixels(const uint8_t* data, size_t size, int32_t w, int32_t h, uint8_t* pixels) {
+    jpeg_decompress_struct info;
+    Jpeg_Error error;
+    uint8_t* volatile cmyk_row = nullptr;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = Jpeg_Error_Exit;
+    error.manager.output_message = Jpeg_Silent;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        std::free(cmyk_row);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, (unsigned long)size);
+    jpeg_read_header(&info, TRUE);
+    if ((int32_t)info.image_width != w || (int32_t)info.image_height != h) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    bool inverted = cmyk && info.saw_Adobe_marker;  // Adobe writes CMYK inverted
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    jpeg_start_decompress(&info);
+    if ((int32_t)info.output_width != w || (int32_t)info.output_height != h) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    if (cmyk) cmyk_row = (uint8_t*)std::malloc((size_t)w * 4);
+    if (cmyk && !cmyk_row) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    while (info.output_scanline < info.output_height) {
+        size_t y = info.output_scanline;
+        uint8_t* target = pixels + y * (size_t)w * 4;
+        JSAMPROW row = cmyk ? (JSAMPROW)cmyk_row : (JSAMPROW)target;
+        if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
+        for (int32_t x = 0; x < w; x++) {
+            uint8_t* p = target + (size_t)x * 4;
+            if (cmyk) {
+                unsigned c = cmyk_row[x * 4], m = cmyk_row[x * 4 + 1], yy = cmyk_row[x * 4 + 2], k = cmyk_row[x * 4 + 3];
+                if (!inverted) {
+                    c = 255 - c, m = 255 - m, yy = 255 - yy, k = 255 - k;
+                }
+                p[0] = (uint8_t)(yy * k / 255);
+                p[1] = (uint8_t)(m * k / 255);
+                p[2] = (uint8_t)(c * k / 255);
+            }
+            p[3] = 255;
+        }
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    std::free(cmyk_row);
+    return true;
+}
+
+bool Decode_Jpeg(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
+    if (!data || size == 0) return false;
+    int32_t w = 0, h = 0;
+    if (!Jpeg_Header(data, size, &w, &h)) return false;
+    if (w <= 0 || h <= 0 || w > max_edge || h > max_edge) return false;
+    std::vector<uint8_t> pixels((size_t)w * h * 4, 0);
+    if (!Jpeg_Pixels(data, size, w, h, pixels.data())) return false;
+    out->Width = w;
+    out->Height = h;
+    out->Pixels.swap(pixels);
+    return true;
+}
+
+static bool Jpeg_Encode_Raw(const Picture& picture, int quality, unsigned char** buffer, unsigned long* bytes) {
+    jpeg_compress_struct info;
+    Jpeg_Error error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = Jpeg_Error_Exit;
+    error.manager.output_message = Jpeg_Silent;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, buffer, bytes);
+    info.image_width = (JDIMENSION)picture.Width;
+    info.image_height = (JDIMENSION)picture.Height;
+    info.input_components = 4;
+    info.in_color_space = JCS_EXT_BGRA;  // the alpha byte is skipped
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = (JSAMPROW)(picture.Pixels.data() + (size_t)info.next_scanline * picture.Width * 4);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+bool Encode_Jpeg(const Picture& picture, int quality, std::vector<uint8_t>* out) {
+    if (!Picture_Is_Valid(picture) || picture.Width > 65500 || picture.Height > 65500) return false;
+    if (quality < 0) quality = 0;
+    if (quality > 100) quality = 100;
+    unsigned char* buffer = nullptr;
+    unsigned long bytes = 0;
+    bool ok = Jpeg_Encode_Raw(picture, quality, &buffer, &bytes);
+    if (ok && buffer) out->assign(buffer, buffer + bytes);
+    std::free(buffer);
+    return ok && bytes > 0;
+}
+
+// ============================================================ BMP
+
+// One channel of a bit-field pixel scaled to 0..255; a zero mask gives `absent`.
+static uint8_t Bitfield_Channel(uint32_t pixel, uint32_t mask, uint8_t absent) {
+    if (mask == 0) return absent;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) shift++;
+    uint64_t top = mask >> shift;
+    uint64_t value = (pixel & mask) >> shift;
+    return (uint8_t)((value * 255 + top / 2) / top);
+}
+
+bool Decode_Bmp(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
+    if (!data || size < 26 || data[0] != 'B' || data[1] != 'M') return false;
+    uint32_t pixel_offset = Read_U32(data + 10);
+    uint32_t header_size = Read_U32(data + 14);
+    int64_t width = 0, height = 0;
+    uint32_t bpp = 0, compression = 0, colours_used = 0;
+    size_t palette_entry = 4;
+    if (header_size == 12) {  // the old core header: 16-bit sizes, 3-byte palette entries
+        width = (int16_t)Read_U16(data + 18);
+        height = (int16_t)Read_U16(data + 20);
+        bpp = Read_U16(data + 24);
+        palette_entry = 3;
+    } else if (header_size >= 40 && header_size <= 1024) {
+        if (size < 14 + (size_t)header_size) return false;
+        width = (int32_t)Read_U32(data + 18);
+        height = (int32_t)Read_U32(data + 22);
+        bpp = Read_U16(data + 28);
+        compression = Read_U32(data + 30);
+        colours_used = Read_U32(data + 46);
+    } else {
+        return false;
+    }
+    bool top_down = height < 0;
+    if (top_down) height = -height;
+    if (width <= 0 || height <= 0 || width > max_edge || height > max_edge) return false;
+
+    uint32_t red_mask = 0, green_mask = 0, blue_mask = 0, alpha_mask = 0;
+    bool bitfields = false;
+    if (compression == 3 || compression == 6) {  // BI_BITFIELDS, BI_ALPHABITFIELDS
+        if (bpp != 16 && bpp != 32) return false;
+        size_t at = 14 + 40;  // masks follow a 40-byte header, or sit inside a longer one
+        size_t count = compression == 6 ? 4 : 3;
+        if (header_size >= 56) count = 4;
+        if (size < at + count * 4) return false;
+        red_mask = Read_U32(data + at);
+        green_mask = Read_U32(data + at + 4);
+        blue_mask = Read_U32(data + at + 8);
+        if (count == 4) alpha_mask = Read_U32(data + at + 12);
+        bitfields = true;
+    } else if (compression != 0) {
+        return false;  // run-length and embedded JPEG/PNG bitmaps are not read
+    }
+    if (!bitfields && bpp == 16) red_mask = 0x7C00, green_mask = 0x03E0, blue_mask = 0x001F, bitfields = true;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
+
+    // Palette for 1, 4 and 8 bits.
+    uint8_t palette[256][3] = {};
+    size_t palette_size = 0;
+    if (bpp <= 8) {
+        size_t most = (size_t)1 << bpp;
+        palette_size = colours_used == 0 || colours_used > most ? most : colours_used;
+        size_t at = 14 + (size_t)header_size + (bitfields ? 12 : 0);
+        if (at + palette_size * palette_entry > size) return false;
+        for (size_t i = 0; i < palette_size; i++) {
+            palette[i][0] = data[at + i * palette_entry + 0];
+            palette[i][1] = data[at + i * palette_entry + 1];
+            palette[i][2] = data[at + i * palette_entry + 2];
+        }
+    }
+
+    // The rows must all be there before anything is allocated.
+    uint64_t stride = (((uint64_t)width * bpp + 31) / 32) * 4;
+    if ((uint64_t)pixel_offset > size || stride * (uint64_t)height > size - pixel_offset) return false;
+
+    std::vector<uint8_t> pixels((size_t)width * (size_t)height * 4);
+    for (int64_t y = 0; y < height; y++) {
+        const uint8_t* row = data + pixel_offset + (size_t)(top_down ? y : height - 1 - y) * stride;
+        uint8_t* target = pixels.data() + (size_t)y * (size_t)width * 4;
+        for (int64_t x = 0; x < width; x++) {
+            uint8_t* p = target + x * 4;
+            if (bpp <= 8) {
+                size_t bit = (size_t)x * bpp;
+                unsigned index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
+                if (index < palette_size) {
+                    p[0] = palette[index][0], p[1] = palette[index][1], p[2] = palette[index][2];
+                } else {
+                    p[0] = p[1] = p[2] = 0;
+                }
+                p[3] = 255;
+            } else if (bpp == 24) {
+                p[0] = row[x * 3], p[1] = row[x * 3 + 1], p[2] = row[x * 3 + 2], p[3] = 255;
+            } else if (bitfields) {
+                uint32_t v = bpp == 16 ? Read_U16(row + x * 2) : Read_U32(row + x * 4);
+                p[0] = Bitfield_Channel(v, blue_mask, 0);
+                p[1] = Bitfield_Channel(v, green_mask, 0);
+                p[2] = Bitfield_Channel(v, red_mask, 0);
+                p[3] = Bitfield_Channel(v, alpha_mask, 255);
+            } else {  // 32 bits without masks: blue, green, red, unused
+                p[0] = row[x * 4], p[1] = row[x * 4 + 1], p[2] = row[x * 4 + 2], p[3] = 255;
+            }
+        }
+    }
+    out->Width = (int32_t)width;
+    out->Height = (int32_t)height;
+    out->Pixels.swap(pixels);
+    return true;
+}
+
+bool Encode_Bmp24(const Picture& picture, std::vector<uint8_t>* out) {
+    if (!Picture_Is_Valid(picture)) return false;
+    uint64_t stride = ((uint64_t)picture.Width * 3 + 3) / 4 * 4;
+    uint64_t image_bytes = stride * (uint64_t)picture.Height;
+    if (image_bytes + 54 > 0xFFFFFFFFull) return false;
+    std::vector<uint8_t> b;
+    b.reserve((size_t)image_bytes + 54);
+    b.push_back('B');
+    b.push_back('M');
+    Put_U32(&b, (uint32_t)(image_bytes + 54));
+    Put_U32(&b, 0);
+    Put_U32(&b, 54);
+    Put_U32(&b, 40);
+    Put_U32(&b, (uint32_t)picture.Width);
+    Put_U32(&b, (uint32_t)picture.Height);  // positive: rows stored bottom-up
+    Put_U16(&b, 1);
+    Put_U16(&b, 24);
+    Put_U32(&b, 0);
+    Put_U32(&b, (uint32_t)image_bytes);
+    Put_U32(&b, 2835);  // 72 dpi
+    Put_U32(&b, 2835);
+    Put_U32(&b, 0);
+    Put_U32(&b, 0);
+    for (int64_t y = picture.Height - 1; y >= 0; y--) {
+        const uint8_t* row = picture.Pixels.data() + (size_t)y * picture.Width * 4;
+        for (int32_t x = 0; x < picture.Width; x++) {
+            b.push_back(row[x * 4]);
+            b.push_back(row[x * 4 + 1]);
+            b.push_back(row[x * 4 + 2]);
+        }
+        for (uint64_t pad = (uint64_t)picture.Width * 3; pad < stride; pad++) b.push_back(0);
+    }
+    out->swap(b);
+    return true;
+}
+
+// ============================================================ files
+
+bool Read_File_Bytes(const std::string& path, size_t max_bytes, std::vector<uint8_t>* out) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = false;
+    std::vector<uint8_t> bytes;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (uint64_t)st.st_size <= max_bytes) {
+        bytes.resize((size_t)st.st_size);
+        size_t got = 0;
+        ok = true;
+        for (;;) {
+            if (got == bytes.size()) {
+                // The file may have grown since fstat; read on up to the limit.
+                if (bytes.size() >= max_bytes) {
+                    uint8_t probe;
+                    ssize_t n = read(fd, &probe, 1);
+                    if (n != 0) ok = false;
+                    break;
+                }
+                bytes.resize(std::min(max_bytes, bytes.size() + 65536));
+            }
+            ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            if (n == 0) break;
+            got += (size_t)n;
+        }
+        bytes.resize(got);
+    }
+    close(fd);
+    if (ok) out->swap(bytes);
+    return ok;
+}
+
+static bool Write_Atomically(const std::string& path, const uint8_t* data, size_t size) {
+    if (path.empty()) return false;
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string temp = folder + "/.trellum-write-XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());
+    if (fd < 0) return false;
+
+    mode_t mode;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0;
+    size_t done = 0;
+    while (ok && done < size) {
+        ssize_t n = write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += (size_t)n;
+    }
+    if (ok && fsync(fd) != 0) ok = false;
+    if (close(fd) != 0) ok = false;
+    if (ok && rename(name.data(), path.c_str()) != 0) ok = false;
+    if (!ok) unlink(name.data());
+    return ok;
+}
+
+bool Write_File_Atomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+    return Write_Atomically(path, bytes.data(), bytes.size());
+}
+
+bool Write_File_Atomically(const std::string& path, const std::string& bytes) {
+    return Write_Atomically(path, (const uint8_t*)bytes.data(), bytes.size());
+}
+
+// ============================================================ export
+
+std::string Export_File_Name(const std::string& typed, int filter_index) {
+    const char* ending = filter_index == EXPORT_BMP ? ".bmp" : filter_index == EXPORT_PNG ? ".png" : ".jpg";
+    if (Ends_With_No_Case(typed, ending)) return typed;
+    return typed + ending;
+}
+
+bool Write_Export_File(const Picture& picture, int filter_index, const std::string& path) {
+    std::vector<uint8_t> bytes;
+    bool ok = false;
+    if (filter_index == EXPORT_BMP)
+        ok = Encode_Bmp24(picture, &bytes);
+    else if (filter_index == EXPORT_PNG)
+        ok = Encode_Png(picture, &bytes);
+    else
+        ok = Encode_Jpeg(picture, 70, &bytes);
+    return ok && Write_File_Atomically(path, bytes);
+}
+
+void Export_Image() {
+    if (Current_Job < 0 || Current_Job >= JOB_SLOTS) {
+        Message_Box("Error", "No document selected", MSG_ICON_ERROR);
+        return;
+    }
+    std::string typed;
+    int filter = 0;
+    if (!Save_File_Dialog("Please choose file to save", "", "Jpg|*.jpg|Bitmap|*.bmp|PNG|*.png", &typed, &filter))
+        return;
+    Picture picture;
+    GLip_Read_Back(CTL_PICTURE_VIEW, &picture, 0);
+    std::string path = Export_File_Name(typed, filter);
+    if (Write_Export_File(picture, filter, path))
+        Message_Box("Success", "Saved image to:\n" + path, MSG_ICON_INFO);
+    else
+        Message_Box("Error", "Unable to save image file", MSG_ICON_ERROR);
+}
+
+// ============================================================ import
+
+int64_t Picture_To_New_Document(const Picture& picture) {
+    if (!Picture_Is_Valid(picture)) return -1;
+    int64_t slot = First_Free_Job();
+    if (slot < 1) return -1;
+    const Doc_Info& live = Jobs[0].Doc;
+    Job_Slot& job = Jobs[slot];
+    Doc_Info doc;
+    doc.PPMM = live.PPMM;
+    doc.Measure_Unit = live.Measure_Unit;
+    doc.Processing = live.Processing;
+    doc.TimeStamp = Local_Time_Seconds();
+    doc.Resolution.x = picture.Width;
+    doc.Resolution.y = picture.Height;
+    doc.Image_Buffer = picture.Pixels;
+    for (size_t i = 3; i < doc.Image_Buffer.size(); i += 4) doc.Image_Buffer[i] = 255;
+    job.Doc = std::move(doc);
+    job.File_Name.clear();
+    job.In_Use = 1;
+    job.Image_Changed = 1;
+    Current_Job = slot;
+    Job_Update_List();
+    Rebuild_Measurement_List();
+    Select_Job(slot);
+    return slot;
+}
+
+bool Import_Image_File(const std::string& path, bool quiet) {
+    std::vector<uint8_t> bytes;
+    Picture picture;
+    if (!Read_File_Bytes(path, MAX_PICTURE_FILE_BYTES, &bytes) || !Decode_Picture(bytes.data(), bytes.size(), &picture)) {
+        if (!quiet) Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
+        return false;
+    }
+    if (Count_Open_Jobs() >= MAX_FROZEN_JOBS) {
+        Message_Box("Error", "Loaded job limit reached, close some jobs to continue.", MSG_ICON_ERROR);
+        return false;
+    }
+    return Picture_To_New_Document(picture) > 0;
+}
+
+void Import_Image_Dialog() {
+    std::string path;
+    int filter = 0;
+    if (!Open_File_Dialog("Please choose an image to load", "",
+                          "PNG, BMP, JPEG|*.png;*.bmp;*.jpg;*.jpeg|PNG (*.png)|*.png|BMP (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg",
+                          &path, &filter))
+        return;
+    Import_Image_File(path, false);
+}

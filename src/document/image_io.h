@@ -18,18 +18,40 @@ Picture_Format Detect_Picture_Format(const uint8_t* data, size_t size);
 // Decodes into `out` (BGRA, rows from the top, alpha 255 unless the file has
 // alpha). Returns false for unknown, damaged or oversized data; `out` is then unchanged.
 bool Decode_Picture(const uint8_t* data, size_t size, Picture* out);
+// The decoders behind Decode_Picture, with the largest accepted edge given
+// (the fuzz targets use a smaller one to stay fast). Each checks the size its
+// header claims against max_edge before allocating anything.
+bool Decode_Png(const uint8_t* data, size_t size, int32_t max_edge, Picture* out);
+bool Decode_Jpeg(const uint8_t* data, size_t size, int32_t max_edge, Picture* out);
+bool Decode_Bmp(const uint8_t* data, size_t size, int32_t max_edge, Picture* out);
 bool Encode_Png(const Picture& picture, std::vector<uint8_t>* out);       // 24-bit colour
 bool Encode_Jpeg(const Picture& picture, int quality, std::vector<uint8_t>* out);
 bool Encode_Bmp24(const Picture& picture, std::vector<uint8_t>* out);     // bottom-up rows
 // Reads a whole file (at most max_bytes). Returns false when missing, unreadable or larger.
 bool Read_File_Bytes(const std::string& path, size_t max_bytes, std::vector<uint8_t>* out);
-// Writes through a temporary file in the same folder renamed over `path`.
+// Writes through a temporary file in the same folder renamed over `path`, so
+// a failed write leaves the old file as it was. A new file gets the usual
+// permissions (0666 less the umask); a replaced one keeps its own.
 bool Write_File_Atomically(const std::string& path, const std::vector<uint8_t>& bytes);
+bool Write_File_Atomically(const std::string& path, const std::string& bytes);
+// True when the last characters of `name` are `ending`, compared without
+// regard to ASCII case (".JQV", ".CSV", ".jpg" checks of the file dialogs).
+bool Ends_With_No_Case(const std::string& name, const std::string& ending);
 
+// Filters of the export dialog, in order: 0 "Jpg", 1 "Bitmap", 2 "PNG".
+enum Export_Filter { EXPORT_JPEG = 0, EXPORT_BMP = 1, EXPORT_PNG = 2 };
+// The typed name with the selected filter's extension appended unless its
+// last four characters already are that extension (in any case).
+std::string Export_File_Name(const std::string& typed, int filter_index);
+// Encodes `picture` for the filter and writes it to `path`. False on failure.
+bool Write_Export_File(const Picture& picture, int filter_index, const std::string& path);
 // File menu "Export Image": the picture view as drawn, in JPEG, BMP or PNG.
 void Export_Image();
 // File menu "Import Image" (with the file dialog).
 void Import_Image_Dialog();
+// Makes `picture` a new frozen document in the lowest free slot, with the
+// live document's calibration, unit and processing. Returns the slot or -1.
+int64_t Picture_To_New_Document(const Picture& picture);
 // Reads one picture file into a new frozen document. `quiet` suppresses the
 // messages (a dropped file that is not a picture is ignored). Returns true when imported.
 bool Import_Image_File(const std::string& path, bool quiet);

@@ -1,0 +1,18 @@
+// Camera-settings file: the current camera settings (Camera_Settings) saved
+// to and loaded from a ".VSF" file holding one Video_Settings JSON object,
+// with a warning when a loaded file was made for another capture device.
+#pragma once
+
+#include <string>
+
+#include "document/doc_model.h"
+
+// The current camera settings, shown and edited by the video settings window.
+extern Video_Settings Camera_Settings;
+
+// The window's "Save" and "Load" buttons.
+void Save_Camera_Settings();
+void Load_Camera_Settings();
+
+// The name with ".VSF" appended unless it already ends so, in any case.
+std::string Camera_Settings_File_Name(const std::string& typed);
