@@ -124,14 +124,20 @@ Rendered_Glyph Render_Char(const Sized_Font& font, int32_t code) {
 }
 
 // Draws a rendered glyph into a BGRA picture with its cell origin at (ox, oy),
-// white "over" what is there, clipped to the picture.
-void Blend_Glyph(Picture* pic, const Rendered_Glyph& g, int ox, int oy) {
+// white "over" what is there, clipped to the picture and to the box
+// (cx0, cy0)-(cx1, cy1) exclusive: ink that fell outside the glyph cell was
+// not measured and would land on the neighbouring glyphs.
+void Blend_Glyph(Picture* pic, const Rendered_Glyph& g, int ox, int oy, int cx0, int cy0, int cx1, int cy1) {
+    cx0 = std::max(cx0, 0);
+    cy0 = std::max(cy0, 0);
+    cx1 = std::min(cx1, (int)pic->Width);
+    cy1 = std::min(cy1, (int)pic->Height);
     for (int row = 0; row < g.Rows; row++) {
         int y = oy + g.Top + row;
-        if (y < 0 || y >= pic->Height) continue;
+        if (y < cy0 || y >= cy1) continue;
         for (int col = 0; col < g.Width; col++) {
             int x = ox + g.Left + col;
-            if (x < 0 || x >= pic->Width) continue;
+            if (x < cx0 || x >= cx1) continue;
             uint32_t a = g.Coverage[(size_t)row * g.Width + col];
             if (a == 0) continue;
             uint8_t* p = &pic->Pixels[((size_t)y * pic->Width + x) * 4];
@@ -356,7 +362,9 @@ int64_t gText_Build_Atlas(int64_t size) {
         def.Metrics[c][3] = 0;
         def.Offsets[c][0] = 0;
         def.Offsets[c][1] = gi.Min_Y - gi.Top;
-        if (c != ' ') Blend_Glyph(&atlas, renders[k], (int)(x - gi.Min_X), (int)(y - gi.Min_Y));
+        if (c != ' ')
+            Blend_Glyph(&atlas, renders[k], (int)(x - gi.Min_X), (int)(y - gi.Min_Y), (int)x, (int)y, (int)(x + w),
+                        (int)(y + h));
         x = Round_F(x + w + 1);
     }
 
