@@ -1,0 +1,146 @@
+#include "app/dispatch.h"
+
+#include "analysis/auto_threshold.h"
+#include "analysis/threshold.h"
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "app/debug_log.h"
+#include "app/job_list.h"
+#include "app/prefs.h"
+#include "app/splash.h"
+#include "document/csv_export.h"
+#include "document/doc_file.h"
+#include "document/doc_model.h"
+#include "document/image_io.h"
+#include "document/readouts.h"
+#include "measure/calibration.h"
+#include "measure/canvas.h"
+#include "measure/tools.h"
+#include "platform/platform.h"
+#include "video/camera_settings.h"
+#include "video/capture_thread.h"
+#include "video/emulator.h"
+
+namespace {
+
+void Unit_Changed() {
+    if (Current_Job > -1) {
+        int64_t selected_row = Get_State(CTL_MEASURE_LIST);
+        Jobs[Current_Job].Doc.Measure_Unit = Get_State(CTL_UNIT_LIST);
+        Set_Text(CTL_MEASURE_FRAME, "Measurement: " + Get_Text(CTL_UNIT_LIST));
+        Rebuild_Measurement_List();
+        Set_State(CTL_MEASURE_LIST, selected_row);
+        Threshold_Label_Dirty = 1;
+    }
+    Prefs_Save();
+}
+
+void Measurement_List_Event(const Platform_Event& event) {
+    int64_t row = Get_State(CTL_MEASURE_LIST);
+    switch (event.Type) {
+        case ETYPE_LEFT_CLICK: {
+            if (row < 0) return;
+            int64_t slot = Get_Row_Data(CTL_MEASURE_LIST, row);
+            if (slot != Current_Job) {
+                Log("Navigating to: " + std::to_string(slot));
+                Select_Job(slot);
+                Set_State(CTL_MEASURE_LIST, row);  // the rebuild cleared the selection
+            }
+            break;
+        }
+        case ETYPE_RIGHT_CLICK:
+            if (row >= 0)
+                Show_Popup_Menu(WINDOW_MAIN, {{MENU_DELETE_MEASUREMENT, "Delete measurement..."},
+                                              {MENU_CLEAR_MEASUREMENTS, "Clear all measurements..."},
+                                              {MENU_CALIBRATE, "Calibrate against..."}});
+            break;
+        case ETYPE_LEFT_DOUBLE_CLICK:
+            Log("Calibration here");
+            if (row >= 0) Calibrate();
+            break;
+        default: break;
+    }
+}
+
+void Threshold_Note() {
+    Job_Slot* slot = Current_Slot();
+    if (!slot) return;
+    float hits = slot->Doc.Measure.Hits;
+    Add_Threshold_Note(Get_State(CTL_PLUS_MINUS) == 1 ? 100.0f - hits : hits);
+}
+
+}  // namespace
+
+void Menu_Command(const Platform_Event& event) {
+    switch (event.Control) {
+        case MENU_NEW: Close_All_Jobs(); break;
+        case MENU_OPEN: Open_Document(); break;
+        case MENU_SAVE: Save_Document(1); break;
+        case MENU_EXPORT_DATA: Export_Csv(); break;
+        case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
+        case MENU_EXPORT_IMAGE: Export_Image(); break;
+        case MENU_EXIT: Quit_Request = 1; break;
+        case MENU_ABOUT: Show_Splash(5000000); break;
+        case MENU_DELETE_MEASUREMENT:
+            if (Current_Job == -1) break;
+            if (Message_Box("Delete selected measurement...", "Are you sure?", MSG_YES_NO) == 1)
+                Delete_Selected_Measurement();
+            break;
+        case MENU_CLEAR_MEASUREMENTS:
+            if (Current_Job != -1) Clear_All_Measurements();
+            break;
+        case MENU_CALIBRATE:
+            if (Current_Job != -1) Calibrate();
+            break;
+        default: break;
+    }
+}
+
+void Control_Command(const Platform_Event& event) {
+    int64_t c = event.Control;
+    if (c >= CTL_ANALYSIS_FIRST && c <= CTL_ANALYSIS_LAST) {
+        Select_Analysis_Mode(c - CTL_ANALYSIS_FIRST + 1);
+        return;
+    }
+    if (c >= CTL_TOOL_LINE && c <= CTL_TOOL_AUTO_CIRCLE) {
+        Choose_Tool(c);
+        return;
+    }
+    switch (c) {
+        case CTL_OPEN_FILE: Open_Document(); break;
+        case CTL_SAVE_FILE: Save_Document(1); break;
+        case CTL_CLOSE_FILE:
+            // Closing steps the current document down to the nearest one in use.
+            if (Current_Job > 0) Close_Job(Current_Job);
+            break;
+        case CTL_VIDEO_TOGGLE:
+            if (Get_State(CTL_VIDEO_TOGGLE) == 1)
+                Start_Emulator();
+            else
+                Disable_Video();
+            break;
+        case CTL_THRESHOLD_SLIDER: Apply_Threshold(); break;
+        case CTL_AUTO_THRESHOLD: Auto_Threshold(); break;
+        case CTL_SNAP_ANGLE:
+        case CTL_SNAP_EDGES: Prefs_Save(); break;
+        case CTL_READOUT_THRESHOLD_PCT:
+            if (event.Type == ETYPE_LEFT_DOUBLE_CLICK) Threshold_Note();
+            break;
+        case CTL_UNIT_LIST:
+            if (event.Type == ETYPE_CHANGE) Unit_Changed();
+            break;
+        case CTL_MEASURE_LIST: Measurement_List_Event(event); break;
+        case CTL_READOUT_SCALE_X:
+            if (event.Type == ETYPE_LEFT_DOUBLE_CLICK) Stage_Zero = Stage_Position;
+            break;
+        case CTL_VIDEO_SETTINGS_BUTTON:
+            if (!Camera_Settings_Window_Open()) Open_Camera_Settings_Window();
+            break;
+        case CTL_MAGNIFY:
+        case CTL_PLUS_MINUS: break;  // their state is read where it matters
+        default:
+            if (c >= CTL_THUMBNAIL_FIRST && c < CTL_THUMBNAIL_FIRST + JOB_SLOTS && event.Type == ETYPE_LEFT_CLICK)
+                Thumbnail_Click(c);
+            break;
+    }
+}

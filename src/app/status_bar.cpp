@@ -1,0 +1,67 @@
+#include "app/status_bar.h"
+
+#include <cstdio>
+
+#include "analysis/threshold.h"
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "document/doc_model.h"
+#include "measure/canvas.h"
+#include "measure/snapping.h"
+#include "platform/platform.h"
+
+namespace {
+
+const int STATUS_FIELDS = 6;
+std::string Cache[STATUS_FIELDS];
+bool Cache_Valid[STATUS_FIELDS] = {false};
+
+std::string One_Decimal(float v) {
+    char b[64];
+    snprintf(b, sizeof b, "%.1f", v);
+    return b;
+}
+
+}  // namespace
+
+std::string Status_Field_Text(int field) {
+    switch (field) {
+        case 0:
+            return Video_Mode != VIDEO_NONE ? "Video: FPS: " + std::to_string(Frames_Per_Second) + ")"
+                                            : "Video Disabled.";
+        case 1:
+            return Current_Job > 0 ? "Document #: " + std::to_string(Current_Job) : "No document selected.";
+        case 2: {
+            std::string text = "Mouse: " + One_Decimal(Pointer_X) + "x" + One_Decimal(Pointer_Y);
+            if (Get_State(CTL_MAGNIFY) == 1) text += ", Zoom: x" + std::to_string(Magnifier_Zoom);
+            return text;
+        }
+        case 3: {
+            uint32_t c = (uint32_t)Cursor_Colour;  // bytes blue, green, red, alpha
+            int blue = c & 255, green = (c >> 8) & 255, red = (c >> 16) & 255;
+            return "RGB[" + std::to_string(red) + ", " + std::to_string(green) + ", " + std::to_string(blue) +
+                   "] M:" + std::to_string((int)Cursor_Hit);
+        }
+        case 4:
+            if (Snapped_To_Angle == 1 && Snapped_To_Edge == 1) return "Snapped to: Edge & Angle";
+            if (Snapped_To_Angle == 1) return "Snapped to: Angle";
+            if (Snapped_To_Edge == 1) return "Snapped to: Edge";
+            return "";
+        default: return "";
+    }
+}
+
+void Reset_Status_Cache() {
+    for (int i = 0; i < STATUS_FIELDS; i++) Cache_Valid[i] = false;
+}
+
+void Refresh_Status_Bar() {
+    // Field 5 is never written.
+    for (int field = 0; field < 5; field++) {
+        std::string text = Status_Field_Text(field);
+        if (Cache_Valid[field] && Cache[field] == text) continue;
+        Set_Status_Text(WINDOW_MAIN, field, text);
+        Cache[field] = text;
+        Cache_Valid[field] = true;
+    }
+}

@@ -1,0 +1,110 @@
+#include "measure/calibration.h"
+
+#include <cstdlib>
+
+#include "app/control_ids.h"
+#include "app/debug_log.h"
+#include "app/prefs.h"
+#include "document/doc_model.h"
+#include "document/readouts.h"
+#include "measure/canvas.h"
+#include "measure/units.h"
+#include "platform/platform.h"
+
+double Leading_Number(const std::string& text) { return strtod(text.c_str(), nullptr); }
+
+float Calibration_PPMM(double measured, double actual, int64_t unit_code) {
+    if (!(actual > 0)) actual = 100;
+    if (actual >= 100000) actual = 100000;
+    double microns = actual;
+    switch (unit_code) {
+        case 1: microns = actual * 25.4; break;     // thou
+        case 2: microns = actual * 1000; break;     // millimetres
+        case 3: microns = actual * 25400; break;    // inches
+        default: break;                             // microns; a pixel value counts as microns
+    }
+    return (float)(1000.0 / microns * measured);
+}
+
+namespace {
+
+// Runs the dialog; returns true with the typed text when OK was pressed.
+bool Calibration_Dialog(const std::string& measured_text, const std::string& unit, std::string* actual) {
+    if (!Open_Window(WINDOW_CALIBRATION, "Enter calibration value", 0, 0, 320, 120,
+                     WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_CLOSE_BOX | WINDOW_ON_TOP | WINDOW_CHILD_OF_MAIN))
+        return false;
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_FRAME, CONTROL_FRAME, 2, 4, 316, 112, "Calibrate:");
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_MEASURED_LABEL, CONTROL_LABEL, 8, 26, 160, 20, "Measured Distance:");
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_MEASURED, CONTROL_TEXT_READONLY, 170, 24, 70, 20, measured_text);
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_MEASURED_UNIT, CONTROL_LABEL, 244, 26, 120, 20, unit);
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL_LABEL, CONTROL_LABEL, 8, 48, 160, 20, "Actual Distance:");
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL, CONTROL_TEXT_INPUT, 170, 46, 70, 20, "");
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL_UNIT, CONTROL_LABEL, 244, 48, 120, 20, unit);
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_OK, CONTROL_BUTTON, 150, 86, 80, 22, "OK");
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_CANCEL, CONTROL_BUTTON, 234, 86, 80, 22, "Cancel");
+    Disable_Control(CTL_CAL_OK, true);
+    Show_Window(WINDOW_CALIBRATION, true);
+
+    bool ok = false;
+    bool done = false;
+    Platform_Event event;
+    while (!done) {
+        Wait_Event(100);
+        while (!done && Poll_Event(&event)) {
+            // The main window's events are not processed while the dialog is open.
+            if (event.Window != WINDOW_CALIBRATION) continue;
+            if (event.Kind == EVENT_CLOSE_WINDOW) {
+                done = true;
+            } else if (event.Kind == EVENT_CONTROL) {
+                if (event.Control == CTL_CAL_ACTUAL) {
+                    Disable_Control(CTL_CAL_OK, Leading_Number(Get_Text(CTL_CAL_ACTUAL)) == 0);
+                } else if (event.Control == CTL_CAL_OK && !Control_Disabled(CTL_CAL_OK)) {
+                    *actual = Get_Text(CTL_CAL_ACTUAL);
+                    ok = true;
+                    done = true;
+                } else if (event.Control == CTL_CAL_CANCEL) {
+                    done = true;
+                }
+            }
+        }
+        if (!Window_Exists(WINDOW_CALIBRATION)) done = true;
+    }
+    Close_Window(WINDOW_CALIBRATION);
+    return ok;
+}
+
+}  // namespace
+
+void Calibrate() {
+    int64_t row = Get_State(CTL_MEASURE_LIST);
+    if (row < 0 || row >= Row_Count(CTL_MEASURE_LIST)) return;
+    std::string id = Get_Cell_Text(CTL_MEASURE_LIST, row, 0);
+    Log("gadget data: Line: " + std::to_string(row) + ", Handle: " + id);
+    int64_t slot = 0, position = 0;
+    if (!Parse_Measurement_Id(id, &slot, &position)) return;
+    if (slot < 0 || slot >= JOB_SLOTS || !Jobs[slot].In_Use) return;
+    const std::vector<Tool>& tools = Jobs[slot].Doc.Tools;
+    if (position < 0 || position >= (int64_t)tools.size()) return;
+    const Tool& tool = tools[(size_t)position];
+
+    double measured = 0;
+    if (tool.Type == TOOL_LINE || tool.Type == TOOL_WIDTH || tool.Type == TOOL_HEIGHT)
+        measured = tool.Distance;
+    else if (tool.Type == TOOL_CIRCLE)
+        measured = tool.Radius;
+    measured = (double)Round_Half_Even(measured);
+    if (measured < 1) return;
+
+    Job_Slot* current = Current_Slot();
+    float ppmm = current ? current->Doc.PPMM : Jobs[0].Doc.PPMM;
+    std::string actual_text;
+    if (!Calibration_Dialog(Format_Length(measured, ppmm, 0), Unit_Caption(), &actual_text)) return;
+
+    float new_ppmm = Calibration_PPMM(measured, Leading_Number(actual_text), Current_Unit_Code());
+    Jobs[0].Doc.PPMM = new_ppmm;
+    for (int64_t i = 0; i < JOB_SLOTS; i++)
+        if (Jobs[i].In_Use) Jobs[i].Doc.PPMM = new_ppmm;
+    Prefs_Save();
+    Rebuild_Measurement_List();
+    Message_Box("Info", "Calibration complete", MSG_OK | MSG_ICON_INFO);
+}

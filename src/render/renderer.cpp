@@ -1,0 +1,171 @@
+#include "render/renderer.h"
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/auto_measure.h"
+#include "analysis/threshold.h"
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "document/doc_model.h"
+#include "measure/canvas.h"
+#include "measure/overlay.h"
+#include "measure/snapping.h"
+#include "measure/tools.h"
+#include "platform/platform.h"
+#include "render/glip.h"
+#include "render/overlay_queue.h"
+#include "video/emulator.h"
+
+uint8_t Reticle_Hidden = 0;
+Picture Read_Back_Image;
+
+namespace {
+
+const int32_t WHITE = Pack_RGBA(255, 255, 255, 255);
+const int32_t RED = Pack_RGBA(255, 0, 0, 255);
+const int32_t BAND = Pack_RGBA(20, 195, 250, 255);
+
+// The empty view: a 32 x 32 opaque picture of the live background.
+std::vector<uint8_t> Empty_Picture() {
+    std::vector<uint8_t> p(32 * 32 * 4);
+    for (size_t i = 0; i < 32 * 32; i++) {
+        p[i * 4 + 0] = (uint8_t)((Background_Live >> 16) & 255);
+        p[i * 4 + 1] = (uint8_t)((Background_Live >> 8) & 255);
+        p[i * 4 + 2] = (uint8_t)(Background_Live & 255);
+        p[i * 4 + 3] = 255;
+    }
+    return p;
+}
+
+void Queue_Reticle() {
+    const int32_t c = Pack_RGBA(253, 254, 255, 255);
+    Queue_Line(320, 208, 320, 272, c, 1.5f, 1);
+    Queue_Line(288, 240, 352, 240, c, 1.5f, 1);
+    const float brackets[8][4] = {{160, 120, 192, 120}, {160, 120, 160, 152}, {160, 360, 192, 360},
+                                  {160, 360, 160, 328}, {480, 120, 448, 120}, {480, 120, 480, 152},
+                                  {480, 360, 448, 360}, {480, 360, 480, 328}};
+    for (const auto& b : brackets) Queue_Line(b[0], b[1], b[2], b[3], c, 2.5f, 1);
+}
+
+void Queue_Tool_Overlay() {
+    const sMeasurement& m = Live_Measure;
+    switch (Current_Tool) {
+        case MTOOL_LINE:
+        case MTOOL_BOX:
+        case MTOOL_CIRCLE: {
+            int32_t c = Snapped_To_Edge == 1 ? Pack_RGBA(250, 25, 250, 255) : Pack_RGBA(20, 225, 70, 255);
+            Queue_Crosshair(Pointer_X, Pointer_Y, 0, 0, 0, 0, c, 1.5f, 1);
+            break;
+        }
+        case MTOOL_WIDTH:
+            Queue_Line(m.hfx, m.hfy, m.htx + 1, m.hty, WHITE, 2.5f, 1);
+            Queue_Line(m.hfx, m.hfy - 6.5f, m.hfx, m.hty + 6.5f, RED, 1.5f, 0);
+            Queue_Line(m.htx + 1, m.hfy - 6.5f, m.htx + 1, m.hty + 6.5f, RED, 1.5f, 0);
+            break;
+        case MTOOL_HEIGHT:
+            Queue_Line(m.vfx, m.vfy, m.vtx, m.vty, WHITE, 2.5f, 1);
+            Queue_Line(m.vfx - 6.5f, m.vfy + 1, m.vfx + 6.5f, m.vfy + 1, RED, 1.5f, 0);
+            Queue_Line(m.vtx - 6.5f, m.vty, m.vtx + 6.5f, m.vty, RED, 1.5f, 0);
+            break;
+        case MTOOL_AXES:
+            Queue_Line(m.hfx, m.hfy, m.htx, m.hty, WHITE, 2.5f, 1);
+            Queue_Line(m.vfx, m.vfy, m.vtx, m.vty, WHITE, 2.5f, 1);
+            Queue_Line(m.hfx + 1, m.hfy - 6.5f, m.hfx + 1, m.hfy + 6.5f, RED, 1.5f, 0);
+            Queue_Line(m.htx, m.hty - 6.5f, m.htx, m.hty + 6.5f, RED, 1.5f, 0);
+            Queue_Line(m.vfx - 6.5f, m.vfy + 1, m.vfx + 6.5f, m.vfy + 1, RED, 1.5f, 0);
+            Queue_Line(m.vtx - 6.5f, m.vty, m.vtx + 6.5f, m.vty, RED, 1.5f, 0);
+            break;
+        case MTOOL_AUTO_BOX: Queue_Rect(m.hfx, m.vfy, m.htx, m.vty, WHITE, 2.5f, 0); break;
+        case MTOOL_BLOB: Queue_Rect(m.hfx, m.vfy, m.htx, m.vty, BAND, 2.5f, 0); break;
+        case MTOOL_AUTO_CIRCLE:
+            Queue_Line(m.hfx, m.hfy, m.htx, m.hty, RED, 1.5f, 0);
+            Queue_Line(m.vfx, m.vfy, m.vtx, m.vty, RED, 1.5f, 0);
+            Queue_Circle(m.cx, m.cy, m.Radius, WHITE, 2.5f, 0);
+            break;
+        default: break;
+    }
+}
+
+void Queue_Rubber_Bands() {
+    const sMeasurement& m = Live_Measure;
+    float s = Current_Job == 0 ? m.X_Start + (First_Point_Stage - (Stage_Position - Stage_Zero)) : m.X_Start;
+    if (Current_Tool == MTOOL_LINE && Click_State == 1) Queue_Line(s, m.Y_Start, Pointer_X, Pointer_Y, BAND, 2.5f, 1);
+    if (Current_Tool == MTOOL_CIRCLE && Click_State == 1)
+        Queue_Line(s, m.Y_Start, Pointer_X, Pointer_Y, BAND, 2.5f, 1);
+    if (Current_Tool == MTOOL_CIRCLE && Click_State == 2) {
+        float cx = 0, cy = 0, r = 0;
+        Circle_Through(m.X_Start, m.Y_Start, m.X_End, m.Y_End, Pointer_X, Pointer_Y, &cx, &cy, &r);
+        Queue_Circle(m.X_Start, m.Y_Start, 5.0f, BAND, 2.5f, 1);
+        Queue_Circle(m.X_End, m.Y_End, 5.0f, BAND, 2.5f, 1);
+        Queue_Circle(Pointer_X, Pointer_Y, 5.0f, BAND, 2.5f, 1);
+        if (r > 0) Queue_Circle(cx, cy, r, BAND, 2.5f, 1);
+    }
+    if (Current_Tool == MTOOL_BOX && Click_State == 1) Queue_Rect(s, m.Y_Start, Pointer_X, Pointer_Y, BAND, 2.5f, 1);
+}
+
+}  // namespace
+
+int32_t Pulse_Colour(float t) {
+    int pr = (int)std::lround((std::sin(t / 1000.0) * 0.5 + 0.5) * 250);
+    int pb = (int)std::lround((std::cos(t / 1000.0) * 0.5 + 0.5) * 250);
+    return Pack_RGBA(pr, 59, pb, 250);
+}
+
+void Render_Frame() {
+    int32_t pulse = Pulse_Colour(Stage_Times.Vid_Rend);
+    float upload_start = Elapsed_Ms();
+    for (int64_t j = 0; j < JOB_SLOTS; j++) {
+        Job_Slot& slot = Jobs[j];
+        if (!slot.In_Use) continue;
+        int64_t w = slot.Doc.Resolution.x, h = slot.Doc.Resolution.y;
+        if (slot.Image_Changed == 1) {
+            if (j == Current_Job) Queue_Border(pulse, 6.0f);
+            if (!slot.Doc.Image_Buffer.empty())
+                GLip_Upload_Buffer(slot.List_View, slot.Doc.Image_Buffer.data(), w, h, 32, 0, Background_Live, 2, 1,
+                                   0, 1);
+            slot.Image_Changed = 0;
+        } else {
+            if (j == Current_Job) Queue_Border(Pack_RGBA(20, 59, 250, 250), 6.0f);
+            GLip_Redraw(slot.List_View, Background_Still, 2, 1, 0, 1, 0);
+        }
+    }
+    Stage_Times.Upload = Elapsed_Ms() - upload_start;
+
+    float render_start = Elapsed_Ms();
+    if (Current_Job == 0) {
+        if (Elapsed_Ms() - (float)Last_Live_Input_Ms > 1500)
+            Queue_Border(Pack_RGBA(50, 200, 50, 250), 2.0f);
+        else
+            Queue_Border(Pack_RGBA(250, 59, 50, 250), 2.0f);
+    }
+    if (Reticle_Hidden == 0 && Current_Job == 0) Queue_Reticle();
+
+    Job_Slot* current = Current_Slot();
+    int64_t w = current ? current->Doc.Resolution.x : 0, h = current ? current->Doc.Resolution.y : 0;
+    if (Pointer_Inside == 1 && Current_Job >= 0 && current) {
+        if (Get_State(CTL_MAGNIFY) == 1 && Pointer_X > -1 && Pointer_Y > -1 && w > 0 && h > 0 &&
+            !current->Doc.Image_Buffer.empty()) {
+            uint8_t corner = Pointer_X <= w / 2.0f ? 2 : 3;
+            Queue_Magnifier(std::ceil(Pointer_X) / (float)w, Pointer_Y / (float)h, (float)Magnifier_Zoom, corner,
+                            current->Doc.Image_Buffer.data(), w, h, (int64_t)std::lround(Pointer_Y),
+                            (float)h / 480.0f, 5.0f);
+        }
+        Auto_Measure();
+        Queue_Tool_Overlay();
+    }
+    if (Current_Job >= 0) Draw_Measurement_Overlay();
+    if (Pointer_Inside == 1) Queue_Rubber_Bands();
+
+    if (current && w > 0 && h > 0 && Processed_Image.size() == (size_t)(w * h * 4)) {
+        GLip_Upload_Buffer(CTL_PICTURE_VIEW, Processed_Image.data(), w, h, 24, 0, Background_Live, 2, 1, 0, 1);
+    } else {
+        static const std::vector<uint8_t> empty = Empty_Picture();
+        GLip_Upload_Buffer(CTL_PICTURE_VIEW, empty.data(), 32, 32, 32, 1, Background_Live, 2, 1, 0, 1);
+    }
+    Stage_Times.Vid_Rend = Elapsed_Ms() - render_start;
+
+    float download_start = Elapsed_Ms();
+    GLip_Read_Back(CTL_PICTURE_VIEW, &Read_Back_Image, 0);
+    Stage_Times.Download = Elapsed_Ms() - download_start;
+}

@@ -1,0 +1,14 @@
+// Calibration: sets the pixels per millimetre of every document in use from a
+// measurement of known length, chosen in the measurement list.
+#pragma once
+
+#include <string>
+
+// Works on the row selected in the measurement list; opens the "Enter
+// calibration value" dialog and applies the new calibration on OK.
+void Calibrate();
+// The leading decimal number of a text (0 when it does not start with one).
+double Leading_Number(const std::string& text);
+// New pixels per millimetre for a measured length in pixels and an actual
+// length typed in unit `unit_code` (negative -> 100, 100000 or more -> 100000).
+float Calibration_PPMM(double measured_pixels, double actual, int64_t unit_code);
