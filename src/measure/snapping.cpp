@@ -22,8 +22,9 @@ static const double Degrees_Per_Radian = 57.295779513082320876798154814105;
 static const int32_t Raw_Edge_Limit = 210;
 
 void Prepare_Snap_Offsets() {
-    if (Snap_Edge_Radius > SNAP_EDGE_RADIUS_MAX) Snap_Edge_Radius = SNAP_EDGE_RADIUS_MAX;
-    int32_t r = (int32_t)Snap_Edge_Radius;  // a negative radius gives no offsets
+    // The preference itself is left as it is (it is saved back); only the
+    // table is limited. A negative radius gives no offsets.
+    int32_t r = (int32_t)std::max<int64_t>(-1, std::min(Snap_Edge_Radius, SNAP_EDGE_RADIUS_MAX));
     Snap_Offsets.clear();
     if (r >= 0) Snap_Offsets.reserve((size_t)(2 * r + 1) * (size_t)(2 * r + 1));
     for (int32_t dx = -r; dx <= r; dx++)

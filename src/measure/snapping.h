@@ -11,8 +11,8 @@
 extern int64_t Snap_Edge_Radius;      // 12
 extern float Snap_Angle_Tolerance;    // degrees, 3.0
 
-// Largest radius the offset table is built for; a larger preferences value is
-// limited to it (the table grows with the square of the radius).
+// Largest radius the offset table is built for (the table grows with the
+// square of the radius); a larger preferences value searches this far only.
 const int64_t SNAP_EDGE_RADIUS_MAX = 256;
 
 struct Snap_Offset {

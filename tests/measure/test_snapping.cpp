@@ -92,11 +92,16 @@ TEST_F(Snapping, OffsetTableOrderAndCount) {
     EXPECT_NE(log.str().find("Snap to edge -  Point Count: 441\r\n"), std::string::npos);
 }
 
-TEST_F(Snapping, HugeRadiusIsLimited) {
+// A nonsense preference must not exhaust memory or wrap around in 32 bits.
+TEST_F(Snapping, OutOfRangeRadiusIsLimited) {
     Snap_Edge_Radius = 1000000;
     Prepare_Snap_Offsets();
-    EXPECT_EQ(Snap_Edge_Radius, SNAP_EDGE_RADIUS_MAX);
-    EXPECT_EQ(Snap_Offsets.back().distance <= (float)SNAP_EDGE_RADIUS_MAX, true);
+    EXPECT_EQ(Snap_Edge_Radius, 1000000);
+    ASSERT_FALSE(Snap_Offsets.empty());
+    EXPECT_EQ(Snap_Offsets.back().distance, (float)SNAP_EDGE_RADIUS_MAX);
+    Snap_Edge_Radius = -4294967000LL;  // 296 in the low 32 bits
+    Prepare_Snap_Offsets();
+    EXPECT_TRUE(Snap_Offsets.empty());
 }
 
 TEST_F(Snapping, MaskSquareBorder) {
