@@ -29,11 +29,13 @@ std::atomic<bool> Thread_Started{false};
 // being torn down.
 std::atomic<bool> Thread_Quit{false};
 std::atomic<int64_t> Lost_Device_Pending{0};
+std::atomic<bool> Thread_Running{false};
 
 const char* const Lost_Device_Text = "Lost video device, force-closing the video window\nA software crash may occur.";
 
 void Thread_Main() {
     while (!Thread_Quit.load()) Capture_Thread_Step();
+    Thread_Running = false;
 }
 
 // Requested: one frame from the open device, or back to Idle without one.
@@ -46,17 +48,13 @@ void Capture_One_Frame() {
     }
     Capture_Do(device);
     int64_t polls = 0;
-    bool state_changed = false;
-    while (Capture_Is_Done(device) == 0 && polls < CAPTURE_MAX_POLLS) {
-        if (Get_Capture_State() != CAPTURE_REQUESTED) {
-            state_changed = true;
-            break;
-        }
+    bool done = false;
+    while (!(done = Capture_Is_Done(device) != 0) && polls < CAPTURE_MAX_POLLS) {
+        if (Get_Capture_State() != CAPTURE_REQUESTED) return;  // someone else decided (Stop at shutdown): keep it
         Capture_Sleep(1);
         polls++;
     }
-    if (state_changed) return;  // someone else decided (Stop at shutdown): keep their state
-    if (polls >= CAPTURE_MAX_POLLS) {
+    if (!done) {
         Lost_Device_Pending.store(1);
         Set_Capture_State(CAPTURE_STOP);
         return;
@@ -116,6 +114,7 @@ void Start_Capture_Thread() {
     bool expected = false;
     if (!Thread_Started.compare_exchange_strong(expected, true)) return;
     Thread_Quit = false;
+    Thread_Running = true;
     Thread = std::thread(Thread_Main);
 }
 
@@ -123,6 +122,8 @@ void Detach_Capture_Thread() {
     Thread_Quit = true;
     if (Thread.joinable()) Thread.detach();
 }
+
+bool Capture_Thread_Running() { return Thread_Running.load(); }
 
 int64_t Capture_Messages_Pending() { return Lost_Device_Pending.load(); }
 

@@ -33,6 +33,7 @@ void Request_Capture_Stop();
 // ---- the thread
 void Start_Capture_Thread();   // once at start-up; later calls do nothing
 void Detach_Capture_Thread();  // shutdown: lets the thread go without waiting for it
+bool Capture_Thread_Running();  // false once a detached thread has left its loop
 // One pass of the thread's loop (the thread runs it forever; tests call it).
 void Capture_Thread_Step();
 // The thread's sleep; tests replace it to run without waiting.

@@ -1,0 +1,74 @@
+// Shared set-up of the video tests: a clean null platform with the main
+// window's video toggle, empty job slots, no video, no capture component,
+// and a private data folder for the preferences written by video off.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "app/prefs.h"
+#include "document/doc_model.h"
+#include "platform/platform.h"
+#include "platform/platform_null.h"
+#include "video/camera_settings.h"
+#include "video/camera_settings_file.h"
+#include "video/capture_lib.h"
+#include "video/capture_thread.h"
+#include "video/emulator.h"
+
+inline void No_Sleep(int64_t) {}
+
+inline void Reset_Video_World() {
+    Null_Reset();
+    Clear_Prompt_Script();
+    Clear_Prompt_History();
+    Reset_Jobs();
+    Current_Job = -1;
+    Video_Mode = VIDEO_NONE;
+    Redraw_Request = 0;
+    Frames_This_Second = 0;
+    Threshold_Label_Dirty = 0;
+    Sample_Index = 0;
+    Pan_Dragging = 0;
+    Pan_Step = 1.0f;
+    Pan_Recompute = 0;
+    Pan_Mouse_X = 0;
+
+    Capture_Sleep = No_Sleep;
+    Capture_Device = -1;
+    Set_Capture_State(CAPTURE_IDLE);
+    {
+        std::lock_guard<std::mutex> lock(Capture_Lock);
+        Capture_Stop_Request = 0;
+    }
+    Show_Capture_Messages();
+    Clear_Prompt_History();
+    Close_Capture_Library();
+
+    Camera_Settings = Video_Settings();
+    Camera_Settings_Sent = Video_Settings();
+    Last_Device.clear();
+
+    static std::string folder;
+    if (folder.empty()) {
+        char pattern[] = "/tmp/trellum-video-test-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        folder = made ? std::string(made) + "/" : "./";
+    }
+    Data_Folder = folder;
+
+    Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 1060, 600, 0);
+    Create_Control(WINDOW_MAIN, CTL_VIDEO_TOGGLE, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
+}
+
+inline Platform_Event Control_Event(int64_t window, int64_t control, int64_t type, float x = 0) {
+    Platform_Event e;
+    e.Window = window;
+    e.Kind = EVENT_CONTROL;
+    e.Control = control;
+    e.Type = type;
+    e.X = x;
+    return e;
+}
