@@ -23,42 +23,27 @@ inline void No_Sleep(int64_t) {}
 inline void Reset_Video_World() {
     Null_Reset();
     Clear_Prompt_Script();
-    Clear_Prompt_History();
     Reset_Jobs();
     Current_Job = -1;
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = 0;
-    Frames_This_Second = 0;
-    Threshold_Label_Dirty = 0;
-    Sample_Index = 0;
+    Redraw_Request = Frames_This_Second = Sample_Index = Pan_Mouse_X = 0;
     Pan_Dragging = 0;
     Pan_Step = 1.0f;
-    Pan_Recompute = 0;
-    Pan_Mouse_X = 0;
-
     Capture_Sleep = No_Sleep;
     Capture_Device = -1;
     Set_Capture_State(CAPTURE_IDLE);
-    {
-        std::lock_guard<std::mutex> lock(Capture_Lock);
-        Capture_Stop_Request = 0;
-    }
+    Capture_Stop_Request = 0;
     Show_Capture_Messages();
     Clear_Prompt_History();
     Close_Capture_Library();
-
-    Camera_Settings = Video_Settings();
-    Camera_Settings_Sent = Video_Settings();
+    Camera_Settings = Camera_Settings_Sent = Video_Settings();
     Last_Device.clear();
-
     static std::string folder;
     if (folder.empty()) {
         char pattern[] = "/tmp/trellum-video-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        folder = made ? std::string(made) + "/" : "./";
+        folder = mkdtemp(pattern) ? std::string(pattern) + "/" : "./";
     }
     Data_Folder = folder;
-
     Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 1060, 600, 0);
     Create_Control(WINDOW_MAIN, CTL_VIDEO_TOGGLE, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
 }
