@@ -182,7 +182,7 @@ void Draw_Video(cairo_t* cr) {
 void Draw_Mode_0(cairo_t* cr) {
     // the unprocessed picture: a disc showing a tiny landscape, with the
     // same dark outline as the colour discs of modes 1 to 4
-    cairo_arc(cr, 16, 16, 12, 0, 2 * Pi);
+    cairo_arc(cr, 16, 16, 11, 0, 2 * Pi);
     cairo_pattern_t* sky = cairo_pattern_create_linear(0, 4, 0, 28);
     cairo_pattern_add_color_stop_rgb(sky, 0, 236 / 255.0, 237 / 255.0, 241 / 255.0);
     cairo_pattern_add_color_stop_rgb(sky, 1, 200 / 255.0, 201 / 255.0, 205 / 255.0);
@@ -207,9 +207,9 @@ void Draw_Mode_0(cairo_t* cr) {
     Accent(cr);
     cairo_fill(cr);
     cairo_restore(cr);
-    cairo_arc(cr, 16, 16, 12, 0, 2 * Pi);
+    cairo_arc(cr, 16, 16, 11, 0, 2 * Pi);
     Set_Rgb(cr, 20, 20, 20);
-    cairo_set_line_width(cr, 1.5);
+    cairo_set_line_width(cr, 2);
     cairo_stroke(cr);
 }
 
