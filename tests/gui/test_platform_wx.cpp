@@ -1,0 +1,527 @@
+// The wx backend under Xvfb: control state and texts, rows, the event queue,
+// timers and waiting, pointer/wheel/key translation, window geometry, and GL
+// views that render while their window is hidden and share textures.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+
+// Test support of the wx backend (platform_wx.cpp).
+int32_t Wx_Key_To_Virtual(int key);
+int Virtual_To_Wx_Key(int32_t vk);
+bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rotation);
+bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down);
+bool Wx_Test_User_Select(int64_t control, int64_t row);
+bool Wx_Test_Close_Box(int64_t window);
+enum { T_LEFT_DOWN = 1, T_LEFT_UP, T_LEFT_DCLICK, T_RIGHT_DOWN, T_RIGHT_UP, T_MOTION, T_WHEEL };
+
+namespace {
+
+const int64_t WIN = WINDOW_VIDEO_SETTINGS;
+
+class Platform_Environment : public testing::Environment {
+  public:
+    void SetUp() override { ASSERT_TRUE(Platform_Init()) << "no display: run under xvfb-run"; }
+    void TearDown() override { Platform_Shutdown(); }
+};
+testing::Environment* const Env = testing::AddGlobalTestEnvironment(new Platform_Environment);
+
+std::vector<Platform_Event> Drain() {
+    std::vector<Platform_Event> events;
+    Platform_Event e;
+    while (Poll_Event(&e)) events.push_back(e);
+    return events;
+}
+
+std::vector<int64_t> Types_Of(const std::vector<Platform_Event>& events, int64_t control) {
+    std::vector<int64_t> types;
+    for (const Platform_Event& e : events)
+        if (e.Kind == EVENT_CONTROL && e.Control == control) types.push_back(e.Type);
+    return types;
+}
+
+struct Window_Fixture : testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(Open_Window(WIN, "Test", 10, 10, 640, 480, WINDOW_HIDDEN | WINDOW_CLOSE_BOX));
+        Flush_Events();
+    }
+    void TearDown() override {
+        Close_Window(WIN);
+        Flush_Events();
+    }
+};
+
+using Controls = Window_Fixture;
+using Events = Window_Fixture;
+using GL_Views = Window_Fixture;
+
+TEST_F(Controls, TextsRoundTripPerKind) {
+    struct Case {
+        int64_t kind;
+        std::string text;
+    } cases[] = {
+        {CONTROL_BUTTON, "A"},           {CONTROL_TOGGLE_BUTTON, "+-"},
+        {CONTROL_LABEL, "Threshold %:"}, {CONTROL_FRAME, "Threshold [128]"},
+        {CONTROL_CHECKBOX, "Snap & Go"}, {CONTROL_TEXT_INPUT, "12.5 mm & more"},
+        {CONTROL_TEXT_READONLY, "µm ²"},
+    };
+    int64_t number = 9100;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Create_Control(WIN, number, c.kind, 5, 5, 120, 24, "first"));
+        EXPECT_EQ(Get_Text(number), "first");
+        Set_Text(number, c.text);
+        EXPECT_EQ(Get_Text(number), c.text) << "kind " << c.kind;
+        EXPECT_EQ(Control_Kind_Of(number), c.kind);
+        number++;
+    }
+    // Programmatic text changes are silent, text inputs included.
+    EXPECT_TRUE(Drain().empty());
+    EXPECT_FALSE(Create_Control(WIN, 9100, CONTROL_LABEL, 0, 0, 10, 10, "duplicate"));
+    EXPECT_FALSE(Create_Control(WINDOW_SPLASH, 9200, CONTROL_LABEL, 0, 0, 10, 10, "no window"));
+    EXPECT_FALSE(Create_Control(WIN, 9201, CONTROL_LABEL, 0, 0, 10, 10, "no parent", 9999));
+}
+
+TEST_F(Controls, StatesAreSilentAndClamped) {
+    ASSERT_TRUE(Create_Control(WIN, 9110, CONTROL_TOGGLE_BUTTON, 0, 0, 30, 30, "T"));
+    ASSERT_TRUE(Create_Control(WIN, 9111, CONTROL_CHECKBOX, 0, 40, 100, 24, "C"));
+    ASSERT_TRUE(Create_Control(WIN, 9112, CONTROL_IMAGE_TOGGLE, 40, 0, 36, 36, ""));
+    ASSERT_TRUE(Create_Control(WIN, 9113, CONTROL_SLIDER, 0, 80, 110, 20, ""));
+    Set_Slider_Range(9113, 1, 255);
+    for (int64_t n : {9110, 9111, 9112}) {
+        Set_State(n, 1);
+        EXPECT_EQ(Get_State(n), 1) << n;
+        Set_State(n, 0);
+        EXPECT_EQ(Get_State(n), 0) << n;
+    }
+    struct {
+        int64_t set, expect;
+    } slider[] = {{128, 128}, {0, 1}, {-5, 1}, {300, 255}, {255, 255}, {1, 1}};
+    for (auto& s : slider) {
+        Set_State(9113, s.set);
+        EXPECT_EQ(Get_State(9113), s.expect) << "set " << s.set;
+    }
+    EXPECT_TRUE(Drain().empty()) << "programmatic state changes must not post events";
+
+    // A user action does post one.
+    ASSERT_TRUE(Wx_Test_User_Select(9111, 1));
+    ASSERT_TRUE(Wx_Test_User_Select(9113, 7));
+    std::vector<Platform_Event> events = Drain();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].Control, 9111);
+    EXPECT_EQ(events[0].Type, ETYPE_CHANGE);
+    EXPECT_EQ(events[0].Window, WIN);
+    EXPECT_EQ(events[1].Control, 9113);
+}
+
+TEST_F(Controls, DropdownItemsAndSelection) {
+    ASSERT_TRUE(Create_Control(WIN, 9120, CONTROL_DROPDOWN, 0, 0, 128, 24, ""));
+    EXPECT_EQ(Get_State(9120), -1);
+    EXPECT_EQ(Get_Text(9120), "");
+    for (const char* unit : {"Microns", "Thous", "Millimetres", "Inches", "Pixels"}) Add_Row(9120, unit);
+    EXPECT_EQ(Row_Count(9120), 5);
+    Set_State(9120, 2);
+    EXPECT_EQ(Get_State(9120), 2);
+    EXPECT_EQ(Get_Text(9120), "Millimetres");
+    EXPECT_EQ(Get_Row_Text(9120, 4), "Pixels");
+    Set_State(9120, 5);  // past the end: nothing selected, and no toolkit complaint
+    EXPECT_EQ(Get_State(9120), -1);
+    Set_State(9120, 0);
+    Clear_Rows(9120);
+    EXPECT_EQ(Row_Count(9120), 0);
+    EXPECT_EQ(Get_State(9120), -1);
+    EXPECT_TRUE(Drain().empty());
+}
+
+TEST_F(Controls, ListRowsCellsAndData) {
+    ASSERT_TRUE(Create_Control(WIN, 9130, CONTROL_LIST, 4, 4, 480, 140, ""));
+    Add_List_Column(9130, "ID", 40);
+    for (const char* t : {"Msr1", "Msr2", "Msr3", "Msr4"}) Add_List_Column(9130, t, 80);
+    EXPECT_EQ(List_Column_Count(9130), 5);
+    EXPECT_EQ(Get_State(9130), -1);
+    Add_Row(9130, "1:0:M\nW: 2mm", 1);
+    Add_Row(9130, "3:0:M\nW: 3mm\nH: 4mm\nL: 5mm\nA: 53.1deg", 3);
+    Add_Row(9130, "3:1:B\nW: 2mm\nH: 1mm\na: 2mm²", 3);
+    ASSERT_EQ(Row_Count(9130), 3);
+    struct {
+        int64_t row, column;
+        const char* text;
+    } cells[] = {{0, 0, "1:0:M"}, {0, 1, "W: 2mm"}, {0, 2, ""},       {1, 4, "A: 53.1deg"},
+                 {2, 3, "a: 2mm²"}, {2, 5, ""},     {3, 0, ""},       {-1, 0, ""}};
+    for (auto& c : cells) EXPECT_EQ(Get_Cell_Text(9130, c.row, c.column), c.text) << c.row << "," << c.column;
+    EXPECT_EQ(Get_Row_Text(9130, 1), "3:0:M\nW: 3mm\nH: 4mm\nL: 5mm\nA: 53.1deg");
+    EXPECT_EQ(Get_Row_Data(9130, 0), 1);
+    EXPECT_EQ(Get_Row_Data(9130, 2), 3);
+
+    Set_State(9130, 1);
+    EXPECT_EQ(Get_State(9130), 1);
+    Set_State(9130, 2);  // single selection: the previous row is released
+    EXPECT_EQ(Get_State(9130), 2);
+    Set_State(9130, -1);
+    EXPECT_EQ(Get_State(9130), -1);
+    EXPECT_TRUE(Drain().empty()) << "a programmatic selection must not look like a click";
+
+    ASSERT_TRUE(Wx_Test_User_Select(9130, 0));
+    EXPECT_EQ(Types_Of(Drain(), 9130), std::vector<int64_t>{ETYPE_CHANGE});
+
+    Set_State(9130, 0);
+    Clear_Rows(9130);
+    EXPECT_EQ(Row_Count(9130), 0);
+    EXPECT_EQ(Get_State(9130), -1);
+    EXPECT_EQ(Get_Cell_Text(9130, 0, 0), "");
+}
+
+TEST_F(Controls, GeometryHideDisableAndContainers) {
+    ASSERT_TRUE(Create_Control(WIN, 9140, CONTROL_BUTTON, 10, 20, 36, 36, ""));
+    Resize_Control(9140, -1, 50, -1, 40);
+    int x, y, w, h;
+    Control_Rect(9140, &x, &y, &w, &h);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 50);
+    EXPECT_EQ(w, 36);
+    EXPECT_EQ(h, 40);
+    Hide_Control(9140, true);
+    EXPECT_TRUE(Control_Hidden(9140));
+    Hide_Control(9140, false);
+    EXPECT_FALSE(Control_Hidden(9140));
+    Disable_Control(9140, true);
+    EXPECT_TRUE(Control_Disabled(9140));
+    Set_Tooltip(9140, "Open file...");
+    EXPECT_EQ(Get_Tooltip(9140), "Open file...");
+
+    // A scroll area keeps its inner size and places children in inner coordinates.
+    ASSERT_TRUE(Create_Control(WIN, 9141, CONTROL_SCROLL_AREA, 0, 100, 90, 200, ""));
+    Set_Scroll_Area_Inner_Size(9141, 66, 600);
+    Scroll_Area_Inner_Size(9141, &w, &h);
+    EXPECT_EQ(w, 66);
+    EXPECT_EQ(h, 600);
+    ASSERT_TRUE(Create_Control(WIN, 9142, CONTROL_LABEL, 2, 300, 64, 48, "thumb", 9141));
+    Control_Rect(9142, &x, &y, &w, &h);
+    EXPECT_EQ(x, 2);
+    EXPECT_EQ(y, 300);
+    Control_Window_Position(9142, &x, &y);
+    EXPECT_GE(x, 2);
+    EXPECT_GE(y, 400);
+
+    // Pages: each page is a container; the state is the shown page.
+    ASSERT_TRUE(Create_Control(WIN, 9143, CONTROL_PAGES, 200, 40, 360, 400, ""));
+    ASSERT_TRUE(Add_Page(9143, 9144, "Analysis"));
+    ASSERT_TRUE(Add_Page(9143, 9145, "Settings"));
+    EXPECT_FALSE(Add_Page(9143, 9145, "again"));
+    EXPECT_EQ(Get_State(9143), 0);
+    Set_State(9143, 1);
+    EXPECT_EQ(Get_State(9143), 1);
+    ASSERT_TRUE(Create_Control(WIN, 9146, CONTROL_CHECKBOX, 2, 36, 300, 24, "Snap to Edges", 9145));
+    Control_Window_Position(9146, &x, &y);
+    EXPECT_GE(x, 202);
+    EXPECT_GT(y, 76);  // below the page tabs
+    EXPECT_LT(y, 76 + 80);
+    EXPECT_TRUE(Drain().empty());
+
+    // Freeing a container forgets what is inside it.
+    Free_Control(9143);
+    EXPECT_FALSE(Control_Exists(9143));
+    EXPECT_FALSE(Control_Exists(9145));
+    EXPECT_FALSE(Control_Exists(9146));
+    EXPECT_EQ(Get_Text(9146), "");
+}
+
+TEST_F(Events, PostedEventsComeBackInOrder) {
+    for (int i = 0; i < 3; i++) {
+        Platform_Event e;
+        e.Window = WINDOW_MAIN;
+        e.Kind = i == 2 ? EVENT_FILE_DROP : EVENT_CONTROL;
+        e.Control = 100 + i;
+        e.Type = ETYPE_MOUSE_MOVE;
+        e.X = 1.5f * i;
+        e.Key = 65 + i;
+        e.Text = i == 2 ? "/a.png\n/b.png" : "";
+        Post_Event(e);
+    }
+    std::vector<Platform_Event> events = Drain();
+    ASSERT_EQ(events.size(), 3u);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(events[i].Control, 100 + i);
+        EXPECT_FLOAT_EQ(events[i].X, 1.5f * i);
+        EXPECT_EQ(events[i].Key, 65 + i);
+    }
+    EXPECT_EQ(events[2].Kind, EVENT_FILE_DROP);
+    EXPECT_EQ(events[2].Text, "/a.png\n/b.png");
+    Platform_Event none;
+    none.Kind = EVENT_MENU;
+    EXPECT_FALSE(Poll_Event(&none));
+    EXPECT_EQ(none.Kind, EVENT_NONE);
+
+    Post_Event(events[0]);
+    Flush_Events();
+    EXPECT_FALSE(Poll_Event(&none));
+}
+
+TEST_F(Events, TimerFiresAndStops) {
+    Add_Timer(WIN, 3, 20);
+    int timer_events = 0;
+    float start = Elapsed_Ms();
+    while (timer_events < 3 && Elapsed_Ms() - start < 3000) {
+        Wait_Event(200);
+        Platform_Event e;
+        while (Poll_Event(&e))
+            if (e.Kind == EVENT_TIMER && e.Window == WIN && e.Control == 3) timer_events++;
+    }
+    EXPECT_GE(timer_events, 3);
+    Remove_Timer(WIN, 3);
+    Flush_Events();
+    start = Elapsed_Ms();
+    while (Elapsed_Ms() - start < 100) Wait_Event(20);
+    for (const Platform_Event& e : Drain()) EXPECT_NE(e.Kind, EVENT_TIMER);
+}
+
+TEST_F(Events, WaitEndsOnPostedEventAndOnTimeout) {
+    Platform_Event e;
+    e.Kind = EVENT_MENU;
+    e.Control = 218;
+    Post_Event(e);
+    float start = Elapsed_Ms();
+    Wait_Event(1000);
+    EXPECT_LT(Elapsed_Ms() - start, 500.0f);
+    Drain();
+
+    // From another thread (the capture thread posts nothing today, but the
+    // queue must still wake a sleeping main loop).
+    std::thread poster([] {
+        Sleep_Ms(50);
+        Platform_Event t;
+        t.Kind = EVENT_MENU;
+        t.Control = 210;
+        Post_Event(t);
+    });
+    start = Elapsed_Ms();
+    Wait_Event(3000);
+    float waited = Elapsed_Ms() - start;
+    poster.join();
+    EXPECT_LT(waited, 1500.0f);
+    EXPECT_EQ(Drain().size(), 1u);
+
+    // With nothing to do it really sleeps instead of returning at once.
+    start = Elapsed_Ms();
+    Wait_Event(60);
+    EXPECT_GE(Elapsed_Ms() - start, 40.0f);
+}
+
+TEST_F(Events, ClicksWheelAndKeysOfAView) {
+    ASSERT_TRUE(Create_Control(WIN, 9150, CONTROL_GL_VIEW, 0, 0, 200, 100, ""));
+    Flush_Events();
+    // Press and release inside: a click; release outside, or a release
+    // without a press on the view: no click.
+    Wx_Test_Mouse_Event(9150, T_LEFT_DOWN, 10, 10, 0);
+    Wx_Test_Mouse_Event(9150, T_LEFT_UP, 12, 11, 0);
+    Wx_Test_Mouse_Event(9150, T_LEFT_DOWN, 10, 10, 0);
+    Wx_Test_Mouse_Event(9150, T_LEFT_UP, 250, 11, 0);
+    Wx_Test_Mouse_Event(9150, T_LEFT_UP, 20, 20, 0);
+    Wx_Test_Mouse_Event(9150, T_RIGHT_DOWN, 5, 5, 0);
+    Wx_Test_Mouse_Event(9150, T_RIGHT_UP, 5, 5, 0);
+    Wx_Test_Mouse_Event(9150, T_LEFT_DCLICK, 7, 7, 0);
+    Wx_Test_Mouse_Event(9150, T_MOTION, 33, 44, 0);
+    std::vector<Platform_Event> events = Drain();
+    std::vector<int64_t> expected = {ETYPE_LEFT_DOWN,  ETYPE_LEFT_UP,  ETYPE_LEFT_CLICK,        ETYPE_LEFT_DOWN,
+                                     ETYPE_LEFT_UP,    ETYPE_LEFT_UP,  ETYPE_RIGHT_DOWN,        ETYPE_RIGHT_UP,
+                                     ETYPE_RIGHT_CLICK, ETYPE_LEFT_DOUBLE_CLICK, ETYPE_MOUSE_MOVE};
+    EXPECT_EQ(Types_Of(events, 9150), expected);
+    ASSERT_FALSE(events.empty());
+    EXPECT_FLOAT_EQ(events.back().X, 33.0f);
+    EXPECT_FLOAT_EQ(events.back().Y, 44.0f);
+    EXPECT_EQ(events.back().Window, WIN);
+
+    // Wheel: whole notches of 120, remainders carried in both directions.
+    struct {
+        int rotation;
+        int notches;  // 0 = no event
+    } wheel[] = {{120, 1}, {60, 0}, {60, 1}, {-360, -3}, {-100, 0}, {-20, -1}, {240, 2}, {119, 0}, {1, 1}};
+    for (auto& step : wheel) {
+        Wx_Test_Mouse_Event(9150, T_WHEEL, 1, 1, step.rotation);
+        events = Drain();
+        if (step.notches == 0) {
+            EXPECT_TRUE(events.empty()) << "rotation " << step.rotation;
+        } else {
+            ASSERT_EQ(events.size(), 1u) << "rotation " << step.rotation;
+            EXPECT_EQ(events[0].Type, ETYPE_WHEEL);
+            EXPECT_EQ(events[0].Wheel, step.notches) << "rotation " << step.rotation;
+        }
+    }
+
+    // Keys arrive with their virtual-key codes (wx codes: Esc 27, Delete 127, left arrow 314).
+    struct {
+        int wx;
+        int32_t vk;
+    } keys[] = {{'M', 77}, {'a', 65}, {'0', 48}, {'-', 189}, {'=', 187}, {' ', 32}, {27, 27}, {127, 46}, {314, 37}};
+    for (auto& k : keys) Wx_Test_Key_Event(9150, k.wx, true);
+    events = Drain();
+    ASSERT_EQ(events.size(), sizeof(keys) / sizeof(keys[0]));
+    for (size_t i = 0; i < events.size(); i++) {
+        EXPECT_EQ(events[i].Type, ETYPE_KEY_DOWN);
+        EXPECT_EQ(events[i].Key, keys[i].vk) << "wx key " << keys[i].wx;
+    }
+}
+
+TEST(Keys, TranslationTableBothWays) {
+    // wx codes: Back 8, Tab 9, Return 13, Esc 27, Space 32, Delete 127,
+    // Left/Up/Right/Down 314-317, Shift 306, Control 308.
+    struct {
+        int wx;
+        int32_t vk;
+    } table[] = {{'0', 48}, {'9', 57}, {'A', 65}, {'Z', 90}, {'z', 90}, {'-', 189}, {'=', 187}, {' ', 32},
+                 {27, 27},  {127, 46}, {314, 37}, {315, 38}, {316, 39}, {317, 40}, {13, 13},  {8, 8},
+                 {9, 9},    {306, 16}, {308, 17}};
+    for (auto& t : table) {
+        EXPECT_EQ(Wx_Key_To_Virtual(t.wx), t.vk) << "wx " << t.wx;
+        if (t.wx != 'z') EXPECT_EQ(Virtual_To_Wx_Key(t.vk), t.wx) << "vk " << t.vk;
+    }
+    EXPECT_EQ(Wx_Key_To_Virtual(0x7fff), 0);
+    EXPECT_EQ(Virtual_To_Wx_Key(0), 0);
+}
+
+TEST(Windows, BarsCloseBoxAndResize) {
+    static int resizes = 0;
+    resizes = 0;
+    ASSERT_TRUE(Open_Window(WINDOW_MAIN, "Trellum - test", 0, 0, 800, 520, WINDOW_CLOSE_BOX | WINDOW_RESIZABLE));
+    Bind_Resize_Handler(WINDOW_MAIN, [] { resizes++; });
+    Create_Menu_Bar(WINDOW_MAIN);
+    Add_Menu_Title(WINDOW_MAIN, "File");
+    Add_Menu_Item(WINDOW_MAIN, 210, "New\tCtrl+N");
+    Add_Menu_Item(WINDOW_MAIN, 211, "Open\tCtrl+O");
+    Add_Menu_Separator(WINDOW_MAIN);
+    Add_Menu_Item(WINDOW_MAIN, 216, "Exit\tAlt+F4");
+    Disable_Menu_Item(211, true);
+    EXPECT_TRUE(Menu_Item_Disabled(211));
+    EXPECT_FALSE(Menu_Item_Disabled(210));
+    EXPECT_FALSE(Menu_Item_Disabled(999));
+    Create_Status_Bar(WINDOW_MAIN, {160, 160, 180, 160, 320, 180});
+    EXPECT_GT(Menu_Bar_Height(WINDOW_MAIN), 0);
+    EXPECT_GT(Status_Bar_Height(WINDOW_MAIN), 0);
+
+    Set_Status_Text(WINDOW_MAIN, 4, "Zoom: 4x");
+    Set_Status_Text(WINDOW_MAIN, 4, "Zoom: 4x");
+    Set_Status_Text(WINDOW_MAIN, 6, "no such field");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Zoom: 4x");
+    EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 4), 2);
+    EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 0), 0);
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 6), "");
+
+    // The size reported for layout includes both bars.
+    Resize_Window(WINDOW_MAIN, 1060, 600);
+    float start = Elapsed_Ms();
+    int w = 0, h = 0;
+    while (Elapsed_Ms() - start < 2000) {
+        Wait_Event(20);
+        Drain();
+        Window_Size(WINDOW_MAIN, &w, &h);
+        if (w == 1060 && h == 600 && resizes > 0) break;
+    }
+    EXPECT_EQ(w, 1060);
+    EXPECT_EQ(h, 600);
+    EXPECT_GT(resizes, 0);
+
+    // The close box only asks; the window stays until Close_Window.
+    Show_Window(WINDOW_MAIN, true);
+    Drain();
+    ASSERT_TRUE(Wx_Test_Close_Box(WINDOW_MAIN));
+    std::vector<Platform_Event> events = Drain();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].Kind, EVENT_CLOSE_WINDOW);
+    EXPECT_EQ(events[0].Window, WINDOW_MAIN);
+    EXPECT_TRUE(Window_Exists(WINDOW_MAIN));
+    Close_Window(WINDOW_MAIN);
+    EXPECT_FALSE(Window_Exists(WINDOW_MAIN));
+    EXPECT_FALSE(Menu_Item_Disabled(211));
+    EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 4), 0);
+}
+
+TEST(Prompts, ScriptedAnswersAreTakenAndRecorded) {
+    Clear_Prompt_Script();
+    Clear_Prompt_History();
+    Script_Prompt(1);
+    Script_Prompt(0);
+    Script_Prompt(1, "/tmp/out.jqv", 2);
+    EXPECT_EQ(Message_Box("Delete selected measurement...", "Are you sure?", MSG_YES_NO), 1);
+    EXPECT_EQ(Message_Box("Warning", "Second", MSG_YES_NO | MSG_ICON_WARNING), 0);
+    std::string path;
+    int filter = -1;
+    EXPECT_TRUE(Save_File_Dialog("Save", "doc.jqv", "Doc|*.jqv|All|*.*", &path, &filter));
+    EXPECT_EQ(path, "/tmp/out.jqv");
+    EXPECT_EQ(filter, 2);
+    EXPECT_EQ(Scripted_Prompts_Left(), 0);
+    const std::vector<Prompt_Record>& history = Prompt_History();
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_EQ(history[0].Title, "Delete selected measurement...");
+    EXPECT_EQ(history[0].Text, "Are you sure?");
+    EXPECT_EQ(history[1].Flags, MSG_YES_NO | MSG_ICON_WARNING);
+    EXPECT_EQ(history[2].Kind, PROMPT_SAVE_FILE);
+    EXPECT_EQ(history[2].Filter, "Doc|*.jqv|All|*.*");
+    Clear_Prompt_History();
+}
+
+TEST_F(GL_Views, HiddenViewsRenderAndShareTextures) {
+    ASSERT_TRUE(Create_Control(WIN, 9160, CONTROL_GL_VIEW, 0, 0, 320, 200, ""));
+    ASSERT_TRUE(Create_Control(WIN, 9161, CONTROL_GL_VIEW, 330, 0, 94, 28, ""));
+    ASSERT_TRUE(Create_Control(WIN, 9162, CONTROL_LABEL, 0, 220, 50, 20, "not GL"));
+    EXPECT_TRUE(GL_View_Exists(9160));
+    EXPECT_FALSE(GL_View_Exists(9162));
+    EXPECT_FALSE(GL_View_Exists(424242));
+    EXPECT_FALSE(GL_Make_Current(9162));
+    int w, h;
+    GL_View_Size(9161, &w, &h);
+    EXPECT_EQ(w, 94);
+    EXPECT_EQ(h, 28);
+    EXPECT_GT(Display_Scale_X(), 0.0);
+
+    struct {
+        int64_t view;
+        float r, g, b;
+        uint8_t expect[3];
+    } views[] = {{9160, 1.0f, 0.0f, 0.0f, {255, 0, 0}}, {9161, 0.0f, 0.5f, 1.0f, {0, 128, 255}}};
+    for (auto& v : views) {
+        ASSERT_TRUE(GL_Make_Current(v.view)) << v.view;
+        glViewport(0, 0, 1, 1);
+        glClearColor(v.r, v.g, v.b, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glFinish();
+        uint8_t px[4] = {0, 0, 0, 0};
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
+        for (int i = 0; i < 3; i++) EXPECT_NEAR(px[i], v.expect[i], 1) << "view " << v.view << " channel " << i;
+    }
+
+    ASSERT_TRUE(GL_Make_Current(9160));
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    uint8_t pixel[4] = {1, 2, 3, 4};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    glFinish();
+    ASSERT_TRUE(GL_Make_Current(9161));
+    EXPECT_TRUE(glIsTexture(texture));
+    GLint width = 0;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 1);
+    glDeleteTextures(1, &texture);
+    GL_Swap(9161);
+    GL_Swap_Interval(9161, 0);
+
+    // A view made after another one was freed still shares textures.
+    Free_Control(9161);
+    EXPECT_FALSE(GL_View_Exists(9161));
+    ASSERT_TRUE(GL_Make_Current(9160));
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    ASSERT_TRUE(Create_Control(WIN, 9163, CONTROL_GL_VIEW, 0, 0, 64, 48, ""));
+    ASSERT_TRUE(GL_Make_Current(9163));
+    EXPECT_TRUE(glIsTexture(texture));
+}
+
+}  // namespace
