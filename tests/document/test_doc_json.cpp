@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+#include "app/app_state.h"
+#include "document/doc_json.h"
+#include "document/doc_model.h"
+
+namespace {
+
+Doc_Info Known_Document() {
+    Doc_Info d;
+    d.Type = 3;
+    d.Version = 7;
+    d.Resolution.x = 2;
+    d.Resolution.y = 1;
+    d.PPMM = 0.1f;
+    d.Processing.Name = std::string("q\"t\tc\x01\\");
+    d.Processing.Mode = 3;
+    d.Processing.Threshold_Cyan = 80;
+    d.Processing.Threshold_Magenta = 81;
+    d.Processing.Threshold_Yellow = 82;
+    d.Processing.Threshold_Black = 255;
+    d.Video_Settings.Name = "cam \xC3\xA9";
+    d.Video_Settings.Gain = 0.5f;
+    d.Video_Settings.Auto_Gain = 1.0f;
+    d.Measure_Unit = 2;
+    d.TimeStamp = 1733140800;
+    d.Comment = "line\nbreak\r\b\f\x1f";
+    d.ScaleValue = -3.75f;
+    d.Measure.Angle = -0.0f;
+    d.Measure.Distance = std::numeric_limits<float>::quiet_NaN();
+    d.Measure.Hits = std::numeric_limits<float>::infinity();
+    d.Measure.Area = FLT_MAX;
+    d.Measure.Hit_Pixels = 12345678901LL;
+    d.Measure.X_Start = 50;
+    Tool t;
+    t.Type = 0;
+    t.X_Start = 1.25f;
+    t.Y_Start = 100.5f;
+    t.Colour = Pack_RGBA(255, 150, 90, 255);
+    t.Selected = 1;
+    d.Tools.push_back(t);
+    Tool note;
+    note.Type = 7;
+    note.Distance = 12.34f;
+    d.Tools.push_back(note);
+    d.Image_Buffer.assign(8, 200);
+    return d;
+}
+
+const char* Zero_Video_Members_After_Device =
+    "\"Brightness\":0,\"Contrast\":0,\"Hue\":0,\"Saturation\":0,\"Sharpness\":0,\"Gamma\":0,\"ColorEnable\":0,"
+    "\"WhiteBalance\":0,\"BacklightCompensation\":0,";
+
+TEST(DocJson, KnownDocumentIsWrittenByteForByte) {
+    std::string expected =
+        std::string("{\"Type\":3,\"Version\":7,\"Resolution\":{\"x\":2,\"y\":1},"
+                    "\"PPMM\":0.100000001490116119384765625,\"Threshold_Percentage\":0,"
+                    "\"Processing\":{\"Name\":\"q\\\"t\\tc\\u0001\\\\\",\"Mode\":3,\"Threshold_Cyan\":80,"
+                    "\"Threshold_Magenta\":81,\"Threshold_Yellow\":82,\"Threshold_Black\":255,\"Use_HSVRange\":0},"
+                    "\"Video_Settings\":{\"Name\":\"cam \xC3\xA9\",\"LoadedImage\":0,\"Device\":\"\",") +
+        Zero_Video_Members_After_Device +
+        "\"Gain\":0.5,\"Pan\":0,\"Tilt\":0,\"Roll\":0,\"Zoom\":0,\"Exposure\":0,\"Iris\":0,\"Focus\":0,\"Prop_Max\":0,"
+        "\"Auto_Brightness\":0,\"Auto_Contrast\":0,\"Auto_Hue\":0,\"Auto_Saturation\":0,\"Auto_Sharpness\":0,"
+        "\"Auto_Gamma\":0,\"Auto_ColorEnable\":0,\"Auto_WhiteBalance\":0,\"Auto_BacklightCompensation\":0,"
+        "\"Auto_Gain\":1,\"Auto_Pan\":0,\"Auto_Tilt\":0,\"Auto_Roll\":0,\"Auto_Zoom\":0,\"Auto_Exposure\":0,"
+        "\"Auto_Iris\":0,\"Auto_Focus\":0,\"Auto_Prop_Max\":0},"
+        "\"Measure_Unit\":2,\"TimeStamp\":1733140800,\"Comment\":\"line\\nbreak\\r\\b\\f\\u001f\",\"Operator\":\"\","
+        "\"ScaleValue\":-3.75,"
+        "\"Measure\":{\"hfx\":0,\"hfy\":0,\"htx\":0,\"hty\":0,\"vfx\":0,\"vfy\":0,\"vtx\":0,\"vty\":0,\"cx\":0,"
+        "\"cy\":0,\"w\":0,\"h\":0,\"Area\":3.4028234663852885981170418348452e+38,\"Radius\":0,\"Angle\":0,"
+        "\"Distance\":null,\"Hits\":null,\"Hit_Pixels\":12345678901,\"Object\":0,\"X_Start\":50,\"Y_Start\":0,"
+        "\"X_End\":0,\"Y_End\":0,\"Scale_Start\":0,\"Scale_End\":0},"
+        "\"Tools\":[{\"Type\":0,\"Text\":\"\",\"X_Start\":1.25,\"Y_Start\":100.5,\"X_End\":0,\"Y_End\":0,"
+        "\"CentreX\":0,\"CentreY\":0,\"Radius\":0,\"Angle\":0,\"Distance\":0,\"Scale_Start\":0,\"Scale_End\":0,"
+        "\"Colour\":-10840321,\"Selected\":1},"
+        "{\"Type\":7,\"Text\":\"\",\"X_Start\":0,\"Y_Start\":0,\"X_End\":0,\"Y_End\":0,\"CentreX\":0,\"CentreY\":0,"
+        "\"Radius\":0,\"Angle\":0,\"Distance\":12.340000152587890625,\"Scale_Start\":0,\"Scale_End\":0,"
+        "\"Colour\":0,\"Selected\":0}],"
+        "\"Tool_Selected\":0,\"Image_Buffer\":0}";
+    EXPECT_EQ(Doc_To_Json(Known_Document()), expected);
+}
+
+TEST(DocJson, NumbersAndStrings) {
+    struct Case {
+        float value;
+        const char* text;
+    } numbers[] = {
+        {0.1f, "0.100000001490116119384765625"},
+        {50.0f, "50"},
+        {-0.0f, "0"},
+        {0.0f, "0"},
+        {-2.5f, "-2.5"},
+        {16777216.0f, "16777216"},
+        {std::numeric_limits<float>::quiet_NaN(), "null"},
+        {std::numeric_limits<float>::infinity(), "null"},
+        {-std::numeric_limits<float>::infinity(), "null"},
+    };
+    for (const Case& c : numbers) EXPECT_EQ(Json_Number(c.value), c.text) << c.text;
+
+    struct Text_Case {
+        std::string in, out;
+    } texts[] = {
+        {"", "\"\""},
+        {"a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"\b\f\n\r\t", "\"\\b\\f\\n\\r\\t\""},
+        {std::string("\x00\x07\x1f", 3), "\"\\u0000\\u0007\\u001f\""},
+        {"/ \x7f \xE2\x82\xAC", "\"/ \x7f \xE2\x82\xAC\""},  // slash, DEL and UTF-8 as themselves
+    };
+    for (const Text_Case& c : texts) EXPECT_EQ(Json_String(c.in), c.out);
+}
+
+TEST(DocJson, WrittenDocumentReadsBackTheSame) {
+    Doc_Info in = Known_Document();
+    Doc_Info out;
+    ASSERT_TRUE(Json_To_Doc(Doc_To_Json(in), &out));
+    EXPECT_EQ(out.Type, 3);
+    EXPECT_EQ(out.Version, 7);
+    EXPECT_EQ(out.PPMM, 0.1f);
+    EXPECT_EQ(out.Processing.Name, in.Processing.Name);
+    EXPECT_EQ(out.Processing.Threshold_Black, 255);
+    EXPECT_EQ(out.Video_Settings.Name, in.Video_Settings.Name);
+    EXPECT_EQ(out.Video_Settings.Auto_Gain, 1.0f);
+    EXPECT_EQ(out.Comment, in.Comment);
+    EXPECT_EQ(out.Measure.Hit_Pixels, 12345678901LL);
+    EXPECT_EQ(out.Measure.Area, FLT_MAX);
+    EXPECT_EQ(out.Measure.Distance, 0.0f);  // written null, read as absent
+    EXPECT_EQ(out.Measure.Hits, 0.0f);
+    ASSERT_EQ(out.Tools.size(), 2u);
+    EXPECT_EQ(out.Tools[0].Colour, Pack_RGBA(255, 150, 90, 255));
+    EXPECT_EQ(out.Tools[0].Y_Start, 100.5f);
+    EXPECT_EQ(out.Tools[1].Type, 7);
+    EXPECT_EQ(out.Tools[1].Distance, 12.34f);
+    EXPECT_TRUE(out.Image_Buffer.empty());
+}
+
+TEST(DocJson, ReaderClearsIgnoresAndChecksTypes) {
+    // Members absent, unknown, of the wrong type or out of their field's range
+    // leave the field zero; the rest is read.
+    const char* text =
+        "{\"PPMM\":12.5,\"Unknown\":{\"x\":1},\"Measure_Unit\":\"2\",\"TimeStamp\":1.5,"
+        "\"Processing\":{\"Mode\":300,\"Threshold_Cyan\":-1,\"Threshold_Black\":9,\"Name\":5},"
+        "\"Resolution\":[1,2],\"Comment\":null,\"ScaleValue\":1e300,\"Type\":18446744073709551615,"
+        "\"Tools\":[1,{\"Type\":5,\"Radius\":3,\"Colour\":4294967295,\"Selected\":2},\"x\",{\"Colour\":1.5}],"
+        "\"Measure\":{\"Hits\":true,\"w\":7}}";
+    Doc_Info d = Known_Document();  // everything must be cleared first
+    ASSERT_TRUE(Json_To_Doc(text, &d));
+    EXPECT_EQ(d.PPMM, 12.5f);
+    EXPECT_EQ(d.Measure_Unit, 0);
+    EXPECT_EQ(d.TimeStamp, 0);
+    EXPECT_EQ(d.Processing.Mode, 0);
+    EXPECT_EQ(d.Processing.Threshold_Cyan, 0);
+    EXPECT_EQ(d.Processing.Threshold_Black, 9);
+    EXPECT_EQ(d.Processing.Name, "");
+    EXPECT_EQ(d.Resolution.x, 0);
+    EXPECT_EQ(d.ScaleValue, 0.0f);
+    EXPECT_EQ(d.Type, 0);
+    EXPECT_EQ(d.Version, 0);
+    EXPECT_EQ(d.Comment, "");
+    EXPECT_EQ(d.Video_Settings.Name, "");
+    EXPECT_EQ(d.Measure.Hits, 0.0f);
+    EXPECT_EQ(d.Measure.w, 7.0f);
+    ASSERT_EQ(d.Tools.size(), 2u);
+    EXPECT_EQ(d.Tools[0].Type, 5);
+    EXPECT_EQ(d.Tools[0].Radius, 3.0f);
+    EXPECT_EQ(d.Tools[0].Colour, -1);
+    EXPECT_EQ(d.Tools[0].Selected, 2);
+    EXPECT_EQ(d.Tools[1].Colour, 0);
+
+    Doc_Info no_tools;
+    ASSERT_TRUE(Json_To_Doc("{\"Tools\":{\"Type\":1}}", &no_tools));
+    EXPECT_TRUE(no_tools.Tools.empty());
+}
+
+TEST(DocJson, InvalidTextIsRefusedAndLeavesTheRecord) {
+    const char* bad[] = {"", "{", "[]", "3", "null", "{\"PPMM\":1,}", "{\"a\":\"\xff\"}", "{} {}",
+                         "\xEF\xBB\xBF{\"PPMM\":1}x"};
+    for (const char* text : bad) {
+        Doc_Info d;
+        d.PPMM = 42;
+        EXPECT_FALSE(Json_To_Doc(text, &d)) << text;
+        EXPECT_EQ(d.PPMM, 42.0f);
+        Video_Settings v;
+        v.Gain = 0.25f;
+        EXPECT_FALSE(Json_To_Video_Settings(text, &v)) << text;
+        EXPECT_EQ(v.Gain, 0.25f);
+    }
+}
+
+TEST(DocJson, VideoSettingsRoundTrip) {
+    Video_Settings v;
+    v.Name = "USB cam";
+    v.Device = "dev \"1\"";
+    v.LoadedImage = 0;
+    for (int i = 0; i < VIDEO_PROPERTY_COUNT; i++) {
+        *Video_Property(&v, i) = (float)i / 17.0f;
+        *Video_Property_Auto(&v, i) = (float)(i % 2);
+    }
+    std::string text = Video_Settings_To_Json(v);
+    EXPECT_EQ(text.find(' '), text.find("USB cam") + 3);  // the only space is inside the name
+    Video_Settings w;
+    ASSERT_TRUE(Json_To_Video_Settings(text, &w));
+    EXPECT_EQ(w.Name, v.Name);
+    EXPECT_EQ(w.Device, v.Device);
+    for (int i = 0; i < VIDEO_PROPERTY_COUNT; i++) {
+        EXPECT_EQ(*Video_Property(&w, i), *Video_Property(&v, i)) << i;
+        EXPECT_EQ(*Video_Property_Auto(&w, i), *Video_Property_Auto(&v, i)) << i;
+    }
+}
+
+}  // namespace
