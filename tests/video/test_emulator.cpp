@@ -223,3 +223,18 @@ TEST_F(Emulator, Close_And_Reopen_Keeps_Sample_And_Recentres_Crop) {
     EXPECT_EQ(Last_Crop_Column, 780);
     Expect_Live_Is_Crop(780);
 }
+
+TEST_F(Emulator, A_Sample_Smaller_Than_The_Crop_Leaves_The_Rest_Black) {
+    Start_Emulator();
+    // 1200 x 2 sample of 0x11 bytes; the crop from column 780 overlaps 420 columns of 2 rows.
+    Sample_Pixels.assign(1200 * 4 * 2, 0x11);
+    Sample_Row_Bytes = 1200 * 4;
+    Sample_Height = 2;
+    Emulator_Frame();
+    const std::vector<uint8_t>& live = Jobs[0].Doc.Image_Buffer;
+    size_t copied = 0;
+    for (uint8_t b : live) copied += b == 0x11;
+    EXPECT_EQ(copied, (size_t)420 * 4 * 2);
+    EXPECT_EQ(live[4 * 419], 0x11);
+    EXPECT_EQ(live[4 * 420], 0);
+}
