@@ -232,7 +232,7 @@ void gText_Init(int64_t view, int64_t size) {
     Atlas_Exists = 1;
     Atlas_View = view;
     if (!GL_View_Exists(view)) return;
-    GL_Make_Current(view);
+    if (!GL_Make_Current(view)) return;
     GLuint name = 0;
     glGenTextures(1, &name);
     Atlas_Texture = name;
@@ -404,8 +404,7 @@ void gText_Upload_Atlas(const Picture& image) {
 void gText_Free() {
     if (Atlas_Exists != 1) return;
     Atlas_Exists = 0;
-    if (Atlas_Texture != 0 && GL_View_Exists(Atlas_View)) {
-        GL_Make_Current(Atlas_View);
+    if (Atlas_Texture != 0 && GL_View_Exists(Atlas_View) && GL_Make_Current(Atlas_View)) {
         GLuint name = Atlas_Texture;
         glDeleteTextures(1, &name);
     }

@@ -22,11 +22,11 @@ namespace {
 
 std::map<int64_t, GLip_Presentation> Presentations;
 
-// Mesa leaves the back buffer undefined after a swap. A view whose frames are
-// read back keeps a copy of its back buffer, taken just before each swap, and
-// the read-back returns that copy (bottom row first, as GL reads it).
+// Mesa leaves the back buffer undefined after a swap (and its front buffer
+// cannot be read back under every X server), so every swapped presentation
+// keeps a copy of its back buffer, taken just before the swap; the read-back
+// returns that copy (bottom row first, as GL reads it).
 struct Frame_Copy {
-    int64_t Wanted = 0;  // 1 once the view has been read back
     int64_t Valid = 0;   // 1 when Pixels holds the view's last swapped frame
     int64_t W = 0, H = 0;
     std::vector<uint8_t> Pixels;
@@ -126,13 +126,11 @@ void GLip_Present(int64_t view, int64_t tw, int64_t th, int64_t fit_mode, int32_
     Frame_Copy& copy = Frame_Copies[view];
     copy.Valid = 0;
     if (swap == 1) {
-        if (copy.Wanted) {
-            glReadBuffer(GL_BACK);
-            Read_Pixels(vpw, vph, &copy.Pixels);
-            copy.W = vpw;
-            copy.H = vph;
-            copy.Valid = 1;
-        }
+        glReadBuffer(GL_BACK);
+        Read_Pixels(vpw, vph, &copy.Pixels);
+        copy.W = vpw;
+        copy.H = vph;
+        copy.Valid = 1;
         GL_Swap(view);
     }
 }
@@ -156,7 +154,7 @@ void GLip_Upload_Buffer(int64_t view, const uint8_t* pixels, int64_t width, int6
                         int nearest, int32_t background, int64_t fit_mode, int swap, int finish, int clear) {
     if (!GL_View_Exists(view)) return;
     if (!pixels || width < 1 || height < 1) return;
-    GL_Make_Current(view);
+    if (!GL_Make_Current(view)) return;
     GLip_Bind_Texture(view, nearest);
     // Rows are tightly packed; one-byte pixels need byte alignment or GL
     // would read padding past the end of every row.
@@ -178,7 +176,7 @@ void GLip_Upload_Image(int64_t view, const Picture* image, int nearest, int32_t 
     if (image->Width < 1 || image->Height < 1 ||
         image->Pixels.size() < (size_t)image->Width * (size_t)image->Height * 4)
         return;
-    GL_Make_Current(view);
+    if (!GL_Make_Current(view)) return;
     GLip_Bind_Texture(view, nearest);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -189,7 +187,7 @@ void GLip_Upload_Image(int64_t view, const Picture* image, int nearest, int32_t 
 
 void GLip_Redraw(int64_t view, int32_t background, int64_t fit_mode, int swap, int finish, int clear, int flip) {
     if (!GL_View_Exists(view)) return;
-    GL_Make_Current(view);
+    if (!GL_Make_Current(view)) return;
     uint32_t name = Texture_Entry(view);
     if (!Is_Texture(name)) return;
     glEnable(GL_TEXTURE_2D);
@@ -204,7 +202,7 @@ void GLip_Free_Texture(int64_t view) {
     if (!GL_View_Exists(view)) return;
     uint32_t& name = Texture_Entry(view);
     if (name == 0) return;
-    GL_Make_Current(view);
+    if (!GL_Make_Current(view)) return;
     if (!Is_Texture(name)) return;
     glBindTexture(GL_TEXTURE_2D, 0);
     GLuint n = name;
@@ -217,7 +215,7 @@ void GLip_Free_All() {
         if (entry.second == 0) continue;
         int64_t view = std::strtoll(entry.first.c_str(), nullptr, 10);
         if (!GL_View_Exists(view)) continue;
-        GL_Make_Current(view);
+        if (!GL_Make_Current(view)) continue;
         if (!Is_Texture(entry.second)) continue;
         glBindTexture(GL_TEXTURE_2D, 0);
         GLuint n = entry.second;
@@ -228,21 +226,18 @@ void GLip_Free_All() {
 
 void GLip_Read_Back(int64_t view, Picture* image, int read_buffer) {
     if (!GL_View_Exists(view) || !image) return;
-    GL_Make_Current(view);
+    if (!GL_Make_Current(view)) return;
     GLint vp[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, vp);
     const int64_t w = vp[2], h = vp[3];
     if (w < 1 || h < 1) return;
     Frame_Copy& copy = Frame_Copies[view];
-    copy.Wanted = 1;
     std::vector<uint8_t> rows;
     if (copy.Valid && copy.W == w && copy.H == h) {
-        rows.swap(copy.Pixels);
-        copy.Valid = 0;
+        rows = copy.Pixels;
     } else {
-        // No copy yet: after a swap the frame just presented is in the front buffer.
-        GLenum source = GLip_Last_Presentation(view).Swapped ? GL_FRONT : (GLenum)read_buffer;
-        glReadBuffer(source);
+        // Not swapped since it was drawn: the buffer still holds the frame.
+        glReadBuffer((GLenum)read_buffer);
         Read_Pixels(w, h, &rows);
     }
     image->Width = (int32_t)w;
@@ -258,7 +253,7 @@ void GLip_Unproject(int64_t view, float x, float y, float* u, float* v) {
     if (u) *u = 0;
     if (v) *v = 0;
     if (!GL_View_Exists(view)) return;
-    GL_Make_Current(view);
+    if (!GL_Make_Current(view)) return;
     GLdouble model[16], proj[16];
     GLint vp[4];
     glGetDoublev(GL_MODELVIEW_MATRIX, model);

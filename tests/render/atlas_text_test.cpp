@@ -12,20 +12,9 @@
 #include "render/font_atlas.h"
 #include "render/text.h"
 #include "resources/resources.h"
+#include "render_env.h"
 
 namespace {
-
-std::string Printable_Ascii_And_Squared() {
-    std::string s;
-    for (int c = 32; c <= 126; c++) s.push_back((char)c);
-    return s + "\xC2\xB2";  // "²"
-}
-
-void Define_Start_Up_Fonts() {
-    for (Font_Def& d : Font_Defs) d = Font_Def();
-    gText_Define_Font(0, "Digital-7 Mono", 20, 1024, " -0123456789.%");
-    gText_Define_Font(1, "Roboto", 20, 0, Printable_Ascii_And_Squared());
-}
 
 // Atlas pixel rectangle of a packed glyph, from its texture coordinates.
 struct Rect { int x0, y0, x1, y1; };  // inclusive
@@ -47,8 +36,7 @@ int Alpha(int x, int y) {
 class Atlas : public ::testing::Test {
 protected:
     void SetUp() override {
-        static bool started = false;
-        if (!started) started = Platform_Init();
+        Render_Test_Start();  // the atlas itself needs no view; a built one is also uploaded
         Clear_Prompt_Script();
         Clear_Prompt_History();
         Define_Start_Up_Fonts();
