@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/dispatch.h"
+#include "app/job_list.h"
+#include "app/prefs.h"
+#include "document/readouts.h"
+#include "support/null_fixture.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+Platform_Event Control(int64_t control, int64_t type = ETYPE_CHANGE) {
+    Platform_Event e;
+    e.Window = WINDOW_MAIN;
+    e.Kind = EVENT_CONTROL;
+    e.Control = control;
+    e.Type = type;
+    return e;
+}
+
+Platform_Event Menu(int64_t item) {
+    Platform_Event e;
+    e.Window = WINDOW_MAIN;
+    e.Kind = EVENT_MENU;
+    e.Control = item;
+    return e;
+}
+
+Tool Line(float x1, float x2) {
+    Tool t;
+    t.Type = TOOL_LINE;
+    t.X_Start = x1;
+    t.X_End = x2;
+    t.Distance = x2 - x1;
+    return t;
+}
+
+class Dispatch : public ::testing::Test {
+protected:
+    Temp_Folder folder;
+    void SetUp() override {
+        Fresh_Main_Window();
+        Data_Folder = folder.Path + "/";
+    }
+};
+
+TEST_F(Dispatch, Close_Selected_File_Steps_Down_Once) {
+    Make_Document(0, 4, 4);
+    Make_Document(1, 4, 4);
+    Current_Job = 1;
+    Control_Command(Control(CTL_CLOSE_FILE));
+    EXPECT_EQ(Jobs[1].In_Use, 0);
+    EXPECT_EQ(Current_Job, 0);  // the live document, not "no document"
+    Control_Command(Control(CTL_CLOSE_FILE));  // the live document is never closed here
+    EXPECT_EQ(Jobs[0].In_Use, 1);
+    EXPECT_EQ(Current_Job, 0);
+}
+
+TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
+    Make_Document(1, 4, 4, 10);
+    Jobs[1].Doc.Tools.push_back(Line(0, 100));
+    Current_Job = 1;
+    Set_State(CTL_UNIT_LIST, 4);
+    Control_Command(Control(CTL_UNIT_LIST));
+    EXPECT_EQ(Jobs[1].Doc.Measure_Unit, 4);
+    EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Pixels");
+    EXPECT_EQ(Get_Cell_Text(CTL_MEASURE_LIST, 0, 1), "W: 100px");
+    EXPECT_TRUE(File_Exists(Prefs_Path()));
+
+    // With no document current the unit of the live document stays and the file is still written.
+    remove(Prefs_Path().c_str());
+    Current_Job = -1;
+    Set_State(CTL_UNIT_LIST, 0);
+    Control_Command(Control(CTL_UNIT_LIST));
+    EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);
+    EXPECT_TRUE(File_Exists(Prefs_Path()));
+}
+
+TEST_F(Dispatch, List_Click_Navigates_To_The_Rows_Document) {
+    Make_Document(1, 4, 4);
+    Make_Document(2, 4, 4);
+    Jobs[1].Doc.Tools.push_back(Line(0, 10));
+    Jobs[2].Doc.Tools.push_back(Line(0, 20));
+    Current_Job = 1;
+    Rebuild_Measurement_List();
+    Set_State(CTL_MEASURE_LIST, 1);
+    Control_Command(Control(CTL_MEASURE_LIST, ETYPE_LEFT_CLICK));
+    EXPECT_EQ(Current_Job, 2);
+    EXPECT_EQ(Get_State(CTL_MEASURE_LIST), 1);  // the clicked row stays selected
+}
+
+TEST_F(Dispatch, Confirmations_Of_The_List_Menu) {
+    Make_Document(1, 4, 4);
+    Jobs[1].Doc.Tools = {Line(0, 10), Line(0, 20)};
+    Current_Job = 1;
+    Rebuild_Measurement_List();
+    Set_State(CTL_MEASURE_LIST, 0);
+
+    Script_Prompt(0);
+    Menu_Command(Menu(MENU_DELETE_MEASUREMENT));
+    EXPECT_EQ(Last_Prompt_Text(), "Delete selected measurement... / Are you sure?");
+    EXPECT_EQ(Jobs[1].Doc.Tools.size(), 2u);
+    Script_Prompt(1);
+    Menu_Command(Menu(MENU_DELETE_MEASUREMENT));
+    EXPECT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+
+    Script_Prompt(0);
+    Menu_Command(Menu(MENU_CLEAR_MEASUREMENTS));
+    EXPECT_EQ(Last_Prompt_Text(), "Clear all measurements... / Are you sure?");
+    EXPECT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+    Script_Prompt(1);
+    Menu_Command(Menu(MENU_CLEAR_MEASUREMENTS));
+    EXPECT_TRUE(Jobs[1].Doc.Tools.empty());
+
+    // With no document these ask nothing.
+    Current_Job = -1;
+    size_t asked = Prompt_History().size();
+    Menu_Command(Menu(MENU_DELETE_MEASUREMENT));
+    Menu_Command(Menu(MENU_CLEAR_MEASUREMENTS));
+    EXPECT_EQ(Prompt_History().size(), asked);
+}
+
+TEST_F(Dispatch, Threshold_Note_And_Stage_Zero_From_The_Readouts) {
+    Make_Document(0, 4, 4);
+    Current_Job = 0;
+    Jobs[0].Doc.Measure.Hits = 12.5f;
+    Set_State(CTL_PLUS_MINUS, 1);
+    Control_Command(Control(CTL_READOUT_THRESHOLD_PCT, ETYPE_LEFT_DOUBLE_CLICK));
+    ASSERT_EQ(Current_Job, 1);  // the note goes into a snapshot
+    ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+    EXPECT_EQ(Jobs[1].Doc.Tools[0].Type, TOOL_THRESHOLD_NOTE);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].Distance, 87.5f);
+    EXPECT_TRUE(Jobs[0].Doc.Tools.empty());
+
+    Stage_Position = 321;
+    Control_Command(Control(CTL_READOUT_SCALE_X, ETYPE_LEFT_DOUBLE_CLICK));
+    EXPECT_FLOAT_EQ(Stage_Zero, 321);
+}
+
+TEST_F(Dispatch, New_And_Exit) {
+    Make_Document(1, 4, 4);
+    Script_Prompt(1);
+    Menu_Command(Menu(MENU_NEW));
+    EXPECT_EQ(Count_Open_Jobs(), 0);
+    Quit_Request = 0;
+    Menu_Command(Menu(MENU_EXIT));
+    EXPECT_EQ(Quit_Request, 1);
+    Quit_Request = 0;
+}
+
+TEST_F(Dispatch, Thumbnail_Click_Selects_Its_Slot) {
+    Make_Document(0, 4, 4);
+    Make_Document(5, 4, 4);
+    Current_Job = 0;
+    Control_Command(Control(5, ETYPE_LEFT_CLICK));
+    EXPECT_EQ(Current_Job, 5);
+    Click_State = 1;
+    Control_Command(Control(CTL_THUMBNAIL_FIRST + 0, ETYPE_LEFT_CLICK));
+    EXPECT_EQ(Current_Job, 0);
+    EXPECT_EQ(Click_State, 0);
+}
+
+TEST_F(Dispatch, Job_List_Positions_And_Scroll_Height) {
+    Make_Document(0, 4, 4);
+    Make_Document(2, 4, 4);
+    Make_Document(5, 4, 4);
+    Job_Update_List();
+    int x, y, w, h;
+    const int expected[9] = {4, -1000, 56, -1000, -1000, 108, -1000, -1000, -1000};
+    for (int i = 0; i < 9; i++) {
+        Control_Rect(i, &x, &y, &w, &h);
+        EXPECT_EQ(y, expected[i]) << i;
+    }
+    Scroll_Area_Inner_Size(CTL_THUMBNAIL_SCROLL, &w, &h);
+    EXPECT_EQ(h, 164);
+    EXPECT_EQ(Get_Tooltip(5).rfind("5 - ", 0), 0u);
+    for (int i : {0, 2, 5}) Jobs[i].In_Use = 0;
+    Job_Update_List();
+    Scroll_Area_Inner_Size(CTL_THUMBNAIL_SCROLL, &w, &h);
+    EXPECT_EQ(h, 8);
+}
+
+TEST_F(Dispatch, Selecting_A_Document_Shows_Its_Settings) {
+    Make_Document(3, 4, 4);
+    Jobs[3].Doc.Processing.Mode = 3;
+    Jobs[3].Doc.Processing.Threshold_Yellow = 140;
+    Jobs[3].Doc.Measure_Unit = 0;
+    Select_Job(3);
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + 3), 1);
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST), 0);
+    EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), 140);
+    EXPECT_EQ(Get_State(CTL_UNIT_LIST), 0);
+    EXPECT_FALSE(Control_Hidden(CTL_TOOL_WIDTH));
+}
+
+}  // namespace

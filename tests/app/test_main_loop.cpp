@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/main_loop.h"
+#include "app/status_bar.h"
+#include "measure/snapping.h"
+#include "support/null_fixture.h"
+#include "video/emulator.h"
+
+namespace {
+
+TEST(Timing_Line, Composition) {
+    Stage_Times_Record t;
+    t.Capture = 3.26f;
+    t.DD = 1.25f;
+    t.Vid_Rend = 2.0f;
+    t.Process = 0.5f;
+    t.Upload = 0.125f;
+    t.Download = 4.0f;
+    EXPECT_EQ(Format_Timing_Line(t),
+              "Time, 7.88 ms,  Capture; 3.3(decoupled), DD; 1.2, Vid_Rend; 2.0, Process; 0.5, Upload; 0.1, "
+              "Download; 4.0 ms");
+    EXPECT_EQ(Format_Timing_Line(Stage_Times_Record()),
+              "Time, 0.00 ms,  Capture; 0.0(decoupled), DD; 0.0, Vid_Rend; 0.0, Process; 0.0, Upload; 0.0, "
+              "Download; 0.0 ms");
+}
+
+TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
+    Fresh_Main_Window();
+    Video_Mode = VIDEO_NONE;
+    Redraw_Request = 0;
+    Threshold_Label_Dirty = 0;
+    Quit_Request = 0;
+    int64_t now = (int64_t)Elapsed_Ms();
+    Next_Timing_Log_Ms = now + 800;
+    int64_t idle = Idle_Wait_Ms();
+    EXPECT_GT(idle, 100);
+    EXPECT_LE(idle, 801);
+
+    Next_Timing_Log_Ms = now + 20;  // the timing line is due soon
+    EXPECT_LE(Idle_Wait_Ms(), 21);
+
+    Next_Timing_Log_Ms = now + 800;
+    Redraw_Request = 1;
+    EXPECT_EQ(Idle_Wait_Ms(), 0);
+    Redraw_Request = 0;
+
+    // A gliding emulator crop keeps the loop awake.
+    Video_Mode = VIDEO_EMULATOR;
+    Pan_Step = 0.4f;
+    Next_Acquire_Ms = 0;
+    EXPECT_EQ(Idle_Wait_Ms(), 0);
+    Pan_Step = 1.2f;
+    Pan_Dragging = 0;
+    EXPECT_GT(Idle_Wait_Ms(), 100);
+
+    // A camera is polled every acquisition interval.
+    Video_Mode = VIDEO_CAMERA;
+    Next_Acquire_Ms = (int64_t)Elapsed_Ms() + 5;
+    EXPECT_LE(Idle_Wait_Ms(), 6);
+    Video_Mode = VIDEO_NONE;
+}
+
+TEST(Idle_Pass, Writes_The_Timing_Line_At_Most_Once_A_Second) {
+    Fresh_Main_Window();
+    Video_Mode = VIDEO_NONE;
+    Redraw_Request = 0;
+    Frames_This_Second = 7;
+    Next_Timing_Log_Ms = (int64_t)Elapsed_Ms() - 1;
+    Idle_Pass();
+    EXPECT_EQ(Frames_Per_Second, 7);
+    EXPECT_EQ(Frames_This_Second, 0);
+    int64_t next = Next_Timing_Log_Ms;
+    EXPECT_GE(next, Now_Ms + 999);
+    Frames_This_Second = 3;
+    Idle_Pass();
+    EXPECT_EQ(Next_Timing_Log_Ms, next);
+    EXPECT_EQ(Frames_Per_Second, 7);
+}
+
+TEST(Status_Bar, Texts_And_Write_Cache) {
+    Fresh_Main_Window();
+    Reset_Status_Cache();
+    Video_Mode = VIDEO_EMULATOR;
+    Frames_Per_Second = 25;
+    Current_Job = 0;
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: 25)");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "No document selected.");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: -1.0x-1.0");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 3), "RGB[0, 0, 0] M:0");
+    int64_t writes = Status_Write_Count(WINDOW_MAIN, 0);
+    Refresh_Status_Bar();
+    EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 0), writes);  // unchanged text is not rewritten
+
+    Video_Mode = VIDEO_NONE;
+    Current_Job = 3;
+    Pointer_X = 123;
+    Pointer_Y = 45.25f;
+    Set_State(CTL_MAGNIFY, 1);
+    Magnifier_Zoom = 7;
+    Cursor_Colour = (int32_t)(10 | (20 << 8) | (30 << 16) | (255u << 24));  // blue 10, green 20, red 30
+    Cursor_Hit = 1;
+    Snapped_To_Edge = 1;
+    Snapped_To_Angle = 0;
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video Disabled.");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "Document #: 3");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: 123.0x45.2, Zoom: x7");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 3), "RGB[30, 20, 10] M:1");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Snapped to: Edge");
+    Snapped_To_Angle = 1;
+    Set_State(CTL_MAGNIFY, 0);
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Snapped to: Edge & Angle");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: 123.0x45.2");
+    Snapped_To_Edge = 0;
+    EXPECT_EQ(Status_Field_Text(4), "Snapped to: Angle");
+    EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 5), 0);
+    Snapped_To_Angle = 0;
+}
+
+}  // namespace
