@@ -24,8 +24,12 @@
 
 #include <gtk/gtk.h>
 
-// From libGL; declared here because the GLX header drags in Xlib's macros.
+// From libGL; declared here because the GLX header drags in Xlib's macros
+// (Display and GLXContext are pointers, drawables are XIDs).
 extern "C" void (*glXGetProcAddressARB(const unsigned char* name))();
+extern "C" void* glXGetCurrentDisplay();
+extern "C" unsigned long glXGetCurrentDrawable();
+extern "C" int glXMakeCurrent(void* display, unsigned long drawable, void* context);
 
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
@@ -389,6 +393,31 @@ bool In_Scroll_Area(const Wx_Control& c) {
     return p && p->Kind == CONTROL_SCROLL_AREA;
 }
 
+// The layouts give buttons, sliders and drop-downs pixel sizes made for
+// slimmer controls than GTK's theme; without this the theme's padding eats
+// a 36 x 36 icon button's picture and a 20 pixel slider disappears.
+const char* Tight_Css =
+    ".trellum-tight { padding: 0px; min-width: 0px; min-height: 0px; }"
+    "button.trellum-tight { padding: 1px; }"
+    "scale.trellum-tight { padding: 0px 6px; }"
+    "scale.trellum-tight trough { min-height: 4px; }"
+    "scale.trellum-tight slider { min-width: 12px; min-height: 12px; margin: -5px 0px; }"
+    "combobox.trellum-tight button, .trellum-tight button.combo { padding: 0px 4px; min-height: 0px; }"
+    "entry.trellum-tight { padding: 0px 4px; min-height: 0px; }";
+
+void Install_Tight_Style() {
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, Tight_Css, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+}
+
+void Tighten(wxWindow* widget) {
+    GtkWidget* w = widget->GetHandle();
+    if (w) gtk_style_context_add_class(gtk_widget_get_style_context(w), "trellum-tight");
+}
+
 wxGLAttributes GL_Attributes() {
     wxGLAttributes attrs;
     attrs.PlatformDefaults().RGBA().DoubleBuffer().EndList();
@@ -397,6 +426,15 @@ wxGLAttributes GL_Attributes() {
         attrs.PlatformDefaults().Defaults().EndList();
     }
     return attrs;
+}
+
+// A context left current on a window that is about to go would make the
+// next GL call fail on a dead drawable: release it first.
+void Release_If_Current(wxWindow* widget) {
+    wxGLCanvas* canvas = dynamic_cast<wxGLCanvas*>(widget);
+    if (!canvas || !canvas->GetXWindow()) return;
+    if (glXGetCurrentDrawable() == canvas->GetXWindow() && glXGetCurrentDisplay())
+        glXMakeCurrent(glXGetCurrentDisplay(), 0, nullptr);
 }
 
 // Forgets `control` and every control inside it; the widgets themselves are
@@ -408,6 +446,7 @@ void Forget_Control_Tree(int64_t control) {
     for (int64_t child : children) Forget_Control_Tree(child);
     auto it = Controls.find(control);
     if (it == Controls.end()) return;
+    if (it->second.Kind == CONTROL_GL_VIEW) Release_If_Current(it->second.Widget);
     if (it->second.Context && it->second.Context != Share_Context) delete it->second.Context;
     Controls.erase(it);
 }
@@ -491,6 +530,7 @@ bool Platform_Init() {
     delete wxLog::SetActiveTarget(new wxLogStderr());
     wxLog::SetLogLevel(wxLOG_Warning);
     wxInitAllImageHandlers();
+    Install_Tight_Style();
     Loop = new wxGUIEventLoop();
     wxEventLoopBase::SetActive(Loop);
     Initialised = true;
@@ -849,6 +889,10 @@ bool Create_Control(int64_t window, int64_t control, int64_t kind, int x, int y,
     c.Widget = widget;
     c.Context = context;
     c.Text = text;
+    if (kind == CONTROL_BUTTON || kind == CONTROL_TOGGLE_BUTTON || kind == CONTROL_IMAGE_BUTTON ||
+        kind == CONTROL_IMAGE_TOGGLE || kind == CONTROL_SLIDER || kind == CONTROL_DROPDOWN ||
+        kind == CONTROL_TEXT_INPUT || kind == CONTROL_TEXT_READONLY)
+        Tighten(widget);
     if (Wx_Control* pc = Find(parent))
         if (pc->Kind == CONTROL_SCROLL_AREA) widget->Move(static_cast<wxScrolledWindow*>(pc->Widget)->CalcScrolledPosition(p));
     return true;

@@ -440,6 +440,33 @@ TEST(Windows, BarsCloseBoxAndResize) {
     EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 4), 0);
 }
 
+TEST(Windows, PositionsInPagesAgreeBeforeAndAfterShowing) {
+    // The layout asks for window positions while the window is still hidden.
+    ASSERT_TRUE(Open_Window(WINDOW_MAIN, "positions", 0, 0, 1060, 600, WINDOW_HIDDEN));
+    ASSERT_TRUE(Create_Control(WINDOW_MAIN, 9170, CONTROL_PAGES, 700, 40, 360, 500, ""));
+    ASSERT_TRUE(Add_Page(9170, 9171, "Analysis"));
+    ASSERT_TRUE(Create_Control(WINDOW_MAIN, 9172, CONTROL_LIST, 4, 166, 300, 100, "", 9171));
+    ASSERT_TRUE(Create_Control(WINDOW_MAIN, 9173, CONTROL_SCROLL_AREA, 0, 40, 90, 300, ""));
+    ASSERT_TRUE(Create_Control(WINDOW_MAIN, 9174, CONTROL_GL_VIEW, 2, 60, 64, 48, "", 9173));
+    int hidden[2][2], shown[2][2];
+    Control_Window_Position(9172, &hidden[0][0], &hidden[0][1]);
+    Control_Window_Position(9174, &hidden[1][0], &hidden[1][1]);
+    Show_Window(WINDOW_MAIN, true);
+    for (int i = 0; i < 20; i++) {
+        Wait_Event(10);
+        Drain();
+    }
+    Control_Window_Position(9172, &shown[0][0], &shown[0][1]);
+    Control_Window_Position(9174, &shown[1][0], &shown[1][1]);
+    for (int c = 0; c < 2; c++) {
+        EXPECT_NEAR(hidden[c][0], shown[c][0], 2) << "control " << c;
+        EXPECT_NEAR(hidden[c][1], shown[c][1], 2) << "control " << c;
+    }
+    EXPECT_NEAR(shown[1][0], 2, 3);
+    EXPECT_NEAR(shown[1][1], 100, 3);
+    Close_Window(WINDOW_MAIN);
+}
+
 TEST(Prompts, ScriptedAnswersAreTakenAndRecorded) {
     Clear_Prompt_Script();
     Clear_Prompt_History();
@@ -522,6 +549,19 @@ TEST_F(GL_Views, HiddenViewsRenderAndShareTextures) {
     ASSERT_TRUE(Create_Control(WIN, 9163, CONTROL_GL_VIEW, 0, 0, 64, 48, ""));
     ASSERT_TRUE(GL_Make_Current(9163));
     EXPECT_TRUE(glIsTexture(texture));
+
+    // Closing a window while one of its views is current leaves the views of
+    // other windows usable.
+    ASSERT_TRUE(Open_Window(WINDOW_EMULATOR, "other", 0, 0, 200, 200, WINDOW_HIDDEN));
+    ASSERT_TRUE(Create_Control(WINDOW_EMULATOR, 9164, CONTROL_GL_VIEW, 0, 0, 100, 100, ""));
+    ASSERT_TRUE(GL_Make_Current(9164));
+    Close_Window(WINDOW_EMULATOR);
+    EXPECT_FALSE(GL_View_Exists(9164));
+    EXPECT_FALSE(GL_Make_Current(9164));
+    glFinish();
+    ASSERT_TRUE(GL_Make_Current(9163));
+    EXPECT_TRUE(glIsTexture(texture));
+    glDeleteTextures(1, &texture);
 }
 
 }  // namespace
