@@ -30,6 +30,14 @@ namespace {
 
 int64_t Last_Scale_Poll_Frames = -1;
 
+// Milliseconds of the last user event or video frame. The 100 ms redraw
+// timer only requests redraws within IDLE_AFTER_MS of it: everything that
+// changes the picture requests its own redraw, and a program that nobody
+// uses should not repaint ten times a second. The 500 ms timer always does.
+int64_t Last_Activity_Ms = 0;
+int64_t Last_Activity_Frames = -1;
+const int64_t IDLE_AFTER_MS = 2000;
+
 void On_Signal(int) { Signal_Quit = 1; }
 
 std::string Fixed(double v, int decimals) {
@@ -50,6 +58,8 @@ void Scale_Poll() {
 void Timer_Event(int64_t timer) {
     switch (timer) {
         case TIMER_REDRAW_100:
+            if ((int64_t)Elapsed_Ms() - Last_Activity_Ms < IDLE_AFTER_MS) Redraw_Request = 1;
+            break;
         case TIMER_REDRAW_500: Redraw_Request = 1; break;
         case TIMER_SCALE_330: Scale_Poll(); break;
         case TIMER_STATUS_200: Refresh_Status_Bar(); break;
@@ -121,6 +131,7 @@ void Startup_Shared_State() {
 }
 
 void Dispatch_Event(const Platform_Event& event) {
+    if (event.Kind != EVENT_TIMER) Last_Activity_Ms = (int64_t)Elapsed_Ms();
     switch (event.Window) {
         case WINDOW_MAIN:
             switch (event.Kind) {
@@ -146,6 +157,8 @@ void Dispatch_Event(const Platform_Event& event) {
 }
 
 void Idle_Pass() {
+    // Messages raised on the capture thread are shown here, on the main thread.
+    if (Capture_Messages_Pending() > 0) Show_Capture_Messages();
     if (Threshold_Label_Dirty == 1) {
         Threshold_Label_Dirty = 0;
         Apply_Threshold();
@@ -166,6 +179,11 @@ void Idle_Pass() {
             Camera_Acquisition_Step();
         else if (New_Frame == 1)
             New_Frame = 0;
+    }
+    int64_t frames = Frames_Total + Frames_This_Second;
+    if (frames != Last_Activity_Frames) {
+        Last_Activity_Frames = frames;
+        Last_Activity_Ms = Now_Ms;
     }
     if (Now_Ms > Next_Timing_Log_Ms) {
         Next_Timing_Log_Ms = Now_Ms + 1000;
