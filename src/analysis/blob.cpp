@@ -36,9 +36,9 @@ int64_t Blob_Fill(int64_t x, int64_t y) {
 
     const float t0 = std::nearbyint(Elapsed_Ms());
     if (Blob_Queue.empty()) {
-        // Every queue entry but the start is one edge between two pixels of
-        // the area (640 x 480 has 613,280), so this never fills up.
-        Blob_Queue.resize(BLOB_QUEUE_SIZE + 8);
+        // Each cell of the grid is queued at most once, so this never fills up
+        // (entry 0 is unused: the queue starts at 1).
+        Blob_Queue.resize((size_t)VISIT_STRIDE * VISIT_ROWS + 8);
         Blob_Visited.assign((size_t)VISIT_STRIDE * VISIT_ROWS, 0);
     }
     Blob_Point* queue = Blob_Queue.data();
@@ -54,17 +54,21 @@ int64_t Blob_Fill(int64_t x, int64_t y) {
     int32_t min_x = 49999, min_y = 49999, top_x = 0, top_y = 0;
     int64_t head = 0, tail = 1;
     queue[1] = {(int32_t)x, (int32_t)y};
+    visited[y * VISIT_STRIDE + x] = 1;
 
-    auto wanted = [&](int32_t px, int32_t py) {
-        return mask[(int64_t)py * w + px] == 1 && visited[py * VISIT_STRIDE + px] == 0;
+    // A pixel is marked when it is queued rather than when it is taken out, so
+    // it enters the queue once instead of once per neighbour that reaches it.
+    // The pixels reached, and so the count and the box, are the same.
+    auto take = [&](int32_t px, int32_t py) {
+        uint8_t& cell = visited[py * VISIT_STRIDE + px];
+        if (cell || mask[(int64_t)py * w + px] != 1) return;
+        cell = 1;
+        queue[++tail] = {px, py};
     };
 
     while (head < tail) {
         head++;
         const int32_t qx = queue[head].x, qy = queue[head].y;
-        uint8_t& cell = visited[qy * VISIT_STRIDE + qx];
-        if (cell) continue;
-        cell = 1;
         count++;
         if (qx < min_x) min_x = qx;
         if (qx > top_x) top_x = qx;
@@ -72,10 +76,10 @@ int64_t Blob_Fill(int64_t x, int64_t y) {
         if (qy > top_y) top_y = qy;
 
         if (tail + 4 > queue_last) continue;  // cannot happen (see the size above)
-        if (qy < max_y && wanted(qx, qy + 1)) queue[++tail] = {qx, qy + 1};
-        if (qy > 1 && wanted(qx, qy - 1)) queue[++tail] = {qx, qy - 1};
-        if (qx < max_x && wanted(qx + 1, qy)) queue[++tail] = {qx + 1, qy};
-        if (qx > 1 && wanted(qx - 1, qy)) queue[++tail] = {qx - 1, qy};
+        if (qy < max_y) take(qx, qy + 1);
+        if (qy > 1) take(qx, qy - 1);
+        if (qx < max_x) take(qx + 1, qy);
+        if (qx > 1) take(qx - 1, qy);
     }
 
     if (count > 1) {

@@ -11,7 +11,6 @@
 
 const int32_t BLOB_AREA_WIDTH = 640;
 const int32_t BLOB_AREA_HEIGHT = 480;
-const int64_t BLOB_QUEUE_SIZE = 800000;
 
 // Floods from (x, y) and returns the pixel count. When the count is above 1
 // it writes the box into Live_Measure: hfx, vfy = minimum x, y; htx, vty =

@@ -130,6 +130,7 @@ TEST(Auto_Measure, CircleSearch) {
         {"disc at its centre", [] { Mask_Disc(300, 200, 20); }, 300, 200, true, 300, 200, 20, 0.01f},
         {"disc off centre", [] { Mask_Disc(300, 200, 20); }, 295, 205, true, 300, 200, 20, 1.0f},
         {"large disc", [] { Mask_Disc(320, 240, 150); }, 250, 300, true, 320, 240, 150, 1.5f},
+        {"disc of 60", [] { Mask_Disc(320, 240, 60); }, 305, 250, true, 320, 240, 60, 1.0f},
         {"60 x 40 rectangle", [] { Mask_Rect(200, 100, 259, 139); }, 230, 120, false, 0, 0, 0, 0},
         {"single pixel", [] { Mask_Rect(50, 50, 50, 50); }, 50, 50, true, 0, 0, 0, 0},
     };

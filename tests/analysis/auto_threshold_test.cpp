@@ -143,7 +143,8 @@ TEST(Auto_Threshold, ChoiceFromTheCurve) {
         for (int i = 0; i < 256; i++) A[i] = 100 * (256 - (i < 40 ? 40 : i));
     };
     auto sparse_then_gap = [](int64_t* A) {  // dense from 0, a plateau 100..131 gives C > 100 at 99
-        for (int i = 0; i < 256; i++) A[i] = i < 100 ? 200000 - 1000 * i : (i < 132 ? 100000 : 100000 - 300 * (i - 131));
+        for (int i = 0; i < 256; i++)
+            A[i] = i < 100 ? 200000 - 1000 * i : (i < 132 ? 100000 : 100000 - 300 * (i - 131));
     };
     struct Row {
         const char* what;

@@ -77,6 +77,7 @@ TEST(Threshold, ColourCasesGiveTheRightHitsAndColours) {
         } else if (c.grey >= 0) {
             const uint8_t grey[4] = {(uint8_t)c.grey, (uint8_t)c.grey, (uint8_t)c.grey, 255};
             EXPECT_EQ(0, memcmp(Processed_Image.data(), grey, 4));
+            EXPECT_EQ(0, memcmp(Processed_Image.data(), &Grey_Palette[c.grey], 4));
         }
     }
 }

@@ -1,0 +1,204 @@
+// Hot paths of the image analysis on 640 x 480 pictures: processing in a
+// threshold mode (against a plain copy of the same bytes), the automatic
+// threshold (against 256 full processing passes), the blob fill over the
+// whole search area and the circle auto-measure.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <random>
+#include <vector>
+
+#include "analysis/auto_measure.h"
+#include "analysis/auto_threshold.h"
+#include "analysis/blob.h"
+#include "analysis/threshold.h"
+#include "app/control_ids.h"
+#include "document/doc_model.h"
+#include "measure/canvas.h"
+#include "platform/platform.h"
+
+// Every allocation in the process is counted, so a benchmark can report how
+// many its measured call made.
+// (GCC cannot see that these replacements pair malloc with free.)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+static std::atomic<int64_t> Allocations{0};
+void* operator new(size_t size) {
+    Allocations++;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    std::abort();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+const int32_t W = 640, H = 480;
+
+void Put(Doc_Info& doc, int32_t x, int32_t y, int r, int g, int b) {
+    if (x < 0 || y < 0 || x >= W || y >= H) return;
+    uint8_t* p = &doc.Image_Buffer[((size_t)y * W + x) * 4];
+    p[0] = (uint8_t)std::max(0, std::min(255, b));
+    p[1] = (uint8_t)std::max(0, std::min(255, g));
+    p[2] = (uint8_t)std::max(0, std::min(255, r));
+    p[3] = 255;
+}
+
+// A pale, slightly noisy background with stained cells (pink-violet bodies
+// around dark nuclei) and a few small dark particles.
+void Make_Stained_Cells() {
+    Reset_Jobs();
+    Reset_Canvas_State();
+    Build_Grey_Palette();
+    Jobs[0].In_Use = 1;
+    Allocate_Image(&Jobs[0], W, H);
+    Doc_Info& doc = Jobs[0].Doc;
+    doc.Processing = ProcessMode();
+    doc.Processing.Threshold_Cyan = doc.Processing.Threshold_Magenta = 80;
+    doc.Processing.Threshold_Yellow = doc.Processing.Threshold_Black = 80;
+    Current_Job = 0;
+    std::mt19937 rng(31);
+    for (int32_t y = 0; y < H; y++)
+        for (int32_t x = 0; x < W; x++) {
+            const int n = (int)(rng() % 16);
+            Put(doc, x, y, 228 + n, 224 + n, 232 + n);
+        }
+    for (int k = 0; k < 45; k++) {
+        const int32_t cx = (int32_t)(rng() % W), cy = (int32_t)(rng() % H);
+        const int32_t r = 10 + (int32_t)(rng() % 18);
+        for (int32_t y = cy - r; y <= cy + r; y++)
+            for (int32_t x = cx - r; x <= cx + r; x++) {
+                const double d = std::hypot(x - cx, y - cy) / r;
+                if (d > 1.0) continue;
+                const int shade = (int)(40 * d);
+                if (d < 0.35) Put(doc, x, y, 70 + shade, 30 + shade, 110 + shade);    // nucleus
+                else Put(doc, x, y, 200 + shade / 2, 110 + shade, 190 + shade / 2);  // cell body
+            }
+    }
+    for (int k = 0; k < 120; k++) {
+        const int32_t cx = (int32_t)(rng() % W), cy = (int32_t)(rng() % H);
+        for (int32_t y = cy - 2; y <= cy + 2; y++)
+            for (int32_t x = cx - 2; x <= cx + 2; x++) Put(doc, x, y, 25, 22, 20);
+    }
+}
+
+// The threshold controls Auto_Threshold writes on the null backend.
+void Make_Controls() {
+    Open_Window(WINDOW_MAIN, "bench", 0, 0, 100, 100, 0);
+    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_SLIDER, CONTROL_SLIDER, 0, 0, 100, 20, "");
+    Set_Slider_Range(CTL_THRESHOLD_SLIDER, 1, 255);
+    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_FRAME, CONTROL_FRAME, 0, 0, 100, 50, "");
+}
+
+void BM_Memcpy_Frame(benchmark::State& state) {
+    Make_Stained_Cells();
+    const std::vector<uint8_t>& src = Jobs[0].Doc.Image_Buffer;
+    std::vector<uint8_t> dst(src.size());
+    for (auto _ : state) {
+        memcpy(dst.data(), src.data(), src.size());
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * (int64_t)src.size());
+}
+BENCHMARK(BM_Memcpy_Frame)->Unit(benchmark::kMicrosecond);
+
+// Arg: analysis mode (0 copy, 2 magenta, 4 black, 5 any).
+void BM_Process_Image(benchmark::State& state) {
+    Make_Stained_Cells();
+    Jobs[0].Doc.Processing.Mode = (uint8_t)state.range(0);
+    Process_Image();
+    const int64_t before = Allocations;
+    for (auto _ : state) {
+        Process_Image();
+        benchmark::DoNotOptimize(Processed_Image.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["allocs_per_call"] =
+        benchmark::Counter((double)(Allocations - before), benchmark::Counter::kAvgIterations);
+    state.counters["hits_percent"] = Jobs[0].Doc.Measure.Hits;
+    state.SetBytesProcessed(state.iterations() * (int64_t)Jobs[0].Doc.Image_Buffer.size());
+}
+BENCHMARK(BM_Process_Image)->Arg(0)->Arg(2)->Arg(4)->Arg(5)->Unit(benchmark::kMicrosecond);
+
+void BM_Auto_Threshold(benchmark::State& state) {
+    Make_Stained_Cells();
+    Make_Controls();
+    Jobs[0].Doc.Processing.Mode = MODE_MAGENTA;
+    for (auto _ : state) {
+        Auto_Threshold();
+        benchmark::ClobberMemory();
+    }
+    state.counters["threshold"] = Jobs[0].Doc.Processing.Threshold_Magenta;
+}
+BENCHMARK(BM_Auto_Threshold)->Unit(benchmark::kMillisecond);
+
+// The literal search for comparison: 256 full processing passes.
+void BM_Auto_Threshold_256_Passes(benchmark::State& state) {
+    Make_Stained_Cells();
+    Doc_Info& doc = Jobs[0].Doc;
+    doc.Processing.Mode = MODE_MAGENTA;
+    int64_t threshold = 0;
+    for (auto _ : state) {
+        int64_t A[AUTO_THRESHOLD_LEVELS];
+        for (int i = 0; i < AUTO_THRESHOLD_LEVELS; i++) {
+            doc.Processing.Threshold_Magenta = (uint8_t)(i + 1);
+            Process_Image();
+            A[i] = doc.Measure.Hit_Pixels == 0 ? 1 : doc.Measure.Hit_Pixels;
+        }
+        threshold = Auto_Threshold_Choose(A).Threshold;
+        benchmark::DoNotOptimize(threshold);
+    }
+    state.counters["threshold"] = (double)(threshold > 255 ? 255 : threshold);
+}
+BENCHMARK(BM_Auto_Threshold_256_Passes)->Unit(benchmark::kMillisecond);
+
+// One blob covering the whole 640 x 480 search area.
+void BM_Blob_Fill_Full_Area(benchmark::State& state) {
+    Make_Stained_Cells();
+    Hit_Mask.assign((size_t)W * H, 1);
+    Hit_Mask_Width = W;
+    Hit_Mask_Height = H;
+    Blob_Fill(320, 240);  // the work arrays are made by the first fill
+    const int64_t before = Allocations;
+    int64_t count = 0;
+    for (auto _ : state) {
+        count = Blob_Fill(320, 240);
+        benchmark::DoNotOptimize(count);
+    }
+    state.counters["allocs_per_call"] =
+        benchmark::Counter((double)(Allocations - before), benchmark::Counter::kAvgIterations);
+    state.counters["pixels"] = (double)count;
+}
+BENCHMARK(BM_Blob_Fill_Full_Area)->Unit(benchmark::kMillisecond);
+
+// The circle tool on a disc of radius 60 with the pointer off its centre.
+void BM_Auto_Measure_Circle(benchmark::State& state) {
+    Make_Stained_Cells();
+    Hit_Mask.assign((size_t)W * H, 0);
+    Hit_Mask_Width = W;
+    Hit_Mask_Height = H;
+    for (int32_t y = 0; y < H; y++)
+        for (int32_t x = 0; x < W; x++)
+            if ((x - 320) * (x - 320) + (y - 240) * (y - 240) <= 3600) Hit_Mask[(size_t)y * W + x] = 1;
+    Current_Tool = MTOOL_AUTO_CIRCLE;
+    Pointer_X = 305;
+    Pointer_Y = 250;
+    const int64_t before = Allocations;
+    for (auto _ : state) {
+        Auto_Measure();
+        benchmark::ClobberMemory();
+    }
+    state.counters["allocs_per_call"] =
+        benchmark::Counter((double)(Allocations - before), benchmark::Counter::kAvgIterations);
+    state.counters["radius"] = Live_Measure.Radius;
+}
+BENCHMARK(BM_Auto_Measure_Circle)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
