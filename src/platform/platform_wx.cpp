@@ -352,11 +352,12 @@ void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
 }
 
 // The list's rows live in an inner window below the column header; the
-// click that selects a row arrives there.
+// click that selects a row arrives there. The rows window is made first, so
+// it wins the tie while a hidden list has placed neither.
 wxWindow* List_Rows_Window(wxListCtrl* list) {
     wxWindow* best = nullptr;
     for (wxWindow* child : list->GetChildren())
-        if (!best || child->GetPosition().y >= best->GetPosition().y) best = child;
+        if (!best || child->GetPosition().y > best->GetPosition().y) best = child;
     return best;
 }
 
@@ -732,7 +733,11 @@ void Window_Position(int64_t window, int* x, int* y) {
 }
 
 void Set_Window_Min_Size(int64_t window, int w, int h) {
-    if (Wx_Window* r = Find_Window(window)) r->Frame->SetMinSize(wxSize(w, h));
+    Wx_Window* r = Find_Window(window);
+    if (!r) return;
+    // Measured like Window_Size: client area plus the bars.
+    int bars = Menu_Bar_Height(window) + Status_Bar_Height(window);
+    r->Frame->SetMinClientSize(wxSize(w, std::max(h - bars, 1)));
 }
 
 void Set_Window_Opacity(int64_t window, int alpha) {
@@ -1584,7 +1589,12 @@ bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rota
     e.m_wheelRotation = wheel_rotation;
     e.m_wheelDelta = 120;
     e.m_wheelAxis = wxMOUSE_WHEEL_VERTICAL;
-    return c->Widget->GetEventHandler()->ProcessEvent(e);
+    wxWindow* target = c->Widget;
+    // A list's rows are drawn (and clicked) in its inner window.
+    if (c->Kind == CONTROL_LIST) target = List_Rows_Window(static_cast<wxListCtrl*>(c->Widget));
+    if (!target) return false;
+    e.SetEventObject(target);
+    return target->GetEventHandler()->ProcessEvent(e);
 }
 
 bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down) {
@@ -1624,4 +1634,15 @@ bool Wx_Test_Close_Box(int64_t window) {
     if (!w) return false;
     w->Frame->Close(false);
     return true;
+}
+
+// Drops files on a window as the file manager would.
+bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names) {
+    Wx_Window* w = Find_Window(window);
+    if (!w) return false;
+    wxString* files = new wxString[names.size()];
+    for (size_t i = 0; i < names.size(); i++) files[i] = To_Wx(names[i]);
+    wxDropFilesEvent e(wxEVT_DROP_FILES, (int)names.size(), files);  // takes the array
+    e.SetEventObject(w->Frame);
+    return w->Frame->GetEventHandler()->ProcessEvent(e);
 }

@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@ bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rota
 bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down);
 bool Wx_Test_User_Select(int64_t control, int64_t row);
 bool Wx_Test_Close_Box(int64_t window);
+bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names);
 enum { T_LEFT_DOWN = 1, T_LEFT_UP, T_LEFT_DCLICK, T_RIGHT_DOWN, T_RIGHT_UP, T_MOTION, T_WHEEL };
 
 namespace {
@@ -168,6 +170,34 @@ TEST_F(Controls, ListRowsCellsAndData) {
 
     ASSERT_TRUE(Wx_Test_User_Select(9130, 0));
     EXPECT_EQ(Types_Of(Drain(), 9130), std::vector<int64_t>{ETYPE_CHANGE});
+
+    // Pointer on the rows: a click on a row reports itself (also on the row
+    // already selected), a click below the last row does not; a right click
+    // on a row and a double click are reported too. The rows take pointer
+    // input once they are on the screen.
+    Show_Window(WIN, true);
+    for (int i = 0; i < 10; i++) {
+        Wait_Event(10);
+        Drain();
+    }
+    Set_State(9130, 1);
+    Wx_Test_Mouse_Event(9130, T_LEFT_DOWN, 30, 5, 0);
+    Wx_Test_Mouse_Event(9130, T_LEFT_UP, 30, 5, 0);
+    EXPECT_EQ(Get_State(9130), 0);
+    Wx_Test_Mouse_Event(9130, T_LEFT_DOWN, 30, 5, 0);
+    Wx_Test_Mouse_Event(9130, T_LEFT_UP, 30, 5, 0);
+    Wx_Test_Mouse_Event(9130, T_LEFT_DOWN, 30, 110, 0);
+    Wx_Test_Mouse_Event(9130, T_LEFT_UP, 30, 110, 0);
+    std::vector<int64_t> types = Types_Of(Drain(), 9130);
+    EXPECT_EQ(std::count(types.begin(), types.end(), ETYPE_LEFT_CLICK), 2);
+    EXPECT_EQ(std::count(types.begin(), types.end(), ETYPE_CHANGE), 1);
+    Set_State(9130, 0);
+    Wx_Test_Mouse_Event(9130, T_RIGHT_DOWN, 30, 5, 0);
+    Wx_Test_Mouse_Event(9130, T_RIGHT_UP, 30, 5, 0);
+    Wx_Test_Mouse_Event(9130, T_LEFT_DCLICK, 30, 5, 0);
+    types = Types_Of(Drain(), 9130);
+    EXPECT_EQ(std::count(types.begin(), types.end(), ETYPE_RIGHT_CLICK), 1);
+    EXPECT_EQ(std::count(types.begin(), types.end(), ETYPE_LEFT_DOUBLE_CLICK), 1);
 
     Set_State(9130, 0);
     Clear_Rows(9130);
@@ -387,7 +417,8 @@ TEST(Keys, TranslationTableBothWays) {
 TEST(Windows, BarsCloseBoxAndResize) {
     static int resizes = 0;
     resizes = 0;
-    ASSERT_TRUE(Open_Window(WINDOW_MAIN, "Trellum - test", 0, 0, 800, 520, WINDOW_CLOSE_BOX | WINDOW_RESIZABLE));
+    ASSERT_TRUE(Open_Window(WINDOW_MAIN, "Trellum - test", 0, 0, 800, 520,
+                            WINDOW_CLOSE_BOX | WINDOW_RESIZABLE | WINDOW_ACCEPT_FILES));
     Bind_Resize_Handler(WINDOW_MAIN, [] { resizes++; });
     Create_Menu_Bar(WINDOW_MAIN);
     Add_Menu_Title(WINDOW_MAIN, "File");
@@ -424,6 +455,13 @@ TEST(Windows, BarsCloseBoxAndResize) {
     EXPECT_EQ(w, 1060);
     EXPECT_EQ(h, 600);
     EXPECT_GT(resizes, 0);
+
+    // Dropped files arrive as one event, one name per line.
+    ASSERT_TRUE(Wx_Test_Drop_Files(WINDOW_MAIN, {"/data/a b.png", "/data/ü.jpg"}));
+    std::vector<Platform_Event> drops = Drain();
+    ASSERT_EQ(drops.size(), 1u);
+    EXPECT_EQ(drops[0].Kind, EVENT_FILE_DROP);
+    EXPECT_EQ(drops[0].Text, "/data/a b.png\n/data/ü.jpg");
 
     // The close box only asks; the window stays until Close_Window.
     Show_Window(WINDOW_MAIN, true);
