@@ -24,50 +24,11 @@
 
 #include <gtk/gtk.h>
 
-// From libGL; declared here because the GLX header drags in Xlib's macros
-// (Display and GLXContext are pointers, drawables are XIDs).
-extern "C" void (*glXGetProcAddressARB(const unsigned char* name))();
-extern "C" void* glXGetCurrentDisplay();
-extern "C" unsigned long glXGetCurrentDrawable();
-extern "C" int glXMakeCurrent(void* display, unsigned long drawable, void* context);
-
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+#include "platform/platform_wx_internal.h"
 
-namespace {
-
-struct Wx_Window {
-    int64_t Number = 0;
-    int64_t Flags = 0;
-    wxFrame* Frame = nullptr;
-    wxPanel* Client = nullptr;       // fills the client area; parent of the window's own controls
-    Resize_Handler On_Resize = nullptr;
-    wxMenuBar* Menu_Bar = nullptr;
-    wxMenu* Current_Menu = nullptr;  // the menu that Add_Menu_Item appends to
-    wxStatusBar* Status = nullptr;
-    std::vector<std::string> Status_Texts;
-    std::vector<int64_t> Status_Writes;
-    std::set<int64_t> Menu_Items;    // item numbers whose wxEVT_MENU become EVENT_MENU
-    wxBitmap Background;             // painted over the client area when valid (splash)
-};
-
-struct Wx_Control {
-    int64_t Number = 0;
-    int64_t Kind = 0;
-    int64_t Window = 0;
-    int64_t Parent = -1;
-    wxWindow* Widget = nullptr;
-    wxGLContext* Context = nullptr;  // GL views
-    std::string Text;                // caption of kinds whose widget shows no text
-    std::string Tooltip;
-    int64_t Min = 0, Max = 100;      // slider range
-    int Inner_W = 0, Inner_H = 0;    // scroll area
-    std::vector<std::string> Columns;
-    std::vector<std::pair<std::string, int64_t>> Rows;  // list and dropdown rows with their data
-    int Wheel_Rest = 0;              // wheel rotation not yet reported as a whole notch
-    bool Left_Pressed = false;       // a left press started on this view
-    bool Right_Pressed = false;
-};
+namespace Wx_Backend {
 
 std::map<int64_t, Wx_Window> Windows;
 std::map<int64_t, Wx_Control> Controls;
@@ -83,7 +44,6 @@ bool Initialised = false;
 wxGUIEventLoop* Loop = nullptr;
 wxGLContext* Share_Context = nullptr;  // first context made; kept alive until shutdown
 int Silent = 0;                        // > 0 while we change controls ourselves
-int64_t Pointer_Moved = 0;
 
 char Arg0[] = "trellum";
 char* Args[] = {Arg0, nullptr};
@@ -191,7 +151,9 @@ const Key_Pair Key_Table[] = {
     {'\\', 220},            {']', 221},             {'\'', 222},
 };
 
-}  // namespace
+}  // namespace Wx_Backend
+
+using namespace Wx_Backend;
 
 // Windows virtual-key code of a wx key code (0 when it has none).
 int32_t Wx_Key_To_Virtual(int key) {
@@ -214,7 +176,7 @@ int Virtual_To_Wx_Key(int32_t vk) {
     return 0;
 }
 
-namespace {
+namespace Wx_Backend {
 
 // ---------------------------------------------------------------- GL view events
 void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
@@ -469,7 +431,7 @@ gboolean Wait_Timeout(gpointer flag) {
     return G_SOURCE_REMOVE;
 }
 
-}  // namespace
+}  // namespace Wx_Backend
 
 // ---------------------------------------------------------------- events
 bool Poll_Event(Platform_Event* event) {
@@ -1464,185 +1426,3 @@ bool Save_File_Dialog(const std::string& title, const std::string& default_name,
     return File_Dialog(PROMPT_SAVE_FILE, title, default_name, filter, path, filter_index);
 }
 
-// ---------------------------------------------------------------- OpenGL views
-namespace {
-Wx_Control* Find_GL(int64_t view) {
-    Wx_Control* c = Find(view);
-    return c && c->Kind == CONTROL_GL_VIEW && c->Context ? c : nullptr;
-}
-}  // namespace
-
-bool GL_View_Exists(int64_t view) { return Find_GL(view) != nullptr; }
-
-bool GL_Make_Current(int64_t view) {
-    Wx_Control* c = Find_GL(view);
-    if (!c) return false;
-    wxGLCanvas* canvas = static_cast<wxGLCanvas*>(c->Widget);
-    // A view in a window not shown yet has no X window until it is realised.
-    GtkWidget* widget = canvas->GetHandle();
-    if (widget && !gtk_widget_get_realized(widget)) gtk_widget_realize(widget);
-    if (!canvas->GetXWindow()) return false;
-    return c->Context->SetCurrent(*canvas);
-}
-
-void GL_Swap(int64_t view) {
-    Wx_Control* c = Find_GL(view);
-    if (!c) return;
-    wxGLCanvas* canvas = static_cast<wxGLCanvas*>(c->Widget);
-    if (canvas->GetXWindow()) canvas->SwapBuffers();
-}
-
-void GL_Swap_Interval(int64_t view, int interval) {
-    // Not every GLX offers a swap-interval call; a view presents unsynchronised then.
-    typedef int (*Swap_Interval)(int);
-    static bool looked_up = false;
-    static Swap_Interval set_interval = nullptr;
-    if (!GL_Make_Current(view)) return;
-    if (!looked_up) {
-        looked_up = true;
-        set_interval = (Swap_Interval)glXGetProcAddressARB((const unsigned char*)"glXSwapIntervalMESA");
-        if (!set_interval)
-            set_interval = (Swap_Interval)glXGetProcAddressARB((const unsigned char*)"glXSwapIntervalSGI");
-    }
-    if (set_interval) set_interval(std::max(interval, 0));
-}
-
-void GL_View_Size(int64_t view, int* w, int* h) {
-    *w = 0;
-    *h = 0;
-    Wx_Control* c = Find_GL(view);
-    if (!c) return;
-    wxSize s = c->Widget->GetClientSize();
-    *w = s.x;
-    *h = s.y;
-}
-
-namespace {
-double Content_Scale() {
-    if (!Initialised) return 1.0;
-    if (Wx_Window* main = Find_Window(WINDOW_MAIN)) return main->Frame->GetContentScaleFactor();
-    GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = display ? gdk_display_get_monitor(display, 0) : nullptr;
-    return monitor ? (double)gdk_monitor_get_scale_factor(monitor) : 1.0;
-}
-}  // namespace
-
-double Display_Scale_X() { return Content_Scale(); }
-double Display_Scale_Y() { return Content_Scale(); }
-
-// ---------------------------------------------------------------- input state
-bool Key_Is_Down(int32_t virtual_key) {
-    if (!Initialised) return false;
-    if (virtual_key == 1) return wxGetMouseState().LeftIsDown();
-    if (virtual_key == 2) return wxGetMouseState().RightIsDown();
-    if (virtual_key == 4) return wxGetMouseState().MiddleIsDown();
-    int key = Virtual_To_Wx_Key(virtual_key);
-    if (key == 0) return false;
-    return wxGetKeyState((wxKeyCode)key);
-}
-
-bool Left_Button_Is_Down() {
-    if (!Initialised) return false;
-    return wxGetMouseState().LeftIsDown();
-}
-
-void Move_Pointer_By(int dx, int dy) {
-    Pointer_Moved += std::abs(dx) + std::abs(dy);
-    if (!Initialised) return;
-    GdkDisplay* display = gdk_display_get_default();
-    GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
-    GdkDevice* pointer = seat ? gdk_seat_get_pointer(seat) : nullptr;
-    if (!pointer) return;
-    GdkScreen* screen = nullptr;
-    int x = 0, y = 0;
-    gdk_device_get_position(pointer, &screen, &x, &y);
-    if (screen) gdk_device_warp(pointer, screen, x + dx, y + dy);
-}
-
-int64_t Pointer_Moves_Total() { return Pointer_Moved; }
-
-// ---------------------------------------------------------------- test support
-// The GUI tests feed toolkit events straight into a control's handlers, so the
-// click, wheel and key rules are checked without a person at the pointer.
-enum Wx_Test_Mouse { WX_TEST_LEFT_DOWN = 1, WX_TEST_LEFT_UP, WX_TEST_LEFT_DCLICK, WX_TEST_RIGHT_DOWN,
-                     WX_TEST_RIGHT_UP, WX_TEST_MOTION, WX_TEST_WHEEL };
-
-bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rotation) {
-    Wx_Control* c = Find(control);
-    if (!c) return false;
-    wxEventType type;
-    switch (what) {
-    case WX_TEST_LEFT_DOWN: type = wxEVT_LEFT_DOWN; break;
-    case WX_TEST_LEFT_UP: type = wxEVT_LEFT_UP; break;
-    case WX_TEST_LEFT_DCLICK: type = wxEVT_LEFT_DCLICK; break;
-    case WX_TEST_RIGHT_DOWN: type = wxEVT_RIGHT_DOWN; break;
-    case WX_TEST_RIGHT_UP: type = wxEVT_RIGHT_UP; break;
-    case WX_TEST_MOTION: type = wxEVT_MOTION; break;
-    case WX_TEST_WHEEL: type = wxEVT_MOUSEWHEEL; break;
-    default: return false;
-    }
-    wxMouseEvent e(type);
-    e.SetEventObject(c->Widget);
-    e.SetId(c->Widget->GetId());
-    e.m_x = x;
-    e.m_y = y;
-    e.m_wheelRotation = wheel_rotation;
-    e.m_wheelDelta = 120;
-    e.m_wheelAxis = wxMOUSE_WHEEL_VERTICAL;
-    wxWindow* target = c->Widget;
-    // A list's rows are drawn (and clicked) in its inner window.
-    if (c->Kind == CONTROL_LIST) target = List_Rows_Window(static_cast<wxListCtrl*>(c->Widget));
-    if (!target) return false;
-    e.SetEventObject(target);
-    return target->GetEventHandler()->ProcessEvent(e);
-}
-
-bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down) {
-    Wx_Control* c = Find(control);
-    if (!c) return false;
-    wxKeyEvent e(down ? wxEVT_KEY_DOWN : wxEVT_KEY_UP);
-    e.SetEventObject(c->Widget);
-    e.m_keyCode = wx_key_code;
-    return c->Widget->GetEventHandler()->ProcessEvent(e);
-}
-
-// Sends a control's own command event as a user action would (button press,
-// box ticked, list row chosen).
-bool Wx_Test_User_Select(int64_t control, int64_t row) {
-    Wx_Control* c = Find(control);
-    if (!c) return false;
-    if (c->Kind == CONTROL_LIST) {
-        wxListEvent e(wxEVT_LIST_ITEM_SELECTED, c->Widget->GetId());
-        e.SetEventObject(c->Widget);
-        e.m_itemIndex = (long)row;
-        return c->Widget->GetEventHandler()->ProcessEvent(e);
-    }
-    wxEventType type = wxEVT_BUTTON;
-    if (c->Kind == CONTROL_CHECKBOX) type = wxEVT_CHECKBOX;
-    if (c->Kind == CONTROL_TOGGLE_BUTTON || c->Kind == CONTROL_IMAGE_TOGGLE) type = wxEVT_TOGGLEBUTTON;
-    if (c->Kind == CONTROL_SLIDER) type = wxEVT_SLIDER;
-    if (c->Kind == CONTROL_DROPDOWN) type = wxEVT_CHOICE;
-    wxCommandEvent e(type, c->Widget->GetId());
-    e.SetEventObject(c->Widget);
-    e.SetInt((int)row);
-    return c->Widget->GetEventHandler()->ProcessEvent(e);
-}
-
-// Clicks the close box: the frame gets the close request a user would send.
-bool Wx_Test_Close_Box(int64_t window) {
-    Wx_Window* w = Find_Window(window);
-    if (!w) return false;
-    w->Frame->Close(false);
-    return true;
-}
-
-// Drops files on a window as the file manager would.
-bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names) {
-    Wx_Window* w = Find_Window(window);
-    if (!w) return false;
-    wxString* files = new wxString[names.size()];
-    for (size_t i = 0; i < names.size(); i++) files[i] = To_Wx(names[i]);
-    wxDropFilesEvent e(wxEVT_DROP_FILES, (int)names.size(), files);  // takes the array
-    e.SetEventObject(w->Frame);
-    return w->Frame->GetEventHandler()->ProcessEvent(e);
-}
