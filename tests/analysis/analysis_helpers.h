@@ -1,12 +1,11 @@
-// Shared set-up of the analysis tests: one live document of a chosen size,
-// pixels and masks drawn into it, and the side-panel controls the analysis
-// procedures read and write on the null backend.
+// Shared set-up of the analysis tests: a live document of a chosen size, a
+// hit mask drawn directly, the side-panel controls on the null backend, and
+// the lines of a private debug log.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdint>
 #include <fstream>
 #include <random>
 #include <string>
@@ -21,35 +20,28 @@
 #include "platform/platform.h"
 #include "platform/platform_null.h"
 
-// A fresh live document of w x h white pixels, current, pointer off the image.
+// A fresh current live document of w x h white pixels, thresholds 80, pointer off the image.
 inline Doc_Info& Make_Document(int32_t w, int32_t h) {
     Reset_Jobs();
     Reset_Canvas_State();
     Build_Grey_Palette();
     Jobs[0].In_Use = 1;
     Allocate_Image(&Jobs[0], w, h);
-    for (size_t i = 0; i < Jobs[0].Doc.Image_Buffer.size(); i++) Jobs[0].Doc.Image_Buffer[i] = 255;
-    Jobs[0].Doc.Processing.Threshold_Cyan = 80;
-    Jobs[0].Doc.Processing.Threshold_Magenta = 80;
-    Jobs[0].Doc.Processing.Threshold_Yellow = 80;
-    Jobs[0].Doc.Processing.Threshold_Black = 80;
+    Doc_Info& doc = Jobs[0].Doc;
+    for (uint8_t& b : doc.Image_Buffer) b = 255;
+    ProcessMode& p = doc.Processing;
+    p.Threshold_Cyan = p.Threshold_Magenta = p.Threshold_Yellow = p.Threshold_Black = 80;
     Current_Job = 0;
-    Pointer_X = Pointer_Y = -1.0f;
-    return Jobs[0].Doc;
-}
-
-inline void Set_Pixel(Doc_Info& doc, int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b) {
-    uint8_t* p = &doc.Image_Buffer[((size_t)y * doc.Resolution.x + x) * 4];
-    p[0] = b;
-    p[1] = g;
-    p[2] = r;
-    p[3] = 255;
+    return doc;
 }
 
 inline void Fill_Rect(Doc_Info& doc, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint8_t r, uint8_t g,
                       uint8_t b) {
     for (int32_t y = y0; y <= y1; y++)
-        for (int32_t x = x0; x <= x1; x++) Set_Pixel(doc, x, y, r, g, b);
+        for (int32_t x = x0; x <= x1; x++) {
+            uint8_t* p = &doc.Image_Buffer[((size_t)y * doc.Resolution.x + x) * 4];
+            p[0] = b, p[1] = g, p[2] = r, p[3] = 255;
+        }
 }
 
 inline void Random_Pixels(Doc_Info& doc, uint32_t seed) {
@@ -57,7 +49,7 @@ inline void Random_Pixels(Doc_Info& doc, uint32_t seed) {
     for (size_t i = 0; i < doc.Image_Buffer.size(); i++) doc.Image_Buffer[i] = (i % 4 == 3) ? 255 : (uint8_t)rng();
 }
 
-// The mask of the current size, cleared; the document keeps its Resolution.
+// A cleared mask of w x h (the document keeps its Resolution).
 inline void Clear_Mask(int32_t w, int32_t h) {
     Hit_Mask.assign((size_t)w * h, 0);
     Hit_Mask_Width = w;
@@ -75,22 +67,21 @@ inline void Mask_Disc(double cx, double cy, double r) {
             if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) Hit_Mask[(size_t)y * Hit_Mask_Width + x] = 1;
 }
 
-// The controls of the "Analysis" page that the analysis procedures use.
+// The analysis buttons, the slider (1..255), its frame, the unit list and the automatic tool buttons.
 inline void Make_Analysis_Controls() {
     Null_Reset();
     Open_Window(WINDOW_MAIN, "main", 0, 0, 1060, 600, 0);
     for (int64_t c = CTL_ANALYSIS_FIRST; c <= CTL_ANALYSIS_LAST; c++)
         Create_Control(WINDOW_MAIN, c, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
-    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_SLIDER, CONTROL_SLIDER, 0, 0, 200, 20, "");
-    Set_Slider_Range(CTL_THRESHOLD_SLIDER, 1, 255);
-    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_FRAME, CONTROL_FRAME, 0, 0, 200, 50, "Threshold [80]");
-    Create_Control(WINDOW_MAIN, CTL_UNIT_LIST, CONTROL_DROPDOWN, 0, 0, 100, 20, "");
-    for (const char* unit : {"Microns", "Thou", "Millimetres", "Inches", "Pixels"}) Add_Row(CTL_UNIT_LIST, unit);
     for (int64_t c = CTL_TOOL_WIDTH; c <= CTL_TOOL_AUTO_CIRCLE; c++)
         Create_Control(WINDOW_MAIN, c, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
+    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_SLIDER, CONTROL_SLIDER, 0, 0, 200, 20, "");
+    Set_Slider_Range(CTL_THRESHOLD_SLIDER, 1, 255);
+    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_FRAME, CONTROL_FRAME, 0, 0, 200, 50, "");
+    Create_Control(WINDOW_MAIN, CTL_UNIT_LIST, CONTROL_DROPDOWN, 0, 0, 100, 20, "");
+    for (int i = 0; i < 5; i++) Add_Row(CTL_UNIT_LIST, "unit");
 }
 
-// Opens a fresh debug log in a private temporary folder.
 inline void Open_Test_Log() {
     char pattern[] = "/tmp/trellum-analysis-XXXXXX";
     const char* dir = mkdtemp(pattern);
@@ -98,15 +89,10 @@ inline void Open_Test_Log() {
     ASSERT_TRUE(Log_Open(dir));
 }
 
-// Lines of the debug log written so far.
 inline std::vector<std::string> Log_Lines() {
     Log_Flush();
     std::vector<std::string> lines;
     std::ifstream in(Log_File_Path(), std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
     return lines;
 }

@@ -8,51 +8,50 @@
 
 namespace {
 
-struct Blob_Result {
-    int64_t count = 0;
-    int32_t min_x = 0, min_y = 0, max_x = 0, max_y = 0;
+struct Box {
+    int64_t count;
+    int32_t x0, y0, x1, y1;  // first and last column and row
 };
 
-// Reference: depth-first flood with an explicit stack over a plain visited
-// copy of the mask, following the same move rules (inside the 640 x 480 area
-// and the image; never up into row 0 or left into column 0).
-Blob_Result Reference_Fill(int32_t sx, int32_t sy) {
+// Reference: depth-first flood with an explicit stack on its own visited copy,
+// with the same moves (inside the 640 x 480 area and the image, never up into
+// row 0 or left into column 0).
+Box Reference_Fill(int32_t sx, int32_t sy) {
     const int32_t w = Hit_Mask_Width, h = Hit_Mask_Height;
     std::vector<uint8_t> seen((size_t)w * h, 0);
     std::vector<std::pair<int32_t, int32_t>> stack = {{sx, sy}};
     seen[(size_t)sy * w + sx] = 1;
-    Blob_Result r;
-    r.min_x = r.max_x = sx;
-    r.min_y = r.max_y = sy;
-    auto hit = [&](int32_t x, int32_t y) { return Hit_Mask[(size_t)y * w + x] == 1; };
+    Box b = {0, sx, sy, sx, sy};
     while (!stack.empty()) {
         auto [x, y] = stack.back();
         stack.pop_back();
-        r.count++;
-        r.min_x = std::min(r.min_x, x);
-        r.max_x = std::max(r.max_x, x);
-        r.min_y = std::min(r.min_y, y);
-        r.max_y = std::max(r.max_y, y);
-        const std::pair<int32_t, int32_t> next[4] = {{x, y + 1}, {x, y - 1}, {x + 1, y}, {x - 1, y}};
+        b.count++;
+        b.x0 = std::min(b.x0, x), b.x1 = std::max(b.x1, x), b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
+        const int32_t nx[4] = {x, x, x + 1, x - 1}, ny[4] = {y + 1, y - 1, y, y};
         const bool allowed[4] = {y < 479 && y + 1 < h, y > 1, x < 639 && x + 1 < w, x > 1};
         for (int k = 0; k < 4; k++) {
-            if (!allowed[k]) continue;
-            auto [nx, ny] = next[k];
-            if (!hit(nx, ny) || seen[(size_t)ny * w + nx]) continue;
-            seen[(size_t)ny * w + nx] = 1;
-            stack.push_back(next[k]);
+            const size_t i = (size_t)ny[k] * w + nx[k];
+            if (!allowed[k] || !Hit_Mask[i] || seen[i]) continue;
+            seen[i] = 1;
+            stack.push_back({nx[k], ny[k]});
         }
     }
-    return r;
+    return b;
 }
 
-void Expect_Box(const Blob_Result& want) {
-    EXPECT_EQ(Live_Measure.hfx, want.min_x);
-    EXPECT_EQ(Live_Measure.vfy, want.min_y);
-    EXPECT_EQ(Live_Measure.htx, want.max_x + 1);
-    EXPECT_EQ(Live_Measure.vty, want.max_y + 1);
-    EXPECT_EQ(Live_Measure.w, want.max_x - want.min_x);
-    EXPECT_EQ(Live_Measure.h, want.max_y - want.min_y);
+// The box is written only for blobs of more than one pixel; -5 marks "not written".
+void Expect_Box(const Box& b) {
+    const sMeasurement& m = Live_Measure;
+    const std::vector<float> got = {m.hfx, m.vfy, m.htx, m.vty, m.w, m.h};
+    if (b.count > 1) {
+        EXPECT_EQ(got, (std::vector<float>{(float)b.x0, (float)b.y0, (float)b.x1 + 1, (float)b.y1 + 1,
+                                           (float)(b.x1 - b.x0), (float)(b.y1 - b.y0)}));
+    } else {
+        EXPECT_EQ(got, std::vector<float>(6, -5));
+    }
+}
+void Mark_Box() {
+    Live_Measure.hfx = Live_Measure.vfy = Live_Measure.htx = Live_Measure.vty = Live_Measure.w = Live_Measure.h = -5;
 }
 
 }  // namespace
@@ -60,78 +59,44 @@ void Expect_Box(const Blob_Result& want) {
 TEST(Blob, CountsAndBoxes) {
     struct Row {
         const char* what;
-        int32_t w, h;
-        void (*paint)();
-        int64_t x, y;
-        int64_t count;
-        int32_t min_x, min_y, max_x, max_y;
+        int32_t w, h, rx0, ry0, rx1, ry1;  // image and one hit rectangle
+        int64_t x, y;                      // start
+        Box want;
     } rows[] = {
-        {"10 x 10 square", 640, 480, [] { Mask_Rect(100, 50, 109, 59); }, 105, 55, 100, 100, 50, 109, 59},
-        {"corner-touching, first", 640, 480, [] { Mask_Rect(10, 10, 14, 14); Mask_Rect(15, 15, 19, 19); }, 12, 12,
-         25, 10, 10, 14, 14},
-        {"corner-touching, second", 640, 480, [] { Mask_Rect(10, 10, 14, 14); Mask_Rect(15, 15, 19, 19); }, 19,
-         19, 25, 15, 15, 19, 19},
-        // a larger image: the fill stops at column 639 and row 479
-        {"cut at 640 / 480", 800, 600, [] { Mask_Rect(600, 400, 700, 550); }, 620, 420, 40 * 80, 600, 400, 639,
-         479},
-        // rows 0..20: row 0 joins only from a start in row 0
-        {"row 0, start in row 10", 640, 480, [] { Mask_Rect(30, 0, 39, 20); }, 35, 10, 10 * 20, 30, 1, 39, 20},
-        {"row 0, start in row 0", 640, 480, [] { Mask_Rect(30, 0, 39, 20); }, 35, 0, 10 * 21, 30, 0, 39, 20},
-        {"column 0, start inside", 640, 480, [] { Mask_Rect(0, 100, 5, 109); }, 3, 105, 5 * 10, 1, 100, 5, 109},
-        {"column 0, start in column 0", 640, 480, [] { Mask_Rect(0, 100, 5, 109); }, 0, 105, 6 * 10, 0, 100, 5,
-         109},
-        // the whole area: everything but row 0 and column 0
-        {"full area", 640, 480, [] { Mask_Rect(0, 0, 639, 479); }, 320, 240, 639 * 479, 1, 1, 639, 479},
-        {"full larger image", 1000, 700, [] { Mask_Rect(0, 0, 999, 699); }, 5, 5, 639 * 479, 1, 1, 639, 479},
-        // a small image: the image border bounds the fill
-        {"small image", 30, 20, [] { Mask_Rect(0, 0, 29, 19); }, 29, 19, 29 * 19, 1, 1, 29, 19},
-        // starts just outside the area still have a cell: they step back in,
-        // and along their own column or row
-        {"start in column 640", 700, 480, [] { Mask_Rect(630, 10, 650, 12); }, 640, 11, 3 + 10 * 3, 630, 10, 640,
-         12},
-        {"start in row 480", 640, 500, [] { Mask_Rect(10, 470, 12, 490); }, 11, 480, 3 + 3 * 10, 10, 470, 12,
-         480},
+        {"10 x 10 square", 640, 480, 100, 50, 109, 59, 105, 55, {100, 100, 50, 109, 59}},
+        {"cut at 640 / 480", 800, 600, 600, 400, 700, 550, 620, 420, {40 * 80, 600, 400, 639, 479}},
+        {"row 0, start in row 10", 640, 480, 30, 0, 39, 20, 35, 10, {10 * 20, 30, 1, 39, 20}},
+        {"row 0, start in row 0", 640, 480, 30, 0, 39, 20, 35, 0, {10 * 21, 30, 0, 39, 20}},
+        {"column 0, start inside", 640, 480, 0, 100, 5, 109, 3, 105, {5 * 10, 1, 100, 5, 109}},
+        {"column 0, start in it", 640, 480, 0, 100, 5, 109, 0, 105, {6 * 10, 0, 100, 5, 109}},
+        {"full area", 640, 480, 0, 0, 639, 479, 320, 240, {639 * 479, 1, 1, 639, 479}},
+        {"full larger image", 1000, 700, 0, 0, 999, 699, 5, 5, {639 * 479, 1, 1, 639, 479}},
+        {"small image", 30, 20, 0, 0, 29, 19, 29, 19, {29 * 19, 1, 1, 29, 19}},
+        // starts just outside the area have a cell: they step back in and along their own column or row
+        {"start in column 640", 700, 480, 630, 10, 650, 12, 640, 11, {3 + 10 * 3, 630, 10, 640, 12}},
+        {"start in row 480", 640, 500, 10, 470, 12, 490, 11, 480, {3 + 3 * 10, 10, 470, 12, 480}},
+        {"lone pixel", 640, 480, 200, 200, 200, 200, 200, 200, {1, 0, 0, 0, 0}},
+        {"1 x 1 image", 1, 1, 0, 0, 0, 0, 0, 0, {1, 0, 0, 0, 0}},
+        {"beyond column 640", 800, 600, 690, 0, 710, 20, 700, 10, {0, 0, 0, 0, 0}},
+        {"beyond row 480", 800, 600, 0, 490, 20, 510, 10, 500, {0, 0, 0, 0, 0}},
+        {"off the image", 640, 480, 630, 0, 639, 20, 640, 10, {0, 0, 0, 0, 0}},
+        {"negative", 640, 480, 0, 0, 5, 5, -1, 3, {0, 0, 0, 0, 0}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         Make_Document(r.w, r.h);
         Clear_Mask(r.w, r.h);
-        r.paint();
-        Live_Measure = sMeasurement();
-        ASSERT_EQ(Blob_Fill(r.x, r.y), r.count);
-        Blob_Result want;
-        want.min_x = r.min_x;
-        want.min_y = r.min_y;
-        want.max_x = r.max_x;
-        want.max_y = r.max_y;
-        Expect_Box(want);
+        Mask_Rect(r.rx0, r.ry0, r.rx1, r.ry1);
+        Mark_Box();
+        ASSERT_EQ(Blob_Fill(r.x, r.y), r.want.count);
+        Expect_Box(r.want);
     }
-}
-
-TEST(Blob, SinglePixelsAndStartsOutsideTheArea) {
-    struct Row {
-        const char* what;
-        int32_t w, h;
-        int64_t x, y;
-        int64_t count;
-    } rows[] = {
-        {"lone pixel", 640, 480, 200, 200, 1}, {"1 x 1 image", 1, 1, 0, 0, 1},
-        {"beyond column 640", 800, 600, 700, 10, 0}, {"beyond row 480", 800, 600, 10, 500, 0},
-        {"off the image", 640, 480, 640, 10, 0},    {"negative", 640, 480, -1, 3, 0},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
-        Make_Document(r.w, r.h);
-        Clear_Mask(r.w, r.h);
-        if (r.x >= 0 && r.x < r.w && r.y >= 0 && r.y < r.h) Hit_Mask[(size_t)r.y * r.w + r.x] = 1;
-        Live_Measure = sMeasurement();
-        Live_Measure.hfx = Live_Measure.vty = Live_Measure.w = -5;
-        EXPECT_EQ(Blob_Fill(r.x, r.y), r.count);
-        // the box is written only for blobs of more than one pixel
-        EXPECT_EQ(Live_Measure.hfx, -5);
-        EXPECT_EQ(Live_Measure.vty, -5);
-        EXPECT_EQ(Live_Measure.w, -5);
-    }
+    // corner-touching squares are two blobs
+    Clear_Mask(640, 480);
+    Mask_Rect(10, 10, 14, 14);
+    Mask_Rect(15, 15, 19, 19);
+    EXPECT_EQ(Blob_Fill(12, 12), 25);
+    EXPECT_EQ(Blob_Fill(19, 19), 25);
 }
 
 TEST(Blob, MatchesAReferenceFillOnRandomMasks) {
@@ -144,19 +109,17 @@ TEST(Blob, MatchesAReferenceFillOnRandomMasks) {
         Make_Document(r.w, r.h);
         Clear_Mask(r.w, r.h);
         std::bernoulli_distribution on(r.density);
-        for (uint8_t& m : Hit_Mask) m = on(rng) ? 1 : 0;
-        // many fills in a row on the same kept work arrays
-        for (int k = 0; k < 40; k++) {
+        for (uint8_t& m : Hit_Mask) m = on(rng);
+        for (int k = 0; k < 40; k++) {  // many fills in a row on the kept work arrays
             int32_t x = (int32_t)(rng() % std::min(r.w, 641)), y = (int32_t)(rng() % std::min(r.h, 481));
-            if (k % 10 == 0) y = 0;  // starts in row 0 and column 0 move along it
+            if (k % 10 == 0) y = 0;
             if (k % 10 == 1) x = 0;
             if (!Hit_Mask[(size_t)y * r.w + x]) continue;
-            SCOPED_TRACE(std::to_string(r.w) + " x " + std::to_string(r.h) + " at " + std::to_string(x) + ", " +
-                         std::to_string(y));
-            const Blob_Result want = Reference_Fill(x, y);
-            Live_Measure = sMeasurement();
+            SCOPED_TRACE(testing::Message() << r.w << " x " << r.h << " at " << x << ", " << y);
+            const Box want = Reference_Fill(x, y);
+            Mark_Box();
             ASSERT_EQ(Blob_Fill(x, y), want.count);
-            if (want.count > 1) Expect_Box(want);
+            Expect_Box(want);
         }
     }
 }
@@ -164,21 +127,19 @@ TEST(Blob, MatchesAReferenceFillOnRandomMasks) {
 TEST(Blob, LogsOncePerChangeOfTheCount) {
     Make_Document(640, 480);
     Clear_Mask(640, 480);
-    Mask_Rect(100, 50, 109, 59);  // 100 pixels
-    Mask_Rect(300, 300, 301, 301);  // 4 pixels
-    Mask_Rect(400, 400, 400, 400);  // 1 pixel
-    Blob_Fill(300, 300);  // whatever earlier tests left, the last count is now 4
+    Mask_Rect(100, 50, 109, 59);    // 100 pixels
+    Mask_Rect(300, 300, 301, 301);  // 4
+    Mask_Rect(400, 400, 400, 400);  // 1: never logged
+    Blob_Fill(300, 300);            // whatever earlier tests left, the last count is now 4
     Open_Test_Log();
-    const std::pair<int64_t, int64_t> starts[] = {{105, 55}, {100, 50}, {109, 59}, {300, 300},
-                                                  {400, 400}, {301, 301}, {105, 55}};
-    for (auto [x, y] : starts) Blob_Fill(x, y);
+    const int64_t starts[][2] = {{105, 55}, {100, 50}, {109, 59}, {300, 300}, {400, 400}, {301, 301}, {105, 55}};
+    for (const auto& s : starts) Blob_Fill(s[0], s[1]);
     const std::vector<std::string> lines = Log_Lines();
     const char* counts[] = {"100", "4", "100"};
     ASSERT_EQ(lines.size(), 3u);
     for (size_t i = 0; i < 3; i++) {
-        const std::string prefix = std::string("Blob - PixelCount: ") + counts[i] + ", Time: ";
-        EXPECT_EQ(lines[i].rfind(prefix, 0), 0u) << lines[i];
-        EXPECT_EQ(lines[i].substr(lines[i].size() - 2), "ms") << lines[i];
+        EXPECT_EQ(lines[i].rfind(std::string("Blob - PixelCount: ") + counts[i] + ", Time: ", 0), 0u) << lines[i];
+        EXPECT_EQ(lines[i].substr(lines[i].size() - 2), "ms");
     }
     Log_Close();
 }
