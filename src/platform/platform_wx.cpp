@@ -41,6 +41,7 @@ std::deque<Platform_Event> Queue;
 Idle_Hook Hook = nullptr;
 void* Hook_User = nullptr;
 bool Initialised = false;
+int Realizing = 0;
 wxGUIEventLoop* Loop = nullptr;
 wxGLContext* Share_Context = nullptr;  // first context made; kept alive until shutdown
 int Silent = 0;                        // > 0 while we change controls ourselves
@@ -414,6 +415,18 @@ void Forget_Control_Tree(int64_t control) {
     Controls.erase(it);
 }
 
+void Run_Held_Resizes() {
+    std::vector<int64_t> held;
+    for (auto& kv : Windows)
+        if (kv.second.Resize_Held) held.push_back(kv.first);
+    for (int64_t n : held) {
+        Wx_Window* w = Find_Window(n);
+        if (!w) continue;
+        w->Resize_Held = false;
+        if (w->On_Resize) w->On_Resize();
+    }
+}
+
 void Pump_Toolkit() {
     if (!Initialised) return;
     if (wxTheApp) wxTheApp->ProcessPendingEvents();
@@ -561,6 +574,10 @@ bool Open_Window(int64_t window, const std::string& title, int x, int y, int w, 
         Wx_Window* r = Find_Window(window);
         if (!r) return;
         r->Client->SetSize(r->Frame->GetClientSize());
+        if (Realizing > 0) {
+            r->Resize_Held = true;
+            return;
+        }
         if (r->On_Resize) r->On_Resize();
     });
     frame->Bind(wxEVT_CLOSE_WINDOW, [window](wxCloseEvent& e) {

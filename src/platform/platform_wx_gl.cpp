@@ -32,7 +32,14 @@ bool GL_Make_Current(int64_t view) {
     wxGLCanvas* canvas = static_cast<wxGLCanvas*>(c->Widget);
     // A view in a window not shown yet has no X window until it is realised.
     GtkWidget* widget = canvas->GetHandle();
-    if (widget && !gtk_widget_get_realized(widget)) gtk_widget_realize(widget);
+    if (widget && !gtk_widget_get_realized(widget)) {
+        // Realising a window sizes it, and its resize handler may draw (and so
+        // come back here) before GTK has finished: hold the handler until then.
+        Realizing++;
+        gtk_widget_realize(widget);
+        Realizing--;
+        if (Realizing == 0) Run_Held_Resizes();
+    }
     if (!canvas->GetXWindow()) return false;
     return c->Context->SetCurrent(*canvas);
 }

@@ -36,6 +36,7 @@ struct Wx_Window {
     std::vector<int64_t> Status_Writes;
     std::set<int64_t> Menu_Items;    // item numbers whose wxEVT_MENU become EVENT_MENU
     wxBitmap Background;             // painted over the client area when valid (splash)
+    bool Resize_Held = false;        // a resize came while a view was being realised
 };
 
 struct Wx_Control {
@@ -59,6 +60,7 @@ struct Wx_Control {
 extern std::map<int64_t, Wx_Window> Windows;
 extern std::map<int64_t, Wx_Control> Controls;
 extern bool Initialised;               // Platform_Init succeeded and the toolkit runs
+extern int Realizing;                  // > 0 while GL_Make_Current realises a view's window
 
 wxString To_Wx(const std::string& text);
 std::string From_Wx(const wxString& text);
@@ -66,5 +68,7 @@ Wx_Window* Find_Window(int64_t window);
 Wx_Control* Find(int64_t control);
 // The inner window of a report list that shows (and is clicked on) the rows.
 wxWindow* List_Rows_Window(wxListCtrl* list);
+// Runs the resize handlers held back while a window was being realised.
+void Run_Held_Resizes();
 
 }  // namespace Wx_Backend
