@@ -237,6 +237,25 @@ void Shutdown_Program() {
     Log_Close();
 }
 
+bool Main_Loop_Pass(bool may_wait) {
+    Platform_Event event;
+    // Pending events are always drained before any idle work.
+    if (Poll_Event(&event)) {
+        Last_Event = event.Kind;
+        Dispatch_Event(event);
+        return true;
+    }
+    Last_Event = 0;
+    Idle_Pass();
+    if (Quit_Request == 1) return false;
+    // Nothing pending: sleep until the next due work or the next event.
+    if (may_wait) {
+        int64_t wait = Idle_Wait_Ms();
+        if (wait > 0) Wait_Event(wait);
+    }
+    return true;
+}
+
 int Run_Program() {
     Startup_Shared_State();
     Install_Signal_Handlers();
@@ -251,20 +270,7 @@ int Run_Program() {
         Log_Close();
         return 0;
     }
-    Platform_Event event;
-    for (;;) {
-        // Pending events are always drained before any idle work.
-        if (Poll_Event(&event)) {
-            Last_Event = event.Kind;
-            Dispatch_Event(event);
-            continue;
-        }
-        Last_Event = 0;
-        Idle_Pass();
-        if (Quit_Request == 1) break;
-        // Nothing pending: sleep until the next due work or the next event.
-        int64_t wait = Idle_Wait_Ms();
-        if (wait > 0) Wait_Event(wait);
+    while (Main_Loop_Pass(true)) {
     }
     Shutdown_Program();
     return 0;

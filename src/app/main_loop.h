@@ -13,6 +13,10 @@ struct Platform_Event;
 void Startup_Shared_State();
 // Runs the whole program; returns the process exit code.
 int Run_Program();
+// One pass of the main loop: dispatches one pending event, or runs the idle
+// pass (and, when allowed, sleeps until the next due work). False once the
+// loop must end.
+bool Main_Loop_Pass(bool may_wait);
 // Dispatches one event by the window it belongs to.
 void Dispatch_Event(const Platform_Event& event);
 // One idle pass (threshold caption, processing, rendering, read-outs,

@@ -29,6 +29,7 @@ int64_t Atlas_Overflowed = 0;
 namespace {
 
 const char SEVEN_SEGMENT_NAME[] = "Digital-7 Mono";
+const double SEVEN_SEGMENT_SCALE = 0.8;
 
 // Whole numbers round half to even, as everywhere in the program.
 float Round_F(double v) { return (float)std::nearbyint(v); }
@@ -73,8 +74,12 @@ Sized_Font Create_Font(FT_Library lib, const Font_Def& def) {
     int points = (int)std::nearbyint(def.Size);
     if (points < 1) points = 1;
     if (def.Name == SEVEN_SEGMENT_NAME) {
-        font.Primary = Open_Face(lib, Resource_Font_Seven_Segment(), points * 64);
-        font.Fallback = Open_Face(lib, Resource_Font_Monospace(), points * 64);
+        // The embedded seven-segment face draws its digits nearly a full em
+        // tall; at 80 % of the nominal size they, their decimal point and the
+        // bottom segments fit the 28-pixel read-out views at y = 5.
+        const int seven_segment_size = (int)std::lround(points * 64 * SEVEN_SEGMENT_SCALE);
+        font.Primary = Open_Face(lib, Resource_Font_Seven_Segment(), seven_segment_size);
+        font.Fallback = Open_Face(lib, Resource_Font_Monospace(), seven_segment_size);
     } else {
         font.Primary = Open_Face(lib, Resource_Font_Roboto(), points * 64);
     }

@@ -25,6 +25,7 @@ namespace {
 const int32_t WHITE = Pack_RGBA(255, 255, 255, 255);
 const int32_t RED = Pack_RGBA(255, 0, 0, 255);
 const int32_t BAND = Pack_RGBA(20, 195, 250, 255);
+const int READ_BACK_BUFFER = 0x0405;  // GL_BACK: the buffer the frame was drawn into
 
 // The empty view: a 32 x 32 opaque picture of the live background.
 std::vector<uint8_t> Empty_Picture() {
@@ -166,6 +167,6 @@ void Render_Frame() {
     Stage_Times.Vid_Rend = Elapsed_Ms() - render_start;
 
     float download_start = Elapsed_Ms();
-    GLip_Read_Back(CTL_PICTURE_VIEW, &Read_Back_Image, 0);
+    GLip_Read_Back(CTL_PICTURE_VIEW, &Read_Back_Image, READ_BACK_BUFFER);
     Stage_Times.Download = Elapsed_Ms() - download_start;
 }

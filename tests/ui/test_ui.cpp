@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "analysis/threshold.h"
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "app/job_list.h"
+#include "app/main_window.h"
+#include "app/status_bar.h"
+#include "document/doc_model.h"
+#include "document/readouts.h"
+#include "measure/canvas.h"
+#include "measure/tools.h"
+#include "platform/platform.h"
+#include "render/renderer.h"
+#include "ui/ui_world.h"
+#include "video/emulator.h"
+
+namespace {
+
+class Ui : public ::testing::Test {
+protected:
+    void SetUp() override { Reset_World(); }
+};
+
+bool Near(int a, int b, int tolerance = 12) { return std::abs(a - b) <= tolerance; }
+
+TEST_F(Ui, Layout_Follows_The_Window_Size) {
+    struct Case {
+        int w, h, view_w;
+    };
+    for (const Case& c : {Case{800, 520, 350}, Case{1060, 600, 610}, Case{1300, 700, 850}}) {
+        Resize_Window(WINDOW_MAIN, c.w, c.h);
+        Pump(300);
+        int x, y, w, h;
+        Control_Rect(CTL_PICTURE_VIEW, &x, &y, &w, &h);
+        EXPECT_EQ(x, 90);
+        EXPECT_EQ(y, 40);
+        EXPECT_EQ(w, c.view_w) << c.w;
+        EXPECT_EQ(h, Layout.Client_H - (Status_Bar_Height(WINDOW_MAIN) + Menu_Bar_Height(WINDOW_MAIN) + 40));
+        Control_Rect(CTL_SIDE_PANEL, &x, &y, &w, &h);
+        EXPECT_EQ(x, Layout.Client_W - 360);
+        EXPECT_EQ(w, 360);
+    }
+    // The window does not get smaller than its minimum.
+    Resize_Window(WINDOW_MAIN, 500, 300);
+    Pump(300);
+    int w, h;
+    Window_Size(WINDOW_MAIN, &w, &h);
+    EXPECT_GE(w, 800);
+    Resize_Window(WINDOW_MAIN, 1060, 600);
+    Pump(300);
+}
+
+TEST_F(Ui, Manual_Line_On_A_Frozen_Document) {
+    int64_t slot = Open_Plain_Document(640, 480, 120, 120, 120);
+    Click_Image(10.4f, 20.6f);
+    EXPECT_EQ(Click_State, 1);
+    Click_Image(110.5f, 20.4f);
+    EXPECT_EQ(Click_State, 0);
+    ASSERT_EQ(Jobs[slot].Doc.Tools.size(), 1u);
+    const Tool& t = Jobs[slot].Doc.Tools[0];
+    EXPECT_FLOAT_EQ(t.X_Start, 10);
+    EXPECT_FLOAT_EQ(t.Y_Start, 21);
+    EXPECT_FLOAT_EQ(t.X_End, 110);
+    EXPECT_FLOAT_EQ(t.Y_End, 20);
+    EXPECT_EQ(Row_Count(CTL_MEASURE_LIST), 1);
+    EXPECT_EQ(Get_Cell_Text(CTL_MEASURE_LIST, 0, 0), std::to_string(slot) + ":0:M");
+}
+
+TEST_F(Ui, A_Click_On_The_Live_Picture_Makes_Document_1) {
+    ASSERT_EQ(Current_Job, 0);
+    Click_Image(100, 100);
+    Click_Image(200, 150);
+    EXPECT_EQ(Current_Job, 1);
+    ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+    EXPECT_TRUE(Jobs[0].Doc.Tools.empty());
+    int x, y, w, h;
+    Control_Rect(1, &x, &y, &w, &h);
+    EXPECT_EQ(y, 56);  // the new thumbnail sits under the live one
+}
+
+TEST_F(Ui, Keys_Reach_The_Picture_View) {
+    Open_Plain_Document(640, 480, 120, 120, 120);
+    Post_View_Event(ETYPE_KEY_DOWN, 0, 0, 'S');
+    Settle();
+    EXPECT_EQ(Jobs[Current_Job].Doc.Processing.Mode, 1);
+    EXPECT_FALSE(Control_Hidden(CTL_TOOL_WIDTH));
+    Post_View_Event(ETYPE_KEY_DOWN, 0, 0, '8');
+    Settle();
+    EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), 255);
+    EXPECT_EQ(Get_Text(CTL_THRESHOLD_FRAME), "Threshold [255]");
+    Post_View_Event(ETYPE_KEY_DOWN, 0, 0, 'X');
+    Settle();
+    EXPECT_EQ(Current_Tool, MTOOL_AXES);
+    Magnifier_Zoom = 4;
+    Post_View_Event(ETYPE_WHEEL, 0, 0, 0, -3);
+    Settle();
+    EXPECT_EQ(Magnifier_Zoom, 1);
+}
+
+TEST_F(Ui, Reticle_Only_On_The_Live_Document) {
+    // A plain live frame makes the reticle's inverted pixels easy to see.
+    Job_Slot& live = Jobs[0];
+    for (size_t i = 0; i < live.Doc.Image_Buffer.size(); i += 4) {
+        live.Doc.Image_Buffer[i] = live.Doc.Image_Buffer[i + 1] = live.Doc.Image_Buffer[i + 2] = 40;
+    }
+    live.Image_Changed = 1;
+    Settle();
+    int r, g, b;
+    Read_Back_At_Image(320, 225, &r, &g, &b);  // on the vertical arm of the cross
+    EXPECT_GT(r, 150);
+    Read_Back_At_Image(400, 300, &r, &g, &b);  // plain picture
+    EXPECT_TRUE(Near(r, 40) && Near(g, 40) && Near(b, 40)) << r << "," << g << "," << b;
+
+    Open_Plain_Document(640, 480, 40, 40, 40);
+    Read_Back_At_Image(320, 225, &r, &g, &b);
+    EXPECT_TRUE(Near(r, 40)) << r;
+}
+
+TEST_F(Ui, Live_Border_Red_After_Emulator_Input_Then_Green) {
+    Last_Live_Input_Ms = (int64_t)Elapsed_Ms() - 5000;
+    Settle();
+    int r, g, b;
+    Read_Back_At_Image(0.5f, 240, &r, &g, &b);
+    EXPECT_TRUE(Near(g, 200, 40) && r < 120) << r << "," << g << "," << b;
+    Last_Live_Input_Ms = (int64_t)Elapsed_Ms();
+    Settle();
+    Read_Back_At_Image(0.5f, 240, &r, &g, &b);
+    EXPECT_TRUE(Near(r, 250, 40) && g < 120) << r << "," << g << "," << b;
+    // A frozen document has no frame.
+    Open_Plain_Document(640, 480, 40, 40, 40);
+    Read_Back_At_Image(0.5f, 240, &r, &g, &b);
+    EXPECT_TRUE(Near(r, 40) && Near(g, 40)) << r << "," << g << "," << b;
+}
+
+TEST_F(Ui, A_Placed_Line_Is_Drawn_Inverted_With_Its_Label_Above) {
+    int64_t slot = Open_Plain_Document(640, 480, 100, 100, 100, 10);
+    Add_Tool(TOOL_LINE, 100, 200, 300, 200, Manual_Tool_Colour);
+    ASSERT_EQ(Jobs[slot].Doc.Tools.size(), 1u);
+    Settle();
+    int r, g, b;
+    Read_Back_At_Image(200, 200, &r, &g, &b);
+    // (100, 100, 100) XOR (255, 150, 90)
+    EXPECT_TRUE(Near(r, 155, 30) && Near(g, 242, 30) && Near(b, 62, 30)) << r << "," << g << "," << b;
+    // The label "0: 20mm" sits just above the first point: bright text pixels there.
+    int brightest = 0;
+    for (float y = 180; y <= 197; y += 1)
+        for (float x = 100; x <= 140; x += 1) {
+            Read_Back_At_Image(x, y, &r, &g, &b);
+            brightest = std::max(brightest, std::min(r, std::min(g, b)));
+        }
+    EXPECT_GT(brightest, 200);
+    Read_Back_At_Image(200, 230, &r, &g, &b);  // below the line nothing is drawn
+    EXPECT_TRUE(Near(r, 100) && Near(g, 100)) << r << "," << g;
+}
+
+TEST_F(Ui, Status_Bar_And_Readouts) {
+    Frames_Per_Second = 25;
+    Reset_Status_Cache();
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: 25)");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "No document selected.");
+    int64_t slot = Open_Plain_Document(640, 480, 100, 100, 100);
+    Jobs[slot].Doc.Measure.Hits = 12.5f;
+    Set_State(CTL_PLUS_MINUS, 1);
+    Refresh_Readouts(true);
+    EXPECT_EQ(Readout_Texts[5], "87.5%");
+    Set_State(CTL_PLUS_MINUS, 0);
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "Document #: " + std::to_string(slot));
+}
+
+TEST_F(Ui, Emulator_Press_Selects_The_Live_Document) {
+    Open_Plain_Document(64, 48, 1, 2, 3);
+    ASSERT_GT(Current_Job, 0);
+    Platform_Event e;
+    e.Window = WINDOW_EMULATOR;
+    e.Kind = EVENT_CONTROL;
+    e.Control = CTL_EMU_VIEW;
+    e.Type = ETYPE_LEFT_DOWN;
+    e.X = 375;
+    e.Y = 60;
+    Post_Event(e);
+    e.Type = ETYPE_LEFT_UP;
+    Post_Event(e);
+    Pump(200);
+    EXPECT_EQ(Current_Job, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Remakes docs/screenshot.png when TRELLUM_SCREENSHOT names the output file
+// (scripts/screenshot runs it under Xvfb).
+TEST_F(Ui, Screenshot) {
+    const char* out = getenv("TRELLUM_SCREENSHOT");
+    if (!out) GTEST_SKIP() << "set TRELLUM_SCREENSHOT to remake the screenshot";
+    Resize_Window(WINDOW_MAIN, 1060, 600);
+    Pump(300);
+    Jobs[0].Doc.PPMM = 100;
+    ASSERT_EQ(Duplicate_Job(0), 0);
+    int64_t slot = Current_Job;
+    Select_Job(slot);
+    Add_Tool(TOOL_LINE, 130, 300, 330, 300, Manual_Tool_Colour);
+    Add_Tool(TOOL_BOX, 380, 60, 520, 170, Manual_Tool_Colour);
+    Add_Tool(TOOL_CIRCLE, 250, 130, 55, 0, Automatic_Tool_Colour);
+    Add_Tool(TOOL_BLOB, 430, 300, 520, 390, Automatic_Tool_Colour);
+    Select_Tool(0);
+    Rebuild_Measurement_List();
+    Set_State(CTL_MEASURE_LIST, 0);
+    Pump(1500);
+    Settle();
+    int x, y, w, h;
+    Window_Position(WINDOW_MAIN, &x, &y);
+    Window_Size(WINDOW_MAIN, &w, &h);
+    std::string command = "import -window root -crop " + std::to_string(w + 40) + "x" + std::to_string(h + 80) +
+                          "+" + std::to_string(std::max(0, x - 20)) + "+" + std::to_string(std::max(0, y - 40)) +
+                          " +repage '" + out + "'";
+    EXPECT_EQ(system(command.c_str()), 0);
+}
+
+}  // namespace
