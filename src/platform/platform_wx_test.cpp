@@ -69,6 +69,7 @@ bool Wx_Test_User_Select(int64_t control, int64_t row) {
     if (c->Kind == CONTROL_TOGGLE_BUTTON || c->Kind == CONTROL_IMAGE_TOGGLE) type = wxEVT_TOGGLEBUTTON;
     if (c->Kind == CONTROL_SLIDER) type = wxEVT_SLIDER;
     if (c->Kind == CONTROL_DROPDOWN) type = wxEVT_CHOICE;
+    if (c->Kind == CONTROL_TEXT_INPUT || c->Kind == CONTROL_TEXT_READONLY) type = wxEVT_TEXT;
     wxCommandEvent e(type, c->Widget->GetId());
     e.SetEventObject(c->Widget);
     e.SetInt((int)row);

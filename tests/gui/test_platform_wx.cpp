@@ -94,7 +94,9 @@ TEST_F(Controls, StatesAreSilentAndClamped) {
     ASSERT_TRUE(Create_Control(WIN, 9111, CONTROL_CHECKBOX, 0, 40, 100, 24, "C"));
     ASSERT_TRUE(Create_Control(WIN, 9112, CONTROL_IMAGE_TOGGLE, 40, 0, 36, 36, ""));
     ASSERT_TRUE(Create_Control(WIN, 9113, CONTROL_SLIDER, 0, 80, 110, 20, ""));
+    ASSERT_TRUE(Create_Control(WIN, 9114, CONTROL_TEXT_INPUT, 0, 110, 110, 24, ""));
     Set_Slider_Range(9113, 1, 255);
+    Set_Text(9114, "0.5");
     for (int64_t n : {9110, 9111, 9112}) {
         Set_State(n, 1);
         EXPECT_EQ(Get_State(n), 1) << n;
@@ -113,8 +115,11 @@ TEST_F(Controls, StatesAreSilentAndClamped) {
     // A user action does post one.
     ASSERT_TRUE(Wx_Test_User_Select(9111, 1));
     ASSERT_TRUE(Wx_Test_User_Select(9113, 7));
+    ASSERT_TRUE(Wx_Test_User_Select(9114, 0));
     std::vector<Platform_Event> events = Drain();
-    ASSERT_EQ(events.size(), 2u);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[2].Control, 9114);
+    EXPECT_EQ(events[2].Type, ETYPE_CHANGE);
     EXPECT_EQ(events[0].Control, 9111);
     EXPECT_EQ(events[0].Type, ETYPE_CHANGE);
     EXPECT_EQ(events[0].Window, WIN);
@@ -408,7 +413,9 @@ TEST(Keys, TranslationTableBothWays) {
                  {9, 9},    {306, 16}, {308, 17}};
     for (auto& t : table) {
         EXPECT_EQ(Wx_Key_To_Virtual(t.wx), t.vk) << "wx " << t.wx;
-        if (t.wx != 'z') EXPECT_EQ(Virtual_To_Wx_Key(t.vk), t.wx) << "vk " << t.vk;
+        if (t.wx != 'z') {
+            EXPECT_EQ(Virtual_To_Wx_Key(t.vk), t.wx) << "vk " << t.vk;
+        }
     }
     EXPECT_EQ(Wx_Key_To_Virtual(0x7fff), 0);
     EXPECT_EQ(Virtual_To_Wx_Key(0), 0);
