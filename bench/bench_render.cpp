@@ -1,0 +1,79 @@
+// One full idle pass of the program (image processing, rendering of every
+// view, read-outs) on the live 640 x 480 picture in a 1060 x 600 main
+// window. Needs a display: run it under Xvfb.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "analysis/threshold.h"
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "app/job_list.h"
+#include "app/main_loop.h"
+#include "app/main_window.h"
+#include "document/doc_model.h"
+#include "document/readouts.h"
+#include "measure/canvas.h"
+#include "platform/platform.h"
+#include "render/renderer.h"
+
+namespace {
+
+
+
+bool Build_World() {
+    if (World_Ready) return true;
+    char pattern[] = "/tmp/trellum-bench-XXXXXX";
+    const char* folder = mkdtemp(pattern);
+    if (!folder) return false;
+    Startup_Shared_State();
+    Data_Folder = std::string(folder) + "/";
+    if (!Platform_Init() || !Build_Main_Window()) return false;
+    Resize_Window(WINDOW_MAIN, 1060, 600);
+    float until = Elapsed_Ms() + 1000;
+    while (Elapsed_Ms() < until) Main_Loop_Pass(false);
+    World_Ready = true;
+    return true;
+}
+
+// The redraw the main loop runs for a requested frame, with the pointer over
+// the picture and the given analysis button and tool.
+void Full_Pass(benchmark::State& state, int64_t analysis_button, int64_t tool_button) {
+    if (!Build_World()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    Select_Job(0);
+    Select_Analysis_Mode(analysis_button);
+    Choose_Tool(tool_button);
+    Pointer_Inside = 1;
+    Pointer_X = 300;
+    Pointer_Y = 200;
+    Apply_Threshold();
+    for (auto _ : state) {
+        Jobs[0].Image_Changed = 1;  // a new live frame every pass
+        Redraw_Request = 1;
+        Process_Image();
+        Render_Frame();
+        Refresh_Readouts(false);
+        Redraw_Request = 0;
+    }
+}
+
+void BM_Idle_Pass_No_Processing(benchmark::State& state) { Full_Pass(state, 1, CTL_TOOL_LINE); }
+void BM_Idle_Pass_Magenta_Blob(benchmark::State& state) { Full_Pass(state, 3, CTL_TOOL_BLOB); }
+
+BENCHMARK(BM_Idle_Pass_No_Processing)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Idle_Pass_Magenta_Blob)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (World_Ready) Shutdown_Program();  // lets the capture thread go and releases the views
+    return 0;
+}
