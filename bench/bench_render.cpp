@@ -19,9 +19,9 @@
 #include "platform/platform.h"
 #include "render/renderer.h"
 
+bool World_Ready = false;
+
 namespace {
-
-
 
 bool Build_World() {
     if (World_Ready) return true;
