@@ -224,3 +224,85 @@ TEST_F(Ui, Screenshot) {
 }
 
 }  // namespace
+
+#include "document/image_io.h"
+#include "measure/calibration.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+TEST_F(Ui, Exported_Picture_Is_The_View_As_Drawn) {
+    Temp_Folder folder;
+    Open_Plain_Document(640, 480, 100, 100, 100, 10);
+    Add_Tool(TOOL_LINE, 100, 200, 300, 200, Manual_Tool_Colour);
+    Settle();
+    Script_Prompt(1, folder.File("shot"), 2);  // the PNG filter
+    Script_Prompt(1);                          // the "Success" box
+    Export_Image();
+    std::string path = folder.File("shot.png");
+    EXPECT_EQ(Prompt_History().back().Title, "Success");
+    EXPECT_EQ(Prompt_History().back().Text, "Saved image to:\n" + path);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(Read_File_Bytes(path, 64 << 20, &bytes));
+    Picture p;
+    ASSERT_TRUE(Decode_Picture(bytes.data(), bytes.size(), &p));
+    int x, y, w, h;
+    Control_Rect(CTL_PICTURE_VIEW, &x, &y, &w, &h);
+    EXPECT_EQ(p.Width, (int)std::lround(w * Display_Scale_X()));
+    EXPECT_EQ(p.Height, (int)std::lround(h * Display_Scale_Y()));
+    float wx, wy;
+    Image_To_Window(200, 200, &wx, &wy);
+    const uint8_t* q = &p.Pixels[((size_t)wy * p.Width + (size_t)wx) * 4];
+    EXPECT_TRUE(Near(q[2], 155, 30) && Near(q[1], 242, 30)) << (int)q[2] << "," << (int)q[1];
+    EXPECT_EQ(q[3], 255);  // no transparency in the file
+}
+
+struct Calibration_Typing {
+    int Step = 0;
+};
+
+void Type_Into_Calibration(void* user) {
+    Calibration_Typing* t = (Calibration_Typing*)user;
+    if (!Window_Exists(WINDOW_CALIBRATION)) return;
+    Platform_Event e;
+    e.Window = WINDOW_CALIBRATION;
+    e.Kind = EVENT_CONTROL;
+    e.Type = ETYPE_CHANGE;
+    if (t->Step == 0) {
+        Set_Text(CTL_CAL_ACTUAL, "2");
+        e.Control = CTL_CAL_ACTUAL;
+        Post_Event(e);
+    } else if (t->Step == 1) {
+        e.Control = CTL_CAL_OK;
+        Post_Event(e);
+    }
+    t->Step++;
+}
+
+TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
+    Temp_Folder folder;
+    std::string saved_folder = Data_Folder;
+    Data_Folder = folder.Path + "/";
+    int64_t slot = Open_Plain_Document(640, 480, 100, 100, 100, 50);
+    Tool t;
+    t.Type = TOOL_LINE;
+    t.X_End = 200.4f;
+    t.Distance = 200.4f;
+    Jobs[slot].Doc.Tools = {t};
+    Rebuild_Measurement_List();
+    Set_State(CTL_MEASURE_LIST, 0);
+    Set_State(CTL_UNIT_LIST, 2);
+    Calibration_Typing typing;
+    Set_Idle_Hook(Type_Into_Calibration, &typing);
+    Script_Prompt(1);  // the "Calibration complete" box
+    Calibrate();
+    Set_Idle_Hook(nullptr, nullptr);
+    EXPECT_FALSE(Window_Exists(WINDOW_CALIBRATION));
+    EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, 100.0f);
+    EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f);
+    EXPECT_EQ(Prompt_History().back().Text, "Calibration complete");
+    EXPECT_NE(Read_Whole_File(folder.File("Orbisk.prefs")).find("PPMM = 100.000000"), std::string::npos);
+    Data_Folder = saved_folder;
+}
+
+}  // namespace
