@@ -14,15 +14,11 @@
 #include <cstdio>
 #include <string>
 
+#include "app/icon_palette.h"
+
 namespace {
 
 const double Pi = 3.14159265358979323846;
-
-void Set_Rgb(cairo_t* cr, int r, int g, int b) { cairo_set_source_rgb(cr, r / 255.0, g / 255.0, b / 255.0); }
-void Light(cairo_t* cr) { Set_Rgb(cr, 220, 221, 225); }
-void Mid_Dark(cairo_t* cr) { Set_Rgb(cr, 160, 160, 160); }
-void Mid_Light(cairo_t* cr) { Set_Rgb(cr, 180, 180, 180); }
-void Accent(cairo_t* cr) { Set_Rgb(cr, 200, 105, 100); }
 
 void Rounded_Rect(cairo_t* cr, double x, double y, double w, double h, double r) {
     cairo_new_sub_path(cr);

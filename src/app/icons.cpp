@@ -6,20 +6,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/icon_palette.h"
 #include "resources/resources.h"
 
 namespace {
 
 const double Pi = 3.14159265358979323846;
-
-// The icon palette. Bodies are light grey, outlines mid grey so the shapes
-// read on light and dark button faces; the red accent marks what the tool
-// measures.
-void Set_Rgb(cairo_t* cr, int r, int g, int b) { cairo_set_source_rgb(cr, r / 255.0, g / 255.0, b / 255.0); }
-void Light(cairo_t* cr) { Set_Rgb(cr, 220, 221, 225); }
-void Mid_Dark(cairo_t* cr) { Set_Rgb(cr, 160, 160, 160); }
-void Mid_Light(cairo_t* cr) { Set_Rgb(cr, 180, 180, 180); }
-void Accent(cairo_t* cr) { Set_Rgb(cr, 200, 105, 100); }
 
 void Fill_And_Outline(cairo_t* cr, double width) {
     Light(cr);

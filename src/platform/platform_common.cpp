@@ -191,6 +191,22 @@ int64_t Serial_Write(int64_t port, const uint8_t* data, int64_t size) {
     return done;
 }
 
+// ---------------------------------------------------------------- rows
+std::vector<std::string> Split_Columns(const std::string& text) {
+    std::vector<std::string> cells;
+    size_t start = 0;
+    for (;;) {
+        size_t lf = text.find('\n', start);
+        if (lf == std::string::npos) {
+            cells.push_back(text.substr(start));
+            break;
+        }
+        cells.push_back(text.substr(start, lf - start));
+        start = lf + 1;
+    }
+    return cells;
+}
+
 // ---------------------------------------------------------------- prompt script
 namespace {
 struct Scripted_Answer {

@@ -87,20 +87,6 @@ void Fire_Timers() {
     }
 }
 
-std::vector<std::string> Split_Columns(const std::string& text) {
-    std::vector<std::string> cells;
-    size_t start = 0;
-    for (;;) {
-        size_t lf = text.find('\n', start);
-        if (lf == std::string::npos) {
-            cells.push_back(text.substr(start));
-            break;
-        }
-        cells.push_back(text.substr(start, lf - start));
-        start = lf + 1;
-    }
-    return cells;
-}
 
 }  // namespace
 

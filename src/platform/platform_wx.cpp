@@ -90,20 +90,6 @@ void Push_User_Change(int64_t control) {
     if (Wx_Control* c = Find(control)) Push_Control(*c, ETYPE_CHANGE);
 }
 
-std::vector<std::string> Split_Columns(const std::string& text) {
-    std::vector<std::string> cells;
-    size_t start = 0;
-    for (;;) {
-        size_t lf = text.find('\n', start);
-        if (lf == std::string::npos) {
-            cells.push_back(text.substr(start));
-            break;
-        }
-        cells.push_back(text.substr(start, lf - start));
-        start = lf + 1;
-    }
-    return cells;
-}
 
 wxBitmap Bitmap_From_Rgba(const uint8_t* rgba, int w, int h) {
     if (!rgba || w < 1 || h < 1) return wxBitmap();
