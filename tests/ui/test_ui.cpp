@@ -306,3 +306,76 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Ui, Canvas_Cases_Through_The_Real_View) {
+    // Three points on one line make no circle and end the click sequence.
+    int64_t slot = Open_Plain_Document(640, 480, 90, 90, 90);
+    Choose_Tool(CTL_TOOL_CIRCLE);
+    Click_Image(0, 0);
+    Click_Image(10, 10);
+    Click_Image(20, 20);
+    EXPECT_EQ(Click_State, 0);
+    EXPECT_TRUE(Jobs[slot].Doc.Tools.empty());
+
+    // Wheel notches, limited to 1 .. 16.
+    Magnifier_Zoom = 4;
+    Post_View_Event(ETYPE_WHEEL, 10, 10, 0, -4);
+    Settle();
+    EXPECT_EQ(Magnifier_Zoom, 1);
+    Post_View_Event(ETYPE_WHEEL, 10, 10, 0, 30);
+    Settle();
+    EXPECT_EQ(Magnifier_Zoom, 16);
+
+    // Threshold keys at the slider's bounds.
+    Post_View_Event(ETYPE_KEY_DOWN, 0, 0, 'S');
+    Settle();
+    for (auto c : {std::pair<int32_t, int64_t>{'0', 1}, {VK_MINUS_, 1}, {'8', 255}, {VK_EQUALS_, 255}}) {
+        Post_View_Event(ETYPE_KEY_DOWN, 0, 0, c.first);
+        Settle();
+        EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), c.second) << c.first;
+    }
+}
+
+TEST_F(Ui, Both_Axes_From_The_Live_Picture_Land_In_One_New_Document) {
+    // A magenta-ish square on the live frame, found by the magenta threshold.
+    Job_Slot& live = Jobs[0];
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++) {
+            uint8_t* p = &live.Doc.Image_Buffer[((size_t)y * 640 + x) * 4];
+            bool in = x >= 100 && x < 150 && y >= 200 && y < 250;
+            p[0] = in ? 255 : 250;
+            p[1] = in ? 0 : 250;
+            p[2] = in ? 255 : 250;
+        }
+    live.Image_Changed = 1;
+    Select_Analysis_Mode(3);
+    Set_State(CTL_THRESHOLD_SLIDER, 80);
+    Apply_Threshold();
+    Choose_Tool(CTL_TOOL_AXES);
+    Settle();
+    Click_Image(120, 230);
+    EXPECT_EQ(Current_Job, 1);
+    ASSERT_EQ(Jobs[1].Doc.Tools.size(), 2u);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_Start, 100);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_End, 149);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[1].Y_Start, 249);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[1].Y_End, 200);
+    EXPECT_EQ(Count_Open_Jobs(), 1);
+}
+
+TEST_F(Ui, A_Line_On_The_Live_Picture_Follows_The_Stage) {
+    Stage_Zero = 0;
+    Stage_Position = 50;
+    Click_Image(100, 200);
+    Stage_Position = 80;
+    Click_Image(300, 200);
+    ASSERT_EQ(Current_Job, 1);
+    ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_Start, 70);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_End, 300);
+    Stage_Position = Pan_Current;
+}
+
+}  // namespace

@@ -88,7 +88,10 @@ void Post_View_Event(int64_t type, float wx, float wy, int32_t key, int32_t whee
 void Click_Image(float x, float y) {
     float wx, wy;
     Image_To_Window(x, y, &wx, &wy);
+    // As with a real pointer, the picture is redrawn (and the automatic
+    // measurement runs) at the new position before the click.
     Post_View_Event(ETYPE_MOUSE_MOVE, wx, wy);
+    Settle();
     Post_View_Event(ETYPE_LEFT_CLICK, wx, wy);
     Settle();
 }
