@@ -232,14 +232,15 @@ void GLip_Read_Back(int64_t view, Picture* image, int read_buffer) {
     const int64_t w = vp[2], h = vp[3];
     if (w < 1 || h < 1) return;
     Frame_Copy& copy = Frame_Copies[view];
-    std::vector<uint8_t> rows;
-    if (copy.Valid && copy.W == w && copy.H == h) {
-        rows = copy.Pixels;
-    } else {
+    std::vector<uint8_t> read;
+    const std::vector<uint8_t>* source = &copy.Pixels;
+    if (!(copy.Valid && copy.W == w && copy.H == h)) {
         // Not swapped since it was drawn: the buffer still holds the frame.
         glReadBuffer((GLenum)read_buffer);
-        Read_Pixels(w, h, &rows);
+        Read_Pixels(w, h, &read);
+        source = &read;
     }
+    const std::vector<uint8_t>& rows = *source;
     image->Width = (int32_t)w;
     image->Height = (int32_t)h;
     image->Pixels.resize((size_t)w * h * 4);
