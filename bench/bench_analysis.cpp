@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "analysis/auto_measure.h"
@@ -21,6 +22,7 @@
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
+#include "video/emulator.h"
 
 // Every allocation in the process is counted, so a benchmark can report how
 // many its measured call made.
@@ -39,17 +41,8 @@ namespace {
 
 const int32_t W = 640, H = 480;
 
-void Put(Doc_Info& doc, int32_t x, int32_t y, int r, int g, int b) {
-    if (x < 0 || y < 0 || x >= W || y >= H) return;
-    uint8_t* p = &doc.Image_Buffer[((size_t)y * W + x) * 4];
-    p[0] = (uint8_t)std::max(0, std::min(255, b));
-    p[1] = (uint8_t)std::max(0, std::min(255, g));
-    p[2] = (uint8_t)std::max(0, std::min(255, r));
-    p[3] = 255;
-}
-
-// A pale, slightly noisy background with stained cells (pink-violet bodies
-// around dark nuclei) and a few small dark particles.
+// The live frame of the first sample picture (stained cells with dark
+// nuclei) at the start-up crop: columns 780 to 1419, as the emulator cuts it.
 void Make_Stained_Cells() {
     Reset_Jobs();
     Reset_Canvas_State();
@@ -61,29 +54,12 @@ void Make_Stained_Cells() {
     doc.Processing.Threshold_Cyan = doc.Processing.Threshold_Magenta = 80;
     doc.Processing.Threshold_Yellow = doc.Processing.Threshold_Black = 80;
     Current_Job = 0;
-    std::mt19937 rng(31);
+    std::string name;
+    int32_t sw = 0, sh = 0;
+    std::vector<uint8_t> sample;
+    if (!Read_Sample(0, &name, &sw, &sh, &sample) || sw < 780 + W || sh < H) std::abort();
     for (int32_t y = 0; y < H; y++)
-        for (int32_t x = 0; x < W; x++) {
-            const int n = (int)(rng() % 16);
-            Put(doc, x, y, 228 + n, 224 + n, 232 + n);
-        }
-    for (int k = 0; k < 45; k++) {
-        const int32_t cx = (int32_t)(rng() % W), cy = (int32_t)(rng() % H);
-        const int32_t r = 10 + (int32_t)(rng() % 18);
-        for (int32_t y = cy - r; y <= cy + r; y++)
-            for (int32_t x = cx - r; x <= cx + r; x++) {
-                const double d = std::hypot(x - cx, y - cy) / r;
-                if (d > 1.0) continue;
-                const int shade = (int)(40 * d);
-                if (d < 0.35) Put(doc, x, y, 70 + shade, 30 + shade, 110 + shade);    // nucleus
-                else Put(doc, x, y, 200 + shade / 2, 110 + shade, 190 + shade / 2);  // cell body
-            }
-    }
-    for (int k = 0; k < 120; k++) {
-        const int32_t cx = (int32_t)(rng() % W), cy = (int32_t)(rng() % H);
-        for (int32_t y = cy - 2; y <= cy + 2; y++)
-            for (int32_t x = cx - 2; x <= cx + 2; x++) Put(doc, x, y, 25, 22, 20);
-    }
+        memcpy(&doc.Image_Buffer[(size_t)y * W * 4], &sample[((size_t)y * sw + 780) * 4], (size_t)W * 4);
 }
 
 // The threshold controls Auto_Threshold writes on the null backend.
