@@ -282,6 +282,12 @@ void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
     auto key = [number](wxKeyEvent& e, int64_t type) {
         Wx_Control* c = Find(number);
         if (!c) return;
+        // A key with Ctrl or Alt is a menu shortcut (Ctrl+O, Ctrl+S, Alt+F4),
+        // not a picture-view command: let it reach the menu accelerators.
+        if (e.ControlDown() || e.AltDown()) {
+            e.Skip();
+            return;
+        }
         Platform_Event ev;
         ev.Window = c->Window;
         ev.Kind = EVENT_CONTROL;

@@ -44,12 +44,14 @@ bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rota
     return target->GetEventHandler()->ProcessEvent(e);
 }
 
-bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down) {
+bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control_down, bool alt_down) {
     Wx_Control* c = Find(control);
     if (!c) return false;
     wxKeyEvent e(down ? wxEVT_KEY_DOWN : wxEVT_KEY_UP);
     e.SetEventObject(c->Widget);
     e.m_keyCode = wx_key_code;
+    e.SetControlDown(control_down);
+    e.SetAltDown(alt_down);
     return c->Widget->GetEventHandler()->ProcessEvent(e);
 }
 

@@ -17,7 +17,8 @@
 int32_t Wx_Key_To_Virtual(int key);
 int Virtual_To_Wx_Key(int32_t vk);
 bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rotation);
-bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down);
+bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control_down = false,
+                       bool alt_down = false);
 bool Wx_Test_User_Select(int64_t control, int64_t row);
 bool Wx_Test_Close_Box(int64_t window);
 bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names);
@@ -400,6 +401,12 @@ TEST_F(Events, ClicksWheelAndKeysOfAView) {
         EXPECT_EQ(events[i].Type, ETYPE_KEY_DOWN);
         EXPECT_EQ(events[i].Key, keys[i].vk) << "wx key " << keys[i].wx;
     }
+
+    // With Ctrl or Alt a key is a menu shortcut, not a view command.
+    Wx_Test_Key_Event(9150, 'O', true, true, false);
+    Wx_Test_Key_Event(9150, 'S', true, true, false);
+    Wx_Test_Key_Event(9150, 342 /* F4 */, true, false, true);
+    EXPECT_TRUE(Drain().empty());
 }
 
 TEST(Keys, TranslationTableBothWays) {
