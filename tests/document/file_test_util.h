@@ -58,8 +58,15 @@ inline Picture Pattern_Picture(int32_t w, int32_t h, uint8_t alpha = 255) {
     Picture p;
     p.Width = w;
     p.Height = h;
+    p.Pixels.resize((size_t)(w > 0 ? w : 0) * (size_t)(h > 0 ? h : 0) * 4);
+    size_t i = 0;
     for (int32_t y = 0; y < h; y++)
-        for (int32_t x = 0; x < w; x++) p.Pixels.insert(p.Pixels.end(), {(uint8_t)x, (uint8_t)y, (uint8_t)(x * 7 + y * 13), alpha});
+        for (int32_t x = 0; x < w; x++, i += 4) {
+            p.Pixels[i] = (uint8_t)x;
+            p.Pixels[i + 1] = (uint8_t)y;
+            p.Pixels[i + 2] = (uint8_t)(x * 7 + y * 13);
+            p.Pixels[i + 3] = alpha;
+        }
     return p;
 }
 

@@ -108,7 +108,9 @@ TEST_F(Doc_Model, Close_Steps_Down_To_A_Slot_In_Use) {
         EXPECT_EQ(Jobs[c.close].In_Use, 0);
         EXPECT_TRUE(Jobs[c.close].Doc.Tools.empty());
         for (int i : c.open)
-            if (i != c.close) EXPECT_EQ(Jobs[i].Doc.Tools.size(), 1u) << i;
+            if (i != c.close) {
+                EXPECT_EQ(Jobs[i].Doc.Tools.size(), 1u) << i;
+            }
     }
 }
 

@@ -20,8 +20,12 @@ TEST(ImageIo, EncodeDecodeRoundTrips) {
             ASSERT_TRUE(filter == EXPORT_PNG   ? Encode_Png(in, &bytes)
                         : filter == EXPORT_BMP ? Encode_Bmp24(in, &bytes)
                                                : Encode_Jpeg(in, 90, &bytes));
-            if (filter == EXPORT_PNG) EXPECT_EQ(bytes[25], 2) << "colour type RGB";
-            if (filter == EXPORT_BMP) EXPECT_EQ(bytes.size(), 54 + ((size.first * 3 + 3) / 4 * 4) * size.second);
+            if (filter == EXPORT_PNG) {
+                EXPECT_EQ(bytes[25], 2) << "colour type RGB";
+            }
+            if (filter == EXPORT_BMP) {
+                EXPECT_EQ(bytes.size(), 54 + ((size.first * 3 + 3) / 4 * 4) * size.second);
+            }
             Picture out;
             ASSERT_TRUE(Decode_Picture(bytes.data(), bytes.size(), &out));
             ASSERT_EQ(out.Width * 100 + out.Height, size.first * 100 + size.second);

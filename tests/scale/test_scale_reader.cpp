@@ -84,9 +84,10 @@ TEST_F(ScaleReader, FirstPollChecksTheLimitOnce) {
         Scale_Says("999999\r\n");  // later polls never warn
         EXPECT_FLOAT_EQ(Read_Scale(SCALE_PORT, 2000), 9999.99f);
         ASSERT_EQ(Prompt_History().size(), c.second ? 1u : 0u) << c.first;
-        if (c.second)
+        if (c.second) {
             EXPECT_EQ(Prompt_History()[0].Title + "/" + Prompt_History()[0].Text,
                       "Warning/Initial value outside of reasonable expections, please check / zero scale");
+        }
         Requests();
     }
 }

@@ -90,9 +90,10 @@ TEST_F(CameraSettingsFile, LoadCases) {
         EXPECT_EQ(Camera_Settings.Gain + Camera_Settings.Auto_Gain, 0.0f);
         EXPECT_EQ(Camera_Settings.Zoom, 0.25f);
         ASSERT_EQ(Prompt_History().size(), c.warns ? 2u : 1u) << c.current << "/" << c.device;
-        if (c.warns)
+        if (c.warns) {
             EXPECT_EQ(Prompt_History()[1].Title + "/" + Last_Text(),
                       "Warning/Video Settings generated from a different device: " + c.device);
+        }
     }
 }
 
