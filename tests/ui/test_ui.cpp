@@ -379,3 +379,43 @@ TEST_F(Ui, A_Line_On_The_Live_Picture_Follows_The_Stage) {
 }
 
 }  // namespace
+
+#include "video/capture_thread.h"
+
+namespace {
+
+TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
+    int64_t slot = Open_Plain_Document(64, 48, 10, 20, 30);
+    Select_Job(0);
+    Set_State(CTL_VIDEO_TOGGLE, 0);
+    Platform_Event e;
+    e.Window = WINDOW_MAIN;
+    e.Kind = EVENT_CONTROL;
+    e.Control = CTL_VIDEO_TOGGLE;
+    e.Type = ETYPE_CHANGE;
+    Post_Event(e);
+    Pump(300);
+    EXPECT_EQ(Video_Mode, VIDEO_NONE);
+    EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
+    EXPECT_EQ(Jobs[0].In_Use, 0);
+    EXPECT_EQ(Current_Job, slot);  // the lowest open frozen document
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video Disabled.");
+
+    Set_State(CTL_VIDEO_TOGGLE, 1);
+    Post_Event(e);
+    Pump(500);
+    EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
+    EXPECT_TRUE(Window_Exists(WINDOW_EMULATOR));
+    EXPECT_EQ(Current_Job, 0);
+    EXPECT_EQ(Jobs[0].In_Use, 1);
+    EXPECT_EQ(Last_Crop_Column, 780);
+    EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 1);
+    // The live picture reaches the main view again: not the plain empty background.
+    Settle();
+    int r, g, b;
+    Read_Back_At_Image(320, 100, &r, &g, &b);
+    EXPECT_FALSE(r == 105 && g == 127 && b == 144) << r << "," << g << "," << b;
+}
+
+}  // namespace
