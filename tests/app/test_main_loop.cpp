@@ -121,3 +121,40 @@ TEST(Status_Bar, Texts_And_Write_Cache) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
+    Fresh_Main_Window();
+    Video_Mode = VIDEO_NONE;
+    Quit_Request = 0;
+    for (int i = 0; i < 3; i++) {
+        Platform_Event e;
+        e.Window = WINDOW_MAIN;
+        e.Kind = EVENT_CONTROL;
+        e.Control = CTL_PICTURE_VIEW;
+        e.Type = ETYPE_WHEEL;
+        e.Wheel = 1;
+        Post_Event(e);
+    }
+    Magnifier_Zoom = 4;
+    Now_Ms = -5;  // the idle pass would set it from the clock
+    for (int i = 0; i < 3; i++) {
+        EXPECT_TRUE(Main_Loop_Pass(false));
+        EXPECT_EQ(Now_Ms, -5) << "idle work ran before the queue was empty";
+    }
+    EXPECT_EQ(Magnifier_Zoom, 7);
+    EXPECT_TRUE(Main_Loop_Pass(false));
+    EXPECT_GE(Now_Ms, 0);
+
+    // The close box ends the loop after the next idle pass.
+    Platform_Event close;
+    close.Window = WINDOW_MAIN;
+    close.Kind = EVENT_CLOSE_WINDOW;
+    Post_Event(close);
+    EXPECT_TRUE(Main_Loop_Pass(false));
+    EXPECT_FALSE(Main_Loop_Pass(false));
+    Quit_Request = 0;
+}
+
+}  // namespace
