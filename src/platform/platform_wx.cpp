@@ -197,61 +197,47 @@ void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
         }
         e.Skip();
     });
-    canvas->Bind(wxEVT_LEFT_DOWN, [canvas, number, pos](wxMouseEvent& e) {
+    // A press remembers itself in `pressed`; a release is a click only over
+    // the view that saw the press (GTK keeps delivering the pointer to the
+    // pressed view until the release).
+    auto press = [number, pos](wxMouseEvent& e, bool Wx_Control::*pressed, int64_t type) {
         if (Wx_Control* c = Find(number)) {
             float x, y;
             pos(e, &x, &y);
-            c->Left_Pressed = true;
-            Push_Control(*c, ETYPE_LEFT_DOWN, x, y);
+            c->*pressed = true;
+            Push_Control(*c, type, x, y);
         }
-        canvas->SetFocus();  // the key commands go to the view that was clicked
         e.Skip();
-    });
-    // A release is a click only over the view that saw the press (GTK keeps
-    // delivering the pointer to the pressed view until the release).
-    canvas->Bind(wxEVT_LEFT_UP, [canvas, number, pos](wxMouseEvent& e) {
+    };
+    auto release = [canvas, number, pos](wxMouseEvent& e, bool Wx_Control::*pressed, int64_t up, int64_t click) {
         if (Wx_Control* c = Find(number)) {
             float x, y;
             pos(e, &x, &y);
-            Push_Control(*c, ETYPE_LEFT_UP, x, y);
+            Push_Control(*c, up, x, y);
             wxSize size = canvas->GetClientSize();
             bool inside = e.GetX() >= 0 && e.GetY() >= 0 && e.GetX() < size.x && e.GetY() < size.y;
-            if (c->Left_Pressed && inside) Push_Control(*c, ETYPE_LEFT_CLICK, x, y);
-            c->Left_Pressed = false;
+            if (c->*pressed && inside) Push_Control(*c, click, x, y);
+            c->*pressed = false;
         }
         e.Skip();
+    };
+    canvas->Bind(wxEVT_LEFT_DOWN, [canvas, press](wxMouseEvent& e) {
+        canvas->SetFocus();  // the key commands go to the view that was clicked
+        press(e, &Wx_Control::Left_Pressed, ETYPE_LEFT_DOWN);
+    });
+    canvas->Bind(wxEVT_LEFT_UP, [release](wxMouseEvent& e) {
+        release(e, &Wx_Control::Left_Pressed, ETYPE_LEFT_UP, ETYPE_LEFT_CLICK);
     });
     // GTK turns the second press of a double click into the double click
     // itself; it still counts as a press for the click on its release.
-    canvas->Bind(wxEVT_LEFT_DCLICK, [number, pos](wxMouseEvent& e) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            c->Left_Pressed = true;
-            Push_Control(*c, ETYPE_LEFT_DOUBLE_CLICK, x, y);
-        }
-        e.Skip();
+    canvas->Bind(wxEVT_LEFT_DCLICK, [press](wxMouseEvent& e) {
+        press(e, &Wx_Control::Left_Pressed, ETYPE_LEFT_DOUBLE_CLICK);
     });
-    canvas->Bind(wxEVT_RIGHT_DOWN, [number, pos](wxMouseEvent& e) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            c->Right_Pressed = true;
-            Push_Control(*c, ETYPE_RIGHT_DOWN, x, y);
-        }
-        e.Skip();
+    canvas->Bind(wxEVT_RIGHT_DOWN, [press](wxMouseEvent& e) {
+        press(e, &Wx_Control::Right_Pressed, ETYPE_RIGHT_DOWN);
     });
-    canvas->Bind(wxEVT_RIGHT_UP, [canvas, number, pos](wxMouseEvent& e) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            Push_Control(*c, ETYPE_RIGHT_UP, x, y);
-            wxSize size = canvas->GetClientSize();
-            bool inside = e.GetX() >= 0 && e.GetY() >= 0 && e.GetX() < size.x && e.GetY() < size.y;
-            if (c->Right_Pressed && inside) Push_Control(*c, ETYPE_RIGHT_CLICK, x, y);
-            c->Right_Pressed = false;
-        }
-        e.Skip();
+    canvas->Bind(wxEVT_RIGHT_UP, [release](wxMouseEvent& e) {
+        release(e, &Wx_Control::Right_Pressed, ETYPE_RIGHT_UP, ETYPE_RIGHT_CLICK);
     });
     canvas->Bind(wxEVT_MIDDLE_DOWN, [number, pos](wxMouseEvent& e) {
         if (Wx_Control* c = Find(number)) {
