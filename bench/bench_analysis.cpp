@@ -1,19 +1,28 @@
 // Hot paths of the image analysis on 640 x 480 pictures: processing in a
 // threshold mode (against a plain copy of the same bytes), the automatic
 // threshold (against 256 full processing passes), the blob fill over the
-// whole search area and the circle auto-measure.
+// whole search area and of a small blob, and the circle auto-measure.
+//
+// Every row carries x_memcpy, its CPU time over that of the frame copy of the
+// same run (the first benchmark), which holds from machine to machine better
+// than the times do, and the kernel level it ran as its label.
+// --kernels=baseline|sse4.1|avx2|avx512 runs the kernels of that level instead
+// of the widest one the processor has.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "analysis/analysis_kernels.h"
 #include "analysis/auto_measure.h"
 #include "analysis/auto_threshold.h"
 #include "analysis/blob.h"
@@ -97,6 +106,7 @@ void BM_Process_Image(benchmark::State& state) {
     state.counters["allocs_per_call"] =
         benchmark::Counter((double)(Allocations - before), benchmark::Counter::kAvgIterations);
     state.counters["hits_percent"] = Jobs[0].Doc.Measure.Hits;
+    state.SetLabel(Kernel_Level_Name(Kernel_Level_In_Use));
     state.SetBytesProcessed(state.iterations() * (int64_t)Jobs[0].Doc.Image_Buffer.size());
 }
 BENCHMARK(BM_Process_Image)->Arg(0)->Arg(2)->Arg(4)->Arg(5)->Unit(benchmark::kMicrosecond);
@@ -110,6 +120,7 @@ void BM_Auto_Threshold(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.counters["threshold"] = Jobs[0].Doc.Processing.Threshold_Magenta;
+    state.SetLabel(Kernel_Level_Name(Kernel_Level_In_Use));
 }
 BENCHMARK(BM_Auto_Threshold)->Unit(benchmark::kMillisecond);
 
@@ -130,27 +141,35 @@ void BM_Auto_Threshold_256_Passes(benchmark::State& state) {
         benchmark::DoNotOptimize(threshold);
     }
     state.counters["threshold"] = (double)(threshold > 255 ? 255 : threshold);
+    state.SetLabel(Kernel_Level_Name(Kernel_Level_In_Use));
 }
 BENCHMARK(BM_Auto_Threshold_256_Passes)->Unit(benchmark::kMillisecond);
 
-// One blob covering the whole 640 x 480 search area.
-void BM_Blob_Fill_Full_Area(benchmark::State& state) {
+// One blob covering the whole 640 x 480 search area, or a blob of 2,000
+// pixels (50 x 40) in an otherwise empty mask.
+void BM_Blob_Fill(benchmark::State& state, bool full_area) {
     Make_Stained_Cells();
-    Hit_Mask.assign((size_t)W * H, 1);
     Hit_Mask_Width = W;
     Hit_Mask_Height = H;
-    Blob_Fill(320, 240);  // the work arrays are made by the first fill
+    if (full_area) {
+        Hit_Mask.assign((size_t)W * H, 1);
+    } else {
+        Hit_Mask.assign((size_t)W * H, 0);
+        for (int32_t y = 200; y < 240; y++) memset(&Hit_Mask[(size_t)y * W + 300], 1, 50);
+    }
+    Blob_Fill(320, 220);  // the work arrays are made by the first fill
     const int64_t before = Allocations;
     int64_t count = 0;
     for (auto _ : state) {
-        count = Blob_Fill(320, 240);
+        count = Blob_Fill(320, 220);
         benchmark::DoNotOptimize(count);
     }
     state.counters["allocs_per_call"] =
         benchmark::Counter((double)(Allocations - before), benchmark::Counter::kAvgIterations);
     state.counters["pixels"] = (double)count;
 }
-BENCHMARK(BM_Blob_Fill_Full_Area)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Blob_Fill, full_area, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_Blob_Fill, 2000_pixels, false)->Unit(benchmark::kMicrosecond);
 
 // The circle tool on a disc of radius 60 with the pointer off its centre.
 void BM_Auto_Measure_Circle(benchmark::State& state) {
@@ -175,6 +194,49 @@ void BM_Auto_Measure_Circle(benchmark::State& state) {
 }
 BENCHMARK(BM_Auto_Measure_Circle)->Unit(benchmark::kMicrosecond);
 
+// Adds x_memcpy to every row: its CPU time per iteration over the frame
+// copy's, both of the same kind (one repetition, mean or median).
+struct Ratio_Reporter : benchmark::ConsoleReporter {
+    Ratio_Reporter() : benchmark::ConsoleReporter(OO_None) {}
+    std::map<std::string, double> Memcpy_Seconds;
+    void ReportRuns(const std::vector<Run>& reports) override {
+        std::vector<Run> rows = reports;
+        for (Run& run : rows) {
+            if (run.error_occurred || run.aggregate_name == "stddev" || run.aggregate_name == "cv") continue;
+            const double seconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            if (run.run_name.function_name == "BM_Memcpy_Frame") Memcpy_Seconds[run.aggregate_name] = seconds;
+            auto memcpy_row = Memcpy_Seconds.find(run.aggregate_name);
+            if (memcpy_row != Memcpy_Seconds.end() && memcpy_row->second > 0)
+                run.counters["x_memcpy"] = seconds / memcpy_row->second;
+        }
+        benchmark::ConsoleReporter::ReportRuns(rows);
+    }
+};
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // Takes --kernels=LEVEL out of the arguments before the library sees them.
+    int kept = 1;
+    for (int i = 1; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--kernels=", 0) != 0) {
+            argv[kept++] = argv[i];
+            continue;
+        }
+        bool found = false;
+        for (uint8_t level = 0; level < KERNEL_LEVELS; level++)
+            if (arg.substr(10) == Kernel_Level_Name(level)) found = Set_Kernel_Level(level);
+        if (!found) {
+            fprintf(stderr, "%s: unknown level or not on this processor\n", arg.c_str());
+            return 2;
+        }
+    }
+    argc = kept;
+    fprintf(stderr, "kernels: %s\n", Kernel_Level_Name(Kernel_Level_In_Use));
+    benchmark::Initialize(&argc, argv);
+    Ratio_Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

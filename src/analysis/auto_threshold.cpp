@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "app/control_ids.h"
 #include "app/debug_log.h"
@@ -19,9 +20,8 @@ void Auto_Threshold_Curve(const Doc_Info& doc, int64_t A[AUTO_THRESHOLD_LEVELS])
     int64_t pixels = w * h;
     if ((int64_t)(doc.Image_Buffer.size() / 4) < pixels) pixels = (int64_t)(doc.Image_Buffer.size() / 4);
 
-    int64_t histogram[256] = {0};
-    const uint8_t* s = doc.Image_Buffer.data();
-    for (int64_t k = 0; k < pixels; k++) histogram[Mode_Channel_Value(mode, s[4 * k + 2], s[4 * k + 1], s[4 * k])]++;
+    int64_t histogram[256];
+    Channel_Histogram_Kernel(doc.Image_Buffer.data(), pixels, mode, histogram);
 
     // at_least[v] = pixels whose channel value is v or more.
     int64_t at_least[257];

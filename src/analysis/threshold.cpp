@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "analysis/analysis_kernels.h"
 #include "app/app_state.h"
 #include "app/control_ids.h"
 #include "document/doc_model.h"
@@ -38,70 +39,6 @@ inline uint8_t Channel(uint8_t r, uint8_t g, uint8_t b) {
     if (MODE == MODE_MAGENTA) return (uint8_t)(mx - g);
     if (MODE == MODE_YELLOW) return (uint8_t)(mx - b);
     return (uint8_t)(255 - mx);
-}
-
-// Pixels are handled as 32-bit words (bytes B, G, R, A from the lowest
-// address) so that the compiler can process several at once. A non-hit pixel
-// gets the grey palette's entry for level R/4 + G/2 + B/8 + 1 (by shifts,
-// 1..222), computed in place as the bytes level, level, level, 255: a table
-// lookup per pixel cannot be vectorised and makes the pass five times slower.
-inline uint32_t Load_Pixel(const uint8_t* p) {
-    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-inline void Store_Pixel(uint8_t* p, uint32_t v) {
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-    p[2] = (uint8_t)(v >> 16);
-    p[3] = (uint8_t)(v >> 24);
-}
-inline uint32_t Grey_Word(uint32_t b, uint32_t g, uint32_t r) {
-    const uint32_t level = (r >> 2) + (g >> 1) + (b >> 3) + 1;
-    return level * 0x010101u + 0xFF000000u;
-}
-// Hit colour, bytes blue 50, green 190, red 250, alpha 0 (amber).
-const uint32_t HIT_WORD = 50u | (190u << 8) | (250u << 16);
-
-// One pass over n pixels for a single-channel mode: hit when the channel is
-// above `limit` (an unsigned byte comparison). Returns the hit count.
-template <int MODE>
-int64_t Threshold_Pass(const uint8_t* __restrict src, uint8_t* __restrict dst, uint8_t* __restrict mask, int64_t n,
-                       uint8_t limit) {
-    int64_t count = 0;
-    const uint32_t lim = limit;
-    for (int64_t i = 0; i < n; i++) {
-        const uint32_t px = Load_Pixel(src + 4 * i);
-        const uint32_t b = px & 255, g = (px >> 8) & 255, r = (px >> 16) & 255;
-        uint32_t mx = b > g ? b : g;
-        mx = mx > r ? mx : r;
-        const uint32_t value = MODE == MODE_CYAN      ? mx - r
-                               : MODE == MODE_MAGENTA ? mx - g
-                               : MODE == MODE_YELLOW  ? mx - b
-                                                      : 255 - mx;
-        const uint32_t is_hit = value > lim;
-        Store_Pixel(dst + 4 * i, is_hit ? HIT_WORD : Grey_Word(b, g, r));
-        mask[i] = (uint8_t)is_hit;
-        count += is_hit;
-    }
-    return count;
-}
-
-// Mode 5: each colour against its own threshold minus 1, as signed numbers, so
-// a stored threshold of 0 (limit -1) lets every pixel through.
-int64_t Any_Pass(const uint8_t* __restrict src, uint8_t* __restrict dst, uint8_t* __restrict mask, int64_t n,
-                 const int32_t limit[4]) {
-    int64_t count = 0;
-    const int32_t lc = limit[0], lm = limit[1], ly = limit[2], lk = limit[3];
-    for (int64_t i = 0; i < n; i++) {
-        const uint32_t px = Load_Pixel(src + 4 * i);
-        const int32_t b = (int32_t)(px & 255), g = (int32_t)((px >> 8) & 255), r = (int32_t)((px >> 16) & 255);
-        int32_t mx = b > g ? b : g;
-        mx = mx > r ? mx : r;
-        const uint32_t is_hit = (uint32_t)((mx - r > lc) | (mx - g > lm) | (mx - b > ly) | (255 - mx > lk));
-        Store_Pixel(dst + 4 * i, is_hit ? HIT_WORD : Grey_Word((uint32_t)b, (uint32_t)g, (uint32_t)r));
-        mask[i] = (uint8_t)is_hit;
-        count += is_hit;
-    }
-    return count;
 }
 
 // The byte limit of modes 1..4: threshold - 1, or threshold - 2 for black,
@@ -191,22 +128,12 @@ void Process_Image() {
         if (n > 0) memset(Hit_Mask.data(), 0, (size_t)n);
     } else {
         if (pixels < n) memset(Hit_Mask.data() + pixels, 0, (size_t)(n - pixels));
-        const uint8_t* s = src.data();
-        uint8_t* d = Processed_Image.data();
-        uint8_t* m = Hit_Mask.data();
         const uint8_t limit =
             Mode_Limit(mode, p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow, p.Threshold_Black);
-        switch (mode) {
-            case MODE_CYAN: count = Threshold_Pass<MODE_CYAN>(s, d, m, pixels, limit); break;
-            case MODE_MAGENTA: count = Threshold_Pass<MODE_MAGENTA>(s, d, m, pixels, limit); break;
-            case MODE_YELLOW: count = Threshold_Pass<MODE_YELLOW>(s, d, m, pixels, limit); break;
-            case MODE_BLACK: count = Threshold_Pass<MODE_BLACK>(s, d, m, pixels, limit); break;
-            default: {
-                const int32_t limits[4] = {(int32_t)p.Threshold_Cyan - 1, (int32_t)p.Threshold_Magenta - 1,
-                                           (int32_t)p.Threshold_Yellow - 1, (int32_t)p.Threshold_Black - 1};
-                count = Any_Pass(s, d, m, pixels, limits);
-            }
-        }
+        // Mode 5 tests each colour against its threshold - 1 as a signed
+        // number, which is "at least the threshold" (0 passes everything).
+        const uint8_t thresholds[4] = {p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow, p.Threshold_Black};
+        count = Threshold_Kernel(src.data(), Processed_Image.data(), Hit_Mask.data(), pixels, mode, limit, thresholds);
     }
 
     if (Pointer_Pixel(w, h, &cursor)) Cursor_Hit = Hit_Mask[(size_t)cursor];
