@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "app/app_state.h"
 #include "app/control_ids.h"

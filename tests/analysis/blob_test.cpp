@@ -143,3 +143,86 @@ TEST(Blob, LogsOncePerChangeOfTheCount) {
     }
     Log_Close();
 }
+
+namespace {
+
+// The breadth-first flood as the fill was first written: one pixel per queue
+// entry, neighbours appended in the order below, above, right, left, repeats
+// dropped when they are taken out, a visited grid of 481 x 641 cells. (Each
+// pixel enters the queue at most once per neighbour, and once as the start.)
+Box Breadth_First_Fill(const std::vector<uint8_t>& mask, int32_t w, int32_t h, int32_t sx, int32_t sy) {
+    static std::vector<std::pair<int32_t, int32_t>> queue;  // kept: most of it is never touched
+    if (queue.size() < 4 * mask.size() + 8) queue.resize(4 * mask.size() + 8);
+    std::vector<uint8_t> visited(641 * 481, 0);
+    Box b = {0, 49999, 49999, 0, 0};
+    int64_t head = 0, tail = 1;
+    queue[1] = {sx, sy};
+    while (head < tail) {
+        head++;
+        const auto [qx, qy] = queue[head];
+        if (visited[qy * 641 + qx]) continue;
+        b.count++;
+        b.x0 = std::min(b.x0, qx), b.x1 = std::max(b.x1, qx), b.y0 = std::min(b.y0, qy), b.y1 = std::max(b.y1, qy);
+        visited[qy * 641 + qx] = 1;
+        auto append = [&](int32_t x, int32_t y) {
+            if (x < w && y < h && mask[(size_t)y * w + x] == 1 && !visited[y * 641 + x]) queue[++tail] = {x, y};
+        };
+        if (qy < 479) append(qx, qy + 1);
+        if (qy > 1) append(qx, qy - 1);
+        if (qx < 639) append(qx + 1, qy);
+        if (qx > 1) append(qx - 1, qy);
+    }
+    return b;
+}
+
+}  // namespace
+
+// The scanline fill against the breadth-first flood from every kind of start
+// (the corners and edges of the area and of the grid, non-hits, random
+// pixels), on many fills in a row with the same work arrays: the visited grid
+// is clean after each and the arrays never grow after the first.
+TEST(Blob, KernelEqualsTheBreadthFirstFlood) {
+    struct Row {
+        int32_t w, h;
+        double density;
+        uint8_t hit_byte;  // the mask's value for "on"; only 1 is a hit
+    } rows[] = {{640, 480, 0.6, 1}, {641, 481, 0.75, 1}, {700, 520, 0.9, 1}, {640, 480, 1.0, 1},
+                {1, 1, 1.0, 1},     {1, 300, 0.9, 1},    {300, 1, 0.9, 1},   {2, 2, 1.0, 1},
+                {50, 40, 0.55, 1},  {640, 480, 0.8, 2}};
+    std::mt19937 rng(77);
+    Blob_Work work;
+    size_t seeds_capacity = 0, runs_capacity = 0;
+    for (const Row& r : rows) {
+        std::vector<uint8_t> mask((size_t)r.w * r.h, 0);
+        std::bernoulli_distribution on(r.density);
+        for (uint8_t& m : mask) m = on(rng) ? r.hit_byte : 0;
+        const int32_t far_x = std::min(r.w - 1, 640), far_y = std::min(r.h - 1, 480);
+        std::vector<std::pair<int32_t, int32_t>> starts = {
+            {0, 0},     {far_x, 0},     {0, far_y},         {far_x, far_y},        {std::min(far_x, 1), std::min(far_y, 1)},
+            {far_x / 2, 0}, {0, far_y / 2}, {far_x, far_y / 2}, {far_x / 2, far_y}, {far_x / 2, far_y / 2}};
+        for (int k = 0; k < 12; k++) starts.push_back({(int32_t)(rng() % (far_x + 1)), (int32_t)(rng() % (far_y + 1))});
+        for (const auto& [x, y] : starts) {
+            SCOPED_TRACE(testing::Message() << r.w << " x " << r.h << " at " << x << ", " << y);
+            const Box want = Breadth_First_Fill(mask, r.w, r.h, x, y);
+            const Blob_Extent got = Blob_Fill_Kernel(mask.data(), r.w, r.h, x, y, &work);
+            ASSERT_EQ(got.Count, want.count);
+            EXPECT_EQ(std::vector<int32_t>({got.Min_X, got.Min_Y, got.Max_X, got.Max_Y}),
+                      std::vector<int32_t>({want.x0, want.y0, want.x1, want.y1}));
+            ASSERT_EQ(std::count(work.Visited.begin(), work.Visited.end(), 0), (long)work.Visited.size());
+            if (seeds_capacity == 0) seeds_capacity = work.Seeds.capacity(), runs_capacity = work.Runs.capacity();
+            EXPECT_EQ(work.Seeds.capacity(), seeds_capacity);
+            EXPECT_EQ(work.Runs.capacity(), runs_capacity);
+            // the procedure on the program's mask gives the same count
+            Hit_Mask = mask;
+            Hit_Mask_Width = r.w;
+            Hit_Mask_Height = r.h;
+            EXPECT_EQ(Blob_Fill(x, y), want.count);
+        }
+    }
+    // starts the flood refuses
+    const std::vector<uint8_t> mask(800 * 600, 1);
+    const int32_t refused[][4] = {{800, 600, 641, 10}, {800, 600, 10, 481}, {800, 600, -1, 0}, {640, 480, 640, 0},
+                                  {640, 480, 0, 480},  {0, 0, 0, 0}};
+    for (const auto& s : refused)
+        EXPECT_EQ(Blob_Fill_Kernel(mask.data(), s[0], s[1], s[2], s[3], &work).Count, 0) << s[2] << ", " << s[3];
+}

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "analysis_helpers.h"
 
@@ -142,4 +145,112 @@ TEST(Threshold, ApplyStoresTheSliderValueForTheModeOnly) {
         const int64_t stored[4] = {p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow, p.Threshold_Black};
         for (int m = 1; m <= 4; m++) EXPECT_EQ(stored[m - 1], m == r[0] ? r[2] : 80) << r[0] << " " << m;
     }
+}
+
+namespace {
+
+// The processing rules written out per pixel, without the kernels' shortcuts:
+// K, C, M, Y from R, G, B; modes 1..4 against the threshold - 1 (- 2 for
+// black) in one byte; mode 5 against each threshold - 1 as a signed number.
+struct Plain_Result {
+    std::vector<uint8_t> picture, mask;
+    int64_t count = 0;
+};
+Plain_Result Plain_Process(const std::vector<uint8_t>& src, uint8_t mode, const uint8_t t[4]) {
+    const size_t n = src.size() / 4;
+    Plain_Result out;
+    out.picture = src;
+    out.mask.assign(n, 0);
+    if (mode < 1 || mode > 5) return out;
+    for (size_t i = 0; i < n; i++) {
+        const int b = src[4 * i], g = src[4 * i + 1], r = src[4 * i + 2];
+        const int k = 255 - std::max(r, std::max(g, b));
+        const int colour[4] = {255 - r - k, 255 - g - k, 255 - b - k, k};
+        bool hit = false;
+        if (mode == 5) {
+            for (int c = 0; c < 4; c++) hit = hit || colour[c] > (int)t[c] - 1;
+        } else {
+            hit = colour[mode - 1] > (uint8_t)(t[mode - 1] - (mode == 4 ? 2 : 1));
+        }
+        const int grey = r / 4 + g / 2 + b / 8 + 1;
+        const uint8_t hit_bytes[4] = {50, 190, 250, 0};
+        const uint8_t grey_bytes[4] = {(uint8_t)grey, (uint8_t)grey, (uint8_t)grey, 255};
+        memcpy(&out.picture[4 * i], hit ? hit_bytes : grey_bytes, 4);
+        out.mask[i] = hit;
+        out.count += hit;
+    }
+    return out;
+}
+
+// Every combination of the channel levels where the rules turn, as pixels.
+void Paint_Turning_Levels(Doc_Info& doc) {
+    const uint8_t levels[15] = {0, 1, 2, 78, 79, 80, 81, 127, 128, 175, 176, 177, 253, 254, 255};
+    for (int i = 0; i < 15 * 15 * 15; i++)
+        Fill_Rect(doc, i % doc.Resolution.x, i / doc.Resolution.x, i % doc.Resolution.x, i / doc.Resolution.x,
+                  levels[i % 15], levels[i / 15 % 15], levels[i / 225]);
+}
+
+}  // namespace
+
+// Each compiled level of the threshold pass the processor runs gives the same
+// picture, mask and count as the plain rules, in every mode, including the
+// lengths that leave a tail after the last full vector.
+TEST(Threshold, EveryKernelLevelEqualsThePlainRules) {
+    ASSERT_TRUE(Kernel_Level_Supported(KERNEL_BASELINE));
+    ASSERT_TRUE(Kernel_Level_Supported(Best_Kernel_Level()));
+    EXPECT_EQ(Kernel_Level_In_Use, Best_Kernel_Level());
+    EXPECT_FALSE(Set_Kernel_Level(KERNEL_LEVELS));
+    struct Picture {
+        const char* what;
+        int32_t w, h;
+        uint32_t seed;  // 0 = the turning levels
+        int threshold_sets;
+    } pictures[] = {{"1 x 1", 1, 1, 5, 6},           {"3 x 1", 3, 1, 6, 6},
+                    {"37 x 23", 37, 23, 7, 6},        {"turning levels", 225, 15, 0, 6},
+                    {"odd length", 1023, 3, 8, 6},    {"640 x 480", 640, 480, 9, 2}};
+    const uint8_t threshold_sets[6][4] = {{80, 80, 80, 80}, {2, 254, 81, 79}, {1, 1, 1, 1},
+                                          {0, 0, 0, 0},     {255, 255, 255, 255}, {0, 255, 1, 80}};
+    int levels_run = 0;
+    for (uint8_t level = 0; level < KERNEL_LEVELS; level++) {
+        if (!Set_Kernel_Level(level)) {
+            EXPECT_EQ(Kernel_Level_In_Use, Best_Kernel_Level()) << "a refused level changes nothing";
+            continue;
+        }
+        levels_run++;
+        for (const Picture& pic : pictures) {
+            Doc_Info& doc = Make_Document(pic.w, pic.h);
+            if (pic.seed) {
+                Random_Pixels(doc, pic.seed);
+            } else {
+                Paint_Turning_Levels(doc);
+            }
+            for (uint8_t mode = 0; mode <= 6; mode++) {
+                for (int set = 0; set < pic.threshold_sets; set++) {
+                    SCOPED_TRACE(testing::Message() << Kernel_Level_Name(level) << ", " << pic.what << ", mode "
+                                                    << int(mode) << ", thresholds " << set);
+                    const uint8_t* t = threshold_sets[set];
+                    doc.Processing = {"", mode, t[0], t[1], t[2], t[3], 0};
+                    const Plain_Result want = Plain_Process(doc.Image_Buffer, mode, t);
+                    Process_Image();
+                    ASSERT_EQ(doc.Measure.Hit_Pixels, want.count);
+                    ASSERT_TRUE(Processed_Image == want.picture);
+                    ASSERT_TRUE(Hit_Mask == want.mask);
+                }
+            }
+            // the kernel on a stretch that starts one pixel in (no vector alignment)
+            if (pic.w * pic.h > 1) {
+                const uint8_t t[4] = {80, 80, 80, 80};
+                const Plain_Result want = Plain_Process(doc.Image_Buffer, MODE_ANY, t);
+                std::vector<uint8_t> out(doc.Image_Buffer.size()), mask((size_t)pic.w * pic.h);
+                const int64_t n = (int64_t)pic.w * pic.h - 1;
+                EXPECT_EQ(Threshold_Kernel(&doc.Image_Buffer[4], &out[4], &mask[1], n, MODE_ANY, 0, t),
+                          want.count - want.mask[0]);
+                EXPECT_TRUE(std::equal(out.begin() + 4, out.end(), want.picture.begin() + 4)) << pic.what;
+                EXPECT_TRUE(std::equal(mask.begin() + 1, mask.end(), want.mask.begin() + 1)) << pic.what;
+            }
+        }
+    }
+    Set_Kernel_Level(Best_Kernel_Level());
+    printf("kernel levels compared: %d of %d (widest here: %s)\n", levels_run, (int)KERNEL_LEVELS,
+           Kernel_Level_Name(Best_Kernel_Level()));
 }
