@@ -197,10 +197,13 @@ TEST(Blob, KernelEqualsTheBreadthFirstFlood) {
         std::bernoulli_distribution on(r.density);
         for (uint8_t& m : mask) m = on(rng) ? r.hit_byte : 0;
         const int32_t far_x = std::min(r.w - 1, 640), far_y = std::min(r.h - 1, 480);
+        // corners, the middle of each edge, the first inner pixel, the centre, then random pixels
         std::vector<std::pair<int32_t, int32_t>> starts = {
-            {0, 0},     {far_x, 0},     {0, far_y},         {far_x, far_y},        {std::min(far_x, 1), std::min(far_y, 1)},
-            {far_x / 2, 0}, {0, far_y / 2}, {far_x, far_y / 2}, {far_x / 2, far_y}, {far_x / 2, far_y / 2}};
-        for (int k = 0; k < 12; k++) starts.push_back({(int32_t)(rng() % (far_x + 1)), (int32_t)(rng() % (far_y + 1))});
+            {0, 0},         {far_x, 0},     {0, far_y},         {far_x, far_y},
+            {far_x / 2, 0}, {0, far_y / 2}, {far_x, far_y / 2}, {far_x / 2, far_y},
+            {std::min(far_x, 1), std::min(far_y, 1)},           {far_x / 2, far_y / 2}};
+        for (int k = 0; k < 12; k++)
+            starts.push_back({(int32_t)(rng() % (far_x + 1)), (int32_t)(rng() % (far_y + 1))});
         for (const auto& [x, y] : starts) {
             SCOPED_TRACE(testing::Message() << r.w << " x " << r.h << " at " << x << ", " << y);
             const Box want = Breadth_First_Fill(mask, r.w, r.h, x, y);

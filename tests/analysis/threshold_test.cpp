@@ -205,9 +205,8 @@ TEST(Threshold, EveryKernelLevelEqualsThePlainRules) {
         int32_t w, h;
         uint32_t seed;  // 0 = the turning levels
         int threshold_sets;
-    } pictures[] = {{"1 x 1", 1, 1, 5, 6},           {"3 x 1", 3, 1, 6, 6},
-                    {"37 x 23", 37, 23, 7, 6},        {"turning levels", 225, 15, 0, 6},
-                    {"odd length", 1023, 3, 8, 6},    {"640 x 480", 640, 480, 9, 2}};
+    } pictures[] = {{"1 x 1", 1, 1, 5, 6},        {"3 x 1", 3, 1, 6, 6},         {"37 x 23", 37, 23, 7, 6},
+                    {"turning levels", 225, 15, 0, 6}, {"odd length", 1023, 3, 8, 6}, {"640 x 480", 640, 480, 9, 2}};
     const uint8_t threshold_sets[6][4] = {{80, 80, 80, 80}, {2, 254, 81, 79}, {1, 1, 1, 1},
                                           {0, 0, 0, 0},     {255, 255, 255, 255}, {0, 255, 1, 80}};
     int levels_run = 0;
