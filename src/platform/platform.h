@@ -5,7 +5,9 @@
 // Two implementations exist: platform_wx.cpp (wxWidgets/GTK 3, the program
 // and the GUI tests) and platform_null.cpp (a table of control states, the
 // event FIFO and scripted prompts; no windows, no GL) for the logic tests.
-// Shared, toolkit-independent parts live in platform_common.cpp.
+// Shared, toolkit-independent parts live in platform_common.cpp, the control
+// model of both backends in platform_controls.cpp, and the counters the
+// tests read in platform_test.h.
 //
 // Control numbers are unique across all windows, so every gadget procedure
 // takes just the control number. A procedure called for a control that does
@@ -221,8 +223,6 @@ void Show_Popup_Menu(int64_t window, const std::vector<std::pair<int64_t, std::s
 void Create_Status_Bar(int64_t window, const std::vector<int>& widths);
 void Set_Status_Text(int64_t window, int field, const std::string& text);
 std::string Get_Status_Text(int64_t window, int field);
-// Number of times a status field was written (tests check the write cache).
-int64_t Status_Write_Count(int64_t window, int field);
 
 // ---------------------------------------------------------------- timers
 void Add_Timer(int64_t window, int64_t timer, int64_t period_ms);
@@ -280,7 +280,6 @@ double Display_Scale_Y();
 bool Key_Is_Down(int32_t virtual_key);
 bool Left_Button_Is_Down();
 void Move_Pointer_By(int dx, int dy);                  // moves the system pointer
-int64_t Pointer_Moves_Total();                         // sum of |dx|+|dy| requested (tests)
 
 // ---------------------------------------------------------------- clock, names, folders
 void Elapsed_Init();

@@ -1,5 +1,5 @@
-// The null backend: every window and control is an entry of a table that
-// remembers its state, text, rows and geometry; events come only from
+// The null backend: every window is an entry of a table, every control a
+// record of the shared control model (state, text, rows and geometry); events come only from
 // Post_Event and from timers due on the clock; prompts take scripted answers
 // (unscripted message boxes answer OK/No, dialogs are cancelled); no GL views.
 #include <algorithm>
@@ -10,26 +10,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/platform_controls.h"
 #include "platform/platform_internal.h"
 #include "platform/platform_null.h"
 
 namespace {
-
-struct Null_Control {
-    int64_t Window = 0;
-    int64_t Kind = 0;
-    int64_t Parent = -1;
-    int X = 0, Y = 0, W = 0, H = 0;
-    std::string Text;
-    std::string Tooltip;
-    int64_t State = 0;
-    bool Hidden = false;
-    bool Disabled = false;
-    int64_t Min = 0, Max = 100;
-    std::vector<std::string> Columns;
-    std::vector<std::pair<std::string, int64_t>> Rows;
-    int Inner_W = 0, Inner_H = 0;
-};
 
 struct Null_Timer {
     int64_t Window;
@@ -46,26 +31,16 @@ struct Null_Window {
     int Opacity = 255;
     int Min_W = 0, Min_H = 0;
     Resize_Handler On_Resize = nullptr;
-    bool Has_Status = false;
-    std::vector<std::string> Status;
-    std::vector<int64_t> Status_Writes;
 };
 
 std::map<int64_t, Null_Window> Windows;
-std::map<int64_t, Null_Control> Controls;
 std::map<int64_t, bool> Menu_Disabled;  // item -> disabled
 std::vector<Null_Timer> Timers;
 std::deque<Platform_Event> Queue;
 std::set<int32_t> Keys_Down;
 bool Left_Down = false;
-int64_t Pointer_Moved = 0;
 Idle_Hook Hook = nullptr;
 void* Hook_User = nullptr;
-
-Null_Control* Find(int64_t control) {
-    auto it = Controls.find(control);
-    return it == Controls.end() ? nullptr : &it->second;
-}
 
 Null_Window* Find_Window(int64_t window) {
     auto it = Windows.find(window);
@@ -102,13 +77,12 @@ void Null_Set_Left_Button(bool down) { Left_Down = down; }
 
 void Null_Reset() {
     Windows.clear();
-    Controls.clear();
+    Clear_Control_Model();
     Menu_Disabled.clear();
     Timers.clear();
     Queue.clear();
     Keys_Down.clear();
     Left_Down = false;
-    Pointer_Moved = 0;
     Hook = nullptr;
     Hook_User = nullptr;
 }
@@ -161,12 +135,8 @@ bool Open_Window(int64_t window, const std::string& title, int x, int y, int w, 
 }
 
 void Close_Window(int64_t window) {
-    for (auto it = Controls.begin(); it != Controls.end();) {
-        if (it->second.Window == window)
-            it = Controls.erase(it);
-        else
-            ++it;
-    }
+    for (int64_t c : Window_Controls(window)) Forget_Control_Record(c);
+    Forget_Status_Record(window);
     Timers.erase(std::remove_if(Timers.begin(), Timers.end(), [&](const Null_Timer& t) { return t.Window == window; }),
                  Timers.end());
     Windows.erase(window);
@@ -231,99 +201,35 @@ int Menu_Bar_Height(int64_t) { return 0; }
 int Status_Bar_Height(int64_t) { return 0; }
 
 // ---------------------------------------------------------------- controls
+// State, texts and rows are the shared control model's; this backend only
+// keeps the geometry in the records.
 bool Create_Control(int64_t window, int64_t control, int64_t kind, int x, int y, int w, int h,
                     const std::string& text, int64_t parent) {
-    if (Controls.count(control) || !Windows.count(window)) return false;
-    Null_Control& c = Controls[control];
-    c.Window = window;
-    c.Kind = kind;
-    c.Parent = parent;
-    c.X = x;
-    c.Y = y;
-    c.W = w;
-    c.H = h;
-    c.Text = text;
-    if (kind == CONTROL_DROPDOWN || kind == CONTROL_LIST) c.State = -1;
-    return true;
+    if (!Windows.count(window)) return false;
+    return Add_Control_Record(window, control, kind, x, y, w, h, text, parent) != nullptr;
 }
 
 bool Add_Page(int64_t pages_control, int64_t page_control, const std::string& caption) {
-    Null_Control* pages = Find(pages_control);
-    if (!pages || Controls.count(page_control)) return false;
-    Null_Control& page = Controls[page_control];
-    page.Window = pages->Window;
-    page.Kind = CONTROL_PAGE;
-    page.Parent = pages_control;
-    page.W = pages->W;
-    page.H = pages->H;
-    page.Text = caption;
+    Control_Record* pages = Find_Control(pages_control);
+    if (!pages || pages->Kind != CONTROL_PAGES) return false;
+    int64_t window = pages->Window;
+    int w = pages->W, h = pages->H;
+    if (!Add_Control_Record(window, page_control, CONTROL_PAGE, 0, 0, w, h, caption, pages_control)) return false;
+    // The first page is shown as soon as it exists.
+    Control_Record* p = Find_Control(pages_control);
+    if (p->State < 0) p->State = 0;
     return true;
 }
 
-bool Control_Exists(int64_t control) { return Find(control) != nullptr; }
-
-int64_t Control_Kind_Of(int64_t control) {
-    Null_Control* c = Find(control);
-    return c ? c->Kind : 0;
+static void Forget_Control_Tree(int64_t control) {
+    for (int64_t child : Child_Controls(control)) Forget_Control_Tree(child);
+    Forget_Control_Record(control);
 }
 
-void Free_Control(int64_t control) { Controls.erase(control); }
-
-void Set_State(int64_t control, int64_t state) {
-    Null_Control* c = Find(control);
-    if (!c) return;
-    if (c->Kind == CONTROL_SLIDER) state = std::max(c->Min, std::min(c->Max, state));
-    if (c->Kind == CONTROL_DROPDOWN || c->Kind == CONTROL_LIST)
-        if (state < -1 || state >= (int64_t)c->Rows.size()) state = -1;
-    c->State = state;
-}
-
-int64_t Get_State(int64_t control) {
-    Null_Control* c = Find(control);
-    return c ? c->State : 0;
-}
-
-void Set_Text(int64_t control, const std::string& text) {
-    if (Null_Control* c = Find(control)) c->Text = text;
-}
-
-std::string Get_Text(int64_t control) {
-    Null_Control* c = Find(control);
-    if (!c) return "";
-    if (c->Kind == CONTROL_DROPDOWN)
-        return (c->State >= 0 && c->State < (int64_t)c->Rows.size()) ? c->Rows[(size_t)c->State].first : "";
-    return c->Text;
-}
-
-void Set_Tooltip(int64_t control, const std::string& text) {
-    if (Null_Control* c = Find(control)) c->Tooltip = text;
-}
-
-std::string Get_Tooltip(int64_t control) {
-    Null_Control* c = Find(control);
-    return c ? c->Tooltip : "";
-}
-
-void Hide_Control(int64_t control, bool hide) {
-    if (Null_Control* c = Find(control)) c->Hidden = hide;
-}
-
-bool Control_Hidden(int64_t control) {
-    Null_Control* c = Find(control);
-    return c ? c->Hidden : false;
-}
-
-void Disable_Control(int64_t control, bool disable) {
-    if (Null_Control* c = Find(control)) c->Disabled = disable;
-}
-
-bool Control_Disabled(int64_t control) {
-    Null_Control* c = Find(control);
-    return c ? c->Disabled : false;
-}
+void Free_Control(int64_t control) { Forget_Control_Tree(control); }
 
 void Resize_Control(int64_t control, int x, int y, int w, int h) {
-    Null_Control* c = Find(control);
+    Control_Record* c = Find_Control(control);
     if (!c) return;
     if (x != -1) c->X = x;
     if (y != -1) c->Y = y;
@@ -332,7 +238,7 @@ void Resize_Control(int64_t control, int x, int y, int w, int h) {
 }
 
 void Control_Rect(int64_t control, int* x, int* y, int* w, int* h) {
-    Null_Control* c = Find(control);
+    Control_Record* c = Find_Control(control);
     *x = c ? c->X : 0;
     *y = c ? c->Y : 0;
     *w = c ? c->W : 0;
@@ -342,81 +248,17 @@ void Control_Rect(int64_t control, int* x, int* y, int* w, int* h) {
 void Control_Window_Position(int64_t control, int* x, int* y) {
     *x = 0;
     *y = 0;
-    for (Null_Control* c = Find(control); c; c = Find(c->Parent)) {
+    for (Control_Record* c = Find_Control(control); c; c = Find_Control(c->Parent)) {
         *x += c->X;
         *y += c->Y;
         if (c->Parent < 0) break;
     }
 }
 
-void Set_Slider_Range(int64_t control, int64_t min_value, int64_t max_value) {
-    Null_Control* c = Find(control);
-    if (!c) return;
-    c->Min = min_value;
-    c->Max = max_value;
-    c->State = std::max(min_value, std::min(max_value, c->State));
-}
-
 void Set_Control_Image(int64_t, const uint8_t*, int, int) {}
 void Set_Control_Font(int64_t, const std::string&, int, bool) {}
 void Set_Focus(int64_t) {}
 void Set_Crosshair_Cursor(int64_t) {}
-
-void Set_Scroll_Area_Inner_Size(int64_t control, int w, int h) {
-    if (Null_Control* c = Find(control)) {
-        c->Inner_W = w;
-        c->Inner_H = h;
-    }
-}
-
-void Scroll_Area_Inner_Size(int64_t control, int* w, int* h) {
-    Null_Control* c = Find(control);
-    *w = c ? c->Inner_W : 0;
-    *h = c ? c->Inner_H : 0;
-}
-
-void Add_List_Column(int64_t control, const std::string& title, int) {
-    if (Null_Control* c = Find(control)) c->Columns.push_back(title);
-}
-
-int64_t List_Column_Count(int64_t control) {
-    Null_Control* c = Find(control);
-    return c ? (int64_t)c->Columns.size() : 0;
-}
-
-void Add_Row(int64_t control, const std::string& text, int64_t data) {
-    if (Null_Control* c = Find(control)) c->Rows.push_back({text, data});
-}
-
-void Clear_Rows(int64_t control) {
-    Null_Control* c = Find(control);
-    if (!c) return;
-    c->Rows.clear();
-    c->State = -1;
-}
-
-int64_t Row_Count(int64_t control) {
-    Null_Control* c = Find(control);
-    return c ? (int64_t)c->Rows.size() : 0;
-}
-
-std::string Get_Row_Text(int64_t control, int64_t row) {
-    Null_Control* c = Find(control);
-    if (!c || row < 0 || row >= (int64_t)c->Rows.size()) return "";
-    return c->Rows[(size_t)row].first;
-}
-
-std::string Get_Cell_Text(int64_t control, int64_t row, int64_t column) {
-    std::vector<std::string> cells = Split_Columns(Get_Row_Text(control, row));
-    if (column < 0 || column >= (int64_t)cells.size()) return "";
-    return cells[(size_t)column];
-}
-
-int64_t Get_Row_Data(int64_t control, int64_t row) {
-    Null_Control* c = Find(control);
-    if (!c || row < 0 || row >= (int64_t)c->Rows.size()) return 0;
-    return c->Rows[(size_t)row].second;
-}
 
 // ---------------------------------------------------------------- menus
 void Create_Menu_Bar(int64_t) {}
@@ -434,30 +276,7 @@ void Show_Popup_Menu(int64_t, const std::vector<std::pair<int64_t, std::string>>
 
 // ---------------------------------------------------------------- status bar
 void Create_Status_Bar(int64_t window, const std::vector<int>& widths) {
-    Null_Window* w = Find_Window(window);
-    if (!w) return;
-    w->Has_Status = true;
-    w->Status.assign(widths.size(), "");
-    w->Status_Writes.assign(widths.size(), 0);
-}
-
-void Set_Status_Text(int64_t window, int field, const std::string& text) {
-    Null_Window* w = Find_Window(window);
-    if (!w || field < 0 || field >= (int)w->Status.size()) return;
-    w->Status[(size_t)field] = text;
-    w->Status_Writes[(size_t)field]++;
-}
-
-std::string Get_Status_Text(int64_t window, int field) {
-    Null_Window* w = Find_Window(window);
-    if (!w || field < 0 || field >= (int)w->Status.size()) return "";
-    return w->Status[(size_t)field];
-}
-
-int64_t Status_Write_Count(int64_t window, int field) {
-    Null_Window* w = Find_Window(window);
-    if (!w || field < 0 || field >= (int)w->Status.size()) return 0;
-    return w->Status_Writes[(size_t)field];
+    if (Find_Window(window)) Add_Status_Record(window, widths.size());
 }
 
 // ---------------------------------------------------------------- timers
@@ -520,7 +339,7 @@ void GL_Swap(int64_t) {}
 void GL_Swap_Interval(int64_t, int) {}
 
 void GL_View_Size(int64_t view, int* w, int* h) {
-    Null_Control* c = Find(view);
+    Control_Record* c = Find_Control(view);
     *w = c ? c->W : 0;
     *h = c ? c->H : 0;
 }
@@ -531,5 +350,4 @@ double Display_Scale_Y() { return 1.0; }
 // ---------------------------------------------------------------- input state
 bool Key_Is_Down(int32_t virtual_key) { return Keys_Down.count(virtual_key) != 0; }
 bool Left_Button_Is_Down() { return Left_Down; }
-void Move_Pointer_By(int dx, int dy) { Pointer_Moved += (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy); }
-int64_t Pointer_Moves_Total() { return Pointer_Moved; }
+void Move_Pointer_By(int dx, int dy) { Count_Pointer_Move(dx, dy); }

@@ -25,6 +25,7 @@
 #include <gtk/gtk.h>
 
 #include "platform/platform.h"
+#include "platform/platform_controls.h"
 #include "platform/platform_internal.h"
 #include "platform/platform_wx_internal.h"
 
@@ -73,9 +74,14 @@ void Push(const Platform_Event& event) {
     Queue.push_back(event);
 }
 
+int64_t Window_Of(int64_t control) {
+    Control_Record* r = Find_Control(control);
+    return r ? r->Window : WINDOW_NONE;
+}
+
 void Push_Control(const Wx_Control& c, int64_t type, float x = 0, float y = 0) {
     Platform_Event e;
-    e.Window = c.Window;
+    e.Window = Window_Of(c.Number);
     e.Kind = EVENT_CONTROL;
     e.Control = c.Number;
     e.Type = type;
@@ -86,6 +92,7 @@ void Push_Control(const Wx_Control& c, int64_t type, float x = 0, float y = 0) {
 
 // Posts a control event from a widget callback unless the change was ours.
 void Push_User_Change(int64_t control) {
+    Read_Back(control);
     if (Silent > 0) return;
     if (Wx_Control* c = Find(control)) Push_Control(*c, ETYPE_CHANGE);
 }
@@ -257,7 +264,7 @@ void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
         c->Wheel_Rest -= notches * 120;
         if (notches == 0) return;
         Platform_Event ev;
-        ev.Window = c->Window;
+        ev.Window = Window_Of(number);
         ev.Kind = EVENT_CONTROL;
         ev.Control = number;
         ev.Type = ETYPE_WHEEL;
@@ -275,7 +282,7 @@ void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
             return;
         }
         Platform_Event ev;
-        ev.Window = c->Window;
+        ev.Window = Window_Of(number);
         ev.Kind = EVENT_CONTROL;
         ev.Control = number;
         ev.Type = type;
@@ -304,6 +311,7 @@ wxWindow* List_Rows_Window(wxListCtrl* list) {
 
 void Bind_List_Events(wxListCtrl* list, int64_t number) {
     list->Bind(wxEVT_LIST_ITEM_SELECTED, [number](wxListEvent&) { Push_User_Change(number); });
+    list->Bind(wxEVT_LIST_ITEM_DESELECTED, [number](wxListEvent&) { Read_Back(number); });
     list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, [number](wxListEvent& e) {
         if (Wx_Control* c = Find(number)) Push_Control(*c, ETYPE_RIGHT_CLICK, e.GetPoint().x, e.GetPoint().y);
     });
@@ -324,15 +332,11 @@ void Bind_List_Events(wxListCtrl* list, int64_t number) {
 // The parent widget for a new control: the window's client panel or a container control.
 wxWindow* Parent_Widget(Wx_Window& w, int64_t parent) {
     if (parent < 0) return w.Client;
-    Wx_Control* p = Find(parent);
-    if (!p || p->Window != w.Number) return nullptr;
-    if (p->Kind == CONTROL_SCROLL_AREA || p->Kind == CONTROL_PAGE) return p->Widget;
+    Control_Record* p = Find_Control(parent);
+    Wx_Control* pc = Find(parent);
+    if (!p || !pc || p->Window != w.Number) return nullptr;
+    if (p->Kind == CONTROL_SCROLL_AREA || p->Kind == CONTROL_PAGE) return pc->Widget;
     return nullptr;
-}
-
-bool In_Scroll_Area(const Wx_Control& c) {
-    Wx_Control* p = Find(c.Parent);
-    return p && p->Kind == CONTROL_SCROLL_AREA;
 }
 
 // The layouts give buttons, sliders and drop-downs pixel sizes made for
@@ -382,13 +386,12 @@ void Release_If_Current(wxWindow* widget) {
 // Forgets `control` and every control inside it; the widgets themselves are
 // destroyed by the caller (children go with their parent).
 void Forget_Control_Tree(int64_t control) {
-    std::vector<int64_t> children;
-    for (auto& kv : Controls)
-        if (kv.second.Parent == control && kv.first != control) children.push_back(kv.first);
-    for (int64_t child : children) Forget_Control_Tree(child);
+    for (int64_t child : Child_Controls(control)) Forget_Control_Tree(child);
+    bool gl_view = Control_Kind_Of(control) == CONTROL_GL_VIEW;
+    Forget_Control_Record(control);
     auto it = Controls.find(control);
     if (it == Controls.end()) return;
-    if (it->second.Kind == CONTROL_GL_VIEW) Release_If_Current(it->second.Widget);
+    if (gl_view) Release_If_Current(it->second.Widget);
     if (it->second.Context && it->second.Context != Share_Context) delete it->second.Context;
     Controls.erase(it);
 }
@@ -485,6 +488,7 @@ bool Platform_Init() {
     wxLog::SetLogLevel(wxLOG_Warning);
     wxInitAllImageHandlers();
     Install_Tight_Style();
+    Install_Control_Mirror();
     Loop = new wxGUIEventLoop();
     wxEventLoopBase::SetActive(Loop);
     Initialised = true;
@@ -616,10 +620,8 @@ void Close_Window(int64_t window) {
             ++it;
         }
     }
-    std::vector<int64_t> owned;
-    for (auto& kv : Controls)
-        if (kv.second.Window == window) owned.push_back(kv.first);
-    for (int64_t c : owned) Forget_Control_Tree(c);
+    for (int64_t c : Window_Controls(window)) Forget_Control_Tree(c);
+    Forget_Status_Record(window);
     for (auto it = Menu_Items.begin(); it != Menu_Items.end();) {
         if (w->Menu_Items.count(it->first))
             it = Menu_Items.erase(it);
@@ -721,176 +723,160 @@ void Bind_Resize_Handler(int64_t window, Resize_Handler handler) {
 }
 
 // ---------------------------------------------------------------- controls
-bool Create_Control(int64_t window, int64_t control, int64_t kind, int x, int y, int w, int h,
-                    const std::string& text, int64_t parent) {
-    Wx_Window* win = Find_Window(window);
-    if (!win || Controls.count(control)) return false;
-    wxWindow* pw = Parent_Widget(*win, parent);
-    if (!pw) return false;
-    wxPoint p(x, y);
-    wxSize s(std::max(w, 1), std::max(h, 1));
-    wxString label = To_Wx(text);
-    wxWindow* widget = nullptr;
-    wxGLContext* context = nullptr;
-    Silent++;
+namespace Wx_Backend {
+
+// A button-like widget whose press or toggle is a change of the control.
+template <typename Widget>
+Widget* Bound(Widget* widget, const wxEventTypeTag<wxCommandEvent>& type, int64_t control) {
+    widget->Bind(type, [control](wxCommandEvent&) { Push_User_Change(control); });
+    return widget;
+}
+
+// An image button starts with an empty picture of its inner size.
+wxBitmap Empty_Button_Picture(const wxSize& s) {
+    return wxBitmap(std::max(s.x - 4, 1), std::max(s.y - 4, 1), 32);
+}
+
+template <typename Widget>
+Widget* Labelled(Widget* widget, const wxString& label) {
+    widget->SetLabelText(label);
+    return widget;
+}
+
+// The GL view and its context, the first of which all later ones share.
+wxWindow* Make_GL_View(wxWindow* pw, wxPoint p, wxSize s, int64_t control, wxGLContext** context) {
+    wxGLCanvas* canvas = new wxGLCanvas(pw, GL_Attributes(), wxID_ANY, p, s, wxWANTS_CHARS | wxFULL_REPAINT_ON_RESIZE);
+    wxGLContext* made = Share_Context ? new wxGLContext(canvas, Share_Context) : new wxGLContext(canvas);
+    if (!made->IsOK()) {
+        delete made;
+        canvas->Destroy();
+        return nullptr;
+    }
+    if (!Share_Context) Share_Context = made;
+    Bind_GL_Events(canvas, control);
+    *context = made;
+    return canvas;
+}
+
+wxWindow* Make_Pages(wxWindow* pw, wxPoint p, wxSize s, int64_t control) {
+    wxNotebook* nb = new wxNotebook(pw, wxID_ANY, p, s);
+    nb->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [control, nb](wxBookCtrlEvent& e) {
+        if (e.GetEventObject() == nb) Push_User_Change(control);
+        e.Skip();
+    });
+    return nb;
+}
+
+// The widget of one kind of control, with its change events bound; nullptr
+// for an unknown kind or a GL view without a context.
+wxWindow* Make_Widget(int64_t kind, wxWindow* pw, wxPoint p, wxSize s, const wxString& label, int64_t control,
+                      wxGLContext** context) {
     switch (kind) {
-    case CONTROL_BUTTON: {
-        wxButton* b = new wxButton(pw, wxID_ANY, wxEmptyString, p, s);
-        b->SetLabelText(label);
-        b->Bind(wxEVT_BUTTON, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = b;
-        break;
-    }
-    case CONTROL_TOGGLE_BUTTON: {
-        wxToggleButton* b = new wxToggleButton(pw, wxID_ANY, wxEmptyString, p, s);
-        b->SetLabelText(label);
-        b->Bind(wxEVT_TOGGLEBUTTON, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = b;
-        break;
-    }
-    case CONTROL_IMAGE_BUTTON: {
-        wxBitmap empty(std::max(w - 4, 1), std::max(h - 4, 1), 32);
-        wxBitmapButton* b = new wxBitmapButton(pw, wxID_ANY, empty, p, s);
-        b->Bind(wxEVT_BUTTON, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = b;
-        break;
-    }
-    case CONTROL_IMAGE_TOGGLE: {
-        wxBitmap empty(std::max(w - 4, 1), std::max(h - 4, 1), 32);
-        wxBitmapToggleButton* b = new wxBitmapToggleButton(pw, wxID_ANY, empty, p, s);
-        b->Bind(wxEVT_TOGGLEBUTTON, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = b;
-        break;
-    }
-    case CONTROL_LABEL: {
-        wxStaticText* t = new wxStaticText(pw, wxID_ANY, wxEmptyString, p, s, wxST_NO_AUTORESIZE);
-        t->SetLabelText(label);
-        widget = t;
-        break;
-    }
-    case CONTROL_FRAME: {
+    case CONTROL_BUTTON:
+        return Bound(Labelled(new wxButton(pw, wxID_ANY, wxEmptyString, p, s), label), wxEVT_BUTTON, control);
+    case CONTROL_TOGGLE_BUTTON:
+        return Bound(Labelled(new wxToggleButton(pw, wxID_ANY, wxEmptyString, p, s), label), wxEVT_TOGGLEBUTTON,
+                     control);
+    case CONTROL_IMAGE_BUTTON:
+        return Bound(new wxBitmapButton(pw, wxID_ANY, Empty_Button_Picture(s), p, s), wxEVT_BUTTON, control);
+    case CONTROL_IMAGE_TOGGLE:
+        return Bound(new wxBitmapToggleButton(pw, wxID_ANY, Empty_Button_Picture(s), p, s), wxEVT_TOGGLEBUTTON,
+                     control);
+    case CONTROL_LABEL:
+        return Labelled(new wxStaticText(pw, wxID_ANY, wxEmptyString, p, s, wxST_NO_AUTORESIZE), label);
+    case CONTROL_FRAME:
         // A sibling drawn around the controls at its rectangle, not their parent.
-        wxStaticBox* b = new wxStaticBox(pw, wxID_ANY, wxEmptyString, p, s);
-        b->SetLabelText(label);
-        widget = b;
-        break;
-    }
-    case CONTROL_SLIDER: {
-        wxSlider* sl = new wxSlider(pw, wxID_ANY, 0, 0, 100, p, s, wxSL_HORIZONTAL);
-        sl->Bind(wxEVT_SLIDER, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = sl;
-        break;
-    }
-    case CONTROL_CHECKBOX: {
-        wxCheckBox* cb = new wxCheckBox(pw, wxID_ANY, wxEmptyString, p, s);
-        cb->SetLabelText(label);
-        cb->Bind(wxEVT_CHECKBOX, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = cb;
-        break;
-    }
-    case CONTROL_DROPDOWN: {
-        wxChoice* ch = new wxChoice(pw, wxID_ANY, p, s);
-        ch->Bind(wxEVT_CHOICE, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = ch;
-        break;
-    }
+        return Labelled(new wxStaticBox(pw, wxID_ANY, wxEmptyString, p, s), label);
+    case CONTROL_SLIDER:
+        return Bound(new wxSlider(pw, wxID_ANY, 0, 0, 100, p, s, wxSL_HORIZONTAL), wxEVT_SLIDER, control);
+    case CONTROL_CHECKBOX:
+        return Bound(Labelled(new wxCheckBox(pw, wxID_ANY, wxEmptyString, p, s), label), wxEVT_CHECKBOX, control);
+    case CONTROL_DROPDOWN:
+        return Bound(new wxChoice(pw, wxID_ANY, p, s), wxEVT_CHOICE, control);
     case CONTROL_LIST: {
         wxListCtrl* list = new wxListCtrl(pw, wxID_ANY, p, s, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN);
         Bind_List_Events(list, control);
-        widget = list;
-        break;
+        return list;
     }
-    case CONTROL_GL_VIEW: {
-        wxGLCanvas* canvas = new wxGLCanvas(pw, GL_Attributes(), wxID_ANY, p, s, wxWANTS_CHARS | wxFULL_REPAINT_ON_RESIZE);
-        context = Share_Context ? new wxGLContext(canvas, Share_Context) : new wxGLContext(canvas);
-        if (!context->IsOK()) {
-            delete context;
-            context = nullptr;
-            canvas->Destroy();
-            Silent--;
-            return false;
-        }
-        if (!Share_Context) Share_Context = context;
-        Bind_GL_Events(canvas, control);
-        widget = canvas;
-        break;
-    }
+    case CONTROL_GL_VIEW:
+        return Make_GL_View(pw, p, s, control, context);
     case CONTROL_SCROLL_AREA: {
         wxScrolledWindow* sw = new wxScrolledWindow(pw, wxID_ANY, p, s, wxHSCROLL | wxVSCROLL | wxBORDER_SUNKEN);
         sw->SetScrollRate(10, 10);
-        widget = sw;
-        break;
+        return sw;
     }
-    case CONTROL_PAGES: {
-        wxNotebook* nb = new wxNotebook(pw, wxID_ANY, p, s);
-        nb->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, [control, nb](wxBookCtrlEvent& e) {
-            if (e.GetEventObject() == nb) Push_User_Change(control);
-            e.Skip();
-        });
-        widget = nb;
-        break;
-    }
+    case CONTROL_PAGES:
+        return Make_Pages(pw, p, s, control);
     case CONTROL_TEXT_INPUT:
-    case CONTROL_TEXT_READONLY: {
-        long style = kind == CONTROL_TEXT_READONLY ? wxTE_READONLY : 0;
-        wxTextCtrl* t = new wxTextCtrl(pw, wxID_ANY, label, p, s, style);
-        t->Bind(wxEVT_TEXT, [control](wxCommandEvent&) { Push_User_Change(control); });
-        widget = t;
-        break;
-    }
+        return Bound(new wxTextCtrl(pw, wxID_ANY, label, p, s, 0), wxEVT_TEXT, control);
+    case CONTROL_TEXT_READONLY:
+        return Bound(new wxTextCtrl(pw, wxID_ANY, label, p, s, wxTE_READONLY), wxEVT_TEXT, control);
     default:
-        break;
+        return nullptr;
     }
+}
+
+// Kinds whose GTK theme padding is taken off (see Tight_Css).
+bool Wants_Tight_Style(int64_t kind) {
+    return kind == CONTROL_BUTTON || kind == CONTROL_TOGGLE_BUTTON || kind == CONTROL_IMAGE_BUTTON ||
+           kind == CONTROL_IMAGE_TOGGLE || kind == CONTROL_SLIDER || kind == CONTROL_DROPDOWN ||
+           kind == CONTROL_TEXT_INPUT || kind == CONTROL_TEXT_READONLY;
+}
+
+wxScrolledWindow* Scroll_Area_Of(int64_t control) {
+    Control_Record* r = Find_Control(control);
+    Control_Record* p = r ? Find_Control(r->Parent) : nullptr;
+    Wx_Control* pc = p && p->Kind == CONTROL_SCROLL_AREA ? Find(p->Number) : nullptr;
+    return pc ? static_cast<wxScrolledWindow*>(pc->Widget) : nullptr;
+}
+
+}  // namespace Wx_Backend
+
+bool Create_Control(int64_t window, int64_t control, int64_t kind, int x, int y, int w, int h,
+                    const std::string& text, int64_t parent) {
+    Wx_Window* win = Find_Window(window);
+    if (!win || Find_Control(control)) return false;
+    wxWindow* pw = Parent_Widget(*win, parent);
+    if (!pw) return false;
+    wxPoint p(x, y);
+    wxGLContext* context = nullptr;
+    Silent++;
+    wxWindow* widget = Make_Widget(kind, pw, p, wxSize(std::max(w, 1), std::max(h, 1)), To_Wx(text), control, &context);
     Silent--;
     if (!widget) return false;
+    Add_Control_Record(window, control, kind, x, y, w, h, text, parent);
     Wx_Control& c = Controls[control];
     c.Number = control;
-    c.Kind = kind;
-    c.Window = window;
-    c.Parent = parent;
     c.Widget = widget;
     c.Context = context;
-    c.Text = text;
-    if (kind == CONTROL_BUTTON || kind == CONTROL_TOGGLE_BUTTON || kind == CONTROL_IMAGE_BUTTON ||
-        kind == CONTROL_IMAGE_TOGGLE || kind == CONTROL_SLIDER || kind == CONTROL_DROPDOWN ||
-        kind == CONTROL_TEXT_INPUT || kind == CONTROL_TEXT_READONLY)
-        Tighten(widget);
-    if (Wx_Control* pc = Find(parent))
-        if (pc->Kind == CONTROL_SCROLL_AREA) widget->Move(static_cast<wxScrolledWindow*>(pc->Widget)->CalcScrolledPosition(p));
+    if (Wants_Tight_Style(kind)) Tighten(widget);
+    if (wxScrolledWindow* area = Scroll_Area_Of(control)) widget->Move(area->CalcScrolledPosition(p));
     return true;
 }
 
 bool Add_Page(int64_t pages_control, int64_t page_control, const std::string& caption) {
-    Wx_Control* pages = Find(pages_control);
-    if (!pages || pages->Kind != CONTROL_PAGES || Controls.count(page_control)) return false;
-    wxNotebook* nb = static_cast<wxNotebook*>(pages->Widget);
+    Control_Record* pages = Find_Control(pages_control);
+    if (!pages || pages->Kind != CONTROL_PAGES || Find_Control(page_control)) return false;
+    wxNotebook* nb = static_cast<wxNotebook*>(Find(pages_control)->Widget);
     wxPanel* page = new wxPanel(nb, wxID_ANY);
     Silent++;
     nb->AddPage(page, To_Wx(caption), nb->GetPageCount() == 0);
     Silent--;
+    Add_Control_Record(pages->Window, page_control, CONTROL_PAGE, 0, 0, 0, 0, caption, pages_control);
+    Read_Back(pages_control);
     Wx_Control& c = Controls[page_control];
     c.Number = page_control;
-    c.Kind = CONTROL_PAGE;
-    c.Window = pages->Window;
-    c.Parent = pages_control;
     c.Widget = page;
-    c.Text = caption;
     return true;
 }
 
-bool Control_Exists(int64_t control) { return Find(control) != nullptr; }
-
-int64_t Control_Kind_Of(int64_t control) {
-    Wx_Control* c = Find(control);
-    return c ? c->Kind : 0;
-}
-
 void Free_Control(int64_t control) {
+    Control_Record* r = Find_Control(control);
     Wx_Control* c = Find(control);
-    if (!c) return;
+    if (!r || !c) return;
     wxWindow* widget = c->Widget;
-    bool page = c->Kind == CONTROL_PAGE;
-    int64_t pages = c->Parent;
+    bool page = r->Kind == CONTROL_PAGE;
+    int64_t pages = r->Parent;
     Forget_Control_Tree(control);
     if (page) {
         Wx_Control* p = Find(pages);
@@ -900,163 +886,11 @@ void Free_Control(int64_t control) {
             Silent++;
             if (index != wxNOT_FOUND) nb->DeletePage((size_t)index);
             Silent--;
+            Read_Back(pages);
             return;
         }
     }
     widget->Destroy();
-}
-
-void Set_State(int64_t control, int64_t state) {
-    Wx_Control* c = Find(control);
-    if (!c) return;
-    Silent++;
-    switch (c->Kind) {
-    case CONTROL_TOGGLE_BUTTON:
-        static_cast<wxToggleButton*>(c->Widget)->SetValue(state != 0);
-        break;
-    case CONTROL_IMAGE_TOGGLE:
-        static_cast<wxBitmapToggleButton*>(c->Widget)->SetValue(state != 0);
-        break;
-    case CONTROL_CHECKBOX:
-        static_cast<wxCheckBox*>(c->Widget)->SetValue(state != 0);
-        break;
-    case CONTROL_SLIDER:
-        static_cast<wxSlider*>(c->Widget)->SetValue((int)std::max(c->Min, std::min(c->Max, state)));
-        break;
-    case CONTROL_DROPDOWN: {
-        wxChoice* ch = static_cast<wxChoice*>(c->Widget);
-        if (state < 0 || state >= (int64_t)ch->GetCount()) state = -1;
-        ch->SetSelection(state < 0 ? wxNOT_FOUND : (int)state);
-        break;
-    }
-    case CONTROL_LIST: {
-        wxListCtrl* list = static_cast<wxListCtrl*>(c->Widget);
-        long count = list->GetItemCount();
-        for (long i = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i >= 0;
-             i = list->GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-            if (i != state) list->SetItemState(i, 0, wxLIST_STATE_SELECTED);
-        if (state >= 0 && state < count) {
-            list->SetItemState((long)state, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
-                               wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-            list->EnsureVisible((long)state);
-        }
-        break;
-    }
-    case CONTROL_PAGES: {
-        wxNotebook* nb = static_cast<wxNotebook*>(c->Widget);
-        if (state >= 0 && state < (int64_t)nb->GetPageCount()) nb->ChangeSelection((size_t)state);
-        break;
-    }
-    default:
-        break;
-    }
-    Silent--;
-}
-
-int64_t Get_State(int64_t control) {
-    Wx_Control* c = Find(control);
-    if (!c) return 0;
-    switch (c->Kind) {
-    case CONTROL_TOGGLE_BUTTON: return static_cast<wxToggleButton*>(c->Widget)->GetValue() ? 1 : 0;
-    case CONTROL_IMAGE_TOGGLE: return static_cast<wxBitmapToggleButton*>(c->Widget)->GetValue() ? 1 : 0;
-    case CONTROL_CHECKBOX: return static_cast<wxCheckBox*>(c->Widget)->GetValue() ? 1 : 0;
-    case CONTROL_SLIDER: return static_cast<wxSlider*>(c->Widget)->GetValue();
-    case CONTROL_DROPDOWN: {
-        int sel = static_cast<wxChoice*>(c->Widget)->GetSelection();
-        return sel == wxNOT_FOUND ? -1 : sel;
-    }
-    case CONTROL_LIST:
-        return static_cast<wxListCtrl*>(c->Widget)->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
-    case CONTROL_PAGES: {
-        int sel = static_cast<wxNotebook*>(c->Widget)->GetSelection();
-        return sel == wxNOT_FOUND ? -1 : sel;
-    }
-    default: return 0;
-    }
-}
-
-void Set_Text(int64_t control, const std::string& text) {
-    Wx_Control* c = Find(control);
-    if (!c) return;
-    c->Text = text;
-    Silent++;
-    switch (c->Kind) {
-    case CONTROL_BUTTON:
-    case CONTROL_TOGGLE_BUTTON:
-    case CONTROL_LABEL:
-    case CONTROL_FRAME:
-    case CONTROL_CHECKBOX:
-        static_cast<wxControl*>(c->Widget)->SetLabelText(To_Wx(text));
-        break;
-    case CONTROL_TEXT_INPUT:
-    case CONTROL_TEXT_READONLY:
-        static_cast<wxTextCtrl*>(c->Widget)->ChangeValue(To_Wx(text));
-        break;
-    case CONTROL_PAGE: {
-        Wx_Control* p = Find(c->Parent);
-        if (!p) break;
-        wxNotebook* nb = static_cast<wxNotebook*>(p->Widget);
-        int index = nb->FindPage(c->Widget);
-        if (index != wxNOT_FOUND) nb->SetPageText((size_t)index, To_Wx(text));
-        break;
-    }
-    default:
-        break;
-    }
-    Silent--;
-}
-
-std::string Get_Text(int64_t control) {
-    Wx_Control* c = Find(control);
-    if (!c) return "";
-    switch (c->Kind) {
-    case CONTROL_BUTTON:
-    case CONTROL_TOGGLE_BUTTON:
-    case CONTROL_LABEL:
-    case CONTROL_FRAME:
-    case CONTROL_CHECKBOX:
-        return From_Wx(static_cast<wxControl*>(c->Widget)->GetLabelText());
-    case CONTROL_TEXT_INPUT:
-    case CONTROL_TEXT_READONLY:
-        return From_Wx(static_cast<wxTextCtrl*>(c->Widget)->GetValue());
-    case CONTROL_DROPDOWN: {
-        wxChoice* ch = static_cast<wxChoice*>(c->Widget);
-        int sel = ch->GetSelection();
-        return sel == wxNOT_FOUND ? "" : From_Wx(ch->GetString((unsigned)sel));
-    }
-    default:
-        return c->Text;
-    }
-}
-
-void Set_Tooltip(int64_t control, const std::string& text) {
-    Wx_Control* c = Find(control);
-    if (!c) return;
-    c->Tooltip = text;
-    c->Widget->SetToolTip(To_Wx(text));
-}
-
-std::string Get_Tooltip(int64_t control) {
-    Wx_Control* c = Find(control);
-    return c ? c->Tooltip : "";
-}
-
-void Hide_Control(int64_t control, bool hide) {
-    if (Wx_Control* c = Find(control)) c->Widget->Show(!hide);
-}
-
-bool Control_Hidden(int64_t control) {
-    Wx_Control* c = Find(control);
-    return c ? !c->Widget->IsShown() : false;
-}
-
-void Disable_Control(int64_t control, bool disable) {
-    if (Wx_Control* c = Find(control)) c->Widget->Enable(!disable);
-}
-
-bool Control_Disabled(int64_t control) {
-    Wx_Control* c = Find(control);
-    return c ? !c->Widget->IsThisEnabled() : false;
 }
 
 void Control_Rect(int64_t control, int* x, int* y, int* w, int* h) {
@@ -1066,7 +900,7 @@ void Control_Rect(int64_t control, int* x, int* y, int* w, int* h) {
     wxPoint p = c->Widget->GetPosition();
     wxSize s = c->Widget->GetSize();
     // Children of a scroll area are placed in its inner (unscrolled) coordinates.
-    if (In_Scroll_Area(*c)) p = static_cast<wxScrolledWindow*>(Find(c->Parent)->Widget)->CalcUnscrolledPosition(p);
+    if (wxScrolledWindow* area = Scroll_Area_Of(control)) p = area->CalcUnscrolledPosition(p);
     *x = p.x;
     *y = p.y;
     *w = s.x;
@@ -1074,13 +908,18 @@ void Control_Rect(int64_t control, int* x, int* y, int* w, int* h) {
 }
 
 void Resize_Control(int64_t control, int x, int y, int w, int h) {
+    Control_Record* r = Find_Control(control);
     Wx_Control* c = Find(control);
-    if (!c || c->Kind == CONTROL_PAGE) return;
+    if (!r || !c || r->Kind == CONTROL_PAGE) return;
     int ox, oy, ow, oh;
     Control_Rect(control, &ox, &oy, &ow, &oh);
     wxPoint p(x == -1 ? ox : x, y == -1 ? oy : y);
     wxSize s(w == -1 ? ow : std::max(w, 0), h == -1 ? oh : std::max(h, 0));
-    if (In_Scroll_Area(*c)) p = static_cast<wxScrolledWindow*>(Find(c->Parent)->Widget)->CalcScrolledPosition(p);
+    r->X = p.x;
+    r->Y = p.y;
+    r->W = s.x;
+    r->H = s.y;
+    if (wxScrolledWindow* area = Scroll_Area_Of(control)) p = area->CalcScrolledPosition(p);
     c->Widget->SetSize(p.x, p.y, s.x, s.y, wxSIZE_ALLOW_MINUS_ONE);
 }
 
@@ -1088,8 +927,9 @@ void Control_Window_Position(int64_t control, int* x, int* y) {
     *x = 0;
     *y = 0;
     Wx_Control* c = Find(control);
-    if (!c) return;
-    Wx_Window* w = Find_Window(c->Window);
+    Control_Record* r = Find_Control(control);
+    if (!c || !r) return;
+    Wx_Window* w = Find_Window(r->Window);
     if (!w) return;
     if (w->Frame->IsShown() && gtk_widget_get_mapped(c->Widget->GetHandle())) {
         wxPoint p = c->Widget->GetScreenPosition() - w->Client->GetScreenPosition();
@@ -1114,26 +954,14 @@ void Control_Window_Position(int64_t control, int* x, int* y) {
     }
 }
 
-void Set_Slider_Range(int64_t control, int64_t min_value, int64_t max_value) {
-    Wx_Control* c = Find(control);
-    if (!c || c->Kind != CONTROL_SLIDER || max_value < min_value) return;
-    c->Min = min_value;
-    c->Max = max_value;
-    Silent++;
-    wxSlider* sl = static_cast<wxSlider*>(c->Widget);
-    // GTK refuses an empty range; the slider then offers one value.
-    sl->SetRange((int)min_value, (int)std::max(max_value, min_value + 1));
-    sl->SetValue((int)std::max(min_value, std::min(max_value, (int64_t)sl->GetValue())));
-    Silent--;
-}
-
 void Set_Control_Image(int64_t control, const uint8_t* rgba, int w, int h) {
     Wx_Control* c = Find(control);
+    int64_t kind = Control_Kind_Of(control);
     if (!c) return;
     wxBitmap bitmap = Bitmap_From_Rgba(rgba, w, h);
     if (!bitmap.IsOk()) return;
-    if (c->Kind == CONTROL_IMAGE_BUTTON || c->Kind == CONTROL_IMAGE_TOGGLE || c->Kind == CONTROL_BUTTON ||
-        c->Kind == CONTROL_TOGGLE_BUTTON)
+    if (kind == CONTROL_IMAGE_BUTTON || kind == CONTROL_IMAGE_TOGGLE || kind == CONTROL_BUTTON ||
+        kind == CONTROL_TOGGLE_BUTTON)
         static_cast<wxAnyButton*>(c->Widget)->SetBitmap(bitmap);
 }
 
@@ -1143,7 +971,7 @@ void Set_Control_Font(int64_t control, const std::string& face, int points, bool
     // The face name goes to fontconfig as given; it substitutes missing faces.
     wxFont font(wxFontInfo(points).FaceName(To_Wx(face)).Bold(bold).AntiAliased(true));
     c->Widget->SetFont(font);
-    if (c->Kind == CONTROL_LIST) c->Widget->Refresh();
+    if (Control_Kind_Of(control) == CONTROL_LIST) c->Widget->Refresh();
 }
 
 void Set_Focus(int64_t control) {
@@ -1154,91 +982,203 @@ void Set_Crosshair_Cursor(int64_t control) {
     if (Wx_Control* c = Find(control)) c->Widget->SetCursor(wxCursor(wxCURSOR_CROSS));
 }
 
-void Set_Scroll_Area_Inner_Size(int64_t control, int w, int h) {
-    Wx_Control* c = Find(control);
-    if (!c || c->Kind != CONTROL_SCROLL_AREA) return;
-    c->Inner_W = w;
-    c->Inner_H = h;
-    static_cast<wxScrolledWindow*>(c->Widget)->SetVirtualSize(std::max(w, 0), std::max(h, 0));
+// ---------------------------------------------------------------- mirror of the control model
+namespace Wx_Backend {
+
+void Show_State(const Control_Record& r) {
+    Wx_Control* c = Find(r.Number);
+    if (!c) return;
+    int64_t state = r.State;
+    Silent++;
+    switch (r.Kind) {
+    case CONTROL_TOGGLE_BUTTON:
+        static_cast<wxToggleButton*>(c->Widget)->SetValue(state != 0);
+        break;
+    case CONTROL_IMAGE_TOGGLE:
+        static_cast<wxBitmapToggleButton*>(c->Widget)->SetValue(state != 0);
+        break;
+    case CONTROL_CHECKBOX:
+        static_cast<wxCheckBox*>(c->Widget)->SetValue(state != 0);
+        break;
+    case CONTROL_SLIDER:
+        static_cast<wxSlider*>(c->Widget)->SetValue((int)state);
+        break;
+    case CONTROL_DROPDOWN:
+        static_cast<wxChoice*>(c->Widget)->SetSelection(state < 0 ? wxNOT_FOUND : (int)state);
+        break;
+    case CONTROL_LIST: {
+        wxListCtrl* list = static_cast<wxListCtrl*>(c->Widget);
+        for (long i = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i >= 0;
+             i = list->GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+            if (i != state) list->SetItemState(i, 0, wxLIST_STATE_SELECTED);
+        if (state >= 0) {
+            list->SetItemState((long)state, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                               wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+            list->EnsureVisible((long)state);
+        }
+        break;
+    }
+    case CONTROL_PAGES:
+        static_cast<wxNotebook*>(c->Widget)->ChangeSelection((size_t)state);
+        break;
+    default:
+        break;
+    }
+    Silent--;
 }
 
-void Scroll_Area_Inner_Size(int64_t control, int* w, int* h) {
-    Wx_Control* c = Find(control);
-    *w = c ? c->Inner_W : 0;
-    *h = c ? c->Inner_H : 0;
+void Show_Text(const Control_Record& r) {
+    Wx_Control* c = Find(r.Number);
+    if (!c) return;
+    Silent++;
+    switch (r.Kind) {
+    case CONTROL_BUTTON:
+    case CONTROL_TOGGLE_BUTTON:
+    case CONTROL_LABEL:
+    case CONTROL_FRAME:
+    case CONTROL_CHECKBOX:
+        static_cast<wxControl*>(c->Widget)->SetLabelText(To_Wx(r.Text));
+        break;
+    case CONTROL_TEXT_INPUT:
+    case CONTROL_TEXT_READONLY:
+        static_cast<wxTextCtrl*>(c->Widget)->ChangeValue(To_Wx(r.Text));
+        break;
+    case CONTROL_PAGE: {
+        Wx_Control* p = Find(r.Parent);
+        if (!p) break;
+        wxNotebook* nb = static_cast<wxNotebook*>(p->Widget);
+        int index = nb->FindPage(c->Widget);
+        if (index != wxNOT_FOUND) nb->SetPageText((size_t)index, To_Wx(r.Text));
+        break;
+    }
+    default:
+        break;
+    }
+    Silent--;
 }
 
-// ---------------------------------------------------------------- rows
-void Add_List_Column(int64_t control, const std::string& title, int width) {
-    Wx_Control* c = Find(control);
-    if (!c || c->Kind != CONTROL_LIST) return;
+void Show_Tooltip(const Control_Record& r) {
+    if (Wx_Control* c = Find(r.Number)) c->Widget->SetToolTip(To_Wx(r.Tooltip));
+}
+
+void Show_Hidden(const Control_Record& r) {
+    if (Wx_Control* c = Find(r.Number)) c->Widget->Show(!r.Hidden);
+}
+
+void Show_Disabled(const Control_Record& r) {
+    if (Wx_Control* c = Find(r.Number)) c->Widget->Enable(!r.Disabled);
+}
+
+void Show_Slider_Range(const Control_Record& r) {
+    Wx_Control* c = Find(r.Number);
+    if (!c) return;
+    Silent++;
+    wxSlider* sl = static_cast<wxSlider*>(c->Widget);
+    // GTK refuses an empty range; the slider then offers one value.
+    sl->SetRange((int)r.Min, (int)std::max(r.Max, r.Min + 1));
+    sl->SetValue((int)r.State);
+    Silent--;
+}
+
+void Show_Inner_Size(const Control_Record& r) {
+    if (Wx_Control* c = Find(r.Number))
+        static_cast<wxScrolledWindow*>(c->Widget)->SetVirtualSize(std::max(r.Inner_W, 0), std::max(r.Inner_H, 0));
+}
+
+void Show_Column_Added(const Control_Record& r, int width) {
+    Wx_Control* c = Find(r.Number);
+    if (!c) return;
     wxListCtrl* list = static_cast<wxListCtrl*>(c->Widget);
-    list->InsertColumn((long)c->Columns.size(), To_Wx(title), wxLIST_FORMAT_LEFT, width);
-    c->Columns.push_back(title);
+    long column = (long)r.Columns.size() - 1;
+    list->InsertColumn(column, To_Wx(r.Columns.back()), wxLIST_FORMAT_LEFT, width);
     // Rows added before the column get their cell now.
-    long column = (long)c->Columns.size() - 1;
-    for (size_t r = 0; r < c->Rows.size(); r++) {
-        std::vector<std::string> cells = Split_Columns(c->Rows[r].first);
-        if ((size_t)column < cells.size() && column > 0) list->SetItem((long)r, column, To_Wx(cells[(size_t)column]));
+    for (size_t row = 0; row < r.Rows.size(); row++) {
+        std::vector<std::string> cells = Split_Columns(r.Rows[row].first);
+        if ((size_t)column < cells.size() && column > 0) list->SetItem((long)row, column, To_Wx(cells[(size_t)column]));
     }
 }
 
-int64_t List_Column_Count(int64_t control) {
-    Wx_Control* c = Find(control);
-    return c ? (int64_t)c->Columns.size() : 0;
-}
-
-void Add_Row(int64_t control, const std::string& text, int64_t data) {
-    Wx_Control* c = Find(control);
+void Show_Row_Added(const Control_Record& r) {
+    Wx_Control* c = Find(r.Number);
     if (!c) return;
+    const std::string& text = r.Rows.back().first;
+    long index = (long)r.Rows.size() - 1;
     Silent++;
-    if (c->Kind == CONTROL_DROPDOWN) {
+    if (r.Kind == CONTROL_DROPDOWN) {
         static_cast<wxChoice*>(c->Widget)->Append(To_Wx(text));
-        c->Rows.push_back({text, data});
-    } else if (c->Kind == CONTROL_LIST) {
+    } else {
         wxListCtrl* list = static_cast<wxListCtrl*>(c->Widget);
         std::vector<std::string> cells = Split_Columns(text);
-        long row = list->InsertItem((long)c->Rows.size(), To_Wx(cells[0]));
-        for (size_t col = 1; col < cells.size() && col < c->Columns.size(); col++)
+        long row = list->InsertItem(index, To_Wx(cells[0]));
+        for (size_t col = 1; col < cells.size() && col < r.Columns.size(); col++)
             list->SetItem(row, (long)col, To_Wx(cells[col]));
-        list->SetItemData(row, (long)c->Rows.size());
-        c->Rows.push_back({text, data});
+        list->SetItemData(row, index);
     }
     Silent--;
 }
 
-void Clear_Rows(int64_t control) {
-    Wx_Control* c = Find(control);
+void Show_Rows_Cleared(const Control_Record& r) {
+    Wx_Control* c = Find(r.Number);
     if (!c) return;
     Silent++;
-    if (c->Kind == CONTROL_DROPDOWN) static_cast<wxChoice*>(c->Widget)->Clear();
-    if (c->Kind == CONTROL_LIST) static_cast<wxListCtrl*>(c->Widget)->DeleteAllItems();
-    c->Rows.clear();
+    if (r.Kind == CONTROL_DROPDOWN) static_cast<wxChoice*>(c->Widget)->Clear();
+    if (r.Kind == CONTROL_LIST) static_cast<wxListCtrl*>(c->Widget)->DeleteAllItems();
     Silent--;
 }
 
-int64_t Row_Count(int64_t control) {
-    Wx_Control* c = Find(control);
-    return c ? (int64_t)c->Rows.size() : 0;
+void Show_Status_Text(int64_t window, int field, const std::string& text) {
+    Wx_Window* w = Find_Window(window);
+    if (w && w->Status) w->Status->SetStatusText(To_Wx(text), field);
 }
 
-std::string Get_Row_Text(int64_t control, int64_t row) {
-    Wx_Control* c = Find(control);
-    if (!c || row < 0 || row >= (int64_t)c->Rows.size()) return "";
-    return c->Rows[(size_t)row].first;
+void Install_Control_Mirror() {
+    Mirror.State = Show_State;
+    Mirror.Text = Show_Text;
+    Mirror.Tooltip = Show_Tooltip;
+    Mirror.Hidden = Show_Hidden;
+    Mirror.Disabled = Show_Disabled;
+    Mirror.Slider_Range = Show_Slider_Range;
+    Mirror.Inner_Size = Show_Inner_Size;
+    Mirror.Column_Added = Show_Column_Added;
+    Mirror.Row_Added = Show_Row_Added;
+    Mirror.Rows_Cleared = Show_Rows_Cleared;
+    Mirror.Status_Text = Show_Status_Text;
 }
 
-std::string Get_Cell_Text(int64_t control, int64_t row, int64_t column) {
-    std::vector<std::string> cells = Split_Columns(Get_Row_Text(control, row));
-    if (column < 0 || column >= (int64_t)cells.size()) return "";
-    return cells[(size_t)column];
+// The user changes what a widget shows; the model takes it over before the
+// change is reported.
+void Read_Back(int64_t control) {
+    Control_Record* r = Find_Control(control);
+    Wx_Control* c = Find(control);
+    if (!r || !c) return;
+    switch (r->Kind) {
+    case CONTROL_TOGGLE_BUTTON: r->State = static_cast<wxToggleButton*>(c->Widget)->GetValue() ? 1 : 0; break;
+    case CONTROL_IMAGE_TOGGLE: r->State = static_cast<wxBitmapToggleButton*>(c->Widget)->GetValue() ? 1 : 0; break;
+    case CONTROL_CHECKBOX: r->State = static_cast<wxCheckBox*>(c->Widget)->GetValue() ? 1 : 0; break;
+    case CONTROL_SLIDER: r->State = static_cast<wxSlider*>(c->Widget)->GetValue(); break;
+    case CONTROL_DROPDOWN: {
+        int sel = static_cast<wxChoice*>(c->Widget)->GetSelection();
+        r->State = sel == wxNOT_FOUND ? -1 : sel;
+        break;
+    }
+    case CONTROL_LIST:
+        r->State = static_cast<wxListCtrl*>(c->Widget)->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+        break;
+    case CONTROL_PAGES: {
+        int sel = static_cast<wxNotebook*>(c->Widget)->GetSelection();
+        r->State = sel == wxNOT_FOUND ? -1 : sel;
+        break;
+    }
+    case CONTROL_TEXT_INPUT:
+    case CONTROL_TEXT_READONLY:
+        r->Text = From_Wx(static_cast<wxTextCtrl*>(c->Widget)->GetValue());
+        break;
+    default:
+        break;
+    }
 }
 
-int64_t Get_Row_Data(int64_t control, int64_t row) {
-    Wx_Control* c = Find(control);
-    if (!c || row < 0 || row >= (int64_t)c->Rows.size()) return 0;
-    return c->Rows[(size_t)row].second;
-}
+}  // namespace Wx_Backend
 
 // ---------------------------------------------------------------- menus
 void Create_Menu_Bar(int64_t window) {
@@ -1297,28 +1237,7 @@ void Create_Status_Bar(int64_t window, const std::vector<int>& widths) {
     w->Status = w->Frame->CreateStatusBar((int)widths.size());
     if (!w->Status) return;
     w->Status->SetStatusWidths((int)widths.size(), widths.data());
-    w->Status_Texts.assign(widths.size(), "");
-    w->Status_Writes.assign(widths.size(), 0);
-}
-
-void Set_Status_Text(int64_t window, int field, const std::string& text) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || !w->Status || field < 0 || field >= (int)w->Status_Texts.size()) return;
-    w->Status->SetStatusText(To_Wx(text), field);
-    w->Status_Texts[(size_t)field] = text;
-    w->Status_Writes[(size_t)field]++;
-}
-
-std::string Get_Status_Text(int64_t window, int field) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || !w->Status || field < 0 || field >= (int)w->Status_Texts.size()) return "";
-    return w->Status_Texts[(size_t)field];
-}
-
-int64_t Status_Write_Count(int64_t window, int field) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || field < 0 || field >= (int)w->Status_Writes.size()) return 0;
-    return w->Status_Writes[(size_t)field];
+    Add_Status_Record(window, widths.size());
 }
 
 // ---------------------------------------------------------------- timers

@@ -12,15 +12,11 @@ using namespace Wx_Backend;
 
 int Virtual_To_Wx_Key(int32_t vk);
 
-namespace {
-int64_t Pointer_Moved = 0;
-}  // namespace
-
 // ---------------------------------------------------------------- OpenGL views
 namespace {
 Wx_Control* Find_GL(int64_t view) {
     Wx_Control* c = Find(view);
-    return c && c->Kind == CONTROL_GL_VIEW && c->Context ? c : nullptr;
+    return c && Control_Kind_Of(view) == CONTROL_GL_VIEW && c->Context ? c : nullptr;
 }
 }  // namespace
 
@@ -106,7 +102,7 @@ bool Left_Button_Is_Down() {
 }
 
 void Move_Pointer_By(int dx, int dy) {
-    Pointer_Moved += std::abs(dx) + std::abs(dy);
+    Count_Pointer_Move(dx, dy);
     if (!Initialised) return;
     GdkDisplay* display = gdk_display_get_default();
     GdkSeat* seat = display ? gdk_display_get_default_seat(display) : nullptr;
@@ -117,6 +113,4 @@ void Move_Pointer_By(int dx, int dy) {
     gdk_device_get_position(pointer, &screen, &x, &y);
     if (screen) gdk_device_warp(pointer, screen, x + dx, y + dy);
 }
-
-int64_t Pointer_Moves_Total() { return Pointer_Moved; }
 

@@ -13,6 +13,7 @@
 #include <wx/listctrl.h>
 
 #include "platform/platform.h"
+#include "platform/platform_controls.h"
 
 // From libGL; declared here because the GLX header drags in Xlib's macros
 // (Display and GLXContext are pointers, drawables are XIDs).
@@ -32,26 +33,17 @@ struct Wx_Window {
     wxMenuBar* Menu_Bar = nullptr;
     wxMenu* Current_Menu = nullptr;  // the menu that Add_Menu_Item appends to
     wxStatusBar* Status = nullptr;
-    std::vector<std::string> Status_Texts;
-    std::vector<int64_t> Status_Writes;
     std::set<int64_t> Menu_Items;    // item numbers whose wxEVT_MENU become EVENT_MENU
     wxBitmap Background;             // painted over the client area when valid (splash)
     bool Resize_Held = false;        // a resize came while a view was being realised
 };
 
+// The widgets of a control; its kind, texts, state and rows are its record
+// in the shared control model (platform_controls.h) under the same number.
 struct Wx_Control {
     int64_t Number = 0;
-    int64_t Kind = 0;
-    int64_t Window = 0;
-    int64_t Parent = -1;
     wxWindow* Widget = nullptr;
     wxGLContext* Context = nullptr;  // GL views
-    std::string Text;                // caption of kinds whose widget shows no text
-    std::string Tooltip;
-    int64_t Min = 0, Max = 100;      // slider range
-    int Inner_W = 0, Inner_H = 0;    // scroll area
-    std::vector<std::string> Columns;
-    std::vector<std::pair<std::string, int64_t>> Rows;  // list and dropdown rows with their data
     int Wheel_Rest = 0;              // wheel rotation not yet reported as a whole notch
     bool Left_Pressed = false;       // a left press started on this view
     bool Right_Pressed = false;
@@ -70,5 +62,9 @@ Wx_Control* Find(int64_t control);
 wxWindow* List_Rows_Window(wxListCtrl* list);
 // Runs the resize handlers held back while a window was being realised.
 void Run_Held_Resizes();
+// Copies what the user changed in a widget (state, edited text) into the model.
+void Read_Back(int64_t control);
+// Points the control model's mirror hooks at this backend's widget updates.
+void Install_Control_Mirror();
 
 }  // namespace Wx_Backend

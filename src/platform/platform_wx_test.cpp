@@ -8,11 +8,9 @@
 
 #include "platform/platform.h"
 #include "platform/platform_wx_internal.h"
+#include "platform/platform_wx_test.h"
 
 using namespace Wx_Backend;
-
-enum Wx_Test_Mouse { WX_TEST_LEFT_DOWN = 1, WX_TEST_LEFT_UP, WX_TEST_LEFT_DCLICK, WX_TEST_RIGHT_DOWN,
-                     WX_TEST_RIGHT_UP, WX_TEST_MOTION, WX_TEST_WHEEL };
 
 bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rotation) {
     Wx_Control* c = Find(control);
@@ -38,7 +36,7 @@ bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rota
     e.m_wheelAxis = wxMOUSE_WHEEL_VERTICAL;
     wxWindow* target = c->Widget;
     // A list's rows are drawn (and clicked) in its inner window.
-    if (c->Kind == CONTROL_LIST) target = List_Rows_Window(static_cast<wxListCtrl*>(c->Widget));
+    if (Control_Kind_Of(control) == CONTROL_LIST) target = List_Rows_Window(static_cast<wxListCtrl*>(c->Widget));
     if (!target) return false;
     e.SetEventObject(target);
     return target->GetEventHandler()->ProcessEvent(e);
@@ -60,18 +58,18 @@ bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control
 bool Wx_Test_User_Select(int64_t control, int64_t row) {
     Wx_Control* c = Find(control);
     if (!c) return false;
-    if (c->Kind == CONTROL_LIST) {
+    if (Control_Kind_Of(control) == CONTROL_LIST) {
         wxListEvent e(wxEVT_LIST_ITEM_SELECTED, c->Widget->GetId());
         e.SetEventObject(c->Widget);
         e.m_itemIndex = (long)row;
         return c->Widget->GetEventHandler()->ProcessEvent(e);
     }
     wxEventType type = wxEVT_BUTTON;
-    if (c->Kind == CONTROL_CHECKBOX) type = wxEVT_CHECKBOX;
-    if (c->Kind == CONTROL_TOGGLE_BUTTON || c->Kind == CONTROL_IMAGE_TOGGLE) type = wxEVT_TOGGLEBUTTON;
-    if (c->Kind == CONTROL_SLIDER) type = wxEVT_SLIDER;
-    if (c->Kind == CONTROL_DROPDOWN) type = wxEVT_CHOICE;
-    if (c->Kind == CONTROL_TEXT_INPUT || c->Kind == CONTROL_TEXT_READONLY) type = wxEVT_TEXT;
+    if (Control_Kind_Of(control) == CONTROL_CHECKBOX) type = wxEVT_CHECKBOX;
+    if (Control_Kind_Of(control) == CONTROL_TOGGLE_BUTTON || Control_Kind_Of(control) == CONTROL_IMAGE_TOGGLE) type = wxEVT_TOGGLEBUTTON;
+    if (Control_Kind_Of(control) == CONTROL_SLIDER) type = wxEVT_SLIDER;
+    if (Control_Kind_Of(control) == CONTROL_DROPDOWN) type = wxEVT_CHOICE;
+    if (Control_Kind_Of(control) == CONTROL_TEXT_INPUT || Control_Kind_Of(control) == CONTROL_TEXT_READONLY) type = wxEVT_TEXT;
     wxCommandEvent e(type, c->Widget->GetId());
     e.SetEventObject(c->Widget);
     e.SetInt((int)row);

@@ -11,18 +11,6 @@ protected:
     void SetUp() override { Fresh_Main_Window(); }
 };
 
-Tool Make_Tool(int64_t type, float x1, float y1, float x2, float y2, float distance = 0, float angle = 0) {
-    Tool t;
-    t.Type = type;
-    t.X_Start = x1;
-    t.Y_Start = y1;
-    t.X_End = x2;
-    t.Y_End = y2;
-    t.Distance = distance;
-    t.Angle = angle;
-    return t;
-}
-
 TEST_F(Readouts, Row_Texts_By_Kind) {
     struct Case {
         Tool tool;

@@ -12,16 +12,9 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/platform_test.h"
+#include "platform/platform_wx_test.h"
 
-// Test support of the wx backend (platform_wx.cpp).
-int32_t Wx_Key_To_Virtual(int key);
-int Virtual_To_Wx_Key(int32_t vk);
-bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rotation);
-bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control_down = false,
-                       bool alt_down = false);
-bool Wx_Test_User_Select(int64_t control, int64_t row);
-bool Wx_Test_Close_Box(int64_t window);
-bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names);
 enum { T_LEFT_DOWN = 1, T_LEFT_UP, T_LEFT_DCLICK, T_RIGHT_DOWN, T_RIGHT_UP, T_MOTION, T_WHEEL };
 
 namespace {

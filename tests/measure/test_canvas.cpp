@@ -7,17 +7,6 @@
 
 namespace {
 
-Platform_Event View_Event(int64_t type, float x = 0, float y = 0) {
-    Platform_Event e;
-    e.Window = WINDOW_MAIN;
-    e.Kind = EVENT_CONTROL;
-    e.Control = CTL_PICTURE_VIEW;
-    e.Type = type;
-    e.X = x;
-    e.Y = y;
-    return e;
-}
-
 void Move(float x, float y) { Picture_View_Event(View_Event(ETYPE_MOUSE_MOVE, x, y)); }
 void Click() { Picture_View_Event(View_Event(ETYPE_LEFT_CLICK)); }
 void Click_At(float x, float y) {

@@ -11,6 +11,7 @@
 #include "measure/canvas.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
+#include "platform/platform_test.h"
 #include "platform/platform_null.h"
 
 namespace {

@@ -1,0 +1,21 @@
+// Test entry points of the wx backend (platform_wx_test.cpp, built only into
+// the test programs): toolkit events fed straight into a control's or a
+// window's handlers, and the key translation tables.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum Wx_Test_Mouse { WX_TEST_LEFT_DOWN = 1, WX_TEST_LEFT_UP, WX_TEST_LEFT_DCLICK, WX_TEST_RIGHT_DOWN,
+                     WX_TEST_RIGHT_UP, WX_TEST_MOTION, WX_TEST_WHEEL };
+
+int32_t Wx_Key_To_Virtual(int key);   // 0 when the key has no virtual-key code
+int Virtual_To_Wx_Key(int32_t vk);    // 0 when none
+// `what` is a Wx_Test_Mouse.
+bool Wx_Test_Mouse_Event(int64_t control, int what, int x, int y, int wheel_rotation);
+bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control_down = false,
+                       bool alt_down = false);
+bool Wx_Test_User_Select(int64_t control, int64_t row);
+bool Wx_Test_Close_Box(int64_t window);
+bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names);
