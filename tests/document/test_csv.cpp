@@ -7,6 +7,7 @@
 #include "file_test_util.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "support/test_support.h"
 
 using namespace file_test;
 
@@ -22,10 +23,7 @@ class CsvExport : public ::testing::Test {
 protected:
     std::string folder;
     void SetUp() override {
-        Null_Reset();
-        Reset_Jobs();
-        Clear_Prompt_Script();
-        Clear_Prompt_History();
+        Reset_App_State();
         folder = Make_Temp_Folder();
         Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 800, 600, 0);
         Create_Control(WINDOW_MAIN, CTL_MEASURE_LIST, CONTROL_LIST, 0, 0, 360, 200, "");

@@ -7,6 +7,7 @@
 #include "file_test_util.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "support/test_support.h"
 
 using namespace file_test;
 
@@ -108,10 +109,7 @@ class ImageFiles : public ::testing::Test {
 protected:
     std::string folder;
     void SetUp() override {
-        Null_Reset();
-        Reset_Jobs();
-        Clear_Prompt_Script();
-        Clear_Prompt_History();
+        Reset_App_State();
         folder = Make_Temp_Folder();
         ASSERT_FALSE(folder.empty());
     }

@@ -12,6 +12,7 @@
 #include "measure/tools.h"
 #include "platform/platform.h"
 #include "platform/platform_test.h"
+#include "support/test_support.h"
 #include "platform/platform_null.h"
 
 namespace {
@@ -22,15 +23,7 @@ void Open_Document(int64_t slot) {
     Jobs[slot].Doc.PPMM = 50.0f;
 }
 
-Tool Line_Tool(float x1, float y1, float x2, float y2) {
-    Tool t;
-    t.Type = TOOL_LINE;
-    t.X_Start = x1;
-    t.Y_Start = y1;
-    t.X_End = x2;
-    t.Y_End = y2;
-    return t;
-}
+Tool Line_Tool(float x1, float y1, float x2, float y2) { return Make_Tool(TOOL_LINE, x1, y1, x2, y2); }
 
 std::string Read_Log() {
     Log_Flush();

@@ -12,6 +12,7 @@
 #include "document/doc_model.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "support/test_support.h"
 #include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
 #include "video/capture_lib.h"
@@ -48,12 +49,3 @@ inline void Reset_Video_World() {
     Create_Control(WINDOW_MAIN, CTL_VIDEO_TOGGLE, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
 }
 
-inline Platform_Event Control_Event(int64_t window, int64_t control, int64_t type, float x = 0) {
-    Platform_Event e;
-    e.Window = window;
-    e.Kind = EVENT_CONTROL;
-    e.Control = control;
-    e.Type = type;
-    e.X = x;
-    return e;
-}
