@@ -198,13 +198,15 @@ static void Jpeg_Error_Exit(j_common_ptr info) {
 
 static void Jpeg_Silent(j_common_ptr) {}
 
-// libjpeg only warns when the data ends before the last row (and fills the
-// rest with grey); that is a damaged file, so the warning becomes an error
-// while rows are decoded. A file missing only its end marker after the last
-// row, or with stray bytes between markers, stays readable.
+// libjpeg only warns when the data ends before the last row (the file ends,
+// or the next marker comes first) and fills the rest with grey; that is a
+// damaged file, so either warning becomes an error while rows are decoded.
+// A file missing only its end marker after the last row, or with stray bytes
+// between markers, stays readable.
 static void Jpeg_Message(j_common_ptr info, int level) {
     Jpeg_Error* error = (Jpeg_Error*)info->err;
-    if (level < 0 && error->eof_is_error && info->err->msg_code == JWRN_JPEG_EOF) Jpeg_Error_Exit(info);
+    int code = info->err->msg_code;
+    if (level < 0 && error->eof_is_error && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) Jpeg_Error_Exit(info);
 }
 
 // Reads the header only: size and whether the data is CMYK.
