@@ -125,6 +125,7 @@ static bool Png_Read(const uint8_t* data, size_t size, int32_t max_edge, Png_Buf
         png_error(png, "size");
     int depth = png_get_bit_depth(png, info);
     int colour = png_get_color_type(png, info);
+    const size_t file_row_bytes = png_get_rowbytes(png, info);  // as stored, before the conversions
     if (depth == 16) png_set_scale_16(png);
     if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -135,6 +136,9 @@ static bool Png_Read(const uint8_t* data, size_t size, int32_t max_edge, Png_Buf
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != (size_t)width * 4) png_error(png, "layout");
+    // Deflate packs at most 1032 bytes into one, so data that small cannot
+    // hold the rows its header claims: refused before the picture is allocated.
+    if ((uint64_t)size * 1032 < (uint64_t)file_row_bytes * height) png_error(png, "too short");
 
     Picture& p = buffers->picture;
     p.Width = (int32_t)width;
@@ -209,8 +213,12 @@ static void Jpeg_Message(j_common_ptr info, int level) {
     if (level < 0 && error->eof_is_error && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) Jpeg_Error_Exit(info);
 }
 
-// Reads the header only: size and whether the data is CMYK.
-static bool Jpeg_Header(const uint8_t* data, size_t size, int32_t* w, int32_t* h) {
+// Reads the header only: the size, and whether the data can hold that many
+// rows at all (`plausible`). Every 8 x 8 block of the first component has a
+// DC coefficient of at least one Huffman-coded bit, so a file of fewer bytes
+// than its blocks / 8 ends before its rows do; arithmetic coding can do
+// better than a bit and is not judged.
+static bool Jpeg_Header(const uint8_t* data, size_t size, int32_t* w, int32_t* h, bool* plausible = nullptr) {
     jpeg_decompress_struct info;
     Jpeg_Error error;
     info.err = jpeg_std_error(&error.manager);
@@ -228,6 +236,12 @@ static bool Jpeg_Header(const uint8_t* data, size_t size, int32_t* w, int32_t* h
     }
     *w = (int32_t)info.image_width;
     *h = (int32_t)info.image_height;
+    if (plausible) {
+        uint64_t blocks = info.num_components > 0 ? (uint64_t)info.comp_info[0].width_in_blocks *
+                                                        (uint64_t)info.comp_info[0].height_in_blocks
+                                                  : 0;
+        *plausible = info.arith_code || (uint64_t)size * 8 >= blocks;
+    }
     jpeg_destroy_decompress(&info);
     return true;
 }
@@ -337,7 +351,8 @@ static bool Jpeg_Pixels(const uint8_t* data, size_t size, int32_t w, int32_t h, 
 bool Decode_Jpeg(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
     if (!data || size == 0) return false;
     int32_t w = 0, h = 0;
-    if (!Jpeg_Header(data, size, &w, &h)) return false;
+    bool plausible = false;
+    if (!Jpeg_Header(data, size, &w, &h, &plausible) || !plausible) return false;
     if (w <= 0 || h <= 0 || w > max_edge || h > max_edge) return false;
     std::vector<uint8_t> pixels((size_t)w * h * 4, 0);
     if (!Jpeg_Pixels(data, size, w, h, pixels.data())) return false;

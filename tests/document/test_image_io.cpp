@@ -81,15 +81,23 @@ TEST(ImageIo, DamagedOrOversizedDataIsRefused) {
     // Data that ends before the rows do: libjpeg would fill the rest grey.
     Picture noisy = Pattern_Picture(64, 64);
     for (size_t i = 0; i < noisy.Pixels.size(); i++) noisy.Pixels[i] = (uint8_t)(i * 2654435761u >> 13);
-    std::vector<uint8_t> long_jpeg, huge_header;
+    std::vector<uint8_t> long_jpeg, huge_header, taller;
     ASSERT_TRUE(Encode_Jpeg(noisy, 90, &long_jpeg) && Encode_Jpeg(in, 70, &huge_header));
-    for (size_t i = 0; i + 9 < huge_header.size(); i++) {
-        if (huge_header[i] == 0xFF && huge_header[i + 1] == 0xC0) {  // start of frame: height, width at +5
-            huge_header[i + 5] = 3000 >> 8, huge_header[i + 6] = 3000 & 255;
-            huge_header[i + 7] = 4000 >> 8, huge_header[i + 8] = 4000 & 255;
-            break;
+    // Start of frame: height and width at +5. 4000 x 3000 in a few hundred
+    // bytes is refused from the header; 64 x 128 plausibly could be there, so
+    // the decoder finds the end of the data before the last row.
+    auto resize_frame = [](std::vector<uint8_t>* jpeg, int w, int h) {
+        for (size_t i = 0; i + 9 < jpeg->size(); i++) {
+            if ((*jpeg)[i] == 0xFF && (*jpeg)[i + 1] == 0xC0) {
+                (*jpeg)[i + 5] = (uint8_t)(h >> 8), (*jpeg)[i + 6] = (uint8_t)h;
+                (*jpeg)[i + 7] = (uint8_t)(w >> 8), (*jpeg)[i + 8] = (uint8_t)w;
+                return;
+            }
         }
-    }
+    };
+    resize_frame(&huge_header, 4000, 3000);
+    taller = long_jpeg;
+    resize_frame(&taller, 64, 128);
     // A complete PNG whose image data holds one row of the three its header gives.
     std::string one_row = Png_Chunk("IHDR", std::string("\0\0\0\2\0\0\0\3\x08\0\0\0\0", 13));
     std::string short_rows = Make_Png(2, 1, 8, 0, "ab");
@@ -97,7 +105,7 @@ TEST(ImageIo, DamagedOrOversizedDataIsRefused) {
     std::vector<uint8_t> cases[] = {{png.begin(), png.begin() + png.size() / 2}, {bmp.begin(), bmp.end() - 10},
                                     {jpeg.begin(), jpeg.begin() + 20}, {0xFF, 0xD8, 0xFF}, {'G', 'I', 'F', '8'},
                                     {}, rle, zero_width, min_height,
-                                    {long_jpeg.begin(), long_jpeg.begin() + long_jpeg.size() * 2 / 3}, huge_header,
+                                    {long_jpeg.begin(), long_jpeg.begin() + long_jpeg.size() * 2 / 3}, huge_header, taller,
                                     {short_rows.begin(), short_rows.end()}};
     for (const auto& c : cases) {
         Picture out = Pattern_Picture(1, 1);
@@ -222,6 +230,15 @@ TEST_F(ImageFiles, ImportMakesANewFrozenDocument) {
     EXPECT_TRUE(Prompt_History().empty());
     EXPECT_FALSE(Import_Image_File(folder + "/notes.txt", false));
     EXPECT_EQ(Last_Text(), "Unable to load selected file");
+    // Past the pixel budget: refused with its own message, even from a drop.
+    uint64_t open_bytes = Document_Pixel_Bytes();
+    Pixel_Budget_Bytes = open_bytes + 4 * 3 * 4 - 1;
+    bool imported = Import_Image_File(folder + "/micro.png", true);
+    Pixel_Budget_Bytes = (uint64_t)2 << 30;
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(Last_Text(), "Unable to load selected file: the pictures of all open documents would take more than 0 MB. "
+                           "Close some documents to continue.");
+    EXPECT_EQ(Document_Pixel_Bytes(), open_bytes);
     for (int i = 1; i <= 8; i++) Jobs[i].In_Use = 1;
     EXPECT_FALSE(Import_Image_File(folder + "/micro.png", true));
     EXPECT_EQ(Last_Text(), "Loaded job limit reached, close some jobs to continue.");
