@@ -41,6 +41,6 @@ bool Build_Document_Archive(const Doc_Info& doc, const Picture& picture, std::ve
 // picture's sides. On failure `doc` and `picture` are unchanged.
 bool Read_Document_Archive(const uint8_t* data, size_t size, int32_t max_edge, Doc_Info* doc, Picture* picture);
 // The file reader also refuses a picture whose pixels would pass the
-// documents' pixel budget (Pixel_Budget_Allows), before decoding it, and then
+// documents' pixel budget (Pixel_Budget_Left), before decoding it, and then
 // sets *over_budget (when given) so that the caller can say why.
 bool Read_Document_File(const std::string& path, Doc_Info* doc, Picture* picture, bool* over_budget = nullptr);

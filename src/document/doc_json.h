@@ -20,7 +20,8 @@ std::string Doc_To_Json(const Doc_Info& doc);   // Image_Buffer is written as 0
 std::string Video_Settings_To_Json(const Video_Settings& settings);
 
 // ---- reader: false when the text is not JSON, its top level is not an
-// object or it holds more than MAX_DOCUMENT_TOOLS tools; `out` is then unchanged. On success `out` is cleared first, then
-// filled from the members present (Image_Buffer stays empty).
+// object or it holds more than MAX_DOCUMENT_TOOLS tools; `out` is then
+// unchanged. On success `out` is cleared first, then filled from the members
+// present (Image_Buffer stays empty).
 bool Json_To_Doc(const std::string& text, Doc_Info* out);
 bool Json_To_Video_Settings(const std::string& text, Video_Settings* out);

@@ -78,7 +78,7 @@ bool Decode_Picture(const uint8_t* data, size_t size, Picture* out) {
 // ============================================================ PNG
 
 // libpng reports errors through png_error, which must not return; ours jumps
-// back to the setjmp of Decode_Png (which holds no C++ objects across it).
+// back to the setjmp of Png_Read (whose C++ objects live in the caller).
 // The source is a memory block; reading past its end is an error, so a file
 // that ends before its last row is refused instead of shown half grey.
 struct Png_Source {
