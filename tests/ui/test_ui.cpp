@@ -120,6 +120,46 @@ TEST_F(Ui, Reticle_Only_On_The_Live_Document) {
     EXPECT_TRUE(Near(r, 40)) << r;
 }
 
+// The main view's texture is kept between frames; every change of what it
+// shows (pixels, analysis mode, threshold, document) still reaches the screen.
+TEST_F(Ui, The_Main_View_Follows_Every_Change_Of_Its_Picture) {
+    int64_t slot = Open_Plain_Document(640, 480, 200, 40, 40);
+    int r, g, b;
+    Read_Back_At_Image(100, 100, &r, &g, &b);
+    EXPECT_TRUE(Near(r, 200) && Near(g, 40)) << r << "," << g << "," << b;
+    auto colour = [&]() {
+        Settle();
+        Settle();
+        Read_Back_At_Image(100, 100, &r, &g, &b);
+        return r << 16 | g << 8 | b;
+    };
+    // New pixels, flagged as documents flag them.
+    Job_Slot& job = Jobs[slot];
+    for (size_t i = 0; i < job.Doc.Image_Buffer.size(); i += 4) {
+        job.Doc.Image_Buffer[i] = job.Doc.Image_Buffer[i + 2] = 40;  // now green: cyan and yellow 160
+        job.Doc.Image_Buffer[i + 1] = 200;
+    }
+    job.Image_Changed = 1;
+    int green = colour();
+    EXPECT_TRUE(Near(r, 40) && Near(g, 200)) << r << "," << g << "," << b;
+    Select_Analysis_Mode(2);  // cyan
+    Set_State(CTL_THRESHOLD_SLIDER, 100);
+    Apply_Threshold();
+    int hit = colour();
+    Set_State(CTL_THRESHOLD_SLIDER, 200);
+    Apply_Threshold();
+    int missed = colour();
+    EXPECT_NE(hit, missed);
+    Select_Analysis_Mode(1);
+    EXPECT_EQ(colour(), green);
+    // Another document of the same size, then back.
+    Open_Plain_Document(640, 480, 10, 20, 250);
+    colour();
+    EXPECT_TRUE(Near(b, 250) && Near(r, 10)) << r << "," << g << "," << b;
+    Select_Job(slot);
+    EXPECT_EQ(colour(), green);
+}
+
 TEST_F(Ui, Live_Border_Red_After_Emulator_Input_Then_Green) {
     Last_Live_Input_Ms = (int64_t)Elapsed_Ms() - 5000;
     Settle();
