@@ -15,6 +15,9 @@ const int32_t MAX_PICTURE_EDGE = 16384;
 
 enum Picture_Format { PICTURE_UNKNOWN = 0, PICTURE_PNG = 1, PICTURE_JPEG = 2, PICTURE_BMP = 3 };
 Picture_Format Detect_Picture_Format(const uint8_t* data, size_t size);
+// Width and height a PNG, JPEG or BMP header claims, without decoding; false
+// when the header cannot be read (the decoder then refuses the data too).
+bool Picture_Size(const uint8_t* data, size_t size, int32_t* width, int32_t* height);
 // Decodes into `out` (BGRA, rows from the top, alpha 255 unless the file has
 // alpha). Returns false for unknown, damaged or oversized data; `out` is then unchanged.
 bool Decode_Picture(const uint8_t* data, size_t size, Picture* out);
@@ -53,5 +56,6 @@ void Import_Image_Dialog();
 // live document's calibration, unit and processing. Returns the slot or -1.
 int64_t Picture_To_New_Document(const Picture& picture);
 // Reads one picture file into a new frozen document. `quiet` suppresses the
-// messages (a dropped file that is not a picture is ignored). Returns true when imported.
+// messages (a dropped file that is not a picture is ignored; a picture past
+// the pixel budget is always reported). Returns true when imported.
 bool Import_Image_File(const std::string& path, bool quiet);

@@ -255,7 +255,7 @@ void Control_Window_Position(int64_t control, int* x, int* y) {
     }
 }
 
-void Set_Control_Image(int64_t, const uint8_t*, int, int) {}
+void Set_Control_Image(int64_t, const uint8_t*, int, int, double) {}
 void Set_Control_Font(int64_t, const std::string&, int, bool) {}
 void Set_Focus(int64_t) {}
 void Set_Crosshair_Cursor(int64_t) {}
@@ -278,6 +278,8 @@ void Show_Popup_Menu(int64_t, const std::vector<std::pair<int64_t, std::string>>
 void Create_Status_Bar(int64_t window, const std::vector<int>& widths) {
     if (Find_Window(window)) Add_Status_Record(window, widths.size());
 }
+
+void Fit_Status_Field(int64_t, int, const std::string&) {}  // no fonts to measure with
 
 // ---------------------------------------------------------------- timers
 void Add_Timer(int64_t window, int64_t timer, int64_t period_ms) {

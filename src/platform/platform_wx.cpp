@@ -954,12 +954,14 @@ void Control_Window_Position(int64_t control, int* x, int* y) {
     }
 }
 
-void Set_Control_Image(int64_t control, const uint8_t* rgba, int w, int h) {
+void Set_Control_Image(int64_t control, const uint8_t* rgba, int w, int h, double scale) {
     Wx_Control* c = Find(control);
     int64_t kind = Control_Kind_Of(control);
     if (!c) return;
     wxBitmap bitmap = Bitmap_From_Rgba(rgba, w, h);
     if (!bitmap.IsOk()) return;
+    // GTK lays a bitmap out at its pixel size divided by its scale factor.
+    if (std::isfinite(scale) && scale > 0) bitmap.SetScaleFactor(scale);
     if (kind == CONTROL_IMAGE_BUTTON || kind == CONTROL_IMAGE_TOGGLE || kind == CONTROL_BUTTON ||
         kind == CONTROL_TOGGLE_BUTTON)
         static_cast<wxAnyButton*>(c->Widget)->SetBitmap(bitmap);
@@ -984,6 +986,22 @@ void Set_Crosshair_Cursor(int64_t control) {
 
 // ---------------------------------------------------------------- mirror of the control model
 namespace Wx_Backend {
+
+// Column and field widths the program asks for are minimums: under the
+// desktop font their texts can be wider. A list draws a cell's text inside
+// the column less 8 pixels, a status field inside its width less 9; the
+// margins below leave a little more.
+const int LIST_CELL_MARGIN = 12;
+const int STATUS_FIELD_MARGIN = 12;
+
+// Widens a list column so that `text` shows whole; never narrows it.
+void Fit_List_Column(wxListCtrl* list, long column, const std::string& text) {
+    if (text.empty() || column < 0 || column >= list->GetColumnCount()) return;
+    wxWindow* rows = List_Rows_Window(list);
+    wxWindow* measure = rows ? rows : list;
+    int needed = measure->GetTextExtent(To_Wx(text)).x + LIST_CELL_MARGIN;
+    if (needed > list->GetColumnWidth(column)) list->SetColumnWidth(column, needed);
+}
 
 void Show_State(const Control_Record& r) {
     Wx_Control* c = Find(r.Number);
@@ -1091,10 +1109,14 @@ void Show_Column_Added(const Control_Record& r, int width) {
     wxListCtrl* list = static_cast<wxListCtrl*>(c->Widget);
     long column = (long)r.Columns.size() - 1;
     list->InsertColumn(column, To_Wx(r.Columns.back()), wxLIST_FORMAT_LEFT, width);
+    Fit_List_Column(list, column, r.Columns.back());
     // Rows added before the column get their cell now.
     for (size_t row = 0; row < r.Rows.size(); row++) {
         std::vector<std::string> cells = Split_Columns(r.Rows[row].first);
-        if ((size_t)column < cells.size() && column > 0) list->SetItem((long)row, column, To_Wx(cells[(size_t)column]));
+        if ((size_t)column < cells.size() && column > 0) {
+            list->SetItem((long)row, column, To_Wx(cells[(size_t)column]));
+            Fit_List_Column(list, column, cells[(size_t)column]);
+        }
     }
 }
 
@@ -1112,6 +1134,8 @@ void Show_Row_Added(const Control_Record& r) {
         long row = list->InsertItem(index, To_Wx(cells[0]));
         for (size_t col = 1; col < cells.size() && col < r.Columns.size(); col++)
             list->SetItem(row, (long)col, To_Wx(cells[col]));
+        for (size_t col = 0; col < cells.size() && col < r.Columns.size(); col++)
+            Fit_List_Column(list, (long)col, cells[col]);
         list->SetItemData(row, index);
     }
     Silent--;
@@ -1128,7 +1152,9 @@ void Show_Rows_Cleared(const Control_Record& r) {
 
 void Show_Status_Text(int64_t window, int field, const std::string& text) {
     Wx_Window* w = Find_Window(window);
-    if (w && w->Status) w->Status->SetStatusText(To_Wx(text), field);
+    if (!w || !w->Status) return;
+    Fit_Status_Field(window, field, text);
+    w->Status->SetStatusText(To_Wx(text), field);
 }
 
 void Install_Control_Mirror() {
@@ -1238,6 +1264,17 @@ void Create_Status_Bar(int64_t window, const std::vector<int>& widths) {
     if (!w->Status) return;
     w->Status->SetStatusWidths((int)widths.size(), widths.data());
     Add_Status_Record(window, widths.size());
+}
+
+void Fit_Status_Field(int64_t window, int field, const std::string& text) {
+    Wx_Window* w = Find_Window(window);
+    if (!w || !w->Status || field < 0 || field >= w->Status->GetFieldsCount() || text.empty()) return;
+    int needed = w->Status->GetTextExtent(To_Wx(text)).x + STATUS_FIELD_MARGIN;
+    if (needed <= w->Status->GetStatusWidth(field)) return;
+    std::vector<int> widths((size_t)w->Status->GetFieldsCount());
+    for (size_t i = 0; i < widths.size(); i++) widths[i] = w->Status->GetStatusWidth((int)i);
+    widths[(size_t)field] = needed;
+    w->Status->SetStatusWidths((int)widths.size(), widths.data());
 }
 
 // ---------------------------------------------------------------- timers

@@ -19,3 +19,9 @@ bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control
 bool Wx_Test_User_Select(int64_t control, int64_t row);
 bool Wx_Test_Close_Box(int64_t window);
 bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names);
+// 1 when a status field's or list cell's text is cut short, 0 when whole, -1 for none.
+int Wx_Test_Status_Field_Cut(int64_t window, int field);
+int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column);
+// The picture an image button shows (see platform_wx_test.cpp).
+bool Wx_Test_Button_Picture(int64_t control, int* logical_w, int* logical_h, std::vector<uint8_t>* drawn,
+                            int* drawn_w, int* drawn_h);
