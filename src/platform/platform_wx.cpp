@@ -173,88 +173,53 @@ int Virtual_To_Wx_Key(int32_t vk) {
 namespace Wx_Backend {
 
 // ---------------------------------------------------------------- GL view events
-void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
-    auto pos = [](const wxMouseEvent& e, float* x, float* y) {
-        *x = (float)e.GetX();
-        *y = (float)e.GetY();
-    };
-    canvas->Bind(wxEVT_PAINT, [canvas](wxPaintEvent&) { wxPaintDC dc(canvas); });
-    canvas->Bind(wxEVT_ERASE_BACKGROUND, [](wxEraseEvent&) {});
-    canvas->Bind(wxEVT_ENTER_WINDOW, [number, pos](wxMouseEvent& e) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            Push_Control(*c, ETYPE_MOUSE_ENTER, x, y);
-        }
+// Queues a pointer event of view `number` at the event's position.
+void Push_Pointer(int64_t number, const wxMouseEvent& e, int64_t type) {
+    if (Wx_Control* c = Find(number)) Push_Control(*c, type, (float)e.GetX(), (float)e.GetY());
+}
+
+// Enter, leave, motion and middle press only report where the pointer is.
+void Bind_Pointer_Report(wxGLCanvas* canvas, int64_t number, const wxEventTypeTag<wxMouseEvent>& what,
+                         int64_t type) {
+    canvas->Bind(what, [number, type](wxMouseEvent& e) {
+        Push_Pointer(number, e, type);
         e.Skip();
     });
-    canvas->Bind(wxEVT_LEAVE_WINDOW, [number, pos](wxMouseEvent& e) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            Push_Control(*c, ETYPE_MOUSE_LEAVE, x, y);
-        }
-        e.Skip();
-    });
-    canvas->Bind(wxEVT_MOTION, [number, pos](wxMouseEvent& e) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            Push_Control(*c, ETYPE_MOUSE_MOVE, x, y);
-        }
-        e.Skip();
-    });
-    // A press remembers itself in `pressed`; a release is a click only over
-    // the view that saw the press (GTK keeps delivering the pointer to the
-    // pressed view until the release).
-    auto press = [number, pos](wxMouseEvent& e, bool Wx_Control::*pressed, int64_t type) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            c->*pressed = true;
-            Push_Control(*c, type, x, y);
-        }
+}
+
+// A press remembers itself in `pressed`; a release is a click only over the
+// view that saw the press (GTK keeps delivering the pointer to the pressed
+// view until the release).
+void Bind_Button(wxGLCanvas* canvas, int64_t number, bool Wx_Control::*pressed, int64_t down, int64_t up,
+                 int64_t click) {
+    auto press = [number, pressed](wxMouseEvent& e, int64_t type) {
+        if (Wx_Control* c = Find(number)) c->*pressed = true;
+        Push_Pointer(number, e, type);
         e.Skip();
     };
-    auto release = [canvas, number, pos](wxMouseEvent& e, bool Wx_Control::*pressed, int64_t up, int64_t click) {
+    auto release = [canvas, number, pressed, up, click](wxMouseEvent& e) {
         if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            Push_Control(*c, up, x, y);
+            Push_Pointer(number, e, up);
             wxSize size = canvas->GetClientSize();
             bool inside = e.GetX() >= 0 && e.GetY() >= 0 && e.GetX() < size.x && e.GetY() < size.y;
-            if (c->*pressed && inside) Push_Control(*c, click, x, y);
+            if (c->*pressed && inside) Push_Pointer(number, e, click);
             c->*pressed = false;
         }
         e.Skip();
     };
-    canvas->Bind(wxEVT_LEFT_DOWN, [canvas, press](wxMouseEvent& e) {
-        canvas->SetFocus();  // the key commands go to the view that was clicked
-        press(e, &Wx_Control::Left_Pressed, ETYPE_LEFT_DOWN);
+    bool left = pressed == &Wx_Control::Left_Pressed;
+    canvas->Bind(left ? wxEVT_LEFT_DOWN : wxEVT_RIGHT_DOWN, [canvas, press, left, down](wxMouseEvent& e) {
+        if (left) canvas->SetFocus();  // the key commands go to the view that was clicked
+        press(e, down);
     });
-    canvas->Bind(wxEVT_LEFT_UP, [release](wxMouseEvent& e) {
-        release(e, &Wx_Control::Left_Pressed, ETYPE_LEFT_UP, ETYPE_LEFT_CLICK);
-    });
+    canvas->Bind(left ? wxEVT_LEFT_UP : wxEVT_RIGHT_UP, release);
     // GTK turns the second press of a double click into the double click
     // itself; it still counts as a press for the click on its release.
-    canvas->Bind(wxEVT_LEFT_DCLICK, [press](wxMouseEvent& e) {
-        press(e, &Wx_Control::Left_Pressed, ETYPE_LEFT_DOUBLE_CLICK);
-    });
-    canvas->Bind(wxEVT_RIGHT_DOWN, [press](wxMouseEvent& e) {
-        press(e, &Wx_Control::Right_Pressed, ETYPE_RIGHT_DOWN);
-    });
-    canvas->Bind(wxEVT_RIGHT_UP, [release](wxMouseEvent& e) {
-        release(e, &Wx_Control::Right_Pressed, ETYPE_RIGHT_UP, ETYPE_RIGHT_CLICK);
-    });
-    canvas->Bind(wxEVT_MIDDLE_DOWN, [number, pos](wxMouseEvent& e) {
-        if (Wx_Control* c = Find(number)) {
-            float x, y;
-            pos(e, &x, &y);
-            Push_Control(*c, ETYPE_MIDDLE_DOWN, x, y);
-        }
-        e.Skip();
-    });
-    canvas->Bind(wxEVT_MOUSEWHEEL, [number, pos](wxMouseEvent& e) {
+    if (left) canvas->Bind(wxEVT_LEFT_DCLICK, [press](wxMouseEvent& e) { press(e, ETYPE_LEFT_DOUBLE_CLICK); });
+}
+
+void Bind_Wheel(wxGLCanvas* canvas, int64_t number) {
+    canvas->Bind(wxEVT_MOUSEWHEEL, [number](wxMouseEvent& e) {
         Wx_Control* c = Find(number);
         if (!c || e.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL) return;
         int delta = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
@@ -268,13 +233,16 @@ void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
         ev.Kind = EVENT_CONTROL;
         ev.Control = number;
         ev.Type = ETYPE_WHEEL;
-        pos(e, &ev.X, &ev.Y);
+        ev.X = (float)e.GetX();
+        ev.Y = (float)e.GetY();
         ev.Wheel = notches;
         Push(ev);
     });
+}
+
+void Bind_Keys(wxGLCanvas* canvas, int64_t number) {
     auto key = [number](wxKeyEvent& e, int64_t type) {
-        Wx_Control* c = Find(number);
-        if (!c) return;
+        if (!Find(number)) return;
         // A key with Ctrl or Alt is a menu shortcut (Ctrl+O, Ctrl+S, Alt+F4),
         // not a picture-view command: let it reach the menu accelerators.
         if (e.ControlDown() || e.AltDown()) {
@@ -297,6 +265,19 @@ void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
         if (Wx_Control* c = Find(number)) Push_Control(*c, ETYPE_FOCUS_LOST);
         e.Skip();
     });
+}
+
+void Bind_GL_Events(wxGLCanvas* canvas, int64_t number) {
+    canvas->Bind(wxEVT_PAINT, [canvas](wxPaintEvent&) { wxPaintDC dc(canvas); });
+    canvas->Bind(wxEVT_ERASE_BACKGROUND, [](wxEraseEvent&) {});
+    Bind_Pointer_Report(canvas, number, wxEVT_ENTER_WINDOW, ETYPE_MOUSE_ENTER);
+    Bind_Pointer_Report(canvas, number, wxEVT_LEAVE_WINDOW, ETYPE_MOUSE_LEAVE);
+    Bind_Pointer_Report(canvas, number, wxEVT_MOTION, ETYPE_MOUSE_MOVE);
+    Bind_Button(canvas, number, &Wx_Control::Left_Pressed, ETYPE_LEFT_DOWN, ETYPE_LEFT_UP, ETYPE_LEFT_CLICK);
+    Bind_Button(canvas, number, &Wx_Control::Right_Pressed, ETYPE_RIGHT_DOWN, ETYPE_RIGHT_UP, ETYPE_RIGHT_CLICK);
+    Bind_Pointer_Report(canvas, number, wxEVT_MIDDLE_DOWN, ETYPE_MIDDLE_DOWN);
+    Bind_Wheel(canvas, number);
+    Bind_Keys(canvas, number);
 }
 
 // The list's rows live in an inner window below the column header; the
