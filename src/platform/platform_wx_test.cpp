@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <wx/notebook.h>
 #include <wx/tglbtn.h>
 
 #include <gtk/gtk.h>
@@ -170,4 +171,99 @@ int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column) {
     wxWindow* rows = List_Rows_Window(list);
     int width = (rows ? rows : list)->GetTextExtent(text).x;
     return width <= list->GetColumnWidth((int)column) - 8 ? 0 : 1;
+}
+
+// What a control's widget itself shows, read past the control model: the
+// state of switches, sliders, drop-downs, lists and pages, and the text of
+// captions, text inputs and the chosen drop-down row.
+bool Wx_Test_Widget_Shows(int64_t control, int64_t* state, std::string* text) {
+    Wx_Control* c = Find(control);
+    if (!c) return false;
+    *state = 0;
+    *text = "";
+    switch (Control_Kind_Of(control)) {
+    case CONTROL_BUTTON:
+    case CONTROL_LABEL:
+    case CONTROL_FRAME:
+        *text = From_Wx(static_cast<wxControl*>(c->Widget)->GetLabelText());
+        break;
+    case CONTROL_TOGGLE_BUTTON:
+        *state = static_cast<wxToggleButton*>(c->Widget)->GetValue() ? 1 : 0;
+        *text = From_Wx(static_cast<wxControl*>(c->Widget)->GetLabelText());
+        break;
+    case CONTROL_CHECKBOX:
+        *state = static_cast<wxCheckBox*>(c->Widget)->GetValue() ? 1 : 0;
+        *text = From_Wx(static_cast<wxControl*>(c->Widget)->GetLabelText());
+        break;
+    case CONTROL_IMAGE_TOGGLE: *state = static_cast<wxBitmapToggleButton*>(c->Widget)->GetValue() ? 1 : 0; break;
+    case CONTROL_SLIDER: *state = static_cast<wxSlider*>(c->Widget)->GetValue(); break;
+    case CONTROL_DROPDOWN: {
+        wxChoice* ch = static_cast<wxChoice*>(c->Widget);
+        int sel = ch->GetSelection();
+        *state = sel == wxNOT_FOUND ? -1 : sel;
+        if (sel != wxNOT_FOUND) *text = From_Wx(ch->GetString((unsigned)sel));
+        break;
+    }
+    case CONTROL_LIST:
+        *state = static_cast<wxListCtrl*>(c->Widget)->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+        break;
+    case CONTROL_PAGES: {
+        int sel = static_cast<wxNotebook*>(c->Widget)->GetSelection();
+        *state = sel == wxNOT_FOUND ? -1 : sel;
+        break;
+    }
+    case CONTROL_TEXT_INPUT:
+    case CONTROL_TEXT_READONLY:
+        *text = From_Wx(static_cast<wxTextCtrl*>(c->Widget)->GetValue());
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+// Changes a widget as the user would (ticks the box, drags the slider,
+// picks a row, types a text) and sends the change event that goes with it.
+bool Wx_Test_User_Sets(int64_t control, int64_t state, const std::string& text) {
+    Wx_Control* c = Find(control);
+    if (!c) return false;
+    int64_t kind = Control_Kind_Of(control);
+    wxEventType type = wxEVT_NULL;
+    switch (kind) {
+    case CONTROL_TOGGLE_BUTTON:
+        static_cast<wxToggleButton*>(c->Widget)->SetValue(state != 0);
+        type = wxEVT_TOGGLEBUTTON;
+        break;
+    case CONTROL_IMAGE_TOGGLE:
+        static_cast<wxBitmapToggleButton*>(c->Widget)->SetValue(state != 0);
+        type = wxEVT_TOGGLEBUTTON;
+        break;
+    case CONTROL_CHECKBOX:
+        static_cast<wxCheckBox*>(c->Widget)->SetValue(state != 0);
+        type = wxEVT_CHECKBOX;
+        break;
+    case CONTROL_SLIDER:
+        static_cast<wxSlider*>(c->Widget)->SetValue((int)state);
+        type = wxEVT_SLIDER;
+        break;
+    case CONTROL_DROPDOWN:
+        static_cast<wxChoice*>(c->Widget)->SetSelection((int)state);
+        type = wxEVT_CHOICE;
+        break;
+    case CONTROL_LIST: {
+        // The list reports the selection itself, as it does for a click.
+        wxListCtrl* list = static_cast<wxListCtrl*>(c->Widget);
+        list->SetItemState((long)state, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        return true;
+    }
+    case CONTROL_TEXT_INPUT:
+        // SetValue (unlike ChangeValue) sends the text event a key press would.
+        static_cast<wxTextCtrl*>(c->Widget)->SetValue(To_Wx(text));
+        return true;
+    default:
+        return false;
+    }
+    wxCommandEvent e(type, c->Widget->GetId());
+    e.SetEventObject(c->Widget);
+    return c->Widget->GetEventHandler()->ProcessEvent(e);
 }

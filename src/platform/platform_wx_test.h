@@ -19,6 +19,10 @@ bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control
 bool Wx_Test_User_Select(int64_t control, int64_t row);
 bool Wx_Test_Close_Box(int64_t window);
 bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names);
+// What the widget itself shows (past the control model), and a change made
+// to the widget as the user makes it, with its change event.
+bool Wx_Test_Widget_Shows(int64_t control, int64_t* state, std::string* text);
+bool Wx_Test_User_Sets(int64_t control, int64_t state, const std::string& text = "");
 // 1 when a status field's or list cell's text is cut short, 0 when whole, -1 for none.
 int Wx_Test_Status_Field_Cut(int64_t window, int field);
 int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column);

@@ -35,6 +35,19 @@ std::vector<Platform_Event> Drain() {
     return events;
 }
 
+// The widget shows what the control model holds.
+void Expect_Widget_Agrees(int64_t control, const std::string& where) {
+    int64_t state = 0;
+    std::string text;
+    ASSERT_TRUE(Wx_Test_Widget_Shows(control, &state, &text)) << where;
+    int64_t kind = Control_Kind_Of(control);
+    if (kind != CONTROL_BUTTON && kind != CONTROL_LABEL && kind != CONTROL_FRAME && kind != CONTROL_TEXT_INPUT &&
+        kind != CONTROL_TEXT_READONLY)
+        EXPECT_EQ(state, Get_State(control)) << where;
+    if (kind != CONTROL_IMAGE_TOGGLE && kind != CONTROL_SLIDER && kind != CONTROL_LIST && kind != CONTROL_PAGES)
+        EXPECT_EQ(text, Get_Text(control)) << where;
+}
+
 std::vector<int64_t> Types_Of(const std::vector<Platform_Event>& events, int64_t control) {
     std::vector<int64_t> types;
     for (const Platform_Event& e : events)
@@ -73,7 +86,10 @@ TEST_F(Controls, TextsRoundTripPerKind) {
         EXPECT_EQ(Get_Text(number), "first");
         Set_Text(number, c.text);
         EXPECT_EQ(Get_Text(number), c.text) << "kind " << c.kind;
+        Expect_Widget_Agrees(number, "kind " + std::to_string(c.kind));
         EXPECT_EQ(Control_Kind_Of(number), c.kind);
+        Add_Row(number, "no rows here");  // only lists and drop-downs have rows
+        EXPECT_EQ(Row_Count(number), 0) << "kind " << c.kind;
         number++;
     }
     // Programmatic text changes are silent, text inputs included.
@@ -91,11 +107,16 @@ TEST_F(Controls, StatesAreSilentAndClamped) {
     ASSERT_TRUE(Create_Control(WIN, 9114, CONTROL_TEXT_INPUT, 0, 110, 110, 24, ""));
     Set_Slider_Range(9113, 1, 255);
     Set_Text(9114, "0.5");
+    // A switch holds 0 or 1 whatever number it is given.
+    struct {
+        int64_t set, expect;
+    } switches[] = {{1, 1}, {0, 0}, {5, 1}, {-1, 1}, {0, 0}};
     for (int64_t n : {9110, 9111, 9112}) {
-        Set_State(n, 1);
-        EXPECT_EQ(Get_State(n), 1) << n;
-        Set_State(n, 0);
-        EXPECT_EQ(Get_State(n), 0) << n;
+        for (auto& s : switches) {
+            Set_State(n, s.set);
+            EXPECT_EQ(Get_State(n), s.expect) << n << " set " << s.set;
+            Expect_Widget_Agrees(n, std::to_string(n) + " set " + std::to_string(s.set));
+        }
     }
     struct {
         int64_t set, expect;
@@ -103,7 +124,13 @@ TEST_F(Controls, StatesAreSilentAndClamped) {
     for (auto& s : slider) {
         Set_State(9113, s.set);
         EXPECT_EQ(Get_State(9113), s.expect) << "set " << s.set;
+        Expect_Widget_Agrees(9113, "slider set " + std::to_string(s.set));
     }
+    Set_Slider_Range(9113, 10, 20);  // the value moves into the new range
+    EXPECT_EQ(Get_State(9113), 10);
+    Expect_Widget_Agrees(9113, "slider after range");
+    Set_State(9113, 1);
+    Set_Slider_Range(9113, 1, 255);
     EXPECT_TRUE(Drain().empty()) << "programmatic state changes must not post events";
 
     // A user action does post one.
@@ -118,6 +145,22 @@ TEST_F(Controls, StatesAreSilentAndClamped) {
     EXPECT_EQ(events[0].Type, ETYPE_CHANGE);
     EXPECT_EQ(events[0].Window, WIN);
     EXPECT_EQ(events[1].Control, 9113);
+
+    // What the user changes in a widget is what the program reads back.
+    struct {
+        int64_t control, state;
+        std::string text;
+        int64_t expect_state;
+        std::string expect_text;
+    } user[] = {{9110, 1, "", 1, "T"},       {9111, 1, "", 1, "C"},      {9111, 0, "", 0, "C"},
+                {9112, 1, "", 1, ""},        {9113, 77, "", 77, ""},     {9114, 0, "12.75", 0, "12.75"},
+                {9114, 0, "", 0, ""}};
+    for (auto& u : user) {
+        ASSERT_TRUE(Wx_Test_User_Sets(u.control, u.state, u.text)) << u.control;
+        EXPECT_EQ(Get_State(u.control), u.expect_state) << u.control;
+        EXPECT_EQ(Get_Text(u.control), u.expect_text) << u.control;
+        EXPECT_EQ(Types_Of(Drain(), u.control), std::vector<int64_t>{ETYPE_CHANGE}) << u.control;
+    }
 }
 
 TEST_F(Controls, DropdownItemsAndSelection) {
@@ -129,6 +172,10 @@ TEST_F(Controls, DropdownItemsAndSelection) {
     Set_State(9120, 2);
     EXPECT_EQ(Get_State(9120), 2);
     EXPECT_EQ(Get_Text(9120), "Millimetres");
+    Expect_Widget_Agrees(9120, "row 2");
+    ASSERT_TRUE(Wx_Test_User_Sets(9120, 3));
+    EXPECT_EQ(Get_Text(9120), "Inches");
+    EXPECT_EQ(Types_Of(Drain(), 9120), std::vector<int64_t>{ETYPE_CHANGE});
     EXPECT_EQ(Get_Row_Text(9120, 4), "Pixels");
     Set_State(9120, 5);  // past the end: nothing selected, and no toolkit complaint
     EXPECT_EQ(Get_State(9120), -1);
@@ -136,6 +183,7 @@ TEST_F(Controls, DropdownItemsAndSelection) {
     Clear_Rows(9120);
     EXPECT_EQ(Row_Count(9120), 0);
     EXPECT_EQ(Get_State(9120), -1);
+    Expect_Widget_Agrees(9120, "cleared");
     EXPECT_TRUE(Drain().empty());
 }
 
@@ -163,12 +211,17 @@ TEST_F(Controls, ListRowsCellsAndData) {
     EXPECT_EQ(Get_State(9130), 1);
     Set_State(9130, 2);  // single selection: the previous row is released
     EXPECT_EQ(Get_State(9130), 2);
+    Expect_Widget_Agrees(9130, "row 2");
     Set_State(9130, -1);
     EXPECT_EQ(Get_State(9130), -1);
     EXPECT_TRUE(Drain().empty()) << "a programmatic selection must not look like a click";
 
     ASSERT_TRUE(Wx_Test_User_Select(9130, 0));
     EXPECT_EQ(Types_Of(Drain(), 9130), std::vector<int64_t>{ETYPE_CHANGE});
+    ASSERT_TRUE(Wx_Test_User_Sets(9130, 1));  // the user picks a row: the program reads it
+    EXPECT_EQ(Get_State(9130), 1);
+    EXPECT_EQ(Types_Of(Drain(), 9130), std::vector<int64_t>{ETYPE_CHANGE});
+    Set_State(9130, -1);
 
     // Pointer on the rows: a click on a row reports itself (also on the row
     // already selected), a click below the last row does not; a right click
