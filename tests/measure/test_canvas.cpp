@@ -173,7 +173,7 @@ TEST_F(Canvas, Threshold_Keys_Stay_Within_The_Slider) {
         int32_t key;
         int64_t after;
     };
-    const Case cases[] = {{100, '0', 1}, {100, '3', 96}, {100, '8', 255}, {3, VK_MINUS_, 1},
+    const Case cases[] = {{100, '0', 1}, {100, '3', 96}, {100, '7', 224}, {100, '8', 255}, {3, VK_MINUS_, 1},
                           {253, VK_EQUALS_, 255}, {100, VK_MINUS_, 96}};
     for (const Case& c : cases) {
         Set_State(CTL_THRESHOLD_SLIDER, c.before);
@@ -284,6 +284,19 @@ TEST_F(Canvas, Automatic_Clicks_Place_Only_What_Was_Found) {
         EXPECT_FLOAT_EQ(tools[0].Y_Start, r.y1);
         EXPECT_FLOAT_EQ(tools[0].X_End, r.x2);
         EXPECT_FLOAT_EQ(tools[0].Y_End, r.y2);
+    }
+}
+
+TEST_F(Canvas, Arrow_Keys_Move_The_Selected_Tool) {
+    const int32_t rows[][3] = {{VK_LEFT_, -1, 0}, {VK_RIGHT_, 1, 0}, {VK_UP_, 0, -1}, {VK_DOWN_, 0, 1}};
+    for (const auto& r : rows) {
+        Current_Job = 1;
+        Jobs[1].Doc.Tools.clear();
+        Add_Tool(TOOL_LINE, 10, 20, 110, 20, Manual_Tool_Colour);
+        Key(r[0]);
+        const Tool& t = Jobs[1].Doc.Tools[0];
+        EXPECT_EQ(t.X_Start, 10.0f + r[1]) << r[0];
+        EXPECT_EQ(t.Y_End, 20.0f + r[2]) << r[0];
     }
 }
 
