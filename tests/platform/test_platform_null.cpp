@@ -4,10 +4,11 @@
 
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "platform/platform_test.h"
 
 namespace {
 
-const int64_t W = 1, SLIDER = 10, DROP = 11, LIST = 12, LABEL = 13;
+const int64_t W = 1, SLIDER = 10, DROP = 11, LIST = 12, LABEL = 13, CHECK = 14;
 
 void Fresh() {
     Null_Reset();
@@ -16,6 +17,7 @@ void Fresh() {
     ASSERT_TRUE(Create_Control(W, DROP, CONTROL_DROPDOWN, 0, 0, 10, 10, "", -1));
     ASSERT_TRUE(Create_Control(W, LIST, CONTROL_LIST, 0, 0, 10, 10, "", -1));
     ASSERT_TRUE(Create_Control(W, LABEL, CONTROL_LABEL, 5, 6, 7, 8, "label", -1));
+    ASSERT_TRUE(Create_Control(W, CHECK, CONTROL_CHECKBOX, 0, 0, 10, 10, "check", -1));
     Set_Slider_Range(SLIDER, 1, 255);
     for (int64_t c : {DROP, LIST}) {
         Add_Row(c, "a", 10);
@@ -30,7 +32,8 @@ TEST(Null_Backend, States_Are_Clamped_Like_The_Toolkit) {
         int64_t control, set, read;
     } rows[] = {
         {SLIDER, 0, 1},   {SLIDER, 300, 255}, {SLIDER, 128, 128}, {DROP, 1, 1},  {DROP, 2, -1},
-        {DROP, -2, -1},   {LIST, 2, -1},      {LIST, 0, 0},       {LIST, -1, -1}, {LABEL, 77, 77},
+        {DROP, -2, -1},   {LIST, 2, -1},      {LIST, 0, 0},       {LIST, -1, -1}, {LABEL, 77, 0},
+        {CHECK, 5, 1},    {CHECK, -1, 1},     {CHECK, 0, 0},
     };
     for (const Row& r : rows) {
         Fresh();
@@ -60,6 +63,8 @@ TEST(Null_Backend, Rows_Geometry_And_Status_Outside_Their_Range) {
     EXPECT_EQ(Get_Row_Data(LIST, 2), 0);
     EXPECT_EQ(Get_Cell_Text(LIST, 1, 1), "x");
     EXPECT_EQ(Get_Cell_Text(LIST, 1, 2), "");
+    Add_Row(LABEL, "a row");  // only lists and drop-downs have rows
+    EXPECT_EQ(Row_Count(LABEL), 0);
     EXPECT_FALSE(Create_Control(W, LIST, CONTROL_LIST, 0, 0, 1, 1, "", -1));  // number taken
     EXPECT_FALSE(Create_Control(2, 99, CONTROL_LABEL, 0, 0, 1, 1, "", -1));    // no such window
 
