@@ -79,15 +79,19 @@ int64_t Window_Of(int64_t control) {
     return r ? r->Window : WINDOW_NONE;
 }
 
-void Push_Control(const Wx_Control& c, int64_t type, float x = 0, float y = 0) {
+Platform_Event Control_Event(int64_t control, int64_t type, float x, float y) {
     Platform_Event e;
-    e.Window = Window_Of(c.Number);
+    e.Window = Window_Of(control);
     e.Kind = EVENT_CONTROL;
-    e.Control = c.Number;
+    e.Control = control;
     e.Type = type;
     e.X = x;
     e.Y = y;
-    Push(e);
+    return e;
+}
+
+void Push_Control(const Wx_Control& c, int64_t type, float x = 0, float y = 0) {
+    Push(Control_Event(c.Number, type, x, y));
 }
 
 // Posts a control event from a widget callback unless the change was ours.
@@ -228,13 +232,7 @@ void Bind_Wheel(wxGLCanvas* canvas, int64_t number) {
         int notches = c->Wheel_Rest / 120;
         c->Wheel_Rest -= notches * 120;
         if (notches == 0) return;
-        Platform_Event ev;
-        ev.Window = Window_Of(number);
-        ev.Kind = EVENT_CONTROL;
-        ev.Control = number;
-        ev.Type = ETYPE_WHEEL;
-        ev.X = (float)e.GetX();
-        ev.Y = (float)e.GetY();
+        Platform_Event ev = Control_Event(number, ETYPE_WHEEL, (float)e.GetX(), (float)e.GetY());
         ev.Wheel = notches;
         Push(ev);
     });
@@ -249,13 +247,7 @@ void Bind_Keys(wxGLCanvas* canvas, int64_t number) {
             e.Skip();
             return;
         }
-        Platform_Event ev;
-        ev.Window = Window_Of(number);
-        ev.Kind = EVENT_CONTROL;
-        ev.Control = number;
-        ev.Type = type;
-        ev.X = (float)e.GetX();
-        ev.Y = (float)e.GetY();
+        Platform_Event ev = Control_Event(number, type, (float)e.GetX(), (float)e.GetY());
         ev.Key = Wx_Key_To_Virtual(e.GetKeyCode());
         Push(ev);
     };
