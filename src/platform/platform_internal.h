@@ -12,7 +12,5 @@
 bool Take_Scripted_Prompt(Prompt_Record* record);
 // Appends a prompt that was really shown to the history.
 void Record_Prompt(const Prompt_Record& record);
-// True once the flag of Set_Prompt_Abort_Flag is set.
-bool Prompt_Abort_Requested();
 // The columns of a row text (separated by line feeds).
 std::vector<std::string> Split_Columns(const std::string& text);

@@ -167,6 +167,8 @@ TEST(End_To_End, Ends_In_Order_With_A_Window_Or_Prompt_Open) {
         {"close-all", "", "Message"},
         {"open", "", "Choose file to load"},
         {"export-image", "", "Please choose file to save"},
+        {"about", "", "About"},
+        {"calibrate", "", "Calibration"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What + " " + (c.Ending.empty() ? "SIGTERM" : c.Ending));

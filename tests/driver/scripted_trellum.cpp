@@ -2,9 +2,10 @@
 // Once the main loop runs (its first timing line is written) it opens what
 // the first argument names: "settings" the video settings window, "save"
 // the error box of Save without a document, "close-all" the "Close all"
-// question, "open" the open dialog, "export-image" the save dialog. When
-// that is on the screen it writes the marker file named by the second
-// argument (the prompt's window title, or "Video Settings"). A third
+// question, "open" the open dialog, "export-image" the save dialog,
+// "about" the about screen, "calibrate" the calibration input. When that
+// is on the screen it writes the marker file named by the second argument
+// (the prompt's window title, or the window's name). A third
 // argument ends the program as a user would: "exit" (File > Exit) or
 // "close-box"; without it the test sends SIGTERM.
 #include <cstdio>
@@ -14,6 +15,8 @@
 #include "app/control_ids.h"
 #include "app/main_loop.h"
 #include "document/doc_model.h"
+#include "document/readouts.h"
+#include "measure/tools.h"
 #include "platform/platform.h"
 
 void Wx_Test_Every(int ms, bool (*fn)(void*), void* user);
@@ -68,6 +71,19 @@ void Script_Hook(void*) {
                 Post(EVENT_CONTROL, CTL_VIDEO_SETTINGS_BUTTON);
                 return;
             }
+            if (S.What == "about") {
+                Post(EVENT_MENU, MENU_ABOUT);
+                return;
+            }
+            if (S.What == "calibrate") {
+                // A line on a frozen document, chosen in the list.
+                Add_Tool(TOOL_LINE, 100, 100, 300, 100, Manual_Tool_Colour);
+                Select_Tool(0);
+                Rebuild_Measurement_List();
+                Set_State(CTL_MEASURE_LIST, 0);
+                Post(EVENT_MENU, MENU_CALIBRATE);
+                return;
+            }
             Wx_Test_Every(50, Watch_Prompt, nullptr);
             if (S.What == "save") Post(EVENT_MENU, MENU_SAVE);
             if (S.What == "close-all") {
@@ -77,13 +93,21 @@ void Script_Hook(void*) {
             if (S.What == "open") Post(EVENT_MENU, MENU_OPEN);
             if (S.What == "export-image") Post(EVENT_MENU, MENU_EXPORT_IMAGE);
             return;
-        case 2:
-            if (S.What != "settings" || !Window_Exists(WINDOW_VIDEO_SETTINGS)) return;
-            Write_Marker("Video Settings");
+        case 2: {
+            // These windows run inside the program's own loops, which poll and so call this hook.
+            int64_t window = S.What == "settings"    ? WINDOW_VIDEO_SETTINGS
+                             : S.What == "about"     ? WINDOW_SPLASH
+                             : S.What == "calibrate" ? WINDOW_CALIBRATION
+                                                     : WINDOW_NONE;
+            if (window == WINDOW_NONE || !Window_Exists(window)) return;
+            Write_Marker(window == WINDOW_VIDEO_SETTINGS ? "Video Settings"
+                         : window == WINDOW_SPLASH       ? "About"
+                                                         : "Calibration");
             S.Step = 3;
             if (S.Ending == "exit") Post(EVENT_MENU, MENU_EXIT);
             if (S.Ending == "close-box") Wx_Test_Close_Box(WINDOW_MAIN);
             return;
+        }
         default: return;
     }
 }
@@ -92,7 +116,8 @@ void Script_Hook(void*) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        fprintf(stderr, "usage: trellum_scripted settings|save|close-all|open|export-image MARKER [exit|close-box]\n");
+        fprintf(stderr, "usage: trellum_scripted settings|save|close-all|open|export-image|about|calibrate MARKER "
+                        "[exit|close-box]\n");
         return 2;
     }
     S.What = argv[1];
