@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -86,6 +87,9 @@ pid_t Start_Program(const Temp_Folder& folder, const std::string& program, const
     if (pid == 0) {
         if (chdir(folder.Path.c_str()) != 0) _exit(90);
         setenv("XDG_CONFIG_HOME", (folder.Path + "/config").c_str(), 1);
+        setenv("GSETTINGS_BACKEND", "memory", 0);
+        // Kept for the failure message (a sanitizer report lands here too).
+        if (!freopen((folder.Path + "/stderr.txt").c_str(), "w", stderr)) _exit(92);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(path.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -113,6 +117,9 @@ int Count_Timing_Lines(const std::vector<std::string>& log) {
     return n;
 }
 
+// What the program wrote to stderr, for failure messages.
+std::string Stderr_Of(const Temp_Folder& folder) { return Read_Whole_File(folder.File("stderr.txt")); }
+
 std::vector<std::string> Log_Of(const Temp_Folder& folder) {
     std::string path = Only_File_In(folder.Path + "/Logs", " - DebugLog.txt");
     return path.empty() ? std::vector<std::string>() : Lines(Read_Whole_File(path));
@@ -129,9 +136,10 @@ TEST(End_To_End, Start_Run_And_Terminate) {
     double ran = Seconds_Since(started);
     kill(pid, SIGTERM);
     int status = Wait_For_Exit(pid);
-    ASSERT_TRUE(two_lines) << "no two timing lines in the log within " << Deadline_Seconds << " s";
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_TRUE(two_lines) << "no two timing lines in the log within " << Deadline_Seconds << " s\n"
+                           << Stderr_Of(folder);
+    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << Stderr_Of(folder);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr_Of(folder);
 
     std::vector<std::string> log = Log_Of(folder);
     ASSERT_GE(log.size(), 8u);
@@ -181,14 +189,15 @@ TEST(End_To_End, Ends_In_Order_With_A_Window_Or_Prompt_Open) {
         int status = 0;
         bool exited = false;
         Wait_Until([&] { return File_Size_Of(marker) >= 0 || (exited = waitpid(pid, &status, WNOHANG) == pid); });
-        EXPECT_GE(File_Size_Of(marker), 0) << (exited ? "ended before" : "nothing") << " shown";
+        EXPECT_GE(File_Size_Of(marker), 0) << (exited ? "ended before" : "nothing") << " shown, status " << status
+                                           << "\n" << Stderr_Of(folder);
         EXPECT_EQ(Read_Whole_File(marker), c.Shown);
         if (!exited) {
             if (c.Ending.empty()) kill(pid, SIGTERM);
             status = Wait_For_Exit(pid);
         }
-        ASSERT_TRUE(WIFEXITED(status)) << status;
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << Stderr_Of(folder);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr_Of(folder);
         std::vector<std::string> log = Log_Of(folder);
         ASSERT_GE(log.size(), 8u);
         EXPECT_EQ(log[4], "Prefs_Load");
