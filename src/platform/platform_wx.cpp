@@ -3,6 +3,10 @@
 // callback only appends a Platform_Event to the FIFO, which the main loop
 // drains with Poll_Event. GL views are wxGLCanvas windows with one context
 // each, all sharing texture names with the first context made.
+// This file: the event queue, start and end, windows, controls, the mirror
+// of the control model, and timers; menus and the status bar are in
+// platform_wx_menus.cpp, prompts in platform_wx_prompts.cpp, GL views and
+// the input state in platform_wx_gl.cpp.
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -970,12 +974,10 @@ void Set_Crosshair_Cursor(int64_t control) {
 // ---------------------------------------------------------------- mirror of the control model
 namespace Wx_Backend {
 
-// Column and field widths the program asks for are minimums: under the
-// desktop font their texts can be wider. A list draws a cell's text inside
-// the column less 8 pixels, a status field inside its width less 9; the
-// margins below leave a little more.
+// Column widths the program asks for are minimums: under the desktop font
+// their texts can be wider. A list draws a cell's text inside the column less
+// 8 pixels; the margin leaves a little more.
 const int LIST_CELL_MARGIN = 12;
-const int STATUS_FIELD_MARGIN = 12;
 
 // Widens a list column so that `text` shows whole; never narrows it.
 void Fit_List_Column(wxListCtrl* list, long column, const std::string& text) {
@@ -1189,77 +1191,6 @@ void Read_Back(int64_t control) {
 
 }  // namespace Wx_Backend
 
-// ---------------------------------------------------------------- menus
-void Create_Menu_Bar(int64_t window) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || w->Menu_Bar) return;
-    w->Menu_Bar = new wxMenuBar();
-    w->Frame->SetMenuBar(w->Menu_Bar);
-}
-
-void Add_Menu_Title(int64_t window, const std::string& title) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || !w->Menu_Bar) return;
-    w->Current_Menu = new wxMenu();
-    w->Menu_Bar->Append(w->Current_Menu, To_Wx(title));
-}
-
-void Add_Menu_Item(int64_t window, int64_t item, const std::string& text) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || !w->Current_Menu || Menu_Items.count(item)) return;
-    // wx registers the accelerator written after "\t" in the label.
-    Menu_Items[item] = w->Current_Menu->Append((int)item, To_Wx(text));
-    w->Menu_Items.insert(item);
-}
-
-void Add_Menu_Separator(int64_t window) {
-    Wx_Window* w = Find_Window(window);
-    if (w && w->Current_Menu) w->Current_Menu->AppendSeparator();
-}
-
-void Disable_Menu_Item(int64_t item, bool disable) {
-    auto it = Menu_Items.find(item);
-    if (it != Menu_Items.end()) it->second->Enable(!disable);
-}
-
-bool Menu_Item_Disabled(int64_t item) {
-    auto it = Menu_Items.find(item);
-    return it != Menu_Items.end() && !it->second->IsEnabled();
-}
-
-void Show_Popup_Menu(int64_t window, const std::vector<std::pair<int64_t, std::string>>& items) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || items.empty()) return;
-    wxMenu menu;
-    for (const auto& item : items) {
-        menu.Append((int)item.first, To_Wx(item.second));
-        w->Menu_Items.insert(item.first);
-    }
-    // Runs until the menu closes; the choice reaches the frame as wxEVT_MENU.
-    w->Frame->PopupMenu(&menu);
-}
-
-// ---------------------------------------------------------------- status bar
-void Create_Status_Bar(int64_t window, const std::vector<int>& widths) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || w->Status || widths.empty()) return;
-    w->Status = w->Frame->CreateStatusBar((int)widths.size());
-    if (!w->Status) return;
-    w->Status->SetStatusWidths((int)widths.size(), widths.data());
-    Add_Status_Record(window, widths.size());
-}
-
-void Fit_Status_Field(int64_t window, int field, const std::string& text) {
-    Wx_Window* w = Find_Window(window);
-    if (!w || !w->Status || field < 0 || field >= w->Status->GetFieldsCount() || text.empty()) return;
-    int needed = w->Status->GetTextExtent(To_Wx(text)).x + STATUS_FIELD_MARGIN;
-    if (needed <= w->Status->GetStatusWidth(field)) return;
-    std::vector<int> widths((size_t)w->Status->GetFieldsCount());
-    for (size_t i = 0; i < widths.size(); i++) widths[i] = w->Status->GetStatusWidth((int)i);
-    widths[(size_t)field] = needed;
-    w->Status->SetStatusWidths((int)widths.size(), widths.data());
-}
-
 // ---------------------------------------------------------------- timers
 void Add_Timer(int64_t window, int64_t timer, int64_t period_ms) {
     if (!Find_Window(window)) return;
@@ -1283,160 +1214,3 @@ void Remove_Timer(int64_t window, int64_t timer) {
     delete it->second;
     Timers.erase(it);
 }
-
-// ---------------------------------------------------------------- prompts
-namespace {
-wxWindow* Dialog_Parent() {
-    Wx_Window* main = Find_Window(WINDOW_MAIN);
-    return main && main->Frame->IsShown() ? main->Frame : nullptr;
-}
-}  // namespace
-
-namespace {
-// While a prompt is shown, a termination request closes it as if cancelled.
-gboolean Check_Prompt_Abort(gpointer dialog) {
-    if (Prompt_Abort_Requested()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
-    return G_SOURCE_CONTINUE;
-}
-
-// Runs `dialog` modally through `run` with the abort check installed and the
-// dialog published in Open_Prompt (tests answer it from there).
-template <typename Run>
-auto Run_Prompt(GtkWidget* dialog, Run run) -> decltype(run()) {
-    GtkWidget* outer = Open_Prompt;
-    Open_Prompt = dialog;
-    guint check = g_timeout_add(100, Check_Prompt_Abort, dialog);
-    auto result = run();
-    g_source_remove(check);
-    Open_Prompt = outer;
-    return result;
-}
-
-// GTK matches file patterns case-sensitively, so "*.jqv" would hide the
-// "name.JQV" that Save writes. Each pattern of the filter string also goes
-// in with every letter as a bracket of both cases ("*.[jJ][qQ][vV]"); the
-// filter names and wx's own list of patterns stay as given.
-std::string Any_Case_Pattern(const std::string& pattern) {
-    std::string out;
-    for (char ch : pattern) {
-        unsigned char u = (unsigned char)ch;
-        if (std::isalpha(u) && u < 128) {
-            out += '[';
-            out += (char)std::tolower(u);
-            out += (char)std::toupper(u);
-            out += ']';
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
-void Make_Filters_Any_Case(GtkWidget* chooser, const std::string& filter) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= filter.size()) {
-        size_t bar = filter.find('|', start);
-        if (bar == std::string::npos) bar = filter.size();
-        parts.push_back(filter.substr(start, bar - start));
-        start = bar + 1;
-    }
-    GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(chooser));
-    size_t pair = 0;
-    for (GSList* f = filters; f; f = f->next, pair++) {
-        if (pair * 2 + 1 >= parts.size()) break;
-        const std::string& patterns = parts[pair * 2 + 1];
-        size_t p = 0;
-        while (p <= patterns.size()) {
-            size_t semi = patterns.find(';', p);
-            if (semi == std::string::npos) semi = patterns.size();
-            std::string one = patterns.substr(p, semi - p);
-            if (!one.empty()) gtk_file_filter_add_pattern(GTK_FILE_FILTER(f->data), Any_Case_Pattern(one).c_str());
-            p = semi + 1;
-        }
-    }
-    g_slist_free(filters);
-}
-}  // namespace
-
-int Message_Box(const std::string& title, const std::string& text, int64_t flags) {
-    Prompt_Record r;
-    r.Kind = PROMPT_MESSAGE;
-    r.Title = title;
-    r.Text = text;
-    r.Flags = flags;
-    if (Take_Scripted_Prompt(&r)) return r.Answer;
-    bool yes_no = (flags & MSG_YES_NO) != 0;
-    int answer = yes_no ? 0 : 1;
-    if (Initialised && !Prompt_Abort_Requested()) {
-        // A GTK message dialog of our own: wx leaves the title unset when it
-        // is "Message" (its default caption), and GTK then shows none.
-        GtkMessageType type = yes_no ? GTK_MESSAGE_QUESTION : GTK_MESSAGE_INFO;
-        if (flags & MSG_ICON_ERROR) type = GTK_MESSAGE_ERROR;
-        else if (flags & MSG_ICON_WARNING) type = GTK_MESSAGE_WARNING;
-        else if (flags & MSG_ICON_INFO) type = GTK_MESSAGE_INFO;
-        wxWindow* parent = Dialog_Parent();
-        GtkWidget* dialog =
-            gtk_message_dialog_new(parent ? GTK_WINDOW(parent->GetHandle()) : nullptr, GTK_DIALOG_MODAL, type,
-                                   yes_no ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", text.c_str());
-        gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
-        gtk_window_set_position(GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
-        gtk_dialog_set_default_response(GTK_DIALOG(dialog), yes_no ? GTK_RESPONSE_YES : GTK_RESPONSE_OK);
-        gint result = Run_Prompt(dialog, [dialog] { return gtk_dialog_run(GTK_DIALOG(dialog)); });
-        gtk_widget_destroy(dialog);
-        answer = (result == GTK_RESPONSE_OK || result == GTK_RESPONSE_YES) ? 1 : 0;
-    } else if (Prompt_Abort_Requested()) {
-        answer = 0;
-    }
-    r.Answer = answer;
-    Record_Prompt(r);
-    return answer;
-}
-
-namespace {
-bool File_Dialog(int64_t kind, const std::string& title, const std::string& default_name, const std::string& filter,
-                 std::string* path, int* filter_index) {
-    Prompt_Record r;
-    r.Kind = kind;
-    r.Title = title;
-    r.Text = default_name;
-    r.Filter = filter;
-    if (!Take_Scripted_Prompt(&r)) {
-        r.Answer = 0;
-        if (Initialised && !Prompt_Abort_Requested()) {
-            long style = kind == PROMPT_OPEN_FILE ? (wxFD_OPEN | wxFD_FILE_MUST_EXIST) : wxFD_SAVE;
-            wxString dir, name = To_Wx(default_name);
-            size_t slash = default_name.rfind('/');
-            if (slash != std::string::npos) {
-                dir = To_Wx(default_name.substr(0, slash + 1));
-                name = To_Wx(default_name.substr(slash + 1));
-            }
-            wxFileDialog dialog(Dialog_Parent(), To_Wx(title), dir, name, To_Wx(filter), style);
-            GtkWidget* chooser = dialog.GetHandle();
-            if (chooser) Make_Filters_Any_Case(chooser, filter);
-            int result = chooser ? Run_Prompt(chooser, [&dialog] { return dialog.ShowModal(); }) : dialog.ShowModal();
-            if (result == wxID_OK) {
-                r.Answer = 1;
-                r.Path = From_Wx(dialog.GetPath());
-                r.Filter_Index = dialog.GetFilterIndex();
-            }
-        }
-        Record_Prompt(r);
-    }
-    if (r.Answer != 1) return false;
-    if (path) *path = r.Path;
-    if (filter_index) *filter_index = r.Filter_Index;
-    return true;
-}
-}  // namespace
-
-bool Open_File_Dialog(const std::string& title, const std::string& default_name, const std::string& filter,
-                      std::string* path, int* filter_index) {
-    return File_Dialog(PROMPT_OPEN_FILE, title, default_name, filter, path, filter_index);
-}
-
-bool Save_File_Dialog(const std::string& title, const std::string& default_name, const std::string& filter,
-                      std::string* path, int* filter_index) {
-    return File_Dialog(PROMPT_SAVE_FILE, title, default_name, filter, path, filter_index);
-}
-

@@ -1,5 +1,6 @@
 // Shared records and helpers of the wx backend's source files
-// (platform_wx.cpp, platform_wx_gl.cpp, platform_wx_test.cpp).
+// (platform_wx.cpp, platform_wx_menus.cpp, platform_wx_prompts.cpp,
+// platform_wx_gl.cpp, and the tests' platform_wx_test.cpp).
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,7 @@ struct Wx_Control {
 };
 
 extern std::map<int64_t, Wx_Window> Windows;
+extern std::map<int64_t, wxMenuItem*> Menu_Items;  // menu-bar items by number
 extern std::map<int64_t, Wx_Control> Controls;
 extern bool Initialised;               // Platform_Init succeeded and the toolkit runs
 extern int Realizing;                  // > 0 while GL_Make_Current realises a view's window
@@ -61,6 +63,8 @@ wxString To_Wx(const std::string& text);
 std::string From_Wx(const wxString& text);
 Wx_Window* Find_Window(int64_t window);
 Wx_Control* Find(int64_t control);
+// Appends an event to the FIFO (from any thread).
+void Push(const Platform_Event& event);
 // The inner window of a report list that shows (and is clicked on) the rows.
 wxWindow* List_Rows_Window(wxListCtrl* list);
 // Runs the resize handlers held back while a window was being realised.
