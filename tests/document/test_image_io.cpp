@@ -7,7 +7,6 @@
 #include "file_test_util.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
-#include "support/test_support.h"
 
 using namespace file_test;
 
@@ -172,7 +171,10 @@ class ImageFiles : public ::testing::Test {
 protected:
     std::string folder;
     void SetUp() override {
-        Reset_App_State();
+        Null_Reset();
+        Reset_Jobs();
+        Clear_Prompt_Script();
+        Clear_Prompt_History();
         folder = Make_Temp_Folder();
         ASSERT_FALSE(folder.empty());
     }

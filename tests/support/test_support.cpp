@@ -1,11 +1,8 @@
 // Shared builders of the logic tests (see test_support.h).
 #include "support/test_support.h"
 
-#include "analysis/threshold.h"
-#include "app/control_ids.h"
-#include "app/main_window.h"
-#include "measure/canvas.h"
-#include "platform/platform_null.h"
+// The fixture header names the program headers the builders use.
+#include "support/null_fixture.h"
 
 void Reset_App_State() {
     Null_Reset();
