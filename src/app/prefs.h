@@ -9,8 +9,6 @@
 
 // Settings carried by the preferences (the snapping radius and tolerance live
 // with the snapping, the calibration and unit in the live document).
-extern std::string Last_Device;
-extern std::string Last_Resolution;
 extern std::string Comport_Name;
 extern int64_t Snap_Edge_Pixels;
 extern int64_t Snap_Edge_Sensitivity;

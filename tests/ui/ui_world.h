@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "render/picture.h"
+#include "base/picture.h"
 
 // Runs main-loop passes (events and idle passes, no sleeping) for `ms`.
 void Pump(int ms);

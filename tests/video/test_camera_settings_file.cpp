@@ -2,6 +2,7 @@
 
 #include "../document/file_test_util.h"
 #include "app/prefs.h"
+#include "base/app_state.h"
 #include "document/doc_json.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
