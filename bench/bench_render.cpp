@@ -87,12 +87,60 @@ void Full_Pass(benchmark::State& state, int64_t analysis_button, int64_t tool_bu
 void BM_Idle_Pass_No_Processing(benchmark::State& state) { Full_Pass(state, 1, CTL_TOOL_LINE); }
 void BM_Idle_Pass_Magenta_Blob(benchmark::State& state) { Full_Pass(state, 3, CTL_TOOL_BLOB); }
 
+// A still frozen document redrawn: its texture is kept, so a large picture
+// costs its processing, not an upload every frame.
+void BM_Idle_Pass_Still_Document(benchmark::State& state) {
+    if (!Build_World()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    const int32_t edge = (int32_t)state.range(0);
+    Jobs[1].In_Use = 1;
+    Jobs[1].Image_Changed = 1;
+    Jobs[1].Doc.PPMM = 100;
+    Allocate_Image(&Jobs[1], edge, edge);
+    Select_Job(1);
+    Select_Analysis_Mode(1);
+    Process_Image();
+    Render_Frame();  // the one upload
+    for (auto _ : state) {
+        Redraw_Request = 1;
+        Process_Image();
+        Render_Frame();
+        Redraw_Request = 0;
+    }
+    Jobs[1] = Job_Slot();
+    Jobs[1].List_View = 1;
+    Select_Job(0);
+}
+
+// The measurement list rebuilt for one document of n tools (the file limit
+// is 100,000): the time should grow linearly with n.
+void BM_Measurement_List_Rebuild(benchmark::State& state) {
+    if (!Build_World()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    Jobs[1].In_Use = 1;
+    Jobs[1].Doc.PPMM = 100;
+    Jobs[1].Doc.Tools.assign((size_t)state.range(0), Tool());
+    for (size_t i = 0; i < Jobs[1].Doc.Tools.size(); i++) Jobs[1].Doc.Tools[i].Distance = (float)i;
+    for (auto _ : state) Rebuild_Measurement_List();
+    state.SetComplexityN(state.range(0));
+    Jobs[1] = Job_Slot();
+    Jobs[1].List_View = 1;
+    Rebuild_Measurement_List();
+}
+
 BENCHMARK(BM_Idle_Pass_No_Processing)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Idle_Pass_Magenta_Blob)->Unit(benchmark::kMillisecond);
 void BM_Idle_Pass_Magenta_Blob_Process(benchmark::State& state) { Full_Pass(state, 3, CTL_TOOL_BLOB); }
 BENCHMARK(BM_Idle_Pass_Magenta_Blob_Process)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 void BM_Idle_Pass_Magenta_Blob_On_Object(benchmark::State& state) { Full_Pass(state, 3, CTL_TOOL_BLOB, true); }
 BENCHMARK(BM_Idle_Pass_Magenta_Blob_On_Object)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Idle_Pass_Still_Document)->Arg(640)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Measurement_List_Rebuild)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include "app/job_list.h"
 #include "app/prefs.h"
 #include "app/splash.h"
+#include "app/status_bar.h"
 #include "base/app_state.h"
 #include "base/control_ids.h"
 #include "base/debug_log.h"
@@ -55,8 +56,12 @@ const Toolbar_Button Toolbar[] = {
     {CTL_TOOL_BLOB, 512, "Auto-Measure (Blob Analysis)", true, -1, VECTOR_ICON_TOOL_BLOB},
 };
 
-void Apply_Icon(int64_t control, const Icon_Image& icon) {
-    if (icon.Width > 0 && icon.Height > 0) Set_Control_Image(control, icon.Rgba.data(), icon.Width, icon.Height);
+// Icons are 32 logical pixels wide: a vector icon drawn at the display scale
+// has that many pixels per logical pixel, a stored one is shown as it is.
+void Apply_Icon(int64_t control, const Icon_Image& icon, bool at_display_scale) {
+    if (icon.Width > 0 && icon.Height > 0)
+        Set_Control_Image(control, icon.Rgba.data(), icon.Width, icon.Height,
+                          at_display_scale ? icon.Width / 32.0 : 1.0);
 }
 
 void Build_Toolbar(double scale) {
@@ -64,8 +69,8 @@ void Build_Toolbar(double scale) {
         Create_Control(WINDOW_MAIN, b.Control, b.Toggle ? CONTROL_IMAGE_TOGGLE : CONTROL_IMAGE_BUTTON, b.X, 0, 36, 36,
                        "");
         Set_Tooltip(b.Control, b.Tooltip);
-        if (b.Icon >= 0) Apply_Icon(b.Control, Load_Stored_Icon(b.Icon));
-        if (b.Vector >= 0) Apply_Icon(b.Control, Draw_Vector_Icon(b.Vector, scale));
+        if (b.Icon >= 0) Apply_Icon(b.Control, Load_Stored_Icon(b.Icon), false);
+        if (b.Vector >= 0) Apply_Icon(b.Control, Draw_Vector_Icon(b.Vector, scale), true);
     }
     Set_State(CTL_TOOL_LINE, 1);
 }
@@ -93,9 +98,9 @@ void Build_Analysis_Page(double scale) {
         int64_t b = CTL_ANALYSIS_FIRST + k;
         Create_Control(WINDOW_MAIN, b, CONTROL_IMAGE_TOGGLE, 2 + 32 * k, 2, 32, 32, "", page);
         if (k == 0)
-            Apply_Icon(b, Load_Stored_Icon(ICON_MODE_0));
+            Apply_Icon(b, Load_Stored_Icon(ICON_MODE_0), false);
         else
-            Apply_Icon(b, Draw_Vector_Icon(VECTOR_ICON_MODE_1 + (k - 1), scale));
+            Apply_Icon(b, Draw_Vector_Icon(VECTOR_ICON_MODE_1 + (k - 1), scale), true);
     }
     Set_State(CTL_ANALYSIS_FIRST, 1);
     Create_Control(WINDOW_MAIN, CTL_THRESHOLD_FRAME, CONTROL_FRAME, 194, -1, 164, 40, "Threshold []", page);
@@ -141,7 +146,7 @@ void Build_Settings_Page() {
     Create_Control(WINDOW_MAIN, CTL_VIDEO_SETTINGS_FRAME, CONTROL_FRAME, 2, 100, 300, 64, "Video Settings:", page);
     Create_Control(WINDOW_MAIN, CTL_VIDEO_SETTINGS_BUTTON, CONTROL_IMAGE_BUTTON, 12, 122, 36, 36, "", page);
     Set_Tooltip(CTL_VIDEO_SETTINGS_BUTTON, "Video settings...");
-    Apply_Icon(CTL_VIDEO_SETTINGS_BUTTON, Load_Stored_Icon(ICON_VIDEO));
+    Apply_Icon(CTL_VIDEO_SETTINGS_BUTTON, Load_Stored_Icon(ICON_VIDEO), false);
 }
 
 }  // namespace
@@ -169,6 +174,7 @@ bool Create_Main_Window_Controls() {
     double scale = Display_Scale_X();
     Build_Toolbar(scale);
     Create_Status_Bar(WINDOW_MAIN, {160, 160, 180, 160, 320, 180});
+    Fit_Status_Fields();
     Build_Menus();
 
     Layout_Main_Window();

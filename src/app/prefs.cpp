@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "base/app_state.h"
 #include "base/control_ids.h"
 #include "base/debug_log.h"
@@ -109,9 +111,11 @@ double Prefs_Float(const std::string& value) { return strtod(value.c_str(), null
 
 std::string Prefs_Path() { return Data_Folder + Prefs_File_Name; }
 
-void Prefs_SaveInitial() {
-    Create_Folder(Data_Folder);
-    std::vector<Prefs_Entry> e = {
+namespace {
+
+// The keys and values of a first run, in file order.
+std::vector<Prefs_Entry> Factory_Entries() {
+    return {
         {"ApplicationName", Application_Name},
         {"LastDevice", ""},
         {"LastResolution", ""},
@@ -124,7 +128,23 @@ void Prefs_SaveInitial() {
         {"Snap_EdgeSensitivity", "64"},
         {"Snap_EdgeRadius", "12"},
     };
-    std::string text = Compose(e);
+}
+
+// Why the preferences file at `path` could not be read, for the message.
+std::string Unreadable_Reason(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return "could not be created in " + Data_Folder;
+    if (S_ISDIR(st.st_mode)) return "is a folder";
+    if (!S_ISREG(st.st_mode)) return "is not a regular file";
+    if ((uint64_t)st.st_size > MAX_PREFS_BYTES) return "is larger than 1 MB";
+    return "could not be read";
+}
+
+}  // namespace
+
+void Prefs_SaveInitial() {
+    Create_Folder(Data_Folder);
+    std::string text = Compose(Factory_Entries());
     if (!Write_File_Atomically(Prefs_Path(), std::vector<uint8_t>(text.begin(), text.end()))) return;
     Log("Prefs_SaveInitial");
 }
@@ -132,11 +152,23 @@ void Prefs_SaveInitial() {
 void Prefs_Load() {
     if (!File_Exists(Prefs_Path())) Prefs_SaveInitial();
     std::vector<uint8_t> bytes;
-    if (!Read_File_Bytes(Prefs_Path(), MAX_PREFS_BYTES, &bytes)) return;
-    Log("Prefs_Load");
-    Prefs_Text prefs = Prefs_Parse_Text(std::string(bytes.begin(), bytes.end()));
+    std::string text;
+    if (Read_File_Bytes(Prefs_Path(), MAX_PREFS_BYTES, &bytes)) {
+        Log("Prefs_Load");
+        text.assign(bytes.begin(), bytes.end());
+    } else {
+        // A file that cannot be read counts as missing: the factory values
+        // apply (never the zeroes of an empty record), and the user is told.
+        std::string reason = Unreadable_Reason(Prefs_Path());
+        Log("Prefs_Load: " + Prefs_Path() + " " + reason);
+        Message_Box("Warning",
+                    "The preferences file " + Prefs_Path() + " " + reason + ".\nThe factory settings are used.",
+                    MSG_ICON_WARNING);
+        text = Compose(Factory_Entries());
+    }
+    Prefs_Text prefs = Prefs_Parse_Text(text);
 
-    auto text = [&](const char* key, const char* fallback) {
+    auto text_of = [&](const char* key, const char* fallback) {
         std::string v;
         return Prefs_Find(prefs, "Global", key, &v) ? v : std::string(fallback);
     };
@@ -149,13 +181,15 @@ void Prefs_Load() {
         return Prefs_Find(prefs, "Global", key, &v) ? Prefs_Float(v) : fallback;
     };
 
-    Last_Device = text("LastDevice", "");
-    Last_Resolution = text("LastResolution", "640x480");
+    // Values are kept as read (and so written back as read); each user of a
+    // value limits it to the range given in prefs.h.
+    Last_Device = text_of("LastDevice", "");
+    Last_Resolution = text_of("LastResolution", "640x480");
     Snap_Edge_Pixels = integer("Snap_EdgePixels", 12);
     Snap_Edge_Sensitivity = integer("Snap_EdgeSensitivity", 64);
     Snap_Edge_Radius = integer("Snap_EdgeRadius", 12);
     Snap_Angle_Tolerance = (float)real("Snap_AngleTolerance", 3.0);
-    Comport_Name = text("Comport", "COM3");
+    Comport_Name = text_of("Comport", "COM3");
     float ppmm = (float)real("PPMM", 100.0);
     // A zero, negative or non-finite calibration would make every length meaningless.
     if (!std::isfinite(ppmm) || ppmm <= 0) ppmm = 100.0f;
@@ -164,6 +198,7 @@ void Prefs_Load() {
     Set_State(CTL_SNAP_ANGLE, integer("SnapToAngle", 1) ? 1 : 0);
     Set_State(CTL_SNAP_EDGES, integer("SnapToEdge", 1) ? 1 : 0);
 
+    // A unit number outside the list selects nothing (lengths then read in mm).
     Set_State(CTL_UNIT_LIST, Jobs[0].Doc.Measure_Unit);
     Set_Text(CTL_MEASURE_FRAME, "Measurement: " + Get_Text(CTL_UNIT_LIST));
 }

@@ -111,6 +111,20 @@ void Queue_Rubber_Bands() {
     if (Current_Tool == MTOOL_BOX && Click_State == 1) Queue_Rect(s, m.Y_Start, Pointer_X, Pointer_Y, BAND, 2.5f, 1);
 }
 
+// What the main view's texture was made from. The processed picture follows
+// from the current document's pixels and its processing settings alone, so
+// while none of these changed the texture already holds it.
+struct Main_View_Source {
+    int64_t Job = -2;
+    int64_t W = 0, H = 0;
+    uint8_t Mode = 0, Cyan = 0, Magenta = 0, Yellow = 0, Black = 0;
+    bool operator!=(const Main_View_Source& o) const {
+        return Job != o.Job || W != o.W || H != o.H || Mode != o.Mode || Cyan != o.Cyan || Magenta != o.Magenta ||
+               Yellow != o.Yellow || Black != o.Black;
+    }
+};
+Main_View_Source Shown_Source;
+
 }  // namespace
 
 int32_t Pulse_Colour(float t) {
@@ -122,11 +136,13 @@ int32_t Pulse_Colour(float t) {
 void Render_Frame() {
     int32_t pulse = Pulse_Colour(Stage_Times.Vid_Rend);
     float upload_start = Elapsed_Ms();
+    bool current_pixels_changed = false;
     for (int64_t j = 0; j < JOB_SLOTS; j++) {
         Job_Slot& slot = Jobs[j];
         if (!slot.In_Use) continue;
         int64_t w = slot.Doc.Resolution.x, h = slot.Doc.Resolution.y;
         if (slot.Image_Changed == 1) {
+            if (j == Current_Job) current_pixels_changed = true;
             if (j == Current_Job) Queue_Border(pulse, THUMB_BORDER_WIDTH);
             if (!slot.Doc.Image_Buffer.empty())
                 GLip_Upload_Buffer(slot.List_View, slot.Doc.Image_Buffer.data(), w, h, GLIP_BGRA_AS_RGBA, GLIP_SMOOTH,
@@ -166,9 +182,22 @@ void Render_Frame() {
     if (Pointer_Inside == 1) Queue_Rubber_Bands();
 
     if (current && w > 0 && h > 0 && Processed_Image.size() == (size_t)(w * h * 4)) {
-        GLip_Upload_Buffer(CTL_PICTURE_VIEW, Processed_Image.data(), w, h, GLIP_BGRA_AS_RGB, GLIP_SMOOTH,
-                           Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);
+        const ProcessMode& p = current->Doc.Processing;
+        Main_View_Source source;
+        source.Job = Current_Job;
+        source.W = w;
+        source.H = h;
+        source.Mode = p.Mode;
+        source.Cyan = p.Threshold_Cyan;
+        source.Magenta = p.Threshold_Magenta;
+        source.Yellow = p.Threshold_Yellow;
+        source.Black = p.Threshold_Black;
+        int changed = current_pixels_changed || source != Shown_Source ? 1 : 0;
+        Shown_Source = source;
+        GLip_Present_Buffer(CTL_PICTURE_VIEW, Processed_Image.data(), w, h, GLIP_BGRA_AS_RGB, GLIP_SMOOTH,
+                            Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR, changed);
     } else {
+        Shown_Source = Main_View_Source();
         static const std::vector<uint8_t> empty = Empty_Picture();
         GLip_Upload_Buffer(CTL_PICTURE_VIEW, empty.data(), EMPTY_EDGE, EMPTY_EDGE, GLIP_BGRA_AS_RGBA, GLIP_NEAREST,
                            Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);

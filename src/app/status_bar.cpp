@@ -51,6 +51,20 @@ std::string Status_Field_Text(int field) {
     }
 }
 
+void Fit_Status_Fields() {
+    // The widest text of each field, so the bar does not shift while the
+    // pointer moves; a wider text still widens its field when it is written.
+    static const char* const widest[][2] = {
+        {"Video: FPS: 1000)", "Video Disabled."},
+        {"Document #: 8", "No document selected."},
+        {"Mouse: 16383.0x16383.0, Zoom: x16", "Mouse: -1.0x-1.0, Zoom: x16"},
+        {"RGB[255, 255, 255] M:1", ""},
+        {"Snapped to: Edge & Angle", ""},
+    };
+    for (int field = 0; field < 5; field++)
+        for (const char* text : widest[field]) Fit_Status_Field(WINDOW_MAIN, field, text);
+}
+
 void Reset_Status_Cache() {
     for (int i = 0; i < STATUS_FIELDS; i++) Cache_Valid[i] = false;
 }

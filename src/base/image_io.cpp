@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 #include <png.h>
 
 
@@ -67,26 +68,85 @@ bool Decode_Picture(const uint8_t* data, size_t size, Picture* out) {
 
 // ============================================================ PNG
 
+// libpng reports errors through png_error, which must not return; ours jumps
+// back to the setjmp of Png_Read (whose C++ objects live in the caller).
+// The source is a memory block; reading past its end is an error, so a file
+// that ends before its last row is refused instead of shown half grey.
+struct Png_Source {
+    const uint8_t* data;
+    size_t size;
+    size_t at;
+};
+
+static void Png_Read_Memory(png_structp png, png_bytep target, size_t length) {
+    Png_Source* source = (Png_Source*)png_get_io_ptr(png);
+    if (length > source->size - source->at) png_error(png, "truncated");
+    std::memcpy(target, source->data + source->at, length);
+    source->at += length;
+}
+
+static void Png_Silent_Warning(png_structp, png_const_charp) {}
+
+static void Png_Error_Exit(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// The buffers live in the caller's frame, so a jump out of libpng leaves
+// nothing of this function's own to clean up but libpng's structures.
+struct Png_Buffers {
+    Picture picture;
+    std::vector<png_bytep> rows;
+};
+
+// Samples are taken as stored: no gamma or colour-space conversion (a 16-bit
+// file has no gamma chunk more often than not, and its numbers are what the
+// camera wrote), 16-bit samples scaled to 8 bits, palette and grey expanded,
+// transparency as alpha, the rest opaque.
+static bool Png_Read(const uint8_t* data, size_t size, int32_t max_edge, Png_Buffers* buffers) {
+    Png_Source source = {data, size, 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Png_Error_Exit, Png_Silent_Warning);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &source, Png_Read_Memory);
+    png_read_info(png, info);
+    png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    if (width == 0 || height == 0 || width > (png_uint_32)max_edge || height > (png_uint_32)max_edge)
+        png_error(png, "size");
+    int depth = png_get_bit_depth(png, info);
+    int colour = png_get_color_type(png, info);
+    const size_t file_row_bytes = png_get_rowbytes(png, info);  // as stored, before the conversions
+    if (depth == 16) png_set_scale_16(png);
+    if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);  // no effect where the file has alpha
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    if (png_get_rowbytes(png, info) != (size_t)width * 4) png_error(png, "layout");
+    // Deflate packs at most 1032 bytes into one, so data that small cannot
+    // hold the rows its header claims: refused before the picture is allocated.
+    if ((uint64_t)size * 1032 < (uint64_t)file_row_bytes * height) png_error(png, "too short");
+
+    Picture& p = buffers->picture;
+    p.Width = (int32_t)width;
+    p.Height = (int32_t)height;
+    p.Pixels.resize((size_t)width * height * 4);
+    buffers->rows.resize(height);
+    for (png_uint_32 y = 0; y < height; y++) buffers->rows[y] = p.Pixels.data() + (size_t)y * width * 4;
+    png_read_image(png, buffers->rows.data());
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
 bool Decode_Png(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, data, size)) return false;
-    if (image.width == 0 || image.height == 0 || image.width > (png_uint_32)max_edge ||
-        image.height > (png_uint_32)max_edge) {
-        png_image_free(&image);
-        return false;
-    }
-    image.format = PNG_FORMAT_BGRA;
-    std::vector<uint8_t> pixels((size_t)image.width * image.height * 4);
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return false;
-    }
-    png_image_free(&image);
-    out->Width = (int32_t)image.width;
-    out->Height = (int32_t)image.height;
-    out->Pixels.swap(pixels);
+    if (!data || size < 8) return false;
+    Png_Buffers buffers;
+    if (!Png_Read(data, size, max_edge, &buffers)) return false;
+    *out = std::move(buffers.picture);
     return true;
 }
 
@@ -123,6 +183,7 @@ bool Encode_Png(const Picture& picture, std::vector<uint8_t>* out) {
 struct Jpeg_Error {
     jpeg_error_mgr manager;
     jmp_buf jump;
+    bool eof_is_error;  // set while the rows are decoded
 };
 
 static void Jpeg_Error_Exit(j_common_ptr info) {
@@ -132,8 +193,23 @@ static void Jpeg_Error_Exit(j_common_ptr info) {
 
 static void Jpeg_Silent(j_common_ptr) {}
 
-// Reads the header only: size and whether the data is CMYK.
-static bool Jpeg_Header(const uint8_t* data, size_t size, int32_t* w, int32_t* h) {
+// libjpeg only warns when the data ends before the last row (the file ends,
+// or the next marker comes first) and fills the rest with grey; that is a
+// damaged file, so either warning becomes an error while rows are decoded.
+// A file missing only its end marker after the last row, or with stray bytes
+// between markers, stays readable.
+static void Jpeg_Message(j_common_ptr info, int level) {
+    Jpeg_Error* error = (Jpeg_Error*)info->err;
+    int code = info->err->msg_code;
+    if (level < 0 && error->eof_is_error && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) Jpeg_Error_Exit(info);
+}
+
+// Reads the header only: the size, and whether the data can hold that many
+// rows at all (`plausible`). Every 8 x 8 block of the first component has a
+// DC coefficient of at least one Huffman-coded bit, so a file of fewer bytes
+// than its blocks / 8 ends before its rows do; arithmetic coding can do
+// better than a bit and is not judged.
+static bool Jpeg_Header(const uint8_t* data, size_t size, int32_t* w, int32_t* h, bool* plausible = nullptr) {
     jpeg_decompress_struct info;
     Jpeg_Error error;
     info.err = jpeg_std_error(&error.manager);
@@ -151,7 +227,49 @@ static bool Jpeg_Header(const uint8_t* data, size_t size, int32_t* w, int32_t* h
     }
     *w = (int32_t)info.image_width;
     *h = (int32_t)info.image_height;
+    if (plausible) {
+        uint64_t blocks = info.num_components > 0 ? (uint64_t)info.comp_info[0].width_in_blocks *
+                                                        (uint64_t)info.comp_info[0].height_in_blocks
+                                                  : 0;
+        *plausible = info.arith_code || (uint64_t)size * 8 >= blocks;
+    }
     jpeg_destroy_decompress(&info);
+    return true;
+}
+
+bool Picture_Size(const uint8_t* data, size_t size, int32_t* width, int32_t* height) {
+    if (!data) return false;
+    int64_t w = 0, h = 0;
+    switch (Detect_Picture_Format(data, size)) {
+        case PICTURE_PNG:  // the IHDR chunk comes first: length, "IHDR", width, height (big-endian)
+            if (size < 24 || std::memcmp(data + 12, "IHDR", 4) != 0) return false;
+            w = (int64_t)data[16] << 24 | data[17] << 16 | data[18] << 8 | data[19];
+            h = (int64_t)data[20] << 24 | data[21] << 16 | data[22] << 8 | data[23];
+            break;
+        case PICTURE_JPEG: {
+            int32_t jw = 0, jh = 0;
+            if (!Jpeg_Header(data, size, &jw, &jh)) return false;
+            w = jw, h = jh;
+            break;
+        }
+        case PICTURE_BMP: {
+            if (size < 26) return false;
+            uint32_t header_size = Read_U32(data + 14);
+            if (header_size == 12) {
+                w = (int16_t)Read_U16(data + 18);
+                h = (int16_t)Read_U16(data + 20);
+            } else {
+                w = (int32_t)Read_U32(data + 18);
+                h = (int32_t)Read_U32(data + 22);
+            }
+            if (h < 0) h = -h;  // top-down rows
+            break;
+        }
+        default: return false;
+    }
+    if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return false;
+    *width = (int32_t)w;
+    *height = (int32_t)h;
     return true;
 }
 
@@ -163,6 +281,8 @@ static bool Jpeg_Pixels(const uint8_t* data, size_t size, int32_t w, int32_t h, 
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = Jpeg_Error_Exit;
     error.manager.output_message = Jpeg_Silent;
+    error.manager.emit_message = Jpeg_Message;
+    error.eof_is_error = false;
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         std::free(cmyk_row);
@@ -178,6 +298,7 @@ static bool Jpeg_Pixels(const uint8_t* data, size_t size, int32_t w, int32_t h, 
     bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     bool inverted = cmyk && info.saw_Adobe_marker;  // Adobe writes CMYK inverted
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    error.eof_is_error = true;
     jpeg_start_decompress(&info);
     if ((int32_t)info.output_width != w || (int32_t)info.output_height != h) {
         jpeg_destroy_decompress(&info);
@@ -192,7 +313,11 @@ static bool Jpeg_Pixels(const uint8_t* data, size_t size, int32_t w, int32_t h, 
         size_t y = info.output_scanline;
         uint8_t* target = pixels + y * (size_t)w * 4;
         JSAMPROW row = cmyk ? (JSAMPROW)cmyk_row : (JSAMPROW)target;
-        if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
+        if (jpeg_read_scanlines(&info, &row, 1) != 1) {
+            jpeg_destroy_decompress(&info);
+            std::free(cmyk_row);
+            return false;
+        }
         for (int32_t x = 0; x < w; x++) {
             uint8_t* p = target + (size_t)x * 4;
             if (cmyk) {
@@ -207,6 +332,7 @@ static bool Jpeg_Pixels(const uint8_t* data, size_t size, int32_t w, int32_t h, 
             p[3] = 255;
         }
     }
+    error.eof_is_error = false;
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     std::free(cmyk_row);
@@ -216,7 +342,8 @@ static bool Jpeg_Pixels(const uint8_t* data, size_t size, int32_t w, int32_t h, 
 bool Decode_Jpeg(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
     if (!data || size == 0) return false;
     int32_t w = 0, h = 0;
-    if (!Jpeg_Header(data, size, &w, &h)) return false;
+    bool plausible = false;
+    if (!Jpeg_Header(data, size, &w, &h, &plausible) || !plausible) return false;
     if (w <= 0 || h <= 0 || w > max_edge || h > max_edge) return false;
     std::vector<uint8_t> pixels((size_t)w * h * 4, 0);
     if (!Jpeg_Pixels(data, size, w, h, pixels.data())) return false;

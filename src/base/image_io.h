@@ -17,6 +17,9 @@ const size_t MAX_PICTURE_FILE_BYTES = (size_t)512 * 1024 * 1024;
 
 enum Picture_Format { PICTURE_UNKNOWN = 0, PICTURE_PNG = 1, PICTURE_JPEG = 2, PICTURE_BMP = 3 };
 Picture_Format Detect_Picture_Format(const uint8_t* data, size_t size);
+// Width and height a PNG, JPEG or BMP header claims, without decoding; false
+// when the header cannot be read (the decoder then refuses the data too).
+bool Picture_Size(const uint8_t* data, size_t size, int32_t* width, int32_t* height);
 // Decodes into `out` (BGRA, rows from the top, alpha 255 unless the file has
 // alpha). Returns false for unknown, damaged or oversized data; `out` is then unchanged.
 bool Decode_Picture(const uint8_t* data, size_t size, Picture* out);

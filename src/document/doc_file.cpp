@@ -104,16 +104,16 @@ bool Build_Document_Archive(const Doc_Info& doc, const Picture& picture, std::ve
 
 // ============================================================ reading
 
-// Reads the data of the current entry, refusing more than MAX_MEMBER_BYTES.
-static bool Read_Member(struct archive* a, struct archive_entry* entry, std::vector<uint8_t>* out) {
-    if (archive_entry_size_is_set(entry) && (uint64_t)archive_entry_size(entry) > MAX_MEMBER_BYTES) return false;
+// Reads the data of the current entry, refusing more than `limit` bytes.
+static bool Read_Member(struct archive* a, struct archive_entry* entry, uint64_t limit, std::vector<uint8_t>* out) {
+    if (archive_entry_size_is_set(entry) && (uint64_t)archive_entry_size(entry) > limit) return false;
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];
     for (;;) {
         la_ssize_t n = archive_read_data(a, chunk, sizeof chunk);
         if (n < 0) return false;
         if (n == 0) break;
-        if (bytes.size() + (size_t)n > MAX_MEMBER_BYTES) return false;
+        if (bytes.size() + (size_t)n > limit) return false;
         bytes.insert(bytes.end(), chunk, chunk + n);
     }
     out->swap(bytes);
@@ -129,8 +129,10 @@ static bool Decode_Limited(const std::vector<uint8_t>& bytes, int32_t max_edge, 
     }
 }
 
-// Takes an archive opened for reading and always frees it.
-static bool Read_Opened_Archive(struct archive* a, int32_t max_edge, Doc_Info* doc, Picture* picture) {
+// Takes an archive opened for reading and always frees it. A picture of more
+// than `max_pixel_bytes` (4 bytes a pixel) is refused before it is decoded.
+static bool Read_Opened_Archive(struct archive* a, int32_t max_edge, uint64_t max_pixel_bytes, Doc_Info* doc,
+                                Picture* picture, bool* over_budget) {
     std::vector<uint8_t> image, settings;
     bool have_image = false, have_settings = false, ok = true;
     struct archive_entry* entry = nullptr;
@@ -146,7 +148,8 @@ static bool Read_Opened_Archive(struct archive* a, int32_t max_edge, Doc_Info* d
         bool is_image = name && std::strcmp(name, Image_Member_Name) == 0 && !have_image;
         bool is_settings = name && std::strcmp(name, Settings_Member_Name) == 0 && !have_settings;
         if (is_image || is_settings) {
-            if (archive_entry_filetype(entry) != AE_IFREG || !Read_Member(a, entry, is_image ? &image : &settings)) {
+            uint64_t limit = is_image ? MAX_MEMBER_BYTES : MAX_SETTINGS_MEMBER_BYTES;
+            if (archive_entry_filetype(entry) != AE_IFREG || !Read_Member(a, entry, limit, is_image ? &image : &settings)) {
                 ok = false;
                 break;
             }
@@ -164,6 +167,12 @@ static bool Read_Opened_Archive(struct archive* a, int32_t max_edge, Doc_Info* d
     Picture decoded;
     std::string text(settings.begin(), settings.end());
     if (!Json_To_Doc(text, &parsed)) return false;
+    int32_t w = 0, h = 0;
+    if (Picture_Size(image.data(), image.size(), &w, &h) && w <= max_edge && h <= max_edge &&
+        (uint64_t)w * (uint64_t)h * 4 > max_pixel_bytes) {
+        if (over_budget) *over_budget = true;
+        return false;
+    }
     if (!Decode_Limited(image, max_edge, &decoded)) return false;
     *doc = std::move(parsed);
     *picture = std::move(decoded);
@@ -179,10 +188,11 @@ bool Read_Document_Archive(const uint8_t* data, size_t size, int32_t max_edge, D
         archive_read_free(a);
         return false;
     }
-    return Read_Opened_Archive(a, max_edge, doc, picture);
+    return Read_Opened_Archive(a, max_edge, UINT64_MAX, doc, picture, nullptr);
 }
 
-bool Read_Document_File(const std::string& path, Doc_Info* doc, Picture* picture) {
+bool Read_Document_File(const std::string& path, Doc_Info* doc, Picture* picture, bool* over_budget) {
+    if (over_budget) *over_budget = false;
     struct archive* a = archive_read_new();
     if (!a) return false;
     archive_read_support_format_zip(a);
@@ -190,7 +200,7 @@ bool Read_Document_File(const std::string& path, Doc_Info* doc, Picture* picture
         archive_read_free(a);
         return false;
     }
-    return Read_Opened_Archive(a, MAX_PICTURE_EDGE, doc, picture);
+    return Read_Opened_Archive(a, MAX_PICTURE_EDGE, Pixel_Budget_Left(), doc, picture, over_budget);
 }
 
 // ============================================================ user operations
@@ -237,8 +247,12 @@ void Open_Document() {
 
     Doc_Info doc;
     Picture picture;
-    if (!Read_Document_File(path, &doc, &picture)) {
-        Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
+    bool over_budget = false;
+    if (!Read_Document_File(path, &doc, &picture, &over_budget)) {
+        if (over_budget)
+            Message_Box("Error", Pixel_Budget_Message(), MSG_ICON_ERROR);
+        else
+            Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
         return;
     }
     int64_t slot = First_Free_Job();

@@ -16,8 +16,10 @@ struct Picture;
 
 extern const char* const Image_Member_Name;     // "JQV Image_Main.png"
 extern const char* const Settings_Member_Name;  // "JQV Doc Settings.json"
-// Largest member read out of an archive, bytes.
+// Largest image member read out of an archive, bytes.
 const uint64_t MAX_MEMBER_BYTES = (uint64_t)512 * 1024 * 1024;
+// Largest settings member: a document at the tool limit is a few tens of MB.
+const uint64_t MAX_SETTINGS_MEMBER_BYTES = (uint64_t)64 * 1024 * 1024;
 
 // ---- user operations (tool-bar "Save file..." and "Open file...")
 // flag 1: reuse the document's File_Name when it has one.
@@ -38,4 +40,7 @@ bool Build_Document_Archive(const Doc_Info& doc, const Picture& picture, std::ve
 // Reads an archive held in memory or in a file. `max_edge` limits the
 // picture's sides. On failure `doc` and `picture` are unchanged.
 bool Read_Document_Archive(const uint8_t* data, size_t size, int32_t max_edge, Doc_Info* doc, Picture* picture);
-bool Read_Document_File(const std::string& path, Doc_Info* doc, Picture* picture);
+// The file reader also refuses a picture whose pixels would pass the
+// documents' pixel budget (Pixel_Budget_Left), before decoding it, and then
+// sets *over_budget (when given) so that the caller can say why.
+bool Read_Document_File(const std::string& path, Doc_Info* doc, Picture* picture, bool* over_budget = nullptr);

@@ -227,6 +227,20 @@ static bool Integer_Value(const json& value, int64_t low, int64_t high, int64_t*
         *out = i;
         return true;
     }
+    // Many writers print every number as a float ("Type":5.0, "Colour":255.0).
+    // An integral value within the field's range is that integer; 5.5, a value
+    // beyond the range or beyond int64_t is refused like a value of the wrong
+    // type. The range is tested in double before converting (high + 1 is at
+    // most 2^63, exact), so the conversion never overflows.
+    if (value.is_number_float()) {
+        double d = value.get<double>();
+        if (!std::isfinite(d) || d != std::trunc(d)) return false;
+        if (d < (double)low || !(d < (double)high + 1.0)) return false;
+        int64_t i = (int64_t)d;
+        if (i < low || i > high) return false;
+        *out = i;
+        return true;
+    }
     return false;
 }
 
@@ -352,6 +366,7 @@ bool Json_To_Doc(const std::string& text, Doc_Info* out) {
     if (tools && tools->is_array()) {
         for (const json& item : *tools) {
             if (!item.is_object()) continue;  // a stray value is not a tool
+            if (doc.Tools.size() >= MAX_DOCUMENT_TOOLS) return false;
             Tool t;
             Read_Tool(item, &t);
             doc.Tools.push_back(t);

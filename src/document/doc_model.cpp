@@ -75,6 +75,25 @@ int64_t First_Used_Job() {
     return -1;
 }
 
+uint64_t Pixel_Budget_Bytes = (uint64_t)2 * 1024 * 1024 * 1024;
+
+uint64_t Document_Pixel_Bytes() {
+    uint64_t total = 0;
+    for (const Job_Slot& slot : Jobs)
+        if (slot.In_Use) total += slot.Doc.Image_Buffer.size();
+    return total;
+}
+
+uint64_t Pixel_Budget_Left() {
+    uint64_t used = Document_Pixel_Bytes();
+    return used < Pixel_Budget_Bytes ? Pixel_Budget_Bytes - used : 0;
+}
+
+std::string Pixel_Budget_Message() {
+    return "Unable to load selected file: the pictures of all open documents would take more than " +
+           std::to_string(Pixel_Budget_Bytes / (1024 * 1024)) + " MB. Close some documents to continue.";
+}
+
 void Allocate_Image(Job_Slot* slot, int32_t w, int32_t h) {
     if (w < 0) w = 0;
     if (h < 0) h = 0;

@@ -12,6 +12,8 @@
 
 const int64_t JOB_SLOTS = 9;
 const int64_t MAX_FROZEN_JOBS = 8;
+// Most tools a document file may hold; a file with more is refused.
+const size_t MAX_DOCUMENT_TOOLS = 100000;
 
 // Tool kinds (Tool::Type).
 enum Tool_Type : int64_t {
@@ -155,6 +157,15 @@ void Allocate_Image(Job_Slot* slot, int32_t w, int32_t h);
 // The current slot, or nullptr when Current_Job is outside 0..8.
 Job_Slot* Current_Slot();
 const char* Tool_Letter(int64_t type);
+
+// ---- pixel budget
+// All documents' pixel buffers together stay within this many bytes (2 GiB):
+// a picture that would pass it is refused when it is opened or imported.
+extern uint64_t Pixel_Budget_Bytes;
+uint64_t Document_Pixel_Bytes();  // the buffers of the slots in use, live one included
+uint64_t Pixel_Budget_Left();     // what one more picture may take, bytes
+// The refusal's text, naming the budget.
+std::string Pixel_Budget_Message();
 
 // ---- document operations
 // Frozen copy of slot `source`, made current. Returns 1 for a bad index,

@@ -77,7 +77,14 @@ int64_t Picture_To_New_Document(const Picture& picture) {
 bool Import_Image_File(const std::string& path, bool quiet) {
     std::vector<uint8_t> bytes;
     Picture picture;
-    if (!Read_File_Bytes(path, MAX_PICTURE_FILE_BYTES, &bytes) || !Decode_Picture(bytes.data(), bytes.size(), &picture)) {
+    bool readable = Read_File_Bytes(path, MAX_PICTURE_FILE_BYTES, &bytes);
+    int32_t w = 0, h = 0;
+    if (readable && Picture_Size(bytes.data(), bytes.size(), &w, &h) && w <= MAX_PICTURE_EDGE &&
+        h <= MAX_PICTURE_EDGE && (uint64_t)w * (uint64_t)h * 4 > Pixel_Budget_Left()) {
+        Message_Box("Error", Pixel_Budget_Message(), MSG_ICON_ERROR);
+        return false;
+    }
+    if (!readable || !Decode_Picture(bytes.data(), bytes.size(), &picture)) {
         if (!quiet) Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
         return false;
     }

@@ -22,5 +22,6 @@ void Import_Image_Dialog();
 // live document's calibration, unit and processing. Returns the slot or -1.
 int64_t Picture_To_New_Document(const Picture& picture);
 // Reads one picture file into a new frozen document. `quiet` suppresses the
-// messages (a dropped file that is not a picture is ignored). Returns true when imported.
+// messages (a dropped file that is not a picture is ignored; a picture past
+// the pixel budget is always reported). Returns true when imported.
 bool Import_Image_File(const std::string& path, bool quiet);

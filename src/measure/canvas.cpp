@@ -162,8 +162,10 @@ void Window_To_Image(float wx, float wy, float* x, float* y) {
         *y = wy;
         return;
     }
+    // Pointer positions come in logical pixels; the view's viewport, which
+    // the unprojection inverts, is in device pixels.
     float u = 0, v = 0;
-    GLip_Unproject(CTL_PICTURE_VIEW, wx, wy, &u, &v);
+    GLip_Unproject(CTL_PICTURE_VIEW, (float)(wx * Display_Scale_X()), (float)(wy * Display_Scale_Y()), &u, &v);
     *x = u + w / 2;
     *y = v + h / 2;
 }

@@ -27,7 +27,8 @@ extern int64_t Wheel_Remainder;             // wheel units carried to the next m
 
 // Resets the interaction state to its start-up values.
 void Reset_Canvas_State();
-// Image position shown at a picture-view window position.
+// Image position shown at a picture-view window position (logical pixels, as
+// the pointer events carry them).
 void Window_To_Image(float wx, float wy, float* x, float* y);
 // The first point's x on the live document, following the stage since the first click.
 float Stage_Compensated_Start_X();

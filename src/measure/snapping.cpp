@@ -20,10 +20,18 @@ static const double Degrees_Per_Radian = 57.295779513082320876798154814105;
 // Above this Laplacian magnitude a pixel of an unprocessed picture is an edge.
 static const int32_t Raw_Edge_Limit = 210;
 
+int64_t Snap_Radius_In_Use() { return std::max<int64_t>(-1, std::min(Snap_Edge_Radius, SNAP_EDGE_RADIUS_MAX)); }
+
+float Snap_Tolerance_In_Use() {
+    float t = Snap_Angle_Tolerance;
+    if (!(t > 0)) return 0;  // also NaN
+    return t < 90 ? t : 90;
+}
+
 void Prepare_Snap_Offsets() {
     // The preference itself is left as it is (it is saved back); only the
     // table is limited. A negative radius gives no offsets.
-    int32_t r = (int32_t)std::max<int64_t>(-1, std::min(Snap_Edge_Radius, SNAP_EDGE_RADIUS_MAX));
+    int32_t r = (int32_t)Snap_Radius_In_Use();
     Snap_Offsets.clear();
     if (r >= 0) Snap_Offsets.reserve((size_t)(2 * r + 1) * (size_t)(2 * r + 1));
     for (int32_t dx = -r; dx <= r; dx++)
@@ -95,7 +103,7 @@ void Edge_Snap() {
     // Candidates stay more than R pixels from the border. The second bound
     // keeps the 3 x 3 reads inside even if the radius changed after the
     // offsets were built.
-    const int64_t r = Snap_Edge_Radius;
+    const int64_t r = Snap_Radius_In_Use();
     const int64_t lo_x = std::max<int64_t>(r + 1, 1), hi_x = std::min<int64_t>(w - r - 2, w - 2);
     const int64_t lo_y = std::max<int64_t>(r + 1, 1), hi_y = std::min<int64_t>(h - r - 2, h - 2);
     for (const Snap_Offset& o : Snap_Offsets) {
@@ -120,7 +128,7 @@ void Angle_Snap() {
     double a = std::atan2(dy, (double)Pointer_X - x0) * Degrees_Per_Radian;
     if (a < 0) a += 360.0;
     a = std::fmod(a, 180.0);
-    double tolerance = (double)Snap_Angle_Tolerance;
+    double tolerance = (double)Snap_Tolerance_In_Use();
     // Only the horizontal is snapped, and only within 6 pixels of the row.
     if ((tolerance > a || tolerance > 180.0 - a) && std::fabs(dy) < 6.0) {
         Pointer_Y = Live_Measure.Y_Start;

@@ -26,6 +26,10 @@ extern std::vector<Snap_Offset> Snap_Offsets;
 extern uint8_t Snapped_To_Edge;   // 1 = the last Edge_Snap moved the pointer onto an edge
 extern uint8_t Snapped_To_Angle;  // 1 = the last Angle_Snap levelled the pointer
 
+// The preferences' values as used: the radius within -1..SNAP_EDGE_RADIUS_MAX,
+// the tolerance within 0..90 degrees (NaN as 0). The variables keep what was read.
+int64_t Snap_Radius_In_Use();
+float Snap_Tolerance_In_Use();
 // Builds Snap_Offsets from Snap_Edge_Radius once at start-up and logs the count.
 void Prepare_Snap_Offsets();
 // May move Pointer_X, Pointer_Y onto the nearest edge pixel (whole pixels).

@@ -187,7 +187,10 @@ void Control_Rect(int64_t control, int* x, int* y, int* w, int* h);
 // Position of the control's top-left corner relative to its window's client area.
 void Control_Window_Position(int64_t control, int* x, int* y);
 void Set_Slider_Range(int64_t control, int64_t min_value, int64_t max_value);
-void Set_Control_Image(int64_t control, const uint8_t* rgba, int w, int h);  // image buttons, straight RGBA
+// Image buttons, straight RGBA. `scale` is the picture's pixels per logical
+// pixel: a picture drawn at the display scale shows at w / scale x h / scale
+// logical pixels with every pixel kept.
+void Set_Control_Image(int64_t control, const uint8_t* rgba, int w, int h, double scale = 1.0);
 void Set_Control_Font(int64_t control, const std::string& face, int points, bool bold);
 void Set_Focus(int64_t control);
 void Set_Crosshair_Cursor(int64_t control);
@@ -196,6 +199,7 @@ void Scroll_Area_Inner_Size(int64_t control, int* w, int* h);
 
 // Item rows: dropdown items and list rows. A list row is one text whose
 // columns are separated by line feeds; it carries one integer of row data.
+// `width` is a minimum: a column widens to show its title and cells whole.
 void Add_List_Column(int64_t control, const std::string& title, int width);
 int64_t List_Column_Count(int64_t control);
 void Add_Row(int64_t control, const std::string& text, int64_t data = 0);
@@ -219,7 +223,10 @@ void Show_Popup_Menu(int64_t window, const std::vector<std::pair<int64_t, std::s
 
 // ---------------------------------------------------------------- status bar
 void Create_Status_Bar(int64_t window, const std::vector<int>& widths);
+// A field widens to show its text whole (the widths given are minimums).
 void Set_Status_Text(int64_t window, int field, const std::string& text);
+// Widens a field so that `text` would fit; never narrows it.
+void Fit_Status_Field(int64_t window, int field, const std::string& text);
 std::string Get_Status_Text(int64_t window, int field);
 // Number of times a status field was written (tests check the write cache).
 int64_t Status_Write_Count(int64_t window, int field);

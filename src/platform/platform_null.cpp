@@ -357,7 +357,7 @@ void Set_Slider_Range(int64_t control, int64_t min_value, int64_t max_value) {
     c->State = std::max(min_value, std::min(max_value, c->State));
 }
 
-void Set_Control_Image(int64_t, const uint8_t*, int, int) {}
+void Set_Control_Image(int64_t, const uint8_t*, int, int, double) {}
 void Set_Control_Font(int64_t, const std::string&, int, bool) {}
 void Set_Focus(int64_t) {}
 void Set_Crosshair_Cursor(int64_t) {}
@@ -440,6 +440,8 @@ void Create_Status_Bar(int64_t window, const std::vector<int>& widths) {
     w->Status.assign(widths.size(), "");
     w->Status_Writes.assign(widths.size(), 0);
 }
+
+void Fit_Status_Field(int64_t, int, const std::string&) {}  // no fonts to measure with
 
 void Set_Status_Text(int64_t window, int field, const std::string& text) {
     Null_Window* w = Find_Window(window);

@@ -1127,11 +1127,13 @@ void Set_Slider_Range(int64_t control, int64_t min_value, int64_t max_value) {
     Silent--;
 }
 
-void Set_Control_Image(int64_t control, const uint8_t* rgba, int w, int h) {
+void Set_Control_Image(int64_t control, const uint8_t* rgba, int w, int h, double scale) {
     Wx_Control* c = Find(control);
     if (!c) return;
     wxBitmap bitmap = Bitmap_From_Rgba(rgba, w, h);
     if (!bitmap.IsOk()) return;
+    // GTK lays a bitmap out at its pixel size divided by its scale factor.
+    if (std::isfinite(scale) && scale > 0) bitmap.SetScaleFactor(scale);
     if (c->Kind == CONTROL_IMAGE_BUTTON || c->Kind == CONTROL_IMAGE_TOGGLE || c->Kind == CONTROL_BUTTON ||
         c->Kind == CONTROL_TOGGLE_BUTTON)
         static_cast<wxAnyButton*>(c->Widget)->SetBitmap(bitmap);
@@ -1169,6 +1171,26 @@ void Scroll_Area_Inner_Size(int64_t control, int* w, int* h) {
 }
 
 // ---------------------------------------------------------------- rows
+namespace {
+
+// Column and field widths the program asks for are minimums: under the
+// desktop font their texts can be wider. A list draws a cell's text inside
+// the column less 8 pixels, a status field inside its width less 9; the
+// margins below leave a little more.
+const int LIST_CELL_MARGIN = 12;
+const int STATUS_FIELD_MARGIN = 12;
+
+// Widens a list column so that `text` shows whole; never narrows it.
+void Fit_List_Column(wxListCtrl* list, long column, const std::string& text) {
+    if (text.empty() || column < 0 || column >= list->GetColumnCount()) return;
+    wxWindow* rows = List_Rows_Window(list);
+    wxWindow* measure = rows ? rows : list;
+    int needed = measure->GetTextExtent(To_Wx(text)).x + LIST_CELL_MARGIN;
+    if (needed > list->GetColumnWidth(column)) list->SetColumnWidth(column, needed);
+}
+
+}  // namespace
+
 void Add_List_Column(int64_t control, const std::string& title, int width) {
     Wx_Control* c = Find(control);
     if (!c || c->Kind != CONTROL_LIST) return;
@@ -1177,9 +1199,13 @@ void Add_List_Column(int64_t control, const std::string& title, int width) {
     c->Columns.push_back(title);
     // Rows added before the column get their cell now.
     long column = (long)c->Columns.size() - 1;
+    Fit_List_Column(list, column, title);
     for (size_t r = 0; r < c->Rows.size(); r++) {
         std::vector<std::string> cells = Split_Columns(c->Rows[r].first);
-        if ((size_t)column < cells.size() && column > 0) list->SetItem((long)r, column, To_Wx(cells[(size_t)column]));
+        if ((size_t)column < cells.size() && column > 0) {
+            list->SetItem((long)r, column, To_Wx(cells[(size_t)column]));
+            Fit_List_Column(list, column, cells[(size_t)column]);
+        }
     }
 }
 
@@ -1201,6 +1227,8 @@ void Add_Row(int64_t control, const std::string& text, int64_t data) {
         long row = list->InsertItem((long)c->Rows.size(), To_Wx(cells[0]));
         for (size_t col = 1; col < cells.size() && col < c->Columns.size(); col++)
             list->SetItem(row, (long)col, To_Wx(cells[col]));
+        for (size_t col = 0; col < cells.size() && col < c->Columns.size(); col++)
+            Fit_List_Column(list, (long)col, cells[col]);
         list->SetItemData(row, (long)c->Rows.size());
         c->Rows.push_back({text, data});
     }
@@ -1301,9 +1329,21 @@ void Create_Status_Bar(int64_t window, const std::vector<int>& widths) {
     w->Status_Writes.assign(widths.size(), 0);
 }
 
+void Fit_Status_Field(int64_t window, int field, const std::string& text) {
+    Wx_Window* w = Find_Window(window);
+    if (!w || !w->Status || field < 0 || field >= w->Status->GetFieldsCount() || text.empty()) return;
+    int needed = w->Status->GetTextExtent(To_Wx(text)).x + STATUS_FIELD_MARGIN;
+    if (needed <= w->Status->GetStatusWidth(field)) return;
+    std::vector<int> widths((size_t)w->Status->GetFieldsCount());
+    for (size_t i = 0; i < widths.size(); i++) widths[i] = w->Status->GetStatusWidth((int)i);
+    widths[(size_t)field] = needed;
+    w->Status->SetStatusWidths((int)widths.size(), widths.data());
+}
+
 void Set_Status_Text(int64_t window, int field, const std::string& text) {
     Wx_Window* w = Find_Window(window);
     if (!w || !w->Status || field < 0 || field >= (int)w->Status_Texts.size()) return;
+    Fit_Status_Field(window, field, text);
     w->Status->SetStatusText(To_Wx(text), field);
     w->Status_Texts[(size_t)field] = text;
     w->Status_Writes[(size_t)field]++;

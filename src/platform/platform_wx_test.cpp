@@ -1,10 +1,13 @@
 // Test support of the wx backend: the GUI tests feed toolkit events straight
 // into a control's handlers, so the click, wheel, key, close and drop rules
 // are checked without a person at the pointer.
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <wx/tglbtn.h>
+
+#include <gtk/gtk.h>
 
 #include "platform/platform.h"
 #include "platform/platform_wx_internal.h"
@@ -95,4 +98,77 @@ bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names) {
     wxDropFilesEvent e(wxEVT_DROP_FILES, (int)names.size(), files);  // takes the array
     e.SetEventObject(w->Frame);
     return w->Frame->GetEventHandler()->ProcessEvent(e);
+}
+
+// The picture an image button shows: its size in logical pixels as GTK lays
+// it out, and what GTK draws there, in device pixels (straight RGBA, rows
+// from the top, on a transparent background).
+bool Wx_Test_Button_Picture(int64_t control, int* logical_w, int* logical_h, std::vector<uint8_t>* drawn,
+                            int* drawn_w, int* drawn_h) {
+    Wx_Control* c = Find(control);
+    wxAnyButton* button = c ? dynamic_cast<wxAnyButton*>(c->Widget) : nullptr;
+    if (!button) return false;
+    GtkWidget* image = gtk_button_get_image(GTK_BUTTON(button->GetHandle()));
+    if (!image) image = gtk_bin_get_child(GTK_BIN(button->GetHandle()));
+    if (!image || !gtk_widget_get_visible(image)) return false;
+    GtkRequisition natural;
+    gtk_widget_get_preferred_size(image, nullptr, &natural);
+    *logical_w = natural.width;
+    *logical_h = natural.height;
+    // The image is drawn centred in its allocation; take the picture's own box.
+    GtkAllocation alloc;
+    gtk_widget_get_allocation(image, &alloc);
+    const int scale = gtk_widget_get_scale_factor(image);
+    const int w = natural.width * scale, h = natural.height * scale;
+    if (w < 1 || h < 1) return false;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_set_device_scale(surface, scale, scale);
+    cairo_t* cr = cairo_create(surface);
+    cairo_translate(cr, -(alloc.width - natural.width) / 2, -(alloc.height - natural.height) / 2);
+    gtk_widget_draw(image, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const uint8_t* pixels = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    drawn->assign((size_t)w * h * 4, 0);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            uint32_t argb = *(const uint32_t*)(pixels + (size_t)y * stride + (size_t)x * 4);
+            uint32_t a = argb >> 24;
+            uint8_t* out = &(*drawn)[((size_t)y * w + x) * 4];
+            for (int k = 0; k < 3; k++) {
+                uint32_t v = (argb >> (16 - 8 * k)) & 255;
+                out[k] = (uint8_t)(a ? std::min<uint32_t>(255, (v * 255 + a / 2) / a) : 0);
+            }
+            out[3] = (uint8_t)a;
+        }
+    cairo_surface_destroy(surface);
+    *drawn_w = w;
+    *drawn_h = h;
+    return true;
+}
+
+// 1 when a status field's text was cut short ("Zo...") the last time the bar
+// was painted, 0 when it was shown whole, -1 for no such field. Paints the
+// bar first.
+int Wx_Test_Status_Field_Cut(int64_t window, int field) {
+    Wx_Window* w = Find_Window(window);
+    if (!w || !w->Status || field < 0 || field >= w->Status->GetFieldsCount()) return -1;
+    w->Status->Refresh();
+    w->Status->Update();
+    return w->Status->GetField(field).IsEllipsized() ? 1 : 0;
+}
+
+// 1 when a list cell's text does not fit its column, 0 when it does, -1 for
+// no such cell. The list draws a cell's text in the column's width less 8
+// pixels, in the font of its rows.
+int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column) {
+    Wx_Control* c = Find(control);
+    if (!c || c->Kind != CONTROL_LIST) return -1;
+    wxListCtrl* list = static_cast<wxListCtrl*>(c->Widget);
+    if (row < 0 || row >= list->GetItemCount() || column < 0 || column >= list->GetColumnCount()) return -1;
+    wxString text = list->GetItemText((long)row, (int)column);
+    wxWindow* rows = List_Rows_Window(list);
+    int width = (rows ? rows : list)->GetTextExtent(text).x;
+    return width <= list->GetColumnWidth((int)column) - 8 ? 0 : 1;
 }

@@ -308,14 +308,22 @@ void Measure_Font_Glyphs(int64_t slot, const Sized_Font& font, const std::vector
                          std::vector<Glyph_Info>* glyphs, std::vector<Rendered_Glyph>* renders) {
     Font_Def& def = Font_Defs[slot];
     std::vector<Rendered_Glyph> font_renders;
-    int max_w = 0, max_h = 0;
+    int max_w = 0, max_h = 0, ink_right = 0;
     for (int32_t code : codes) {
         font_renders.push_back(Render_Char(font, code));
-        max_w = std::max(max_w, (int)Round_F(font_renders.back().Advance));
-        max_h = std::max(max_h, (int)Round_F(font_renders.back().Text_Height));
+        Rendered_Glyph& r = font_renders.back();
+        // A glyph with a negative left bearing (the seven-segment face's
+        // decimal point, Roboto's "j") starts left of its cell: move its
+        // ink right by the bearing so none of it is lost. Text is drawn
+        // from the ink box, so the bearing never placed a glyph anyway.
+        if (r.Left < 0) r.Left = 0;
+        if (r.Width > 0) ink_right = std::max(ink_right, r.Left + r.Width);
+        max_w = std::max(max_w, (int)Round_F(r.Advance));
+        max_h = std::max(max_h, (int)Round_F(r.Text_Height));
     }
     def.Line_Height = max_h;
-    const int cell_w = max_w + 3, cell_h = max_h + 3;
+    // The cell is wide enough for every glyph's ink as well.
+    const int cell_w = std::max(max_w + 3, ink_right), cell_h = max_h + 3;
     size_t first = glyphs->size();
     for (size_t k = 0; k < codes.size(); k++) {
         glyphs->push_back(Glyph_Cell_Info(slot, codes[k], font_renders[k], cell_w, cell_h));

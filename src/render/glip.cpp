@@ -17,6 +17,7 @@
 #endif
 
 std::map<std::string, uint32_t> View_Textures;
+int64_t GLip_Texture_Uploads = 0;
 
 namespace {
 
@@ -32,6 +33,16 @@ struct Frame_Copy {
     std::vector<uint8_t> Pixels;
 };
 std::map<int64_t, Frame_Copy> Frame_Copies;
+
+// What each view's texture was last filled from: the buffer's address, size
+// and format and the texture name then. GLip_Present_Buffer skips the upload
+// when its caller reports no change and all of these still match.
+struct Upload_Record {
+    const uint8_t* Pixels = nullptr;
+    int64_t W = 0, H = 0, Bits = 0;
+    uint32_t Name = 0;
+};
+std::map<int64_t, Upload_Record> Uploads;
 
 uint32_t& Texture_Entry(int64_t view) { return View_Textures[std::to_string(view)]; }
 
@@ -160,6 +171,13 @@ void GLip_Upload_Buffer(int64_t view, const uint8_t* pixels, int64_t width, int6
     // would read padding past the end of every row.
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, bits_per_pixel == 8 ? 1 : 4);
+    GLip_Texture_Uploads++;
+    Upload_Record& record = Uploads[view];
+    record.Pixels = pixels;
+    record.W = width;
+    record.H = height;
+    record.Bits = bits_per_pixel;
+    record.Name = Texture_Entry(view);
     if (bits_per_pixel == 8)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, (GLsizei)width, (GLsizei)height, 0, GL_RED, GL_UNSIGNED_BYTE,
                      pixels);
@@ -167,6 +185,28 @@ void GLip_Upload_Buffer(int64_t view, const uint8_t* pixels, int64_t width, int6
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, (GLsizei)width, (GLsizei)height, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
     else
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, (GLsizei)width, (GLsizei)height, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    GLip_Present(view, width, height, fit_mode, background, swap, finish, clear, 0);
+}
+
+void GLip_Present_Buffer(int64_t view, const uint8_t* pixels, int64_t width, int64_t height, int64_t bits_per_pixel,
+                         int nearest, int32_t background, int64_t fit_mode, int swap, int finish, int clear,
+                         int changed) {
+    if (!GL_View_Exists(view)) return;
+    if (!pixels || width < 1 || height < 1) return;
+    auto it = Uploads.find(view);
+    uint32_t name = Texture_Entry(view);
+    bool same = it != Uploads.end() && it->second.Pixels == pixels && it->second.W == width &&
+                it->second.H == height && it->second.Bits == bits_per_pixel && it->second.Name == name;
+    if (changed == 1 || !same || !GL_Make_Current(view) || !Is_Texture(name)) {
+        GLip_Upload_Buffer(view, pixels, width, height, bits_per_pixel, nearest, background, fit_mode, swap, finish,
+                           clear);
+        return;
+    }
+    // Everything an upload does except sending the pixels, so that the GL
+    // state left behind (and so the drawing) is the same.
+    GLip_Bind_Texture(view, nearest);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, bits_per_pixel == 8 ? 1 : 4);
     GLip_Present(view, width, height, fit_mode, background, swap, finish, clear, 0);
 }
 
@@ -180,6 +220,8 @@ void GLip_Upload_Image(int64_t view, const Picture* image, int nearest, int32_t 
     GLip_Bind_Texture(view, nearest);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    GLip_Texture_Uploads++;
+    Uploads.erase(view);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->Width, image->Height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                  image->Pixels.data());
     GLip_Present(view, image->Width, image->Height, fit_mode, background, swap, finish, clear, flip);
@@ -208,6 +250,7 @@ void GLip_Free_Texture(int64_t view) {
     GLuint n = name;
     glDeleteTextures(1, &n);
     name = 0;
+    Uploads.erase(view);
 }
 
 void GLip_Free_All() {
@@ -222,6 +265,7 @@ void GLip_Free_All() {
         glDeleteTextures(1, &n);
         entry.second = 0;
     }
+    Uploads.clear();
 }
 
 void GLip_Read_Back(int64_t view, Picture* image, int read_buffer) {

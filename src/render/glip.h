@@ -47,6 +47,15 @@ void GLip_Present(int64_t view, int64_t tw, int64_t th, int64_t fit_mode, int32_
 // anything else = BGRA stored RGB. Rows in memory order (row 0 on top).
 void GLip_Upload_Buffer(int64_t view, const uint8_t* pixels, int64_t width, int64_t height, int64_t bits_per_pixel,
                         int nearest, int32_t background, int64_t fit_mode, int swap, int finish, int clear);
+// Like GLip_Upload_Buffer, but the pixels are sent only when `changed` is 1
+// or the view's texture was last filled from another buffer (address, size,
+// format) or is gone; otherwise the texture already holds them and is
+// presented as it is, with the same GL state left behind.
+void GLip_Present_Buffer(int64_t view, const uint8_t* pixels, int64_t width, int64_t height, int64_t bits_per_pixel,
+                         int nearest, int32_t background, int64_t fit_mode, int swap, int finish, int clear,
+                         int changed);
+// Textures filled from memory since start-up (GLip_Upload_Buffer, _Image).
+extern int64_t GLip_Texture_Uploads;
 // Picture is BGRA, uploaded as RGBA; nullptr or an empty picture does nothing.
 void GLip_Upload_Image(int64_t view, const Picture* image, int nearest, int32_t background, int64_t fit_mode, int swap,
                        int finish, int clear, int flip);

@@ -96,7 +96,8 @@ void gText_Add(float x, float y, const std::string& text, int r, int g, int b, i
             pos[6] = To_Int16(px);     pos[7] = To_Int16(py + h);
             std::copy(f.Tex_Coords[c], f.Tex_Coords[c] + 8, Text_Batch.Tex_Coords[q]);
             for (int k = 0; k < 4; k++) std::copy(colour, colour + 4, Text_Batch.Colours[q] + k * 4);
-            px += ox;
+            // Back to the pen's own position: the offsets place one glyph only.
+            px -= ox;
             py -= oy;
             Text_Batch.Count++;
         }

@@ -26,7 +26,14 @@ namespace {
 float Shown_Value[VIDEO_PROPERTY_COUNT];
 int64_t Shown_Position[VIDEO_PROPERTY_COUNT];
 
-int64_t Slider_Position(float value) { return (int64_t)std::nearbyint((double)value * 100.0); }
+// A property as the device and the slider take it: 0..1, whatever a settings
+// file held (1e30 or -5 there is kept in the record and saved back as read).
+float Property_In_Use(float value) {
+    if (!(value > 0)) return 0;  // also NaN
+    return value < 1 ? value : 1;
+}
+
+int64_t Slider_Position(float value) { return (int64_t)std::nearbyint((double)Property_In_Use(value) * 100.0); }
 
 std::string Two_Decimals(float value) {
     char text[64];
@@ -122,7 +129,7 @@ void Apply_Camera_Settings() {
     int64_t device = Capture_Device.load();
     if (device != -1) {
         for (int i = 0; i < VIDEO_PROPERTY_COUNT; i++)
-            Capture_Set_Property(device, i, *Video_Property(&Camera_Settings, i),
+            Capture_Set_Property(device, i, Property_In_Use(*Video_Property(&Camera_Settings, i)),
                                  Get_State(CTL_VS_CHECK + i) != 0 ? 1 : 0);
     }
     Camera_Settings_Sent = Camera_Settings;

@@ -1,6 +1,10 @@
 // Camera-settings file: the current camera settings (Camera_Settings) saved
 // to and loaded from a ".VSF" file holding one Video_Settings JSON object,
 // with a warning when a loaded file was made for another capture device.
+//
+// A loaded property or automatic flag outside 0..1 (a file may hold 1e30 or
+// -5) is kept in the record and saved back as read; the sliders and the
+// device get it limited to 0..1. Non-numbers are refused by the reader (0).
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "base/app_state.h"
 #include "app/prefs.h"
 #include "measure/snapping.h"
+#include "measure/units.h"
 #include "support/null_fixture.h"
 #include "support/temp_folder.h"
 
@@ -101,6 +102,86 @@ TEST_F(Prefs, A_Calibration_That_Is_Not_A_Positive_Number_Reads_As_100) {
         Jobs[0].Doc.PPMM = 1;
         Prefs_Load();
         EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f) << value;
+    }
+}
+
+// A file that cannot be read counts as missing: factory values (never the
+// zeroes that made every length infinite) and one message saying why.
+TEST_F(Prefs, An_Unreadable_File_Gives_The_Factory_Values_And_One_Message) {
+    std::string big = "[Global]\r\nPPMM = 5\r\n;" + std::string(1 << 20, 'x') + "\r\n";
+    struct Row {
+        const char* what;
+        std::string reason;
+    } rows[] = {{"a folder", "is a folder"},
+                {"no data folder", "could not be created in " + folder.Path + "/plain/Trellum/"},
+                {"over 1 MB", "is larger than 1 MB"}};
+    for (const Row& r : rows) {
+        Fresh_Main_Window();
+        Data_Folder = folder.Path + "/" + r.what + "/Trellum/";
+        if (std::string(r.what) == "no data folder") {
+            Write_Whole_File(folder.Path + "/plain", "a file where a folder should be");
+            Data_Folder = folder.Path + "/plain/Trellum/";
+        } else {
+            ASSERT_TRUE(Create_Folder(Data_Folder));
+        }
+        if (std::string(r.what) == "a folder") ASSERT_TRUE(Create_Folder(Prefs_Path()));
+        if (std::string(r.what) == "over 1 MB") Write_Whole_File(Prefs_Path(), big);
+        Jobs[0].Doc.PPMM = 0;
+        Jobs[0].Doc.Measure_Unit = 0;
+        Snap_Edge_Radius = 0;
+        Snap_Angle_Tolerance = 0;
+        Set_State(CTL_SNAP_EDGES, 0);
+        Prefs_Load();
+        EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f) << r.what;
+        EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2) << r.what;
+        EXPECT_EQ(Snap_Edge_Radius, 12) << r.what;
+        EXPECT_FLOAT_EQ(Snap_Angle_Tolerance, 3.0f) << r.what;
+        EXPECT_EQ(Get_State(CTL_SNAP_EDGES), 1) << r.what;
+        EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres") << r.what;
+        ASSERT_EQ(Prompt_History().size(), 1u) << r.what;
+        EXPECT_EQ(Last_Prompt_Text(), "Warning / The preferences file " + Prefs_Path() + " " + r.reason +
+                                          ".\nThe factory settings are used.");
+        if (std::string(r.what) == "over 1 MB") {
+            EXPECT_EQ(Read_Whole_File(Prefs_Path()), big) << "the load leaves the file alone";
+        }
+    }
+}
+
+// Values are kept as read and saved back so; each use limits its own copy.
+TEST_F(Prefs, Extreme_Values_Are_Kept_And_Written_Back) {
+    struct Row {
+        const char* key;
+        const char* value;
+        const char* saved;  // the line written back
+    } rows[] = {
+        {"Snap_EdgeRadius", "9223372036854775807", "Snap_EdgeRadius = 9223372036854775807"},
+        {"Snap_EdgeRadius", "99999999999999999999", "Snap_EdgeRadius = 9223372036854775807"},  // nearest int64
+        {"Snap_EdgeRadius", "-9223372036854775808", "Snap_EdgeRadius = -9223372036854775808"},
+        {"Snap_EdgePixels", "-7", "Snap_EdgePixels = -7"},
+        {"MeasureUnit", "9223372036854775807", "MeasureUnit = 9223372036854775807"},
+        {"MeasureUnit", "-3", "MeasureUnit = -3"},
+        {"Snap_AngleTolerance", "-1e30", "Snap_AngleTolerance = -1000000015047466219876688855040.000000"},
+        {"Snap_AngleTolerance", "nan", "Snap_AngleTolerance = nan"},
+        {"PPMM", "1e30", "PPMM = 1000000015047466219876688855040.000000"},
+    };
+    for (const Row& r : rows) {
+        Fresh_Main_Window();
+        Create_Folder(Data_Folder);
+        Write_Whole_File(Prefs_Path(), std::string("[Global]\r\n") + r.key + " = " + r.value + "\r\n");
+        Prefs_Load();
+        EXPECT_TRUE(Prompt_History().empty());
+        EXPECT_GE(Snap_Radius_In_Use(), -1);
+        EXPECT_LE(Snap_Radius_In_Use(), SNAP_EDGE_RADIUS_MAX);
+        EXPECT_TRUE(Snap_Tolerance_In_Use() >= 0 && Snap_Tolerance_In_Use() <= 90) << r.value;
+        // A unit outside the list selects nothing; lengths then read in millimetres.
+        if (std::string(r.key) == "MeasureUnit") {
+            EXPECT_EQ(Current_Unit_Code(), -1) << r.value;
+        }
+        Prepare_Snap_Offsets();
+        EXPECT_LE(Snap_Offsets.size(), (size_t)(2 * SNAP_EDGE_RADIUS_MAX + 1) * (2 * SNAP_EDGE_RADIUS_MAX + 1));
+        Prefs_Save();
+        EXPECT_NE(Read_Whole_File(Prefs_Path()).find(std::string("\r\n") + r.saved + "\r\n"), std::string::npos)
+            << Read_Whole_File(Prefs_Path());
     }
 }
 

@@ -87,9 +87,35 @@ TEST(ImageIo, DamagedOrOversizedDataIsRefused) {
     rle[30] = 1;
     zero_width[18] = zero_width[19] = 0;
     min_height[22] = min_height[23] = min_height[24] = 0, min_height[25] = 0x80;  // INT32_MIN
+    // Data that ends before the rows do: libjpeg would fill the rest grey.
+    Picture noisy = Pattern_Picture(64, 64);
+    for (size_t i = 0; i < noisy.Pixels.size(); i++) noisy.Pixels[i] = (uint8_t)(i * 2654435761u >> 13);
+    std::vector<uint8_t> long_jpeg, huge_header, taller;
+    ASSERT_TRUE(Encode_Jpeg(noisy, 90, &long_jpeg) && Encode_Jpeg(in, 70, &huge_header));
+    // Start of frame: height and width at +5. 4000 x 3000 in a few hundred
+    // bytes is refused from the header; 64 x 128 plausibly could be there, so
+    // the decoder finds the end of the data before the last row.
+    auto resize_frame = [](std::vector<uint8_t>* jpeg, int w, int h) {
+        for (size_t i = 0; i + 9 < jpeg->size(); i++) {
+            if ((*jpeg)[i] == 0xFF && (*jpeg)[i + 1] == 0xC0) {
+                (*jpeg)[i + 5] = (uint8_t)(h >> 8), (*jpeg)[i + 6] = (uint8_t)h;
+                (*jpeg)[i + 7] = (uint8_t)(w >> 8), (*jpeg)[i + 8] = (uint8_t)w;
+                return;
+            }
+        }
+    };
+    resize_frame(&huge_header, 4000, 3000);
+    taller = long_jpeg;
+    resize_frame(&taller, 64, 128);
+    // A complete PNG whose image data holds one row of the three its header gives.
+    std::string one_row = Png_Chunk("IHDR", std::string("\0\0\0\2\0\0\0\3\x08\0\0\0\0", 13));
+    std::string short_rows = Make_Png(2, 1, 8, 0, "ab");
+    short_rows.replace(8, one_row.size(), one_row);
     std::vector<uint8_t> cases[] = {{png.begin(), png.begin() + png.size() / 2}, {bmp.begin(), bmp.end() - 10},
                                     {jpeg.begin(), jpeg.begin() + 20}, {0xFF, 0xD8, 0xFF}, {'G', 'I', 'F', '8'},
-                                    {}, rle, zero_width, min_height};
+                                    {}, rle, zero_width, min_height,
+                                    {long_jpeg.begin(), long_jpeg.begin() + long_jpeg.size() * 2 / 3}, huge_header, taller,
+                                    {short_rows.begin(), short_rows.end()}};
     for (const auto& c : cases) {
         Picture out = Pattern_Picture(1, 1);
         EXPECT_FALSE(Decode_Picture(c.data(), c.size(), &out));
@@ -100,6 +126,43 @@ TEST(ImageIo, DamagedOrOversizedDataIsRefused) {
                  Decode_Jpeg(jpeg.data(), jpeg.size(), 39, &out));
     EXPECT_TRUE(Decode_Png(png.data(), png.size(), 40, &out) && Decode_Bmp(bmp.data(), bmp.size(), 40, &out) &&
                 Decode_Jpeg(jpeg.data(), jpeg.size(), 40, &out));
+}
+
+// Samples come in as stored: 16-bit ones scaled to 8 bits, no gamma
+// conversion whether or not the file has a gAMA or sRGB chunk.
+TEST(ImageIo, PngSamplesAreTakenAsStored) {
+    auto gama = [](uint32_t g) {
+        return std::make_pair(std::string("gAMA"), std::string{(char)(g >> 24), (char)(g >> 16), (char)(g >> 8), (char)g});
+    };
+    struct Case {
+        const char* what;
+        std::string file;
+        std::vector<uint32_t> pixels;  // B | G << 8 | R << 16 | A << 24, top row first
+    } cases[] = {
+        {"16-bit grey, no gAMA", Make_Png(1, 2, 16, 0, std::string("\x80\x80\x40\x40", 4)), {0xFF808080, 0xFF404040}},
+        {"16-bit RGB, no gAMA", Make_Png(1, 1, 16, 2, std::string("\x80\x00\x40\x00\xFF\xFF", 6)), {0xFF8040FF}},
+        {"16-bit RGB, linear gAMA", Make_Png(1, 1, 16, 2, std::string("\x80\x80\0\0\xFF\xFF", 6), {gama(100000)}),
+         {0xFF8000FF}},
+        {"16-bit grey + alpha, not premultiplied", Make_Png(1, 1, 16, 4, std::string("\x80\x80\x40\x40", 4)),
+         {0x40808080}},
+        {"8-bit grey, linear gAMA", Make_Png(2, 1, 8, 0, std::string("\x80\x40", 2), {gama(100000)}),
+         {0xFF808080, 0xFF404040}},
+        {"8-bit RGB, gAMA 0.2 and sRGB", Make_Png(1, 1, 8, 2, "\x80\x40\x20", {gama(20000), {"sRGB", "\0"}}),
+         {0xFF804020}},
+        {"palette with tRNS", Make_Png(2, 1, 8, 3, std::string("\0\1", 2), {{"PLTE", "\x10\x20\x30\x40\x50\x60"},
+                                                                             {"tRNS", "\x7f"}}),
+         {0x7F102030, 0xFF405060}},
+        {"1-bit grey", Make_Png(3, 1, 1, 0, "\xA0"), {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF}},
+    };
+    for (const Case& c : cases) {
+        Picture p;
+        ASSERT_TRUE(Decode_Picture((const uint8_t*)c.file.data(), c.file.size(), &p)) << c.what;
+        ASSERT_EQ((size_t)p.Width * p.Height, c.pixels.size()) << c.what;
+        for (size_t i = 0; i < c.pixels.size(); i++)
+            EXPECT_EQ(p.Pixels[i * 4] | p.Pixels[i * 4 + 1] << 8 | p.Pixels[i * 4 + 2] << 16 | (uint32_t)p.Pixels[i * 4 + 3] << 24,
+                      c.pixels[i])
+                << c.what << " pixel " << i;
+    }
 }
 
 TEST_F(FileHelpers, AtomicWriteKeepsModesAndTheOldFile) {

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <fstream>
@@ -68,6 +69,32 @@ inline Picture Pattern_Picture(int32_t w, int32_t h, uint8_t alpha = 255) {
             p.Pixels[i + 3] = alpha;
         }
     return p;
+}
+
+// A PNG file from raw parts: IHDR fields, extra chunks placed before the image
+// data (each "TYPE" + body), and the scanlines without their filter bytes
+// (filter 0 is added to each of `rows` lines, not interlaced).
+inline std::string Png_Chunk(const std::string& type, const std::string& body) {
+    auto be32 = [](uint32_t v) { return std::string{(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v}; };
+    std::string typed = type + body;
+    uint32_t crc = (uint32_t)crc32(0, (const Bytef*)typed.data(), (uInt)typed.size());
+    return be32((uint32_t)body.size()) + typed + be32(crc);
+}
+
+inline std::string Make_Png(uint32_t w, uint32_t h, int depth, int colour_type, const std::string& scanlines,
+                            const std::vector<std::pair<std::string, std::string>>& chunks = {}) {
+    auto be32 = [](uint32_t v) { return std::string{(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v}; };
+    std::string raw;
+    size_t row = h ? scanlines.size() / h : 0;
+    for (uint32_t y = 0; y < h; y++) raw += '\0' + scanlines.substr(y * row, row);
+    uLongf packed_size = compressBound((uLong)raw.size());
+    std::string packed(packed_size, '\0');
+    compress((Bytef*)&packed[0], &packed_size, (const Bytef*)raw.data(), (uLong)raw.size());
+    packed.resize(packed_size);
+    std::string png = "\x89PNG\r\n\x1a\n";
+    png += Png_Chunk("IHDR", be32(w) + be32(h) + std::string{(char)depth, (char)colour_type, 0, 0, 0});
+    for (const auto& c : chunks) png += Png_Chunk(c.first, c.second);
+    return png + Png_Chunk("IDAT", packed) + Png_Chunk("IEND", "");
 }
 
 inline std::string Make_Zip(const std::vector<std::pair<std::string, std::string>>& members) {

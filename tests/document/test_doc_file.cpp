@@ -202,6 +202,20 @@ TEST_F(DocFile, RefusedFilesChangeNoSlot) {
     wide_png[18] = 0x40, wide_png[19] = 0x01;
     uLong crc = crc32(0, (const Bytef*)wide_png.data() + 12, 17);
     for (int i = 0; i < 4; i++) wide_png[29 + i] = (char)(crc >> (24 - 8 * i));
+    // A settings member past 64 MiB (white space is legal JSON); 100,001 tools.
+    std::string padded = json + std::string((size_t)64 * 1024 * 1024, ' ');
+    std::string many_tools = "{\"Tools\":[{}";
+    for (size_t i = 0; i < MAX_DOCUMENT_TOOLS; i++) many_tools += ",{}";
+    many_tools += "]}";
+    // A 6 x 6 picture with the budget set just below what it needs; a JPEG of
+    // a few hundred bytes whose header claims 16384 x 16384 (within the
+    // default budget): too short for its rows, refused before allocating.
+    std::vector<uint8_t> six;
+    ASSERT_TRUE(Encode_Png(Pattern_Picture(6, 6), &six));
+    std::vector<uint8_t> jpeg;
+    ASSERT_TRUE(Encode_Jpeg(Pattern_Picture(8, 8), 70, &jpeg));
+    for (size_t i = 0; i + 9 < jpeg.size(); i++)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) jpeg[i + 5] = jpeg[i + 7] = 0x40, jpeg[i + 6] = jpeg[i + 8] = 0;
     std::pair<const char*, std::string> cases[] = {
         {"not a zip", "plain text"},
         {"empty file", ""},
@@ -215,20 +229,43 @@ TEST_F(DocFile, RefusedFilesChangeNoSlot) {
         {"wide png", Make_Zip({{"JQV Image_Main.png", wide_png}, {"JQV Doc Settings.json", json}})},
         {"truncated", Make_Zip({{"JQV Image_Main.png", image}, {"JQV Doc Settings.json", json}}).substr(0, 60)},
         {"a folder", ""},
+        {"settings over 64 MiB", Make_Zip({{"JQV Image_Main.png", image}, {"JQV Doc Settings.json", padded}})},
+        {"over 100,000 tools", Make_Zip({{"JQV Image_Main.png", image}, {"JQV Doc Settings.json", many_tools}})},
+        {"budget: 6 x 6", Make_Zip({{"JQV Image_Main.png", std::string(six.begin(), six.end())},
+                                    {"JQV Doc Settings.json", json}})},
+        {"budget: small file, 16384 x 16384 picture",
+         Make_Zip({{"JQV Image_Main.png", std::string(jpeg.begin(), jpeg.end())}, {"JQV Doc Settings.json", json}})},
     };
     Make_Document(1);
     Make_Document(3);
     std::string summary = Slot_Summary();
+    const uint64_t open_bytes = Document_Pixel_Bytes();
     for (const auto& c : cases) {
-        std::string path = std::string(c.first) == "a folder" ? folder : folder + "/refused.jqv";
+        std::string name = c.first;
+        std::string path = name == "a folder" ? folder : folder + "/refused.jqv";
         if (path != folder) Write_All(path, c.second);
+        if (name == "budget: 6 x 6") Pixel_Budget_Bytes = open_bytes + 6 * 6 * 4 - 1;
         Clear_Prompt_History();
         Script_Prompt(1, path);
         Open_Document();
+        Pixel_Budget_Bytes = (uint64_t)2 << 30;
         EXPECT_EQ(Slot_Summary(), summary) << c.first;
         ASSERT_EQ(Prompt_History().size(), 2u) << c.first;
-        EXPECT_EQ(Prompt_History()[1].Title + "/" + Prompt_History()[1].Text, "Error/Unable to load selected file");
+        std::string expected = "Unable to load selected file";
+        if (name == "budget: 6 x 6")
+            expected += ": the pictures of all open documents would take more than 0 MB. Close some documents to continue.";
+        EXPECT_EQ(Prompt_History()[1].Title + "/" + Prompt_History()[1].Text, "Error/" + expected) << c.first;
     }
+    // Just within the budget it opens.
+    Pixel_Budget_Bytes = open_bytes + 6 * 6 * 4;
+    Write_All(folder + "/six.jqv", Make_Zip({{"JQV Image_Main.png", std::string(six.begin(), six.end())},
+                                            {"JQV Doc Settings.json", json}}));
+    Script_Prompt(1, folder + "/six.jqv");
+    Open_Document();
+    Pixel_Budget_Bytes = (uint64_t)2 << 30;
+    EXPECT_EQ(Current_Job, 2);
+    EXPECT_EQ(Document_Pixel_Bytes(), open_bytes + 6 * 6 * 4);
+    Close_Job(2);
     // Missing file: silent. Cancelled: nothing. Eight open: refused before the dialog.
     Clear_Prompt_History();
     Script_Prompt(1, folder + "/nothing.jqv");

@@ -126,6 +126,68 @@ TEST(DocJson, ReaderClearsIgnoresAndChecksTypes) {
 
 }
 
+// Writers that print every number as a float: an integral value in the
+// field's range is that integer, anything else leaves the field zero.
+TEST(DocJson, IntegerFieldsTakeIntegralFloats) {
+    struct Case {
+        std::string member;  // inside the first tool unless it starts with '!'
+        int64_t Doc_Info::*top;
+        int64_t tool_type, colour, selected, value;
+    } cases[] = {
+        {"\"Type\":5.0", nullptr, 5, 0, 0, 0},
+        {"\"Type\":5.5", nullptr, 0, 0, 0, 0},
+        {"\"Type\":-0.0", nullptr, 0, 0, 0, 0},
+        {"\"Type\":1e300", nullptr, 0, 0, 0, 0},
+        {"\"Colour\":4294967295.0", nullptr, 0, -1, 0, 0},
+        {"\"Colour\":-2147483648.0", nullptr, 0, INT32_MIN, 0, 0},
+        {"\"Colour\":4294967296.0", nullptr, 0, 0, 0, 0},
+        {"\"Colour\":16711680.0", nullptr, 0, 16711680, 0, 0},
+        {"\"Selected\":1E0", nullptr, 0, 0, 1, 0},
+        {"\"Selected\":256.0", nullptr, 0, 0, 0, 0},
+        {"!\"Measure_Unit\":4.0", &Doc_Info::Measure_Unit, 0, 0, 0, 4},
+        {"!\"TimeStamp\":1733140800.0", &Doc_Info::TimeStamp, 0, 0, 0, 1733140800},
+        {"!\"TimeStamp\":-9223372036854775808.0", &Doc_Info::TimeStamp, 0, 0, 0, INT64_MIN},
+        {"!\"TimeStamp\":9223372036854775808.0", &Doc_Info::TimeStamp, 0, 0, 0, 0},  // 2^63
+        {"!\"TimeStamp\":9223372036854774784.0", &Doc_Info::TimeStamp, 0, 0, 0, 9223372036854774784},
+        {"!\"Version\":1e30", &Doc_Info::Version, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        bool top = c.member[0] == '!';
+        std::string text = top ? "{" + c.member.substr(1) + ",\"Tools\":[{}]}" : "{\"Tools\":[{" + c.member + "}]}";
+        Doc_Info d = Known_Document();
+        ASSERT_TRUE(Json_To_Doc(text, &d)) << text;
+        ASSERT_EQ(d.Tools.size(), 1u) << text;
+        EXPECT_EQ(d.Tools[0].Type, c.tool_type) << text;
+        EXPECT_EQ(d.Tools[0].Colour, c.colour) << text;
+        EXPECT_EQ(d.Tools[0].Selected, c.selected) << text;
+        if (top) {
+            EXPECT_EQ(d.*c.top, c.value) << text;
+        }
+    }
+    // Narrow fields check their own range: uint8 Mode, int32 Resolution.
+    Doc_Info d;
+    ASSERT_TRUE(Json_To_Doc("{\"Processing\":{\"Mode\":3.0,\"Threshold_Cyan\":255.0,\"Threshold_Black\":-1.0},"
+                            "\"Resolution\":{\"x\":2147483647.0,\"y\":2147483648.0}}",
+                            &d));
+    EXPECT_EQ(d.Processing.Mode * 1000 + d.Processing.Threshold_Cyan, 3255);
+    EXPECT_EQ(d.Processing.Threshold_Black, 0);
+    EXPECT_EQ(d.Resolution.x, INT32_MAX);
+    EXPECT_EQ(d.Resolution.y, 0);
+}
+
+TEST(DocJson, ADocumentHoldsAtMostTheToolLimit) {
+    for (size_t count : {MAX_DOCUMENT_TOOLS, MAX_DOCUMENT_TOOLS + 1}) {
+        std::string text = "{\"Tools\":[";
+        for (size_t i = 0; i < count; i++) text += i ? ",{}" : "{}";
+        text += ",1]}";  // a stray value does not count
+        Doc_Info d;
+        d.PPMM = 42;
+        EXPECT_EQ(Json_To_Doc(text, &d), count == MAX_DOCUMENT_TOOLS) << count;
+        EXPECT_EQ(d.Tools.size(), count == MAX_DOCUMENT_TOOLS ? count : 0u);
+        EXPECT_EQ(d.PPMM, count == MAX_DOCUMENT_TOOLS ? 0.0f : 42.0f) << "a refused text leaves the record";
+    }
+}
+
 TEST(DocJson, InvalidTextIsRefusedAndLeavesTheRecord) {
     const char* bad[] = {"", "{", "[]", "3", "null", "{\"PPMM\":1,}", "{\"a\":\"\xff\"}", "{} {}",
                          "\xEF\xBB\xBF{\"PPMM\":1}x"};

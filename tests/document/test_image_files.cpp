@@ -85,6 +85,15 @@ TEST_F(ImageFiles, ImportMakesANewFrozenDocument) {
     EXPECT_TRUE(Prompt_History().empty());
     EXPECT_FALSE(Import_Image_File(folder + "/notes.txt", false));
     EXPECT_EQ(Last_Text(), "Unable to load selected file");
+    // Past the pixel budget: refused with its own message, even from a drop.
+    uint64_t open_bytes = Document_Pixel_Bytes();
+    Pixel_Budget_Bytes = open_bytes + 4 * 3 * 4 - 1;
+    bool imported = Import_Image_File(folder + "/micro.png", true);
+    Pixel_Budget_Bytes = (uint64_t)2 << 30;
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(Last_Text(), "Unable to load selected file: the pictures of all open documents would take more than 0 MB. "
+                           "Close some documents to continue.");
+    EXPECT_EQ(Document_Pixel_Bytes(), open_bytes);
     for (int i = 1; i <= 8; i++) Jobs[i].In_Use = 1;
     EXPECT_FALSE(Import_Image_File(folder + "/micro.png", true));
     EXPECT_EQ(Last_Text(), "Loaded job limit reached, close some jobs to continue.");

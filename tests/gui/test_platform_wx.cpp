@@ -22,6 +22,8 @@ bool Wx_Test_Key_Event(int64_t control, int wx_key_code, bool down, bool control
 bool Wx_Test_User_Select(int64_t control, int64_t row);
 bool Wx_Test_Close_Box(int64_t window);
 bool Wx_Test_Drop_Files(int64_t window, const std::vector<std::string>& names);
+int Wx_Test_Status_Field_Cut(int64_t window, int field);
+int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column);
 enum { T_LEFT_DOWN = 1, T_LEFT_UP, T_LEFT_DCLICK, T_RIGHT_DOWN, T_RIGHT_UP, T_MOTION, T_WHEEL };
 
 namespace {
@@ -204,6 +206,16 @@ TEST_F(Controls, ListRowsCellsAndData) {
     types = Types_Of(Drain(), 9130);
     EXPECT_EQ(std::count(types.begin(), types.end(), ETYPE_RIGHT_CLICK), 1);
     EXPECT_EQ(std::count(types.begin(), types.end(), ETYPE_LEFT_DOUBLE_CLICK), 1);
+
+    // The column widths are minimums: every cell shows its whole text under
+    // the desktop font, the longest IDs and values included.
+    Add_Row(9130, "8:12345:WH\nW: 12345.678mm\nH: 12345.678mm\nL: 17459.123mm\nA: 359.9deg", 8);
+    Add_Row(9130, "8:99999:B\nW: 1234.5678in\nH: 1234.5678in\na: 1524000.2mm²", 8);
+    for (int64_t row = 0; row < Row_Count(9130); row++)
+        for (int64_t column = 0; column < 5; column++)
+            EXPECT_EQ(Wx_Test_List_Cell_Cut(9130, row, column), 0)
+                << "row " << row << " column " << column << ": " << Get_Cell_Text(9130, row, column);
+    EXPECT_EQ(Wx_Test_List_Cell_Cut(9130, 0, 5), -1);
 
     Set_State(9130, 0);
     Clear_Rows(9130);
@@ -480,6 +492,20 @@ TEST(Windows, BarsCloseBoxAndResize) {
     // The close box only asks; the window stays until Close_Window.
     Show_Window(WINDOW_MAIN, true);
     Drain();
+
+    // Field widths are minimums: a field widens to show its whole text, and
+    // the fields after it move along.
+    struct {
+        int field;
+        const char* text;
+    } fields[] = {{0, "Video: FPS: 25)"},
+                  {2, "Mouse: 16383.0x16383.0, Zoom: x16"},
+                  {3, "RGB[255, 255, 255] M:1"},
+                  {1, "No document selected."},
+                  {4, "Snapped to: Edge & Angle"}};
+    for (auto& f : fields) Set_Status_Text(WINDOW_MAIN, f.field, f.text);
+    for (auto& f : fields) EXPECT_EQ(Wx_Test_Status_Field_Cut(WINDOW_MAIN, f.field), 0) << f.text;
+    EXPECT_EQ(Wx_Test_Status_Field_Cut(WINDOW_MAIN, 6), -1);
     ASSERT_TRUE(Wx_Test_Close_Box(WINDOW_MAIN));
     std::vector<Platform_Event> events = Drain();
     ASSERT_EQ(events.size(), 1u);

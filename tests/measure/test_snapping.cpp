@@ -93,16 +93,41 @@ TEST_F(Snapping, OffsetTableOrderAndCount) {
     EXPECT_NE(log.str().find("Snap to edge -  Point Count: 441\r\n"), std::string::npos);
 }
 
-// A nonsense preference must not exhaust memory or wrap around in 32 bits.
+// A nonsense preference must not exhaust memory, wrap around in 32 bits or
+// overflow the border margin: the radius in use is -1..256, the variable
+// keeps its value (it is saved back as read).
 TEST_F(Snapping, OutOfRangeRadiusIsLimited) {
-    Snap_Edge_Radius = 1000000;
-    Prepare_Snap_Offsets();
-    EXPECT_EQ(Snap_Edge_Radius, 1000000);
-    ASSERT_FALSE(Snap_Offsets.empty());
-    EXPECT_EQ(Snap_Offsets.back().distance, (float)SNAP_EDGE_RADIUS_MAX);
-    Snap_Edge_Radius = -4294967000LL;  // 296 in the low 32 bits
-    Prepare_Snap_Offsets();
-    EXPECT_TRUE(Snap_Offsets.empty());
+    struct Row {
+        int64_t radius;
+        int64_t in_use;
+    } rows[] = {{1000000, SNAP_EDGE_RADIUS_MAX},
+                {INT64_MAX, SNAP_EDGE_RADIUS_MAX},
+                {-4294967000LL, -1},  // 296 in the low 32 bits
+                {INT64_MIN, -1},
+                {-1, -1}};
+    for (const Row& r : rows) {
+        Snap_Edge_Radius = r.radius;
+        Prepare_Snap_Offsets();
+        EXPECT_EQ(Snap_Edge_Radius, r.radius);
+        EXPECT_EQ(Snap_Radius_In_Use(), r.in_use);
+        if (r.in_use < 0) {
+            EXPECT_TRUE(Snap_Offsets.empty()) << r.radius;
+        } else {
+            ASSERT_FALSE(Snap_Offsets.empty()) << r.radius;
+            EXPECT_EQ(Snap_Offsets.back().distance, (float)SNAP_EDGE_RADIUS_MAX);
+        }
+        // The margin follows the radius in use: on 600 x 600 pixels a point
+        // 257 .. 342 from the left can still snap with the largest radius.
+        Open_Snap_Document(2, 600, 600);
+        Fill_Mask(280, 280, 320, 320);
+        Snap_From(300, 270);
+        EXPECT_EQ(Snapped_To_Edge, r.in_use < 0 ? 0 : 1) << r.radius;
+        EXPECT_EQ(Pointer_Y, r.in_use < 0 ? 270.0f : 280.0f) << r.radius;
+        Open_Snap_Document(2);  // 200 x 200: all of it within the margin
+        Fill_Mask(100, 100, 149, 149);
+        Snap_From(95.7f, 120.2f);
+        EXPECT_EQ(Snapped_To_Edge, 0) << r.radius;
+    }
 }
 
 TEST_F(Snapping, MaskSquareBorder) {
@@ -272,11 +297,21 @@ TEST_F(Snapping, AngleSnapLevelsNearlyHorizontalLines) {
         EXPECT_EQ(Pointer_Y, r.snaps ? 200.0f : r.y) << r.x << "," << r.y;
         EXPECT_EQ(Pointer_X, r.x);
     }
-    Snap_Angle_Tolerance = 4.0f;
-    Pointer_X = 150;
-    Pointer_Y = 203;
-    Angle_Snap();
-    EXPECT_EQ(Snapped_To_Angle, 1);
+    // The tolerance in use is 0..90 degrees (NaN as 0), whatever was read.
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    struct Tolerance {
+        float read, in_use;
+        bool snaps_at_3_43;
+    } tolerances[] = {{4.0f, 4.0f, true}, {1e30f, 90.0f, true}, {inf, 90.0f, true},
+                      {-5.0f, 0.0f, false}, {nan, 0.0f, false}, {-inf, 0.0f, false}};
+    for (const Tolerance& t : tolerances) {
+        Snap_Angle_Tolerance = t.read;
+        EXPECT_EQ(Snap_Tolerance_In_Use(), t.in_use) << t.read;
+        Pointer_X = 150;
+        Pointer_Y = 203;
+        Angle_Snap();
+        EXPECT_EQ(Snapped_To_Angle, t.snaps_at_3_43 ? 1 : 0) << t.read;
+    }
 }
 
 // On the live picture the first point follows the stage: first point at

@@ -123,6 +123,45 @@ TEST_F(Atlas, GlyphBoxesAreTightDisjointAndHoldAllInk) {
     for (const Rect& r : rects)
         if (r.x0 == 1 && r.y0 == 1) first_at_origin = (r.y1 - r.y0 + 1) == tallest;
     EXPECT_TRUE(first_at_origin);
+
+    // Every glyph keeps all of its ink, also one that starts left of its pen
+    // position (the seven-segment decimal point, "j"): the packed box is the
+    // face's own ink box and holds the same coverage.
+    struct Ink { int slot; int code; } inks[] = {{0, '.'}, {0, '8'}, {0, '1'}, {0, '-'},
+                                                 {1, 'j'}, {1, 'A'}, {1, 'g'}, {1, 178}};
+    FT_Library lib;
+    ASSERT_EQ(FT_Init_FreeType(&lib), 0);
+    for (const Ink& ink : inks) {
+        SCOPED_TRACE(testing::Message() << "slot " << ink.slot << " char " << ink.code);
+        Resource_Data data = ink.slot == 0 ? Resource_Font_Seven_Segment() : Resource_Font_Roboto();
+        FT_Face face;
+        ASSERT_EQ(FT_New_Memory_Face(lib, data.Data, (FT_Long)data.Size, 0, &face), 0);
+        // 20 points at 96 dpi; the seven-segment face at 80 % of that.
+        FT_Set_Char_Size(face, 0, ink.slot == 0 ? 1024 : 1280, 96, 96);
+        ASSERT_EQ(FT_Load_Char(face, (FT_ULong)ink.code, FT_LOAD_NO_HINTING | FT_LOAD_RENDER), 0);
+        const FT_Bitmap& bm = face->glyph->bitmap;
+        int x0 = (int)bm.width, x1 = -1, y0 = (int)bm.rows, y1 = -1;
+        long coverage = 0;
+        for (int y = 0; y < (int)bm.rows; y++)
+            for (int x = 0; x < (int)bm.width; x++) {
+                int a = bm.buffer[y * bm.pitch + x];
+                if (a == 0) continue;
+                coverage += a;
+                x0 = std::min(x0, x); x1 = std::max(x1, x);
+                y0 = std::min(y0, y); y1 = std::max(y1, y);
+            }
+        FT_Done_Face(face);
+        ASSERT_GT(coverage, 0);
+        const Font_Def& f = Font_Defs[ink.slot];
+        EXPECT_EQ(f.Metrics[ink.code][0], x1 - x0 + 1);
+        EXPECT_EQ(f.Metrics[ink.code][1], y1 - y0 + 1);
+        Rect r = Glyph_Rect(f, ink.code, S);
+        long packed = 0;
+        for (int y = r.y0; y <= r.y1; y++)
+            for (int x = r.x0; x <= r.x1; x++) packed += Alpha(x, y);
+        EXPECT_EQ(packed, coverage);
+    }
+    FT_Done_FreeType(lib);
 }
 
 TEST_F(Atlas, SmallAtlasOverflowsWithOneMessage) {
@@ -242,6 +281,30 @@ TEST_F(Text, QuadsFollowThePen) {
         EXPECT_EQ(Text_Batch.Colours[1][k], 1);
         EXPECT_EQ(Text_Batch.Colours[1][k + 3], 4);
     }
+    // The pen over three letters at several scales, with and without an x
+    // offset: the offsets move one glyph only, and the step from letter to
+    // letter is the width of one letter, its spacing scaled with it.
+    struct Pen { float scale, x_offset; } pens[] = {{1, 0}, {2, 0}, {1, 3}, {2, 3}, {0.5f, 4}, {3, -1}};
+    const float y_offset = f.Offsets['A'][1];
+    for (const Pen& p : pens) {
+        gText_Flush();
+        Font_Defs[1].Offsets['A'][0] = p.x_offset;
+        ASSERT_EQ(gText_Set_Scale(p.scale), 0);
+        const float step = gText_Width("A");
+        EXPECT_FLOAT_EQ(step, (f.Metrics['A'][0] + 2) * p.scale);
+        gText_Add(10, 20, "AAA", 0, 0, 0, 255);
+        ASSERT_EQ(Text_Batch.Count, 3);
+        for (int k = 0; k < 3; k++) {
+            const int16_t* q = Text_Batch.Positions[k];
+            SCOPED_TRACE(testing::Message() << "scale " << p.scale << " x offset " << p.x_offset << " letter " << k);
+            EXPECT_EQ(q[0], (int)std::nearbyint(10 + p.x_offset * p.scale + k * step));
+            EXPECT_EQ(q[1], (int)std::nearbyint(20 + y_offset * p.scale));
+            EXPECT_EQ(q[5], (int)std::nearbyint(20 + (y_offset + f.Metrics['A'][1]) * p.scale));
+        }
+    }
+    Font_Defs[1].Offsets['A'][0] = 0;
+    gText_Set_Scale(1.0f);
+
     // Far-off positions are pinned to the 16-bit range.
     gText_Flush();
     gText_Add(1e6f, -1e6f, "A", 0, 0, 0, 255);

@@ -140,6 +140,54 @@ TEST_F(Views, UploadFormats) {
     }
 }
 
+// The main view's texture is sent again only when its buffer changed or is
+// another one; presenting the kept texture draws the same bytes.
+TEST_F(Views, PresentBufferUploadsOnlyWhatChanged) {
+    std::vector<uint8_t> a = {30, 60, 90, 0, 200, 150, 100, 0}, b = a;
+    int64_t before = GLip_Texture_Uploads;
+    auto present = [&](const std::vector<uint8_t>& pixels, int64_t w, int64_t bits, int changed) {
+        Queue_Line(-40, -40, 40, 40, Pack_RGBA(255, 0, 0, 255), 2.5f, 1);  // the overlay must come out the same too
+        GLip_Present_Buffer(VIEW_B, pixels.data(), w, 1, bits, 1, 0, 7, 1, 0, 1, changed);
+        int64_t sent = GLip_Texture_Uploads - before;
+        before = GLip_Texture_Uploads;
+        return sent;
+    };
+    GLip_Upload_Image(VIEW_B, nullptr, 0, 0, 2, 1, 0, 1, 0);
+    EXPECT_EQ(present(a, 2, 24, 1), 1);
+    Picture forced = Read(VIEW_B);
+    struct Step {
+        const char* what;
+        const std::vector<uint8_t>* pixels;
+        int64_t w, bits;
+        int changed;
+        int64_t uploads;
+    } steps[] = {
+        {"unchanged", &a, 2, 24, 0, 0},
+        {"unchanged again", &a, 2, 24, 0, 0},
+        {"another buffer", &b, 2, 24, 0, 1},
+        {"back to the first", &a, 2, 24, 0, 1},
+        {"other width", &a, 1, 24, 0, 1},
+        {"other format", &a, 1, 32, 0, 1},
+        {"changed", &a, 2, 24, 1, 1},
+        {"unchanged after the change", &a, 2, 24, 0, 0},
+    };
+    for (const Step& s : steps) {
+        EXPECT_EQ(present(*s.pixels, s.w, s.bits, s.changed), s.uploads) << s.what;
+        if (s.w == 2 && s.bits == 24) {
+            Picture shown = Read(VIEW_B);
+            EXPECT_TRUE(shown.Pixels == forced.Pixels) << s.what;
+        }
+    }
+    // A texture that is gone, or was filled from a picture since, is sent again.
+    GLip_Free_Texture(VIEW_B);
+    EXPECT_EQ(present(a, 2, 24, 0), 1);
+    Picture pic = Solid_Picture(2, 1, 9, 9, 9);
+    Show(VIEW_B, pic, 7);
+    before = GLip_Texture_Uploads;
+    EXPECT_EQ(present(a, 2, 24, 0), 1);
+    EXPECT_TRUE(Read(VIEW_B).Pixels == forced.Pixels);
+}
+
 TEST_F(Views, NothingHappensWithoutViewOrTexture) {
     Queue_Line(0, 0, 10, 10, Pack_RGBA(255, 0, 0, 255), 1, 0);
     GLip_Redraw(VIEW_D, 0, 2, 1, 0, 1, 0);   // no texture yet

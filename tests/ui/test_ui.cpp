@@ -6,17 +6,25 @@
 #include "analysis/threshold.h"
 #include "base/app_state.h"
 #include "base/control_ids.h"
+#include "app/icons.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/status_bar.h"
 #include "document/doc_model.h"
 #include "measure/readouts.h"
 #include "measure/canvas.h"
+#include "measure/snapping.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
 #include "app/renderer.h"
 #include "ui/ui_world.h"
 #include "video/emulator.h"
+
+// Test support of the wx backend (platform_wx_test.cpp).
+bool Wx_Test_Button_Picture(int64_t control, int* logical_w, int* logical_h, std::vector<uint8_t>* drawn,
+                            int* drawn_w, int* drawn_h);
+int Wx_Test_Status_Field_Cut(int64_t window, int field);
+int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column);
 
 namespace {
 
@@ -120,6 +128,46 @@ TEST_F(Ui, Reticle_Only_On_The_Live_Document) {
     EXPECT_TRUE(Near(r, 40)) << r;
 }
 
+// The main view's texture is kept between frames; every change of what it
+// shows (pixels, analysis mode, threshold, document) still reaches the screen.
+TEST_F(Ui, The_Main_View_Follows_Every_Change_Of_Its_Picture) {
+    int64_t slot = Open_Plain_Document(640, 480, 200, 40, 40);
+    int r, g, b;
+    Read_Back_At_Image(100, 100, &r, &g, &b);
+    EXPECT_TRUE(Near(r, 200) && Near(g, 40)) << r << "," << g << "," << b;
+    auto colour = [&]() {
+        Settle();
+        Settle();
+        Read_Back_At_Image(100, 100, &r, &g, &b);
+        return r << 16 | g << 8 | b;
+    };
+    // New pixels, flagged as documents flag them.
+    Job_Slot& job = Jobs[slot];
+    for (size_t i = 0; i < job.Doc.Image_Buffer.size(); i += 4) {
+        job.Doc.Image_Buffer[i] = job.Doc.Image_Buffer[i + 2] = 40;  // now green: cyan and yellow 160
+        job.Doc.Image_Buffer[i + 1] = 200;
+    }
+    job.Image_Changed = 1;
+    int green = colour();
+    EXPECT_TRUE(Near(r, 40) && Near(g, 200)) << r << "," << g << "," << b;
+    Select_Analysis_Mode(2);  // cyan
+    Set_State(CTL_THRESHOLD_SLIDER, 100);
+    Apply_Threshold();
+    int hit = colour();
+    Set_State(CTL_THRESHOLD_SLIDER, 200);
+    Apply_Threshold();
+    int missed = colour();
+    EXPECT_NE(hit, missed);
+    Select_Analysis_Mode(1);
+    EXPECT_EQ(colour(), green);
+    // Another document of the same size, then back.
+    Open_Plain_Document(640, 480, 10, 20, 250);
+    colour();
+    EXPECT_TRUE(Near(b, 250) && Near(r, 10)) << r << "," << g << "," << b;
+    Select_Job(slot);
+    EXPECT_EQ(colour(), green);
+}
+
 TEST_F(Ui, Live_Border_Red_After_Emulator_Input_Then_Green) {
     Last_Live_Input_Ms = (int64_t)Elapsed_Ms() - 5000;
     Settle();
@@ -171,6 +219,145 @@ TEST_F(Ui, Status_Bar_And_Readouts) {
     Set_State(CTL_PLUS_MINUS, 0);
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "Document #: " + std::to_string(slot));
+
+    // Under the desktop font every field shows its longest text whole: the
+    // magnifier's power and the threshold bit at the end included.
+    Set_State(CTL_MAGNIFY, 1);
+    Magnifier_Zoom = 16;
+    Pointer_X = 16383;
+    Pointer_Y = 479;
+    Cursor_Colour = -1;
+    Cursor_Hit = 1;
+    Snapped_To_Edge = Snapped_To_Angle = 1;
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: 16383.0x479.0, Zoom: x16");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 3), "RGB[255, 255, 255] M:1");
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Snapped to: Edge & Angle");
+    for (int field = 0; field < 5; field++)
+        EXPECT_EQ(Wx_Test_Status_Field_Cut(WINDOW_MAIN, field), 0) << Get_Status_Text(WINDOW_MAIN, field);
+    Snapped_To_Edge = Snapped_To_Angle = 0;
+    Cursor_Colour = 0;
+    Cursor_Hit = 0;
+    Set_State(CTL_MAGNIFY, 0);
+
+    // And so does every cell of the measurement list: IDs with two-digit
+    // positions and every kind's letter, four value columns, large values.
+    Jobs[slot].Doc.PPMM = 0.37f;
+    for (int i = 0; i < 12; i++) {
+        Tool t;
+        t.Type = i % 8;
+        t.X_Start = 3;
+        t.Y_Start = 4;
+        t.X_End = 603.5f;
+        t.Y_End = 470.25f;
+        t.Distance = 761.3f;
+        t.Angle = 37.8f;
+        t.Radius = 299.9f;
+        Jobs[slot].Doc.Tools.push_back(t);
+    }
+    Rebuild_Measurement_List();
+    ASSERT_EQ(Row_Count(CTL_MEASURE_LIST), 12);
+    EXPECT_EQ(Get_Cell_Text(CTL_MEASURE_LIST, 11, 0), std::to_string(slot) + ":11:WH");
+    for (int64_t row = 0; row < 12; row++)
+        for (int64_t column = 0; column < 5; column++)
+            EXPECT_EQ(Wx_Test_List_Cell_Cut(CTL_MEASURE_LIST, row, column), 0)
+                << "row " << row << " column " << column << ": " << Get_Cell_Text(CTL_MEASURE_LIST, row, column);
+}
+
+// Pointer events carry logical pixels; the picture view draws in device
+// pixels. The test_ui_hidpi entry runs this under GDK_SCALE=2.
+TEST_F(Ui, Hidpi_Pointer_Lands_On_The_Picture_Point_Under_It) {
+    const char* gdk_scale = getenv("GDK_SCALE");
+    const double s = Display_Scale_X();
+    if (gdk_scale && std::string(gdk_scale) == "2") {
+        ASSERT_EQ(s, 2.0);
+        ASSERT_EQ(Display_Scale_Y(), 2.0);
+    }
+    // Four quadrants in four colours.
+    int64_t slot = Open_Plain_Document(640, 480, 0, 0, 0);
+    const uint8_t quadrant[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};  // R, G, B
+    auto quadrant_of = [](double x, double y) { return (x >= 320 ? 1 : 0) + (y >= 240 ? 2 : 0); };
+    std::vector<uint8_t>& pixels = Jobs[slot].Doc.Image_Buffer;
+    for (int y = 0; y < 480; y++)
+        for (int x = 0; x < 640; x++) {
+            const uint8_t* c = quadrant[quadrant_of(x, y)];
+            uint8_t* p = &pixels[((size_t)y * 640 + x) * 4];
+            p[0] = c[2];
+            p[1] = c[1];
+            p[2] = c[0];
+        }
+    Jobs[slot].Image_Changed = 1;
+    Settle();
+    Settle();
+
+    // Where the view shows the picture, in logical pixels: whole, centred.
+    int vx, vy, vw, vh;
+    Control_Rect(CTL_PICTURE_VIEW, &vx, &vy, &vw, &vh);
+    const double k = std::min(vw / 640.0, vh / 480.0);
+    const double ox = (vw - 640 * k) / 2, oy = (vh - 480 * k) / 2;
+    struct Point { double x, y; } points[] = {{100, 60},  {540, 60},  {100, 420}, {540, 420},
+                                             {330, 250}, {200, 300}, {620, 20}};
+    ASSERT_EQ(Read_Back_Image.Width, (int)std::lround(vw * s));
+    for (const Point& p : points) {
+        SCOPED_TRACE(testing::Message() << "image point " << p.x << "," << p.y << " at scale " << s);
+        const float wx = (float)(ox + p.x * k), wy = (float)(oy + p.y * k);
+        float ix, iy;
+        Window_To_Image(wx, wy, &ix, &iy);
+        EXPECT_NEAR(ix, p.x, 1.0);
+        EXPECT_NEAR(iy, p.y, 1.0);
+        // What is drawn under that window point is that picture point.
+        const int px = (int)std::floor(wx * s), py = (int)std::floor(wy * s);
+        ASSERT_TRUE(px >= 0 && py >= 0 && px < Read_Back_Image.Width && py < Read_Back_Image.Height);
+        const uint8_t* q = &Read_Back_Image.Pixels[((size_t)py * Read_Back_Image.Width + px) * 4];
+        const uint8_t* want = quadrant[quadrant_of(p.x, p.y)];
+        EXPECT_TRUE(Near(q[2], want[0], 30) && Near(q[1], want[1], 30) && Near(q[0], want[2], 30))
+            << (int)q[2] << "," << (int)q[1] << "," << (int)q[0];
+    }
+
+    // A line clicked in the lower right quadrant is placed there.
+    for (const Point& p : {Point{400, 300}, Point{600, 450}}) {
+        const float wx = (float)(ox + p.x * k), wy = (float)(oy + p.y * k);
+        Post_View_Event(ETYPE_MOUSE_MOVE, wx, wy);
+        Settle();
+        Post_View_Event(ETYPE_LEFT_CLICK, wx, wy);
+        Settle();
+    }
+    ASSERT_EQ(Jobs[slot].Doc.Tools.size(), 1u);
+    const Tool& t = Jobs[slot].Doc.Tools[0];
+    EXPECT_NEAR(t.X_Start, 400, 1.0);
+    EXPECT_NEAR(t.Y_Start, 300, 1.0);
+    EXPECT_NEAR(t.X_End, 600, 1.0);
+    EXPECT_NEAR(t.Y_End, 450, 1.0);
+
+    // The tool and analysis icons are laid out at 32 logical pixels and drawn
+    // with every pixel of the icon made at the display scale: neither cropped
+    // nor blown up from a smaller picture.
+    Select_Analysis_Mode(2);  // shows the automatic tools as well
+    Set_State(CTL_SIDE_PANEL, 0);
+    Pump(300);
+    struct Button { int64_t control; int icon; } buttons[] = {
+        {CTL_MAGNIFY, VECTOR_ICON_MAGNIFIER},         {CTL_TOOL_LINE, VECTOR_ICON_TOOL_LINE},
+        {CTL_TOOL_CIRCLE, VECTOR_ICON_TOOL_CIRCLE},   {CTL_TOOL_BLOB, VECTOR_ICON_TOOL_BLOB},
+        {CTL_ANALYSIS_FIRST + 1, VECTOR_ICON_MODE_1}, {CTL_ANALYSIS_FIRST + 5, VECTOR_ICON_MODE_5}};
+    for (const Button& b : buttons) {
+        SCOPED_TRACE(testing::Message() << "button " << b.control);
+        int lw = 0, lh = 0, dw = 0, dh = 0;
+        std::vector<uint8_t> drawn;
+        ASSERT_TRUE(Wx_Test_Button_Picture(b.control, &lw, &lh, &drawn, &dw, &dh));
+        EXPECT_EQ(lw, 32);
+        EXPECT_EQ(lh, 32);
+        Icon_Image icon = Draw_Vector_Icon(b.icon, s);
+        ASSERT_EQ(dw, icon.Width);
+        ASSERT_EQ(dh, icon.Height);
+        long differ = 0;
+        for (size_t i = 0; i < drawn.size(); i += 4) {
+            int d = 0;
+            for (int k = 0; k < 4; k++) d = std::max(d, std::abs(drawn[i + k] - icon.Rgba[i + k]));
+            if (drawn[i + 3] == 0 && icon.Rgba[i + 3] == 0) d = 0;  // transparent in both: colour is moot
+            differ += d > 24;
+        }
+        EXPECT_LT(differ, (long)(drawn.size() / 4 / 100)) << "of " << drawn.size() / 4 << " pixels";
+    }
 }
 
 TEST_F(Ui, Emulator_Press_Selects_The_Live_Document) {
@@ -217,9 +404,11 @@ TEST_F(Ui, Screenshot) {
     int x, y, w, h;
     Window_Position(WINDOW_MAIN, &x, &y);
     Window_Size(WINDOW_MAIN, &w, &h);
-    std::string command = "import -window root -crop " + std::to_string(w + 40) + "x" + std::to_string(h + 80) +
-                          "+" + std::to_string(std::max(0, x - 20)) + "+" + std::to_string(std::max(0, y - 40)) +
-                          " +repage '" + out + "'";
+    // The screen is in device pixels.
+    const double s = Display_Scale_X();
+    auto d = [s](int v) { return std::to_string((int)std::lround(v * s)); };
+    std::string command = "import -window root -crop " + d(w + 40) + "x" + d(h + 80) + "+" + d(std::max(0, x - 20)) +
+                          "+" + d(std::max(0, y - 40)) + " +repage '" + out + "'";
     EXPECT_EQ(system(command.c_str()), 0);
 }
 
@@ -253,7 +442,8 @@ TEST_F(Ui, Exported_Picture_Is_The_View_As_Drawn) {
     EXPECT_EQ(p.Height, (int)std::lround(h * Display_Scale_Y()));
     float wx, wy;
     Image_To_Window(200, 200, &wx, &wy);
-    const uint8_t* q = &p.Pixels[((size_t)wy * p.Width + (size_t)wx) * 4];
+    const size_t px = (size_t)(wx * Display_Scale_X()), py = (size_t)(wy * Display_Scale_Y());
+    const uint8_t* q = &p.Pixels[(py * p.Width + px) * 4];
     EXPECT_TRUE(Near(q[2], 155, 30) && Near(q[1], 242, 30)) << (int)q[2] << "," << (int)q[1];
     EXPECT_EQ(q[3], 255);  // no transparency in the file
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "../document/file_test_util.h"
+#include "base/control_ids.h"
 #include "app/prefs.h"
 #include "base/app_state.h"
 #include "document/doc_json.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
 
 using namespace file_test;
@@ -96,6 +98,54 @@ TEST_F(CameraSettingsFile, LoadCases) {
                       "Warning/Video Settings generated from a different device: " + c.device);
         }
     }
+}
+
+// A file may hold any number: the record keeps it (and saves it back as
+// read), the window's sliders show it limited to 0..1.
+TEST_F(CameraSettingsFile, ExtremeValuesAreKeptAndShownWithinTheSliderRange) {
+    struct Row {
+        const char* property;
+        const char* number;
+        float kept;
+        int64_t slider;
+        const char* text;
+    } rows[] = {
+        {"Gain", "1e30", 1e30f, 100, "1000000015047466219876688855040.00"},
+        {"Zoom", "-5", -5.0f, 0, "-5.00"},
+        {"Focus", "3.4028234663852886e38", 3.4028234663852886e38f, 100,
+         "340282346638528859811704183484516925440.00"},
+        {"Hue", "0.5", 0.5f, 50, "0.50"},
+        {"Iris", "-1e-40", -1e-40f, 0, "-0.00"},
+        {"Pan", "1e39", 0.0f, 0, "0.00"},  // beyond float: refused like a wrong type
+        {"Tilt", "7.0", 7.0f, 100, "7.00"},
+    };
+    std::string text = "{\"Auto_Gain\":1e30";
+    for (const Row& r : rows) text += std::string(",\"") + r.property + "\":" + r.number;
+    text += "}";
+    Write_All(folder + "/odd.vsf", text);
+    Open_Camera_Settings_Window();
+    Script_Prompt(1, folder + "/odd.vsf");
+    Load_Camera_Settings();
+    ASSERT_EQ(Prompt_History().size(), 1u) << Last_Text();
+    for (int i = 0; i < VIDEO_PROPERTY_COUNT; i++) {
+        for (const Row& r : rows) {
+            if (std::string(Video_Property_Names[i]) != r.property) continue;
+            EXPECT_EQ(*Video_Property(&Camera_Settings, i), r.kept) << r.property;
+            EXPECT_EQ(Get_State(CTL_VS_SLIDER + i), r.slider) << r.property;
+            EXPECT_EQ(Get_Text(CTL_VS_VALUE + i), r.text) << r.property;
+        }
+    }
+    EXPECT_EQ(Camera_Settings.Auto_Gain, 1e30f);
+    EXPECT_EQ(Get_State(CTL_VS_CHECK + 9), 1);
+    // An apply without moving a slider keeps the exact values; they save as read.
+    Apply_Camera_Settings();
+    Video_Settings loaded;
+    ASSERT_TRUE(Json_To_Video_Settings(text, &loaded));
+    loaded.Auto_Gain = 1.0f;  // the check box holds on or off
+    Script_Prompt(1, folder + "/back");
+    Save_Camera_Settings();
+    EXPECT_EQ(Read_All(folder + "/back.VSF"), Video_Settings_To_Json(loaded));
+    Close_Camera_Settings_Window();
 }
 
 }  // namespace

@@ -115,3 +115,20 @@ TEST_F(Settings_Window, Shown_Settings_Survive_An_Apply_And_Nothing_Goes_Without
     Apply_Camera_Settings();  // closed controls must not wipe the record
     EXPECT_EQ(Camera_Settings.Gamma, 0.333f);
 }
+
+// Loaded values outside 0..1 go to the device limited to that range; the
+// record keeps them as loaded.
+TEST_F(Settings_Window, The_Device_Gets_Properties_Within_0_To_1) {
+    Open_With_Camera();
+    const float in[] = {1e30f, -5.0f, 3.4028234663852886e38f, 0.25f, -1e-40f};
+    const float sent[] = {1.0f, 0.0f, 1.0f, 0.25f, 0.0f};
+    for (int i = 0; i < 5; i++) *Video_Property(&Camera_Settings, i) = in[i];
+    Show_Camera_Settings();
+    Sent.clear();
+    Apply_Camera_Settings();
+    ASSERT_EQ(Sent.size(), (size_t)VIDEO_PROPERTY_COUNT);
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(Sent[i].Value, sent[i]) << i;
+        EXPECT_EQ(*Video_Property(&Camera_Settings, i), in[i]) << i;
+    }
+}
