@@ -251,6 +251,14 @@ struct Overlay_Origin {
     int64_t W, H;
 };
 
+// Line width, logic operation and colour of one queued shape, then its glBegin.
+void Begin_Shape(const Overlay_Shape& s, GLenum mode) {
+    glLineWidth(s.Width);
+    Set_Xor(s.Xor);
+    Set_Colour(s.Colour);
+    glBegin(mode);
+}
+
 // The frame around the picture, along its four corners.
 void Draw_Border_Request(const float corners[8]) {
     Overlay_Queue_Record& q = Overlay_Queue;
@@ -307,10 +315,7 @@ void Draw_Line_Requests(const Overlay_Origin& o) {
     if (q.Lines.empty()) return;
     glDisable(GL_TEXTURE_2D);
     for (const Overlay_Shape& s : q.Lines) {
-        glLineWidth(s.Width);
-        Set_Xor(s.Xor);
-        Set_Colour(s.Colour);
-        glBegin(GL_LINES);
+        Begin_Shape(s, GL_LINES);
         glVertex2f(s.X1 - o.X, s.Y1 - o.Y);
         glVertex2f(s.X2 - o.X, s.Y2 - o.Y);
         glEnd();
@@ -331,10 +336,7 @@ void Draw_Circle_Requests(const Overlay_Origin& o) {
     const float step = (float)(360.0 / n * (3.14159265358979323846 / 180.0));
     glDisable(GL_TEXTURE_2D);
     for (const Overlay_Shape& s : q.Circles) {
-        glLineWidth(s.Width);
-        Set_Xor(s.Xor);
-        Set_Colour(s.Colour);
-        glBegin(GL_LINE_LOOP);
+        Begin_Shape(s, GL_LINE_LOOP);
         float a = 0;
         for (int64_t k = 0; k < vertices; k++) {
             glVertex2f(s.X1 + s.Radius * std::cos(a) - o.X, s.Y1 + s.Radius * std::sin(a) - o.Y);
@@ -353,10 +355,7 @@ void Draw_Rect_Requests(const Overlay_Origin& o) {
     if (q.Rects.empty()) return;
     glDisable(GL_TEXTURE_2D);
     for (const Overlay_Shape& s : q.Rects) {
-        glLineWidth(s.Width);
-        Set_Xor(s.Xor);
-        Set_Colour(s.Colour);
-        glBegin(GL_LINE_LOOP);
+        Begin_Shape(s, GL_LINE_LOOP);
         glVertex2f(s.X1 - o.X, s.Y1 - o.Y);
         glVertex2f(s.X2 - o.X, s.Y1 - o.Y);
         glVertex2f(s.X2 - o.X, s.Y2 - o.Y);
