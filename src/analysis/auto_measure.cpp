@@ -61,6 +61,14 @@ bool Circle_Search(int64_t px, int64_t py, int32_t w, int32_t h) {
     const double cx = ((double)qx[0] + qx[1] + qx[2] + qx[3]) / 4.0;
     const double cy = ((double)qy[0] + qy[1] + qy[2] + qy[3]) / 4.0;
     const double r = ((double)qr[0] + qr[1] + qr[2] + qr[3]) / 4.0;
+    // A fit through three run ends on one line has no finite centre (a run
+    // that starts at the re-centred pixel gives two equal slopes), and one
+    // such fit makes the mean infinite or NaN: that is no circle. The test is
+    // on the float32 values kept, so a huge finite mean counts as well.
+    if (!std::isfinite((float)cx) || !std::isfinite((float)cy) || !std::isfinite((float)r)) {
+        Clear_Circle(&m);
+        return true;
+    }
 
     // The preview draws the circle's diameters; w and h stay those of the scan.
     m.hfx = (float)(cx - r);

@@ -47,7 +47,10 @@ void Picture_View_Key(int32_t key) {
         case 'F': Select_Analysis_Mode(4); break;
         case 'G': Select_Analysis_Mode(5); break;
         case 'H': Select_Analysis_Mode(6); break;
-        case 'V': Select_Job(0); break;
+        case 'V':
+            // Without video the live slot is empty, and an empty slot is never current.
+            if (Jobs[0].In_Use) Select_Job(0);
+            break;
         case 'B':
             // Steps to the nearest lower slot that holds a document.
             if (Current_Job > 0)

@@ -118,9 +118,16 @@ void Left_Click() {
             break;
         }
         case MTOOL_AUTO_BOX: Add_Tool(TOOL_BOX, R(m.hfx), R(m.vfy), R(m.htx), R(m.vty), Automatic_Tool_Colour); break;
-        case MTOOL_BLOB: Add_Tool(TOOL_BLOB, R(m.hfx), R(m.vfy), R(m.htx), R(m.vty), Automatic_Tool_Colour); break;
+        case MTOOL_BLOB:
+            // The fill writes the box only for a blob of more than one pixel; off an
+            // object, or outside the 640 x 480 search area, the box is empty and
+            // there is nothing to place.
+            if (m.htx > m.hfx && m.vty > m.vfy)
+                Add_Tool(TOOL_BLOB, R(m.hfx), R(m.vfy), R(m.htx), R(m.vty), Automatic_Tool_Colour);
+            break;
         case MTOOL_AUTO_CIRCLE:
-            if (m.Radius > 0) Add_Tool(TOOL_CIRCLE, R(m.cx), R(m.cy), R(m.Radius), 0, Automatic_Tool_Colour);
+            if (std::isfinite(m.cx) && std::isfinite(m.cy) && std::isfinite(m.Radius) && m.Radius > 0)
+                Add_Tool(TOOL_CIRCLE, R(m.cx), R(m.cy), R(m.Radius), 0, Automatic_Tool_Colour);
             break;
         default: break;
     }
@@ -138,7 +145,13 @@ void Wheel(int32_t notches) {
 
 int64_t Round_Half_Even(double v) {
     // nearbyint follows the current rounding mode, which is round-to-nearest-even.
-    return (int64_t)std::nearbyint(v);
+    // Casting NaN or a value beyond the int64 range is undefined: NaN gives 0 and
+    // the rest saturate (2^63 is the first double above the range).
+    const double r = std::nearbyint(v);
+    if (std::isnan(r)) return 0;
+    if (r >= 9223372036854775808.0) return INT64_MAX;
+    if (r < -9223372036854775808.0) return INT64_MIN;
+    return (int64_t)r;
 }
 
 void Reset_Canvas_State() {

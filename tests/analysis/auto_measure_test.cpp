@@ -89,6 +89,9 @@ TEST(Auto_Measure, CircleSearch) {
         {"large disc", [] { Mask_Disc(320, 240, 150); }, 250, 300, true, 320, 240, 150, 1.5f},
         {"60 x 40 rectangle", [] { Mask_Rect(200, 100, 259, 139); }, 230, 120, false, 0, 0, 0, 0},
         {"single pixel", [] { Mask_Rect(50, 50, 50, 50); }, 50, 50, true, 0, 0, 0, 0},
+        // the first estimate (140, 120) lies on the right edge: the re-centred horizontal run ends at the
+        // pointer column, so one of the four fits has three points on a line and no finite centre
+        {"square re-centred onto its edge", [] { Mask_Rect(100, 100, 140, 140); }, 103, 107, true, 0, 0, 0, 0},
         // round at the pointer, but the first estimate (121.7, 100) lies beside the upright bar
         {"offset cross", [] { Mask_Rect(100, 100, 140, 100), Mask_Rect(130, 80, 130, 120); }, 130, 100, true, 0, 0,
          0, 0},

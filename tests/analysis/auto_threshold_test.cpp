@@ -133,3 +133,33 @@ TEST(Auto_Threshold, EveryKernelLevelEqualsThe256PassSearch) {
     }
     Set_Kernel_Level(Best_Kernel_Level());
 }
+
+// The choice from curves whose answers are worked out by hand.
+TEST(Auto_Threshold, ChoiceFromKnownCurves) {
+    struct Row {
+        const char* what;
+        int64_t (*curve)(int i);
+        int64_t first_below_10, first_above_100, threshold;
+    } rows[] = {
+        // the bands of i < 222 are empty (C = 1000); from 222 on B = A[i] - A[255] = 999
+        {"dense to 254", [](int i) -> int64_t { return i < 255 ? 1000 : 1; }, 222, 256, 230},
+        // flat to 40, then 1000 fewer per level down to 10000 at 80, then flat: C[13] is exactly 10
+        {"plateau, slope, plateau",
+         [](int i) -> int64_t { return i <= 40 ? 50000 : i <= 80 ? 50000 - 1000 * (i - 40) : 10000; }, 14, 80,
+         88},
+        // C stays at or below 100 until the last entry, whose band is always empty (B = 1, C = 235)
+        {"gap only at 255", [](int i) -> int64_t { return 1000 - 3 * i; }, 14, 255, 135},
+        {"gap at 250", [](int i) -> int64_t { return i <= 250 ? 1000 - 3 * i : 250; }, 14, 250, 258},
+        {"never below 10", [](int) -> int64_t { return 5000; }, 256, 256, 135},
+        {"no hits at all", [](int) -> int64_t { return 1; }, 0, 256, 135},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        int64_t A[256];
+        for (int i = 0; i < 256; i++) A[i] = r.curve(i);
+        const Auto_Threshold_Choice c = Auto_Threshold_Choose(A);
+        EXPECT_EQ(c.First_Below_10, r.first_below_10);
+        EXPECT_EQ(c.First_Above_100, r.first_above_100);
+        EXPECT_EQ(c.Threshold, r.threshold);
+    }
+}

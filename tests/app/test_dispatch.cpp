@@ -192,6 +192,23 @@ TEST_F(Dispatch, Selecting_A_Document_Shows_Its_Settings) {
     EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), 140);
     EXPECT_EQ(Get_State(CTL_UNIT_LIST), 0);
     EXPECT_FALSE(Control_Hidden(CTL_TOOL_WIDTH));
+
+    // Every mode shows its own button and threshold; a mode only a file can
+    // carry falls back to 0. Modes 0 and 5 have no threshold of their own (the
+    // slider's lower end) and 0 hides the automatic tools.
+    const int64_t rows[][3] = {{0, 0, 1}, {1, 1, 110}, {2, 2, 120}, {3, 3, 140},
+                               {4, 4, 150}, {5, 5, 1}, {9, 0, 1}, {255, 0, 1}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "mode " << r[0]);
+        ProcessMode& p = Jobs[3].Doc.Processing;
+        p.Mode = (uint8_t)r[0];
+        p.Threshold_Cyan = 110, p.Threshold_Magenta = 120, p.Threshold_Yellow = 140, p.Threshold_Black = 150;
+        Set_State(CTL_THRESHOLD_SLIDER, 200);
+        Select_Job(3);
+        for (int64_t b = 0; b <= 5; b++) EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + b), b == r[1] ? 1 : 0) << b;
+        EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), r[2]);
+        EXPECT_EQ(Control_Hidden(CTL_TOOL_AUTO_CIRCLE), r[1] == 0);
+    }
 }
 
 }  // namespace

@@ -191,6 +191,45 @@ TEST_F(Prefs, Save_Into_A_Missing_Folder_Fails_Silently_And_Leaves_No_File) {
     EXPECT_TRUE(Prompt_History().empty());
 }
 
+// Keys that a file does not carry take the reader's defaults, whatever the
+// settings held before.
+TEST_F(Prefs, Missing_Keys_Read_As_The_Defaults) {
+    const char* files[] = {
+        "[Global]\r\n",
+        "\xEF\xBB\xBF\r\n[Global]\r\n",
+        "",
+        "[Other]\r\nSnap_EdgeRadius = 5\r\nLastResolution = 800x600\r\nMeasureUnit = 0\r\n",
+        "[Global]\r\nApplicationName = Trellum\r\n[Global2]\r\nSnap_EdgePixels = 3\r\n",
+    };
+    for (const char* file : files) {
+        SCOPED_TRACE(file);
+        Create_Folder(Data_Folder);
+        Write_Whole_File(Prefs_Path(), file);
+        Last_Device = "cam";
+        Last_Resolution = "1x1";
+        Snap_Edge_Pixels = Snap_Edge_Sensitivity = Snap_Edge_Radius = 1;
+        Snap_Angle_Tolerance = 9;
+        Comport_Name = "x";
+        Jobs[0].Doc.PPMM = 7;
+        Jobs[0].Doc.Measure_Unit = 4;
+        Set_State(CTL_SNAP_ANGLE, 0);
+        Set_State(CTL_SNAP_EDGES, 0);
+        Prefs_Load();
+        EXPECT_EQ(Last_Device, "");
+        EXPECT_EQ(Last_Resolution, "640x480");
+        EXPECT_EQ(Snap_Edge_Pixels, 12);
+        EXPECT_EQ(Snap_Edge_Sensitivity, 64);
+        EXPECT_EQ(Snap_Edge_Radius, 12);
+        EXPECT_FLOAT_EQ(Snap_Angle_Tolerance, 3.0f);
+        EXPECT_EQ(Comport_Name, "COM3");
+        EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f);
+        EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);
+        EXPECT_EQ(Get_State(CTL_SNAP_ANGLE), 1);
+        EXPECT_EQ(Get_State(CTL_SNAP_EDGES), 1);
+        EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");
+    }
+}
+
 TEST_F(Prefs, Parse_Text_Handles_Odd_Lines) {
     Prefs_Text p = Prefs_Parse_Text("key without equals\n[Global\nA=1\n=2\n[]\nB = 3");
     std::string v;

@@ -110,6 +110,8 @@ TEST(CsvText, Utf16Conversion) {
         {"\xFF", "\xFD\xFF"},
         {"\xC0\x80", "\xFD\xFF\xFD\xFF"},                                      // overlong
         {"\xED\xA0\x80", "\xFD\xFF\xFD\xFF\xFD\xFF"},                          // encoded surrogate
+        {"\xED\xBF\xBF", "\xFD\xFF\xFD\xFF\xFD\xFF"},                          // the last one, U+DFFF
+        {"\xED\x9F\xBF\xEE\x80\x80", std::string("\xFF\xD7\x00\xE0", 4)},     // U+D7FF, U+E000 either side
         {"x\xE2\x82", std::string("x\0\xFD\xFF\xFD\xFF", 6)},                  // cut short
     };
     for (const auto& c : cases) {

@@ -168,14 +168,20 @@ TEST_F(DocFile, ImageMemberInEveryFormatOpens) {
     std::vector<uint8_t> png, jpeg, bmp;
     ASSERT_TRUE(Encode_Png(p, &png) && Encode_Jpeg(p, 95, &jpeg) && Encode_Bmp24(p, &bmp));
     // Unknown members are ignored; no Tools gives none; PPMM 0, negative or absent opens as 50.
+    // Of two members with the image's name the first is the picture.
     const char* settings[] = {"{\"Measure_Unit\":1,\"PPMM\":0,\"Extra\":[1]}", "{\"Measure_Unit\":1,\"PPMM\":-4}",
-                              "{\"Measure_Unit\":1}"};
-    int tolerance[] = {0, 40, 0};
-    const std::vector<uint8_t>* images[] = {&png, &jpeg, &bmp};
-    for (int i = 0; i < 3; i++) {
+                              "{\"Measure_Unit\":1}", "{\"Measure_Unit\":1}"};
+    int tolerance[] = {0, 40, 0, 0};
+    std::vector<uint8_t> other;
+    ASSERT_TRUE(Encode_Png(Pattern_Picture(3, 2), &other));
+    const std::vector<uint8_t>* images[] = {&png, &jpeg, &bmp, &png};
+    for (int i = 0; i < 4; i++) {
         Reset_Jobs();
-        Write_All(folder + "/f.jqv", Make_Zip({{"JQV Doc Settings.json", settings[i]},
-                                               {"JQV Image_Main.png", std::string(images[i]->begin(), images[i]->end())}}));
+        std::vector<std::pair<std::string, std::string>> members = {
+            {"JQV Doc Settings.json", settings[i]},
+            {"JQV Image_Main.png", std::string(images[i]->begin(), images[i]->end())}};
+        if (i == 3) members.push_back({"JQV Image_Main.png", std::string(other.begin(), other.end())});
+        Write_All(folder + "/f.jqv", Make_Zip(members));
         Script_Prompt(1, folder + "/f.jqv");
         Open_Document();
         ASSERT_EQ(Current_Job, 1) << i;

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "analysis/auto_measure.h"
 #include "analysis/threshold.h"
 #include "app/picture_keys.h"
 #include "base/app_state.h"
@@ -33,6 +38,18 @@ void Wheel(int32_t n) {
     Picture_View_Event(e);
 }
 
+// A cleared hit mask of the current document's size with hit rectangles
+// (x0, y0, x1, y1, inclusive).
+void Mask_Rects(std::initializer_list<std::array<int32_t, 4>> rects) {
+    const Job_Slot& s = Jobs[Current_Job];
+    Hit_Mask_Width = s.Doc.Resolution.x;
+    Hit_Mask_Height = s.Doc.Resolution.y;
+    Hit_Mask.assign((size_t)Hit_Mask_Width * Hit_Mask_Height, 0);
+    for (const auto& r : rects)
+        for (int32_t y = r[1]; y <= r[3]; y++)
+            for (int32_t x = r[0]; x <= r[2]; x++) Hit_Mask[(size_t)y * Hit_Mask_Width + x] = 1;
+}
+
 class Canvas : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,6 +77,11 @@ TEST_F(Canvas, Manual_Line_Rounds_Its_Points_Half_To_Even) {
     EXPECT_EQ(Round_Half_Even(2.5), 2);
     EXPECT_EQ(Round_Half_Even(3.5), 4);
     EXPECT_EQ(Round_Half_Even(-2.5), -2);
+    // values no int64 holds (a failed fit) must not reach the cast
+    EXPECT_EQ(Round_Half_Even(NAN), 0);
+    EXPECT_EQ(Round_Half_Even(INFINITY), INT64_MAX);
+    EXPECT_EQ(Round_Half_Even(-INFINITY), INT64_MIN);
+    EXPECT_EQ(Round_Half_Even(1e300), INT64_MAX);
 }
 
 TEST_F(Canvas, A_Click_On_The_Live_Picture_Freezes_It_First) {
@@ -149,7 +171,7 @@ TEST_F(Canvas, Threshold_Keys_Stay_Within_The_Slider) {
         int32_t key;
         int64_t after;
     };
-    const Case cases[] = {{100, '0', 1}, {100, '3', 96}, {100, '8', 255}, {3, VK_MINUS_, 1},
+    const Case cases[] = {{100, '0', 1}, {100, '3', 96}, {100, '7', 224}, {100, '8', 255}, {3, VK_MINUS_, 1},
                           {253, VK_EQUALS_, 255}, {100, VK_MINUS_, 96}};
     for (const Case& c : cases) {
         Set_State(CTL_THRESHOLD_SLIDER, c.before);
@@ -172,6 +194,108 @@ TEST_F(Canvas, Document_Keys_At_The_Ends) {
     EXPECT_EQ(Current_Job, 0);
     Key('N');
     EXPECT_EQ(Current_Job, 1);
+}
+
+// V, B and N never make an empty slot current: with video off the live slot
+// is empty, and gaps are left by closed documents.
+TEST_F(Canvas, Document_Keys_Keep_A_Document_Current) {
+    struct Row {
+        bool video;
+        std::vector<int64_t> frozen;  // slots 1..8 in use
+        int64_t start;
+        const char* keys;
+        std::vector<int64_t> after;  // Current_Job after each key
+    } rows[] = {
+        {false, {1, 2}, 2, "V", {2}},
+        {false, {}, -1, "VBN", {-1, -1, -1}},
+        {false, {1}, 1, "BVN", {1, 1, 1}},
+        {false, {1, 3}, 3, "BVNV", {1, 1, 3, 3}},
+        {false, {2, 5}, -1, "N", {2}},
+        {true, {}, 0, "VBN", {0, 0, 0}},
+        {true, {1, 2}, 2, "VNNNB", {0, 1, 2, 2, 1}},
+        {true, {1, 3}, 1, "NBBV", {3, 1, 0, 0}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "video " << r.video << ", start " << r.start << ", keys " << r.keys);
+        Fresh_Main_Window();
+        Make_Document(0, 64, 48);
+        Jobs[0].In_Use = r.video ? 1 : 0;
+        for (int64_t slot : r.frozen) Make_Document(slot, 64, 48);
+        Current_Job = r.start;
+        for (size_t k = 0; r.keys[k]; k++) {
+            Key(r.keys[k]);
+            EXPECT_EQ(Current_Job, r.after[k]) << "after " << r.keys[k];
+            EXPECT_TRUE(Current_Job == -1 || Jobs[Current_Job].In_Use) << "after " << r.keys[k];
+        }
+    }
+}
+
+// A click commits what the automatic measurement under the pointer found,
+// and nothing when it found nothing. Every row first measures on a 10 x 10
+// square, so a result left over from there would show.
+TEST_F(Canvas, Automatic_Clicks_Place_Only_What_Was_Found) {
+    const float inf = INFINITY;
+    struct Row {
+        const char* what;
+        int64_t tool;
+        int32_t w, h;
+        std::array<int32_t, 4> object;
+        float px, py;
+        float forced_radius;  // 0 = as measured, otherwise written over the result
+        size_t tools;
+        float x1, y1, x2, y2;  // the tool placed
+    } rows[] = {
+        {"blob", CTL_TOOL_BLOB, 640, 480, {300, 300, 319, 309}, 305, 305, 0, 1, 300, 300, 320, 310},
+        {"blob on background", CTL_TOOL_BLOB, 640, 480, {300, 300, 319, 309}, 400, 400, 0, 0, 0, 0, 0, 0},
+        {"single-pixel blob", CTL_TOOL_BLOB, 640, 480, {300, 300, 300, 300}, 300, 300, 0, 0, 0, 0, 0, 0},
+        {"blob cut at column 639", CTL_TOOL_BLOB, 1000, 800, {600, 300, 700, 309}, 610, 305, 0, 1, 600, 300, 640,
+         310},
+        {"blob outside the search area", CTL_TOOL_BLOB, 1000, 800, {700, 100, 720, 120}, 710, 110, 0, 0, 0, 0, 0, 0},
+        {"circle on a square", CTL_TOOL_AUTO_CIRCLE, 640, 480, {300, 300, 340, 340}, 320, 320, 0, 1, 320, 320, 20,
+         0},
+        {"circle on a 60 x 40 box", CTL_TOOL_AUTO_CIRCLE, 640, 480, {200, 300, 259, 339}, 230, 320, 0, 0, 0, 0, 0, 0},
+        // re-centred onto the square's right edge: three run ends on one line
+        {"circle fit not finite", CTL_TOOL_AUTO_CIRCLE, 640, 480, {300, 300, 340, 340}, 303, 307, 0, 0, 0, 0, 0, 0},
+        {"infinite radius", CTL_TOOL_AUTO_CIRCLE, 640, 480, {300, 300, 340, 340}, 320, 320, inf, 0, 0, 0, 0, 0},
+        {"NaN radius", CTL_TOOL_AUTO_CIRCLE, 640, 480, {300, 300, 340, 340}, 320, 320, NAN, 0, 0, 0, 0, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Fresh_Main_Window();
+        Set_State(CTL_SNAP_ANGLE, 0);
+        Set_State(CTL_SNAP_EDGES, 0);
+        Make_Document(1, r.w, r.h);
+        Current_Job = 1;
+        Mask_Rects({{100, 50, 109, 59}, r.object});
+        Choose_Tool(r.tool);
+        Move(105, 55);
+        Auto_Measure();
+        ASSERT_GT(Live_Measure.htx, 0);
+        Move(r.px, r.py);
+        Auto_Measure();
+        if (r.forced_radius != 0) Live_Measure.Radius = r.forced_radius;
+        Click();
+        std::vector<Tool>& tools = Jobs[1].Doc.Tools;
+        EXPECT_EQ(tools.size(), r.tools);
+        if (tools.size() != r.tools || r.tools == 0) continue;
+        EXPECT_FLOAT_EQ(tools[0].X_Start, r.x1);
+        EXPECT_FLOAT_EQ(tools[0].Y_Start, r.y1);
+        EXPECT_FLOAT_EQ(tools[0].X_End, r.x2);
+        EXPECT_FLOAT_EQ(tools[0].Y_End, r.y2);
+    }
+}
+
+TEST_F(Canvas, Arrow_Keys_Move_The_Selected_Tool) {
+    const int32_t rows[][3] = {{VK_LEFT_, -1, 0}, {VK_RIGHT_, 1, 0}, {VK_UP_, 0, -1}, {VK_DOWN_, 0, 1}};
+    for (const auto& r : rows) {
+        Current_Job = 1;
+        Jobs[1].Doc.Tools.clear();
+        Add_Tool(TOOL_LINE, 10, 20, 110, 20, Manual_Tool_Colour);
+        Key(r[0]);
+        const Tool& t = Jobs[1].Doc.Tools[0];
+        EXPECT_EQ(t.X_Start, 10.0f + r[1]) << r[0];
+        EXPECT_EQ(t.Y_End, 20.0f + r[2]) << r[0];
+    }
 }
 
 TEST_F(Canvas, Tool_Keys) {

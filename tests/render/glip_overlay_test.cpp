@@ -335,6 +335,11 @@ TEST_F(Views, LabelBackdropAndText) {
     EXPECT_GT(red, 10);
     EXPECT_EQ(Overlay_Stats.Backdrops.size(), 2u);
     EXPECT_EQ(Text_Batch.Count, 0);
+    // Clearing the queue drops the labels with the shapes.
+    Queue_Label("12", 1, 200, 100, 1.0f, Pack_RGBA(0, 0, 0, 255));
+    Clear_Overlay_Queue();
+    Show(VIEW_A, pic, FIT_ACTUAL);
+    EXPECT_EQ(Overlay_Stats.Backdrops.size(), 0u);
 }
 
 TEST_F(Views, RequestsGoToTheFirstViewPresented) {

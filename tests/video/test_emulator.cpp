@@ -145,6 +145,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
             Emulator_Step();  // the first one while held, the rest after release
             Send(CTL_EMU_VIEW, ETYPE_LEFT_UP, k.mouse_x);
             seen.push_back(Pan_Current);
+            EXPECT_EQ(Stage_Position, Pan_Current) << "step " << seen.size() << " mouse " << k.mouse_x;
         }
         ASSERT_EQ(seen.size(), 5u) << k.mouse_x;
         EXPECT_EQ(Frames_This_Second - frames, 5);
