@@ -119,6 +119,9 @@ void Install_Signal_Handlers() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // A message box or file dialog open at that moment gives way, so that the
+    // loop sees the request and the program ends in order.
+    Set_Prompt_Abort_Flag(&Signal_Quit);
 }
 
 void Startup_Shared_State() {
@@ -193,6 +196,8 @@ void Idle_Pass() {
         Frames_Per_Second = Frames_This_Second;
         Frames_This_Second = 0;
         Log(Format_Timing_Line(Stage_Times));
+        // Once a second the log goes to disk, so a crash keeps all but the last second.
+        Log_Flush();
     }
     if (Signal_Quit) Quit_Request = 1;
 }
@@ -236,6 +241,8 @@ void Shutdown_Program() {
     Sleep_Ms(500);
     if (Serial_Is_Open(0)) Serial_Close(0);
     Sleep_Ms(500);
+    // The toolkit's teardown is the riskiest step: have the log on disk before it.
+    Log_Flush();
     Platform_Shutdown();
     Log_Close();
 }

@@ -89,7 +89,8 @@ void Show_Splash(int64_t hold_ms) {
         Discard_One_Event();
         Set_Window_Opacity(WINDOW_SPLASH, a);
         a += 5;
-        if (Space_Down()) skip = true;
+        // A termination signal skips the screen like the space bar.
+        if (Space_Down() || Prompt_Abort_Requested()) skip = true;
         if (a > 0 && !shown) {
             Show_Window(WINDOW_SPLASH, true);
             shown = true;
@@ -102,7 +103,7 @@ void Show_Splash(int64_t hold_ms) {
     double start = Elapsed_Ms();
     while (!skip) {
         Sleep_Ms(1);
-        if (Space_Down() || Left_Button_Is_Down()) skip = true;
+        if (Space_Down() || Left_Button_Is_Down() || Prompt_Abort_Requested()) skip = true;
         if ((double)Elapsed_Ms() - start > (double)hold_ms) skip = true;
         Discard_One_Event();
     }

@@ -8,7 +8,8 @@
 namespace {
 FILE* Log_File = nullptr;
 std::string Log_Path;
-// Lines collect here and go to the file when the buffer fills or at close.
+// Lines collect here and go to the file when the buffer fills, when the
+// main loop flushes (once a second) and at close.
 std::string Log_Buffer;
 const size_t LOG_BUFFER_SIZE = 64 * 1024;
 

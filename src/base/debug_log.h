@@ -1,6 +1,7 @@
 // Debug log: one file per run under "Logs/" in the start directory, named
 // "yymmddhhii - <computer name> - DebugLog.txt", UTF-8, CR LF line ends,
-// buffered and flushed when closed. Every part of the program writes whole
+// buffered; written out with each once-a-second timing line, before the
+// toolkit shuts down and when closed. Every part of the program writes whole
 // lines through Log; when the file could not be created lines are dropped.
 #pragma once
 
@@ -14,5 +15,6 @@ void Log(const std::string& text);
 void Log_Close();
 // Path of the open log file, empty when none.
 std::string Log_File_Path();
-// Writes out the buffer without closing (tests read the file afterwards).
+// Writes out the buffer without closing (the main loop once a second, so a
+// crash loses at most the last second; tests read the file afterwards).
 void Log_Flush();

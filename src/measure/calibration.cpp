@@ -68,6 +68,8 @@ bool Calibration_Dialog(const std::string& measured_text, const std::string& uni
             }
         }
         if (!Window_Exists(WINDOW_CALIBRATION)) done = true;
+        // A termination signal cancels the input, so the program can end in order.
+        if (Prompt_Abort_Requested()) done = true;
     }
     Close_Window(WINDOW_CALIBRATION);
     return ok;

@@ -267,6 +267,13 @@ struct Prompt_Record {
     int Filter_Index = 0;
 };
 void Script_Prompt(int answer, const std::string& path = "", int filter_index = 0);
+// A termination request ends prompts: while *flag is non-zero (set from a
+// signal handler), an open message box or file dialog closes as if cancelled
+// (No, Cancel) and a new one is not shown. nullptr: prompts always wait.
+void Set_Prompt_Abort_Flag(volatile int* flag);
+// True while that flag is set; the program's own modal loops (the calibration
+// input, the about screen) end on it too.
+bool Prompt_Abort_Requested();
 void Clear_Prompt_Script();
 int64_t Scripted_Prompts_Left();
 const std::vector<Prompt_Record>& Prompt_History();

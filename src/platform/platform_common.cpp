@@ -216,7 +216,11 @@ struct Scripted_Answer {
 };
 std::deque<Scripted_Answer> Prompt_Script;
 std::vector<Prompt_Record> Prompts_Asked;
+volatile int* Prompt_Abort_Flag = nullptr;
 }  // namespace
+
+void Set_Prompt_Abort_Flag(volatile int* flag) { Prompt_Abort_Flag = flag; }
+bool Prompt_Abort_Requested() { return Prompt_Abort_Flag && *Prompt_Abort_Flag != 0; }
 
 void Script_Prompt(int answer, const std::string& path, int filter_index) {
     Prompt_Script.push_back({answer, path, filter_index});

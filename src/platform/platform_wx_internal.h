@@ -21,6 +21,8 @@ extern "C" void* glXGetCurrentDisplay();
 extern "C" unsigned long glXGetCurrentDrawable();
 extern "C" int glXMakeCurrent(void* display, unsigned long drawable, void* context);
 
+typedef struct _GtkWidget GtkWidget;
+
 namespace Wx_Backend {
 
 struct Wx_Window {
@@ -61,6 +63,7 @@ extern std::map<int64_t, Wx_Window> Windows;
 extern std::map<int64_t, Wx_Control> Controls;
 extern bool Initialised;               // Platform_Init succeeded and the toolkit runs
 extern int Realizing;                  // > 0 while GL_Make_Current realises a view's window
+extern GtkWidget* Open_Prompt;         // the GTK dialog of the message box or file dialog being shown
 
 wxString To_Wx(const std::string& text);
 std::string From_Wx(const wxString& text);

@@ -172,3 +172,85 @@ int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column) {
     int width = (rows ? rows : list)->GetTextExtent(text).x;
     return width <= list->GetColumnWidth((int)column) - 8 ? 0 : 1;
 }
+
+// ---------------------------------------------------------------- prompts
+// Message boxes and file dialogs run their own modal loop; a test acts inside
+// it from a GLib time-out, as a person would while the prompt is up.
+namespace {
+struct Every_Call {
+    bool (*Fn)(void*);
+    void* User;
+};
+gboolean Run_Every(gpointer data) {
+    Every_Call* call = static_cast<Every_Call*>(data);
+    if (call->Fn(call->User)) return G_SOURCE_CONTINUE;
+    delete call;
+    return G_SOURCE_REMOVE;
+}
+}  // namespace
+
+// Calls fn(user) every `ms` milliseconds, also inside modal loops, until it returns false.
+void Wx_Test_Every(int ms, bool (*fn)(void*), void* user) {
+    g_timeout_add((guint)ms, Run_Every, new Every_Call{fn, user});
+}
+
+bool Wx_Test_Prompt_Open() { return Open_Prompt != nullptr; }
+
+// The title the open prompt's window really carries ("" when none is open).
+std::string Wx_Test_Prompt_Title() {
+    if (!Open_Prompt) return "";
+    const char* title = gtk_window_get_title(GTK_WINDOW(Open_Prompt));
+    return title ? title : "";
+}
+
+// Presses OK / Yes (accept) or Cancel / No in the open prompt.
+bool Wx_Test_Answer_Prompt(bool accept) {
+    if (!Open_Prompt) return false;
+    gint response = GTK_RESPONSE_CANCEL;
+    if (accept) response = GTK_IS_MESSAGE_DIALOG(Open_Prompt) ? GTK_RESPONSE_OK : GTK_RESPONSE_ACCEPT;
+    if (accept && GTK_IS_MESSAGE_DIALOG(Open_Prompt)) {
+        // A Yes/No box answers Yes; an OK box OK.
+        GtkWidget* yes = gtk_dialog_get_widget_for_response(GTK_DIALOG(Open_Prompt), GTK_RESPONSE_YES);
+        if (yes) response = GTK_RESPONSE_YES;
+    }
+    gtk_dialog_response(GTK_DIALOG(Open_Prompt), response);
+    return true;
+}
+
+// Number of filters of the open file dialog (-1 when no file dialog is open).
+int Wx_Test_Prompt_Filter_Count() {
+    if (!Open_Prompt || !GTK_IS_FILE_CHOOSER(Open_Prompt)) return -1;
+    GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(Open_Prompt));
+    int n = (int)g_slist_length(filters);
+    g_slist_free(filters);
+    return n;
+}
+
+// Name shown for filter `index` of the open file dialog.
+std::string Wx_Test_Prompt_Filter_Name(int index) {
+    if (!Open_Prompt || !GTK_IS_FILE_CHOOSER(Open_Prompt)) return "";
+    GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(Open_Prompt));
+    GSList* f = g_slist_nth(filters, (guint)index);
+    std::string name = f && gtk_file_filter_get_name(GTK_FILE_FILTER(f->data))
+                           ? gtk_file_filter_get_name(GTK_FILE_FILTER(f->data))
+                           : "";
+    g_slist_free(filters);
+    return name;
+}
+
+// 1 when filter `index` of the open file dialog lists a file of this name,
+// 0 when it hides it, -1 when there is no such filter.
+int Wx_Test_Prompt_Filter_Shows(int index, const std::string& file_name) {
+    if (!Open_Prompt || !GTK_IS_FILE_CHOOSER(Open_Prompt)) return -1;
+    GSList* filters = gtk_file_chooser_list_filters(GTK_FILE_CHOOSER(Open_Prompt));
+    GSList* f = g_slist_nth(filters, (guint)index);
+    int shows = -1;
+    if (f) {
+        GtkFileFilterInfo info = {};
+        info.contains = GTK_FILE_FILTER_DISPLAY_NAME;
+        info.display_name = file_name.c_str();
+        shows = gtk_file_filter_filter(GTK_FILE_FILTER(f->data), &info) ? 1 : 0;
+    }
+    g_slist_free(filters);
+    return shows;
+}

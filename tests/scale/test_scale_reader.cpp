@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -37,7 +38,10 @@ protected:
     }
     void Scale_Says(const std::string& text) {
         ASSERT_EQ(write(master, text.data(), text.size()), (ssize_t)text.size());
-        for (int i = 0; i < 2000 && Serial_Available(SCALE_PORT) < (int64_t)text.size(); i++) usleep(1000);
+        // Generous deadline: the pseudo-terminal may be slow on a loaded machine.
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (Serial_Available(SCALE_PORT) < (int64_t)text.size() && std::chrono::steady_clock::now() < until)
+            usleep(1000);
         ASSERT_EQ(Serial_Available(SCALE_PORT), (int64_t)text.size());
     }
     std::string Requests() {

@@ -35,14 +35,23 @@ protected:
 
 bool Near(int a, int b, int tolerance = 12) { return std::abs(a - b) <= tolerance; }
 
+// The window has taken the size w x h and the layout and the picture view have followed.
+bool Window_Settled_At(int w, int h) {
+    int ww, wh, x, y, vw, vh, gw, gh;
+    Window_Size(WINDOW_MAIN, &ww, &wh);
+    Control_Rect(CTL_PICTURE_VIEW, &x, &y, &vw, &vh);
+    GL_View_Size(CTL_PICTURE_VIEW, &gw, &gh);
+    return ww == w && wh == h && Layout.Client_W == w && Layout.Client_H == h && gw == vw && gh == vh;
+}
+
 TEST_F(Ui, Layout_Follows_The_Window_Size) {
     struct Case {
         int w, h, view_w;
     };
     for (const Case& c : {Case{800, 520, 350}, Case{1060, 600, 610}, Case{1300, 700, 850}}) {
         Resize_Window(WINDOW_MAIN, c.w, c.h);
-        Pump(300);
         int x, y, w, h;
+        Pump_Until([&] { return Window_Settled_At(c.w, c.h); });
         Control_Rect(CTL_PICTURE_VIEW, &x, &y, &w, &h);
         EXPECT_EQ(x, 90);
         EXPECT_EQ(y, 40);
@@ -54,12 +63,14 @@ TEST_F(Ui, Layout_Follows_The_Window_Size) {
     }
     // The window does not get smaller than its minimum.
     Resize_Window(WINDOW_MAIN, 500, 300);
-    Pump(300);
     int w, h;
-    Window_Size(WINDOW_MAIN, &w, &h);
+    Pump_Until([&] {
+        Window_Size(WINDOW_MAIN, &w, &h);
+        return w != 1300;
+    });
     EXPECT_GE(w, 800);
     Resize_Window(WINDOW_MAIN, 1060, 600);
-    Pump(300);
+    Pump_Until([] { return Window_Settled_At(1060, 600); });
 }
 
 TEST_F(Ui, Manual_Line_On_A_Frozen_Document) {
@@ -373,7 +384,9 @@ TEST_F(Ui, Emulator_Press_Selects_The_Live_Document) {
     Post_Event(e);
     e.Type = ETYPE_LEFT_UP;
     Post_Event(e);
-    Pump(200);
+    // Both events handled (the drag has ended) and no glide left that would
+    // move the crop under the next test.
+    Pump_Until([] { return Current_Job == 0 && Pan_Dragging == 0 && Pan_Step >= 1.0f; });
     EXPECT_EQ(Current_Job, 0);
 }
 
@@ -585,7 +598,7 @@ TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
     e.Control = CTL_VIDEO_TOGGLE;
     e.Type = ETYPE_CHANGE;
     Post_Event(e);
-    Pump(300);
+    Pump_Until([] { return Video_Mode == VIDEO_NONE; });
     EXPECT_EQ(Video_Mode, VIDEO_NONE);
     EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
     EXPECT_EQ(Jobs[0].In_Use, 0);
@@ -595,7 +608,7 @@ TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
 
     Set_State(CTL_VIDEO_TOGGLE, 1);
     Post_Event(e);
-    Pump(500);
+    Pump_Until([] { return Video_Mode == VIDEO_EMULATOR && Last_Crop_Column == 780; });
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_TRUE(Window_Exists(WINDOW_EMULATOR));
     EXPECT_EQ(Current_Job, 0);

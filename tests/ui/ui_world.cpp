@@ -44,6 +44,15 @@ void Pump(int ms) {
     while (Elapsed_Ms() < until) Main_Loop_Pass(false);
 }
 
+bool Pump_Until(const std::function<bool()>& done, int max_ms) {
+    float until = Elapsed_Ms() + (float)max_ms;
+    while (!done()) {
+        if (Elapsed_Ms() > until) return false;
+        Main_Loop_Pass(false);
+    }
+    return true;
+}
+
 void Settle() {
     for (int i = 0; i < 200; i++) {
         Platform_Event e;

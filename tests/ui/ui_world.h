@@ -5,12 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "base/picture.h"
 
 // Runs main-loop passes (events and idle passes, no sleeping) for `ms`.
 void Pump(int ms);
+// Runs passes until `done` holds or `max_ms` have passed (generous: GTK answers
+// late on a loaded machine); returns whether it held.
+bool Pump_Until(const std::function<bool()>& done, int max_ms = 120000);
 // Runs passes until the queue is empty and one idle pass rendered.
 void Settle();
 // Window position (picture-view pixels) that shows image point (x, y).

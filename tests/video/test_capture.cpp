@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -150,10 +151,13 @@ TEST_F(Capture, Real_Thread_Delivers_A_Frame_And_Leaves_When_Detached) {
     Capture_Device = 0;
     Start_Capture_Thread();
     Set_Capture_State(CAPTURE_REQUESTED);
-    for (int i = 0; i < 2000 && Get_Capture_State() != CAPTURE_READY; i++) Sleep_Ms(1);
+    // Generous deadlines: the thread may get little time on a loaded machine.
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Get_Capture_State() != CAPTURE_READY && std::chrono::steady_clock::now() < until) Sleep_Ms(1);
     EXPECT_EQ(Get_Capture_State(), CAPTURE_READY);
     Detach_Capture_Thread();
-    for (int i = 0; i < 2000 && Capture_Thread_Running(); i++) Sleep_Ms(1);
+    until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Capture_Thread_Running() && std::chrono::steady_clock::now() < until) Sleep_Ms(1);
     EXPECT_FALSE(Capture_Thread_Running());
 }
 

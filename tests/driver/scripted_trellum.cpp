@@ -1,0 +1,128 @@
+// The real program with a scripted user, started by the end-to-end test.
+// Once the main loop runs (its first timing line is written) it opens what
+// the first argument names: "settings" the video settings window, "save"
+// the error box of Save without a document, "close-all" the "Close all"
+// question, "open" the open dialog, "export-image" the save dialog,
+// "about" the about screen, "calibrate" the calibration input. When that
+// is on the screen it writes the marker file named by the second argument
+// (the prompt's window title, or the window's name). A third
+// argument ends the program as a user would: "exit" (File > Exit) or
+// "close-box"; without it the test sends SIGTERM.
+#include <cstdio>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/control_ids.h"
+#include "app/main_loop.h"
+#include "document/doc_model.h"
+#include "document/readouts.h"
+#include "measure/tools.h"
+#include "platform/platform.h"
+
+void Wx_Test_Every(int ms, bool (*fn)(void*), void* user);
+bool Wx_Test_Prompt_Open();
+std::string Wx_Test_Prompt_Title();
+bool Wx_Test_Close_Box(int64_t window);
+
+namespace {
+
+struct Script {
+    std::string What, Marker, Ending;
+    int Step = 0;
+    int64_t First_Timing = 0;
+} S;
+
+void Write_Marker(const std::string& text) {
+    // Renamed into place, so the test never reads half a marker.
+    std::string part = S.Marker + ".part";
+    FILE* f = fopen(part.c_str(), "wb");
+    if (!f) return;
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+    rename(part.c_str(), S.Marker.c_str());
+}
+
+bool Watch_Prompt(void*) {
+    if (!Wx_Test_Prompt_Open()) return true;
+    Write_Marker(Wx_Test_Prompt_Title());
+    return false;
+}
+
+void Post(int64_t kind, int64_t number) {
+    Platform_Event e;
+    e.Window = WINDOW_MAIN;
+    e.Kind = kind;
+    e.Control = number;
+    e.Type = ETYPE_CHANGE;
+    Post_Event(e);
+}
+
+void Script_Hook(void*) {
+    switch (S.Step) {
+        case 0:
+            if (!Window_Exists(WINDOW_MAIN) || Next_Timing_Log_Ms <= 0) return;
+            S.First_Timing = Next_Timing_Log_Ms;
+            S.Step = 1;
+            return;
+        case 1:
+            if (Next_Timing_Log_Ms == S.First_Timing) return;
+            S.Step = 2;
+            if (S.What == "settings") {
+                Post(EVENT_CONTROL, CTL_VIDEO_SETTINGS_BUTTON);
+                return;
+            }
+            if (S.What == "about") {
+                Post(EVENT_MENU, MENU_ABOUT);
+                return;
+            }
+            if (S.What == "calibrate") {
+                // A line on a frozen document, chosen in the list.
+                Add_Tool(TOOL_LINE, 100, 100, 300, 100, Manual_Tool_Colour);
+                Select_Tool(0);
+                Rebuild_Measurement_List();
+                Set_State(CTL_MEASURE_LIST, 0);
+                Post(EVENT_MENU, MENU_CALIBRATE);
+                return;
+            }
+            Wx_Test_Every(50, Watch_Prompt, nullptr);
+            if (S.What == "save") Post(EVENT_MENU, MENU_SAVE);
+            if (S.What == "close-all") {
+                Duplicate_Job(0);
+                Post(EVENT_MENU, MENU_NEW);
+            }
+            if (S.What == "open") Post(EVENT_MENU, MENU_OPEN);
+            if (S.What == "export-image") Post(EVENT_MENU, MENU_EXPORT_IMAGE);
+            return;
+        case 2: {
+            // These windows run inside the program's own loops, which poll and so call this hook.
+            int64_t window = S.What == "settings"    ? WINDOW_VIDEO_SETTINGS
+                             : S.What == "about"     ? WINDOW_SPLASH
+                             : S.What == "calibrate" ? WINDOW_CALIBRATION
+                                                     : WINDOW_NONE;
+            if (window == WINDOW_NONE || !Window_Exists(window)) return;
+            Write_Marker(window == WINDOW_VIDEO_SETTINGS ? "Video Settings"
+                         : window == WINDOW_SPLASH       ? "About"
+                                                         : "Calibration");
+            S.Step = 3;
+            if (S.Ending == "exit") Post(EVENT_MENU, MENU_EXIT);
+            if (S.Ending == "close-box") Wx_Test_Close_Box(WINDOW_MAIN);
+            return;
+        }
+        default: return;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: trellum_scripted settings|save|close-all|open|export-image|about|calibrate MARKER "
+                        "[exit|close-box]\n");
+        return 2;
+    }
+    S.What = argv[1];
+    S.Marker = argv[2];
+    if (argc > 3) S.Ending = argv[3];
+    Set_Idle_Hook(Script_Hook, nullptr);
+    return Run_Program();
+}
