@@ -27,7 +27,7 @@
 #include "analysis/auto_threshold.h"
 #include "analysis/blob.h"
 #include "analysis/threshold.h"
-#include "app/control_ids.h"
+#include "base/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"

@@ -15,16 +15,16 @@
 #include "analysis/analysis_kernels.h"
 #include "analysis/blob.h"
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
 #include "app/job_list.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
+#include "app/renderer.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
 #include "measure/canvas.h"
+#include "measure/readouts.h"
 #include "platform/platform.h"
-#include "render/renderer.h"
 
 bool World_Ready = false;
 

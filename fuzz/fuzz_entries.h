@@ -11,11 +11,11 @@
 #include <string>
 
 #include "app/prefs.h"
+#include "base/image_io.h"
+#include "base/picture.h"
 #include "document/doc_file.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
-#include "document/image_io.h"
-#include "render/picture.h"
 
 // Fuzzing keeps pictures small so that each run stays fast; the limit is
 // the same code path as the program's 16384.

@@ -5,8 +5,8 @@
 
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
 

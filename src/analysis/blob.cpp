@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analysis/threshold.h"
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
 

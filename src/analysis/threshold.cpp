@@ -4,15 +4,13 @@
 #include <string>
 
 #include "analysis/analysis_kernels.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
 
 std::vector<uint8_t> Processed_Image;
-std::vector<uint8_t> Hit_Mask;
-int32_t Hit_Mask_Width = 0, Hit_Mask_Height = 0;
 int32_t Grey_Palette[256];
 int32_t Cursor_Colour = 0;
 uint8_t Cursor_Hit = 0;

@@ -24,8 +24,6 @@ enum Analysis_Mode : uint8_t {
 
 // ---- state
 extern std::vector<uint8_t> Processed_Image;  // BGRA, same byte size as the current document's buffer
-extern std::vector<uint8_t> Hit_Mask;         // one byte per pixel, rows from the top, 1 = hit
-extern int32_t Hit_Mask_Width, Hit_Mask_Height;
 extern int32_t Grey_Palette[256];             // entry i = bytes i, i, i, 255 in buffer order
 extern int32_t Cursor_Colour;                 // document pixel under the pointer as stored (B, G, R, A bytes)
 extern uint8_t Cursor_Hit;                    // Hit_Mask byte under the pointer

@@ -1,13 +1,14 @@
 #include "app/job_list.h"
 
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
+#include "base/image_io.h"
 #include "document/doc_model.h"
-#include "document/image_io.h"
-#include "document/readouts.h"
+#include "document/image_files.h"
 #include "measure/canvas.h"
+#include "measure/readouts.h"
 #include "platform/platform.h"
 
 void Job_Update_List() {

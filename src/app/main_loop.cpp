@@ -5,19 +5,20 @@
 #include <cstdio>
 
 #include "analysis/threshold.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
 #include "app/dispatch.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
+#include "app/picture_keys.h"
+#include "app/renderer.h"
 #include "app/status_bar.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
 #include "measure/canvas.h"
+#include "measure/readouts.h"
 #include "platform/platform.h"
 #include "render/font_atlas.h"
 #include "render/glip.h"
-#include "render/renderer.h"
 #include "scale/scale_reader.h"
 #include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
@@ -140,7 +141,9 @@ void Dispatch_Event(const Platform_Event& event) {
             switch (event.Kind) {
                 case EVENT_CLOSE_WINDOW: Quit_Request = 1; break;
                 case EVENT_CONTROL:
-                    if (event.Control == CTL_PICTURE_VIEW)
+                    if (event.Control == CTL_PICTURE_VIEW && event.Type == ETYPE_KEY_DOWN)
+                        Picture_View_Key(event.Key);
+                    else if (event.Control == CTL_PICTURE_VIEW)
                         Picture_View_Event(event);
                     else
                         Control_Command(event);

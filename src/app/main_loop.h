@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 
 struct Platform_Event;
 

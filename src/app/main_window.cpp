@@ -4,17 +4,17 @@
 #include <cmath>
 
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
 #include "app/icons.h"
 #include "app/job_list.h"
 #include "app/prefs.h"
 #include "app/splash.h"
 #include "app/status_bar.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
 #include "measure/canvas.h"
+#include "measure/readouts.h"
 #include "measure/snapping.h"
 #include "platform/platform.h"
 #include "render/font_atlas.h"
@@ -151,7 +151,15 @@ void Build_Settings_Page() {
 
 }  // namespace
 
+void Install_Module_Hooks() {
+    Job_List_Hook = Job_Update_List;
+    Measurement_List_Hook = Rebuild_Measurement_List;
+    Select_Job_Hook = Select_Job;
+    Prefs_Save_Hook = Prefs_Save;
+}
+
 bool Create_Main_Window_Controls() {
+    Install_Module_Hooks();
     if (!Open_Window(WINDOW_MAIN, Application_Name + " - " + Application_Version, 0, 0, MAIN_INITIAL_W,
                      MAIN_INITIAL_H,
                      WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_RESIZABLE | WINDOW_CLOSE_BOX | WINDOW_ACCEPT_FILES))
@@ -216,10 +224,12 @@ void On_Main_Window_Resized() {
     Resize_Control(CTL_PICTURE_VIEW, Layout.View_X, Layout.View_Y, std::max(1, Layout.View_W),
                    std::max(1, Layout.View_H));
     Resize_Control(CTL_THUMBNAIL_SCROLL, -1, -1, -1, std::max(1, Layout.View_H));
-    GLip_Redraw(CTL_PICTURE_VIEW, Background_Live, 2, 1, 0, 1, 0);
+    GLip_Redraw(CTL_PICTURE_VIEW, Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR, GLIP_NO_FLIP);
 }
 
 bool Build_Main_Window() {
+    // Before the capture thread starts: its start-up may already rebuild the job list.
+    Install_Module_Hooks();
     Log(Application_Name);
     Log(Application_Version);
     Log(Data_Folder);

@@ -7,17 +7,15 @@
 
 #include <sys/stat.h>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
+#include "base/image_io.h"
 #include "document/doc_model.h"
-#include "document/image_io.h"
 #include "measure/snapping.h"
 #include "measure/units.h"
 #include "platform/platform.h"
 
-std::string Last_Device;
-std::string Last_Resolution;
 std::string Comport_Name;
 int64_t Snap_Edge_Pixels = 0;
 int64_t Snap_Edge_Sensitivity = 0;

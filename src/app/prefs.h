@@ -25,8 +25,6 @@
 
 // Settings carried by the preferences (the snapping radius and tolerance live
 // with the snapping, the calibration and unit in the live document).
-extern std::string Last_Device;
-extern std::string Last_Resolution;
 extern std::string Comport_Name;
 extern int64_t Snap_Edge_Pixels;       // carried only
 extern int64_t Snap_Edge_Sensitivity;  // carried only

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"

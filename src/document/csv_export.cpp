@@ -1,9 +1,9 @@
 #include "document/csv_export.h"
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/image_io.h"
 #include "document/doc_model.h"
-#include "document/image_io.h"
 #include "platform/platform.h"
 
 std::string Csv_File_Name(const std::string& typed) {

@@ -7,13 +7,11 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/job_list.h"
+#include "base/image_io.h"
+#include "base/picture.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
-#include "document/image_io.h"
-#include "document/readouts.h"
 #include "platform/platform.h"
-#include "render/picture.h"
 
 const char* const Image_Member_Name = "JQV Image_Main.png";
 const char* const Settings_Member_Name = "JQV Doc Settings.json";
@@ -241,8 +239,8 @@ void Open_Document() {
     std::string path;
     int filter = 0;
     if (!Open_File_Dialog("Choose file to load", "", "jqv|*.jqv", &path, &filter)) {
-        Job_Update_List();
-        Rebuild_Measurement_List();
+        Job_List_Changed();
+        Measurement_List_Changed();
         return;
     }
     if (!File_Exists(path)) return;
@@ -270,6 +268,6 @@ void Open_Document() {
     // A zero, negative or non-finite calibration would make every length
     // meaningless; such files open with the default of 50 pixels per mm.
     if (!(job.Doc.PPMM > 0) || !std::isfinite(job.Doc.PPMM)) job.Doc.PPMM = 50;
-    Job_Update_List();
-    Rebuild_Measurement_List();
+    Job_List_Changed();
+    Measurement_List_Changed();
 }

@@ -2,13 +2,30 @@
 
 #include <cstddef>
 
-#include "app/job_list.h"
-#include "document/readouts.h"
-#include "measure/canvas.h"
+#include "base/app_state.h"
 #include "platform/platform.h"
 
 Job_Slot Jobs[JOB_SLOTS];
 int64_t Current_Job = -1;
+
+std::vector<uint8_t> Hit_Mask;
+int32_t Hit_Mask_Width = 0, Hit_Mask_Height = 0;
+
+void (*Job_List_Hook)() = nullptr;
+void (*Measurement_List_Hook)() = nullptr;
+void (*Select_Job_Hook)(int64_t slot) = nullptr;
+
+void Job_List_Changed() {
+    if (Job_List_Hook) Job_List_Hook();
+}
+
+void Measurement_List_Changed() {
+    if (Measurement_List_Hook) Measurement_List_Hook();
+}
+
+void Select_Job_Through_Hook(int64_t slot) {
+    if (Select_Job_Hook) Select_Job_Hook(slot);
+}
 
 const char* const Video_Property_Names[VIDEO_PROPERTY_COUNT] = {
     "Brightness", "Contrast", "Hue",  "Saturation", "Sharpness", "Gamma",    "ColorEnable", "WhiteBalance",
@@ -119,8 +136,8 @@ int64_t Duplicate_Job(int64_t source) {
     to.Doc.TimeStamp = Local_Time_Seconds();
     to.Doc.ScaleValue = Stage_Position - Stage_Zero;
 
-    Job_Update_List();
-    Rebuild_Measurement_List();
+    Job_List_Changed();
+    Measurement_List_Changed();
     return 0;
 }
 
@@ -140,9 +157,9 @@ void Close_Job(int64_t i) {
     // The current slot must hold a document: step down to the nearest one in use.
     int64_t next = Nearest_Lower_Used(i);
     Current_Job = next;
-    if (next >= 0) Select_Job(next);
-    Job_Update_List();
-    Rebuild_Measurement_List();
+    if (next >= 0) Select_Job_Through_Hook(next);
+    Job_List_Changed();
+    Measurement_List_Changed();
 }
 
 void Close_All_Jobs() {
@@ -155,6 +172,6 @@ void Close_All_Jobs() {
             Current_Job = Jobs[0].In_Use ? 0 : -1;
         }
     }
-    Job_Update_List();
-    Rebuild_Measurement_List();
+    Job_List_Changed();
+    Measurement_List_Changed();
 }

@@ -131,6 +131,21 @@ struct Job_Slot {
 extern Job_Slot Jobs[JOB_SLOTS];
 extern int64_t Current_Job;  // -1 none, 0 live, 1..8 frozen
 
+// The current document's hit mask, written by the threshold pass and read by
+// the snapping and the automatic measurements.
+extern std::vector<uint8_t> Hit_Mask;  // one byte per pixel, rows from the top, 1 = hit
+extern int32_t Hit_Mask_Width, Hit_Mask_Height;
+
+// ---- hooks to the panels above this module, set by the main window at start-up
+// (null: nothing happens). Document, video and measure code calls them
+// through the procedures below whenever the slots or their tools change.
+extern void (*Job_List_Hook)();            // rebuilds the thumbnail column
+extern void (*Measurement_List_Hook)();    // rebuilds the measurement list
+extern void (*Select_Job_Hook)(int64_t slot);  // makes a slot current with its panels
+void Job_List_Changed();
+void Measurement_List_Changed();
+void Select_Job_Through_Hook(int64_t slot);
+
 // ---- slot table
 // Empties every slot (start-up state); thumbnails get List_View = slot index.
 void Reset_Jobs();

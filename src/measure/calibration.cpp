@@ -2,12 +2,12 @@
 
 #include <cstdlib>
 
-#include "app/control_ids.h"
-#include "app/debug_log.h"
-#include "app/prefs.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
 #include "measure/canvas.h"
+#include "measure/readouts.h"
 #include "measure/units.h"
 #include "platform/platform.h"
 
@@ -106,7 +106,7 @@ void Calibrate() {
     Jobs[0].Doc.PPMM = new_ppmm;
     for (int64_t i = 0; i < JOB_SLOTS; i++)
         if (Jobs[i].In_Use) Jobs[i].Doc.PPMM = new_ppmm;
-    Prefs_Save();
-    Rebuild_Measurement_List();
+    Prefs_Changed();
+    Measurement_List_Changed();
     Message_Box("Info", "Calibration complete", MSG_OK | MSG_ICON_INFO);
 }

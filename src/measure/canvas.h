@@ -1,6 +1,6 @@
-// Canvas interaction: the pointer, wheel and key handling of the picture
-// view, the chosen measuring tool, the click progress of a manual tool and
-// the stage position that measurements on the live picture compensate for.
+// Canvas interaction: the pointer and wheel handling of the picture view (its
+// keys are the key table in app/), the chosen measuring tool and the click
+// progress of a manual tool, which on the live picture follows the stage.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +22,6 @@ extern int64_t Magnifier_Zoom;              // 1..16
 extern int64_t Current_Tool;                // Measuring_Tool
 extern int64_t Click_State;                 // 0 none, 1 first point, 2 two points (circle)
 extern sMeasurement Live_Measure;
-extern float Stage_Position;                // stage x, image pixels
-extern float Stage_Zero;
 extern float First_Point_Stage;
 extern int64_t Wheel_Remainder;             // wheel units carried to the next message
 
@@ -38,6 +36,5 @@ float Stage_Compensated_Start_X();
 void Choose_Tool(int64_t button);
 // Every event of the picture view (control 108).
 void Picture_View_Event(const Platform_Event& event);
-void Picture_View_Key(int32_t key);
 // Whole-number rounding of the click coordinates: nearest, halves to even.
 int64_t Round_Half_Even(double v);

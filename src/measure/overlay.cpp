@@ -3,12 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "document/doc_model.h"
 #include "measure/units.h"
 #include "platform/platform.h"
 #include "render/overlay_queue.h"
-#include "render/pixel_view.h"
 #include "render/text.h"
 
 namespace {
@@ -92,16 +91,4 @@ void Draw_Measurement_Overlay() {
             default: break;
         }
     }
-}
-
-void Draw_Readout(int64_t view, const std::string& text, int64_t style) {
-    bool blank = text.find_first_not_of(' ') == std::string::npos;
-    bool ok = blank ? Pixel_View_Begin(view, 0.6f, 0.6f, 0.65f, 1.0f) : Pixel_View_Begin(view, 0.05f, 0.09f, 0.05f, 1.0f);
-    if (!ok) return;
-    static const int colours[3][3] = {{40, 250, 40}, {250, 175, 60}, {80, 225, 250}};
-    const int* c = colours[(style >= 0 && style <= 2) ? style : 0];
-    gText_Select_Font(0);
-    gText_Set_Scale(1.0f);
-    gText_Draw(2, 5, text, c[0], c[1], c[2], 255);
-    Pixel_View_End(view);
 }

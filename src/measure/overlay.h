@@ -13,5 +13,3 @@ void Draw_Measurement_Overlay();
 void Draw_Tool_Label(const Tool& tool, int64_t n);
 // The label text of tool number n in the current unit.
 std::string Tool_Label_Text(const Tool& tool, int64_t n);
-// Paints text into a read-out view in style 0 (green), 1 (amber) or 2 (cyan).
-void Draw_Readout(int64_t view, const std::string& text, int64_t style);

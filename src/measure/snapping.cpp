@@ -5,8 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "analysis/threshold.h"
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/debug_log.h"
+#include "base/app_state.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
 #include "measure/canvas.h"
+#include "measure/readouts.h"
 #include "platform/platform.h"
 
 // Packed as red + green*256 + blue*65536 + alpha*16777216.

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/control_ids.h"
+#include "base/control_ids.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "document/image_io.h"
+#include "base/image_io.h"
 #include "platform/platform.h"
 #include "resources/resources.h"
 
@@ -254,6 +254,139 @@ int64_t gText_Define_Font(int64_t slot, const std::string& name, float size, int
     return 0;
 }
 
+namespace {
+
+// Empties a font's tables and returns the codes it defines (below 256: codes
+// from 256 up have no table entries and are left out).
+std::vector<int32_t> Reset_Font_Tables(Font_Def& def) {
+    if (def.Style & FONT_STYLE_MARKER) def.Style &= ~FONT_STYLE_MARKER;
+    std::vector<int32_t> codes;
+    for (char16_t u : Text_Code_Units(def.Chars))
+        if (u < 256) codes.push_back((int32_t)u);
+    std::fill(&def.Tex_Coords[0][0], &def.Tex_Coords[0][0] + 256 * 8, 0.0f);
+    std::fill(&def.Metrics[0][0], &def.Metrics[0][0] + 256 * 4, 0.0f);
+    std::fill(&def.Offsets[0][0], &def.Offsets[0][0] + 256 * 2, 0.0f);
+    return codes;
+}
+
+// The glyph's advance, height and ink box inside its cell (cell_w x cell_h):
+// only ink inside the cell counts. A space is one pixel high with the advance as width.
+Glyph_Info Glyph_Cell_Info(int64_t slot, int32_t code, const Rendered_Glyph& r, int cell_w, int cell_h) {
+    Glyph_Info gi;
+    gi.Font = slot;
+    gi.Code = code;
+    if (code == ' ') {
+        gi.Advance = Round_F(r.Advance);
+        gi.Text_Height = 1;
+        gi.Min_X = 0; gi.Min_Y = 0; gi.Max_X = gi.Advance; gi.Max_Y = 1;
+    } else {
+        gi.Advance = Round_F(r.Advance);
+        gi.Text_Height = Round_F(r.Text_Height);
+        gi.Min_X = gi.Advance; gi.Max_X = 0; gi.Min_Y = gi.Text_Height; gi.Max_Y = 0;
+        for (int row = 0; row < r.Rows; row++) {
+            int y = r.Top + row;
+            if (y < 0 || y >= cell_h) continue;
+            for (int col = 0; col < r.Width; col++) {
+                int x = r.Left + col;
+                if (x < 0 || x >= cell_w) continue;
+                if (r.Coverage[(size_t)row * r.Width + col] == 0) continue;
+                gi.Min_X = std::min(gi.Min_X, (float)x);
+                gi.Max_X = std::max(gi.Max_X, (float)x);
+                gi.Min_Y = std::min(gi.Min_Y, (float)y);
+                gi.Max_Y = std::max(gi.Max_Y, (float)y);
+            }
+        }
+    }
+    gi.Width = gi.Max_X - gi.Min_X + 1;
+    gi.Height = gi.Max_Y - gi.Min_Y + 1;
+    return gi;
+}
+
+// Renders every code of one font, sets its line height and appends one glyph
+// and its rendering per code; all glyphs of the font share the highest ink top.
+void Measure_Font_Glyphs(int64_t slot, const Sized_Font& font, const std::vector<int32_t>& codes,
+                         std::vector<Glyph_Info>* glyphs, std::vector<Rendered_Glyph>* renders) {
+    Font_Def& def = Font_Defs[slot];
+    std::vector<Rendered_Glyph> font_renders;
+    int max_w = 0, max_h = 0, ink_right = 0;
+    for (int32_t code : codes) {
+        font_renders.push_back(Render_Char(font, code));
+        Rendered_Glyph& r = font_renders.back();
+        // A glyph with a negative left bearing (the seven-segment face's
+        // decimal point, Roboto's "j") starts left of its cell: move its
+        // ink right by the bearing so none of it is lost. Text is drawn
+        // from the ink box, so the bearing never placed a glyph anyway.
+        if (r.Left < 0) r.Left = 0;
+        if (r.Width > 0) ink_right = std::max(ink_right, r.Left + r.Width);
+        max_w = std::max(max_w, (int)Round_F(r.Advance));
+        max_h = std::max(max_h, (int)Round_F(r.Text_Height));
+    }
+    def.Line_Height = max_h;
+    // The cell is wide enough for every glyph's ink as well.
+    const int cell_w = std::max(max_w + 3, ink_right), cell_h = max_h + 3;
+    size_t first = glyphs->size();
+    for (size_t k = 0; k < codes.size(); k++) {
+        glyphs->push_back(Glyph_Cell_Info(slot, codes[k], font_renders[k], cell_w, cell_h));
+        renders->push_back(font_renders[k]);
+    }
+    float top = 0;
+    for (size_t k = first; k < glyphs->size(); k++)
+        if ((*glyphs)[k].Min_Y > 0 && (top == 0 || (*glyphs)[k].Min_Y < top)) top = (*glyphs)[k].Min_Y;
+    for (size_t k = first; k < glyphs->size(); k++) (*glyphs)[k].Top = top;
+}
+
+// Enters a glyph placed at (x, y) of an S x S atlas into its font's tables.
+void Enter_Glyph(const Glyph_Info& gi, float x, float y, int S) {
+    const float w = gi.Width, h = gi.Height;
+    Font_Def& def = Font_Defs[gi.Font];
+    int c = gi.Code;
+    float* tc = def.Tex_Coords[c];
+    tc[0] = x / S;       tc[1] = 1 - y / S;
+    tc[2] = (x + w) / S; tc[3] = 1 - y / S;
+    tc[4] = (x + w) / S; tc[5] = 1 - (y + h) / S;
+    tc[6] = x / S;       tc[7] = 1 - (y + h) / S;
+    def.Metrics[c][0] = w;
+    def.Metrics[c][1] = h;
+    def.Metrics[c][2] = 0;
+    def.Metrics[c][3] = 0;
+    def.Offsets[c][0] = 0;
+    def.Offsets[c][1] = gi.Min_Y - gi.Top;
+}
+
+// Packs the glyphs into rows of the atlas, tallest first (equal heights keep
+// their definition order), and draws their ink. Returns false when they do not fit.
+bool Pack_Glyphs(Picture* atlas, int S, const std::vector<Glyph_Info>& glyphs,
+                 const std::vector<Rendered_Glyph>& renders) {
+    std::vector<size_t> order(glyphs.size());
+    for (size_t k = 0; k < order.size(); k++) order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return glyphs[a].Height > glyphs[b].Height; });
+
+    float x = 1, y = 1, r = 0;
+    for (size_t k : order) {
+        const Glyph_Info& gi = glyphs[k];
+        float w = gi.Width, h = gi.Height;
+        // A glyph without ink keeps the inverted start box (width or height
+        // below 1): it gets no entry and draws as nothing.
+        if (w < 1 || h < 1) continue;
+        if (h > r) r = Round_F(h);
+        if (x + w + 1 > S) {
+            y = y + r + 1;
+            r = Round_F(h);
+            x = 1;
+            if (y > S) return false;
+        }
+        Enter_Glyph(gi, x, y, S);
+        if (gi.Code != ' ')
+            Blend_Glyph(atlas, renders[k], (int)(x - gi.Min_X), (int)(y - gi.Min_Y), (int)x, (int)y, (int)(x + w),
+                        (int)(y + h));
+        x = Round_F(x + w + 1);
+    }
+    return true;
+}
+
+}  // namespace
+
 int64_t gText_Build_Atlas(int64_t size) {
     if (size < 32) return -1;
     const int S = (int)std::min<int64_t>(size, 16384);
@@ -266,120 +399,16 @@ int64_t gText_Build_Atlas(int64_t size) {
     std::vector<Sized_Font> fonts(FONT_SLOTS);
     // Cell-relative renderings, kept to draw the glyphs into the atlas.
     std::vector<Rendered_Glyph> renders;
-
     for (int64_t slot = 0; slot < FONT_SLOTS; slot++) {
         Font_Def& def = Font_Defs[slot];
         if (def.Name.empty()) continue;
-        if (def.Style & FONT_STYLE_MARKER) def.Style &= ~FONT_STYLE_MARKER;
-        // Codes from 256 up have no table entries and are left out.
-        std::vector<int32_t> codes;
-        for (char16_t u : Text_Code_Units(def.Chars))
-            if (u < 256) codes.push_back((int32_t)u);
-        std::fill(&def.Tex_Coords[0][0], &def.Tex_Coords[0][0] + 256 * 8, 0.0f);
-        std::fill(&def.Metrics[0][0], &def.Metrics[0][0] + 256 * 4, 0.0f);
-        std::fill(&def.Offsets[0][0], &def.Offsets[0][0] + 256 * 2, 0.0f);
+        std::vector<int32_t> codes = Reset_Font_Tables(def);
         if (have_ft) fonts[slot] = Create_Font(lib, def);
-
-        std::vector<Rendered_Glyph> font_renders;
-        int max_w = 0, max_h = 0, ink_right = 0;
-        for (int32_t code : codes) {
-            font_renders.push_back(Render_Char(fonts[slot], code));
-            Rendered_Glyph& r = font_renders.back();
-            // A glyph with a negative left bearing (the seven-segment face's
-            // decimal point, Roboto's "j") starts left of its cell: move its
-            // ink right by the bearing so none of it is lost. Text is drawn
-            // from the ink box, so the bearing never placed a glyph anyway.
-            if (r.Left < 0) r.Left = 0;
-            if (r.Width > 0) ink_right = std::max(ink_right, r.Left + r.Width);
-            max_w = std::max(max_w, (int)Round_F(r.Advance));
-            max_h = std::max(max_h, (int)Round_F(r.Text_Height));
-        }
-        def.Line_Height = max_h;
-        // The cell is wide enough for every glyph's ink as well.
-        const int cell_w = std::max(max_w + 3, ink_right), cell_h = max_h + 3;
-        size_t first = glyphs.size();
-        for (size_t k = 0; k < codes.size(); k++) {
-            const Rendered_Glyph& r = font_renders[k];
-            Glyph_Info gi;
-            gi.Font = slot;
-            gi.Code = codes[k];
-            if (codes[k] == ' ') {
-                gi.Advance = Round_F(r.Advance);
-                gi.Text_Height = 1;
-                gi.Min_X = 0; gi.Min_Y = 0; gi.Max_X = gi.Advance; gi.Max_Y = 1;
-            } else {
-                gi.Advance = Round_F(r.Advance);
-                gi.Text_Height = Round_F(r.Text_Height);
-                gi.Min_X = gi.Advance; gi.Max_X = 0; gi.Min_Y = gi.Text_Height; gi.Max_Y = 0;
-                // Ink box over the cell: only ink inside the cell counts.
-                for (int row = 0; row < r.Rows; row++) {
-                    int y = r.Top + row;
-                    if (y < 0 || y >= cell_h) continue;
-                    for (int col = 0; col < r.Width; col++) {
-                        int x = r.Left + col;
-                        if (x < 0 || x >= cell_w) continue;
-                        if (r.Coverage[(size_t)row * r.Width + col] == 0) continue;
-                        gi.Min_X = std::min(gi.Min_X, (float)x);
-                        gi.Max_X = std::max(gi.Max_X, (float)x);
-                        gi.Min_Y = std::min(gi.Min_Y, (float)y);
-                        gi.Max_Y = std::max(gi.Max_Y, (float)y);
-                    }
-                }
-            }
-            gi.Width = gi.Max_X - gi.Min_X + 1;
-            gi.Height = gi.Max_Y - gi.Min_Y + 1;
-            glyphs.push_back(gi);
-            renders.push_back(r);
-        }
-        float top = 0;
-        for (size_t k = first; k < glyphs.size(); k++)
-            if (glyphs[k].Min_Y > 0 && (top == 0 || glyphs[k].Min_Y < top)) top = glyphs[k].Min_Y;
-        for (size_t k = first; k < glyphs.size(); k++) glyphs[k].Top = top;
+        Measure_Font_Glyphs(slot, fonts[slot], codes, &glyphs, &renders);
     }
-
-    // Tallest first; equal heights keep their definition order.
-    std::vector<size_t> order(glyphs.size());
-    for (size_t k = 0; k < order.size(); k++) order[k] = k;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return glyphs[a].Height > glyphs[b].Height; });
 
     Fill_Picture(&atlas, S, S, 255, 255, 255, 0);
-    float x = 1, y = 1, r = 0;
-    bool overflow = false;
-    for (size_t k : order) {
-        const Glyph_Info& gi = glyphs[k];
-        float w = gi.Width, h = gi.Height;
-        // A glyph without ink keeps the inverted start box (width or height
-        // below 1): it gets no entry and draws as nothing.
-        if (w < 1 || h < 1) continue;
-        if (h > r) r = Round_F(h);
-        if (x + w + 1 > S) {
-            y = y + r + 1;
-            r = Round_F(h);
-            x = 1;
-            if (y > S) {
-                overflow = true;
-                break;
-            }
-        }
-        Font_Def& def = Font_Defs[gi.Font];
-        int c = gi.Code;
-        float* tc = def.Tex_Coords[c];
-        tc[0] = x / S;       tc[1] = 1 - y / S;
-        tc[2] = (x + w) / S; tc[3] = 1 - y / S;
-        tc[4] = (x + w) / S; tc[5] = 1 - (y + h) / S;
-        tc[6] = x / S;       tc[7] = 1 - (y + h) / S;
-        def.Metrics[c][0] = w;
-        def.Metrics[c][1] = h;
-        def.Metrics[c][2] = 0;
-        def.Metrics[c][3] = 0;
-        def.Offsets[c][0] = 0;
-        def.Offsets[c][1] = gi.Min_Y - gi.Top;
-        if (c != ' ')
-            Blend_Glyph(&atlas, renders[k], (int)(x - gi.Min_X), (int)(y - gi.Min_Y), (int)x, (int)y, (int)(x + w),
-                        (int)(y + h));
-        x = Round_F(x + w + 1);
-    }
+    const bool overflow = !Pack_Glyphs(&atlas, S, glyphs, renders);
 
     Dump_Atlas(atlas);
     gText_Upload_Atlas(atlas);

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "render/picture.h"
+#include "base/picture.h"
 
 const int64_t FONT_SLOTS = 17;
 const int64_t ATLAS_SIZE = 256;

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/picture.h"
 #include "platform/platform.h"
 #include "render/overlay_queue.h"
-#include "render/picture.h"
 
 #ifndef GL_BGRA
 #define GL_BGRA 0x80E1

@@ -19,6 +19,16 @@ enum Fit_Mode_Code : int64_t {
     // any other value stretches
 };
 
+// Flag arguments of the upload, redraw and present calls.
+const int GLIP_SMOOTH = 0, GLIP_NEAREST = 1;   // texture filter
+const int GLIP_NO_SWAP = 0, GLIP_SWAP = 1;      // end with a buffer swap
+const int GLIP_NO_FINISH = 0, GLIP_FINISH = 1;  // wait for GL to finish the frame
+const int GLIP_NO_CLEAR = 0, GLIP_CLEAR = 1;    // clear to the background first
+const int GLIP_NO_FLIP = 0, GLIP_FLIP = 1;      // draw the rows upside down
+// Pixel sizes of GLip_Upload_Buffer.
+const int64_t GLIP_BGRA_AS_RGBA = 32;  // 4 bytes stored with alpha
+const int64_t GLIP_BGRA_AS_RGB = 24;   // 4 bytes stored without alpha
+
 // Texture name per view (0 = none), keyed by the view number in decimal.
 extern std::map<std::string, uint32_t> View_Textures;
 

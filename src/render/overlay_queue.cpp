@@ -242,119 +242,139 @@ void Clear_Overlay_Queue() {
     Overlay_Queue.Magnifier.Pending = 0;
 }
 
-void Draw_Overlay_Queue(int64_t wp, int64_t hp, float sx, float sy, float corners[8], float tex_coords[8],
-                        uint32_t texture) {
+namespace {
+
+// Where the picture origin lies in the view: a picture point (x, y) is drawn
+// at (x - X, y - Y); the view is W x H picture pixels around its centre.
+struct Overlay_Origin {
+    float X, Y;
+    int64_t W, H;
+};
+
+// Line width, logic operation and colour of one queued shape, then its glBegin.
+void Begin_Shape(const Overlay_Shape& s, GLenum mode) {
+    glLineWidth(s.Width);
+    Set_Xor(s.Xor);
+    Set_Colour(s.Colour);
+    glBegin(mode);
+}
+
+// The frame around the picture, along its four corners.
+void Draw_Border_Request(const float corners[8]) {
     Overlay_Queue_Record& q = Overlay_Queue;
-    Overlay_Stats = Overlay_Drain_Stats();
-    const float ox = wp / 2.0f * sx, oy = hp / 2.0f * sy;  // picture (x, y) -> (x - ox, y - oy)
+    if (!q.Border.Pending) return;
+    glLineWidth(q.Border.Width);
+    glDisable(GL_TEXTURE_2D);
+    Set_Colour(q.Border.Colour);
+    glBegin(GL_LINE_LOOP);
+    for (int i = 0; i < 4; i++) glVertex2f(corners[i * 2], corners[i * 2 + 1]);
+    glEnd();
+    Overlay_Stats.Borders++;
+    Overlay_Stats.Border_Colour = q.Border.Colour;
+    q.Border.Pending = 0;
+}
 
-    if (q.Border.Pending) {
-        glLineWidth(q.Border.Width);
-        glDisable(GL_TEXTURE_2D);
-        Set_Colour(q.Border.Colour);
-        glBegin(GL_LINE_LOOP);
-        for (int i = 0; i < 4; i++) glVertex2f(corners[i * 2], corners[i * 2 + 1]);
+// The crosshair: full-view lines through a point, or the arms of a span.
+void Draw_Crosshair_Request(const Overlay_Origin& o) {
+    Overlay_Queue_Record& q = Overlay_Queue;
+    if (!q.Crosshair.Pending) return;
+    const Overlay_Crosshair_Request& c = q.Crosshair;
+    float dx = c.X2 - c.X1, dy = c.Y2 - c.Y1;
+    float cx = (c.X1 + c.X2) * 0.5f, cy = (c.Y1 + c.Y2) * 0.5f;
+    glLineWidth(c.Width);
+    glDisable(GL_TEXTURE_2D);
+    if (c.Xor == 1) {
+        glLogicOp(GL_XOR);
+        glEnable(GL_COLOR_LOGIC_OP);
+    }
+    Set_Colour(c.Colour);
+    glBegin(GL_LINES);
+    if (dx == 0 && dy == 0) {
+        glVertex2f(c.X - o.X, -o.H / 2.0f);
+        glVertex2f(c.X - o.X, o.H / 2.0f);
+        glVertex2f(-o.W / 2.0f, c.Y - o.Y);
+        glVertex2f(o.W / 2.0f, c.Y - o.Y);
+    } else {
+        if (dx > 0) {
+            glVertex2f(cx - o.X + dx / 2, cy - o.Y);
+            glVertex2f(cx - o.X - dx / 2, cy - o.Y);
+        }
+        if (dy > 0) {
+            glVertex2f(cx - o.X, cy - o.Y + dy / 2);
+            glVertex2f(cx - o.X, cy - o.Y - dy / 2);
+        }
+    }
+    glEnd();
+    glDisable(GL_COLOR_LOGIC_OP);
+    q.Crosshair.Pending = 0;
+}
+
+// Straight lines, in the order they were queued.
+void Draw_Line_Requests(const Overlay_Origin& o) {
+    Overlay_Queue_Record& q = Overlay_Queue;
+    if (q.Lines.empty()) return;
+    glDisable(GL_TEXTURE_2D);
+    for (const Overlay_Shape& s : q.Lines) {
+        Begin_Shape(s, GL_LINES);
+        glVertex2f(s.X1 - o.X, s.Y1 - o.Y);
+        glVertex2f(s.X2 - o.X, s.Y2 - o.Y);
         glEnd();
-        Overlay_Stats.Borders++;
-        Overlay_Stats.Border_Colour = q.Border.Colour;
-        q.Border.Pending = 0;
     }
+    glDisable(GL_COLOR_LOGIC_OP);
+    q.Lines.clear();
+}
 
-    if (q.Crosshair.Pending) {
-        const Overlay_Crosshair_Request& c = q.Crosshair;
-        float dx = c.X2 - c.X1, dy = c.Y2 - c.Y1;
-        float cx = (c.X1 + c.X2) * 0.5f, cy = (c.Y1 + c.Y2) * 0.5f;
-        glLineWidth(c.Width);
-        glDisable(GL_TEXTURE_2D);
-        if (c.Xor == 1) {
-            glLogicOp(GL_XOR);
-            glEnable(GL_COLOR_LOGIC_OP);
-        }
-        Set_Colour(c.Colour);
-        glBegin(GL_LINES);
-        if (dx == 0 && dy == 0) {
-            glVertex2f(c.X - ox, -hp / 2.0f);
-            glVertex2f(c.X - ox, hp / 2.0f);
-            glVertex2f(-wp / 2.0f, c.Y - oy);
-            glVertex2f(wp / 2.0f, c.Y - oy);
-        } else {
-            if (dx > 0) {
-                glVertex2f(cx - ox + dx / 2, cy - oy);
-                glVertex2f(cx - ox - dx / 2, cy - oy);
-            }
-            if (dy > 0) {
-                glVertex2f(cx - ox, cy - oy + dy / 2);
-                glVertex2f(cx - ox, cy - oy - dy / 2);
-            }
+// Circles as line loops.
+void Draw_Circle_Requests(const Overlay_Origin& o) {
+    Overlay_Queue_Record& q = Overlay_Queue;
+    if (q.Circles.empty()) return;
+    // One segment count for the whole drain, from the circle queued last.
+    float n = q.Circles.back().Radius;
+    if (!(n >= 24.0f)) n = 24.0f;
+    if (n > 512.0f) n = 512.0f;
+    const int64_t vertices = (int64_t)std::floor(n - 1) + 1;
+    const float step = (float)(360.0 / n * (3.14159265358979323846 / 180.0));
+    glDisable(GL_TEXTURE_2D);
+    for (const Overlay_Shape& s : q.Circles) {
+        Begin_Shape(s, GL_LINE_LOOP);
+        float a = 0;
+        for (int64_t k = 0; k < vertices; k++) {
+            glVertex2f(s.X1 + s.Radius * std::cos(a) - o.X, s.Y1 + s.Radius * std::sin(a) - o.Y);
+            a += step;
         }
         glEnd();
-        glDisable(GL_COLOR_LOGIC_OP);
-        q.Crosshair.Pending = 0;
+        Overlay_Stats.Circle_Vertices.push_back(vertices);
     }
+    glDisable(GL_COLOR_LOGIC_OP);
+    q.Circles.clear();
+}
 
-    if (!q.Lines.empty()) {
-        glDisable(GL_TEXTURE_2D);
-        for (const Overlay_Shape& s : q.Lines) {
-            glLineWidth(s.Width);
-            Set_Xor(s.Xor);
-            Set_Colour(s.Colour);
-            glBegin(GL_LINES);
-            glVertex2f(s.X1 - ox, s.Y1 - oy);
-            glVertex2f(s.X2 - ox, s.Y2 - oy);
-            glEnd();
-        }
-        glDisable(GL_COLOR_LOGIC_OP);
-        q.Lines.clear();
+// Rectangles as line loops.
+void Draw_Rect_Requests(const Overlay_Origin& o) {
+    Overlay_Queue_Record& q = Overlay_Queue;
+    if (q.Rects.empty()) return;
+    glDisable(GL_TEXTURE_2D);
+    for (const Overlay_Shape& s : q.Rects) {
+        Begin_Shape(s, GL_LINE_LOOP);
+        glVertex2f(s.X1 - o.X, s.Y1 - o.Y);
+        glVertex2f(s.X2 - o.X, s.Y1 - o.Y);
+        glVertex2f(s.X2 - o.X, s.Y2 - o.Y);
+        glVertex2f(s.X1 - o.X, s.Y2 - o.Y);
+        glEnd();
     }
+    glDisable(GL_COLOR_LOGIC_OP);
+    q.Rects.clear();
+}
 
-    if (!q.Circles.empty()) {
-        // One segment count for the whole drain, from the circle queued last.
-        float n = q.Circles.back().Radius;
-        if (!(n >= 24.0f)) n = 24.0f;
-        if (n > 512.0f) n = 512.0f;
-        const int64_t vertices = (int64_t)std::floor(n - 1) + 1;
-        const float step = (float)(360.0 / n * (3.14159265358979323846 / 180.0));
-        glDisable(GL_TEXTURE_2D);
-        for (const Overlay_Shape& s : q.Circles) {
-            glLineWidth(s.Width);
-            Set_Xor(s.Xor);
-            Set_Colour(s.Colour);
-            glBegin(GL_LINE_LOOP);
-            float a = 0;
-            for (int64_t k = 0; k < vertices; k++) {
-                glVertex2f(s.X1 + s.Radius * std::cos(a) - ox, s.Y1 + s.Radius * std::sin(a) - oy);
-                a += step;
-            }
-            glEnd();
-            Overlay_Stats.Circle_Vertices.push_back(vertices);
-        }
-        glDisable(GL_COLOR_LOGIC_OP);
-        q.Circles.clear();
-    }
-
-    if (!q.Rects.empty()) {
-        glDisable(GL_TEXTURE_2D);
-        for (const Overlay_Shape& s : q.Rects) {
-            glLineWidth(s.Width);
-            Set_Xor(s.Xor);
-            Set_Colour(s.Colour);
-            glBegin(GL_LINE_LOOP);
-            glVertex2f(s.X1 - ox, s.Y1 - oy);
-            glVertex2f(s.X2 - ox, s.Y1 - oy);
-            glVertex2f(s.X2 - ox, s.Y2 - oy);
-            glVertex2f(s.X1 - ox, s.Y2 - oy);
-            glEnd();
-        }
-        glDisable(GL_COLOR_LOGIC_OP);
-        q.Rects.clear();
-    }
-
+// Labels on a faint backdrop.
+void Draw_Label_Requests(const Overlay_Origin& o) {
+    Overlay_Queue_Record& q = Overlay_Queue;
     for (const Overlay_Label& l : q.Labels) {
         gText_Select_Font(l.Font);
         gText_Set_Scale(l.Scale);
         float w = 0, h = 0;
         gText_Measure(l.Text, &w, &h);
-        const float x = l.X - ox, y = l.Y - oy;
+        const float x = l.X - o.X, y = l.Y - o.Y;
         glDisable(GL_TEXTURE_2D);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -370,7 +390,23 @@ void Draw_Overlay_Queue(int64_t wp, int64_t hp, float sx, float sy, float corner
         gText_Draw(x, y, l.Text, c & 255, (c >> 8) & 255, (c >> 16) & 255, (c >> 24) & 255);
     }
     q.Labels.clear();
+}
 
+}  // namespace
+
+// The drawing order is part of the look: border, crosshair, lines, circles,
+// rectangles, labels, then the magnifier over all of them.
+void Draw_Overlay_Queue(int64_t wp, int64_t hp, float sx, float sy, float corners[8], float tex_coords[8],
+                        uint32_t texture) {
+    Overlay_Stats = Overlay_Drain_Stats();
+    const Overlay_Origin origin = {wp / 2.0f * sx, hp / 2.0f * sy, wp, hp};
+    Draw_Border_Request(corners);
+    Draw_Crosshair_Request(origin);
+    Draw_Line_Requests(origin);
+    Draw_Circle_Requests(origin);
+    Draw_Rect_Requests(origin);
+    Draw_Label_Requests(origin);
+    Overlay_Queue_Record& q = Overlay_Queue;
     if (q.Magnifier.Pending) {
         Draw_Magnifier(q.Magnifier, wp, hp, sx, sy, corners, tex_coords, texture);
         q.Magnifier.Pending = 0;

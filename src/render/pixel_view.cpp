@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include "platform/platform.h"
+#include "render/text.h"
 
 bool Pixel_View_Begin(int64_t view, float red, float green, float blue, float alpha) {
     if (!GL_View_Exists(view) || !GL_Make_Current(view)) return false;
@@ -23,3 +24,15 @@ bool Pixel_View_Begin(int64_t view, float red, float green, float blue, float al
 }
 
 void Pixel_View_End(int64_t view) { GL_Swap(view); }
+
+void Draw_Readout(int64_t view, const std::string& text, int64_t style) {
+    bool blank = text.find_first_not_of(' ') == std::string::npos;
+    bool ok = blank ? Pixel_View_Begin(view, 0.6f, 0.6f, 0.65f, 1.0f) : Pixel_View_Begin(view, 0.05f, 0.09f, 0.05f, 1.0f);
+    if (!ok) return;
+    static const int colours[3][3] = {{40, 250, 40}, {250, 175, 60}, {80, 225, 250}};
+    const int* c = colours[(style >= 0 && style <= 2) ? style : 0];
+    gText_Select_Font(0);
+    gText_Set_Scale(1.0f);
+    gText_Draw(2, 5, text, c[0], c[1], c[2], 255);
+    Pixel_View_End(view);
+}

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "platform/platform.h"
 
 float Scale_Reading = 0;

@@ -3,9 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/prefs.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "platform/platform.h"
 #include "video/camera_settings_file.h"
 #include "video/capture_lib.h"

@@ -2,13 +2,11 @@
 
 #include <vector>
 
+#include "base/app_state.h"
+#include "base/image_io.h"
 #include "document/doc_json.h"
-#include "document/image_io.h"
 #include "platform/platform.h"
 #include "video/camera_settings.h"
-
-// Owned by the preferences: the name of the capture device last used.
-extern std::string Last_Device;
 
 Video_Settings Camera_Settings;
 

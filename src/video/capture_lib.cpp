@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "platform/platform.h"
 #include "video/capture_thread.h"
 

@@ -2,11 +2,9 @@
 
 #include <thread>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
-#include "app/job_list.h"
-#include "app/prefs.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
 #include "video/camera_settings.h"
@@ -144,7 +142,7 @@ void Disable_Video() {
     Jobs[0].In_Use = 0;
     Set_State(CTL_VIDEO_TOGGLE, 0);
     Video_Mode = VIDEO_NONE;
-    Prefs_Save();
+    Prefs_Changed();
     if (Current_Job == 0) Current_Job = First_Used_Job();
-    Job_Update_List();
+    Job_List_Changed();
 }

@@ -6,15 +6,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/job_list.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/picture.h"
 #include "document/doc_model.h"
-#include "measure/canvas.h"
 #include "platform/platform.h"
 #include "render/glip.h"
 #include "render/overlay_queue.h"
-#include "render/picture.h"
 #include "resources/resources.h"
 #include "video/capture_lib.h"
 
@@ -64,8 +62,8 @@ int64_t Rounded_Ms() { return (int64_t)std::nearbyint((double)Elapsed_Ms()); }
 
 void Make_Live_Current_From_Frozen() {
     if (Current_Job > 0) {
-        Select_Job(0);
-        Job_Update_List();
+        Select_Job_Through_Hook(0);
+        Job_List_Changed();
     }
 }
 
@@ -145,11 +143,11 @@ bool Read_Sample(int64_t index, std::string* name, int32_t* width, int32_t* heig
 void Start_Emulator() {
     Video_Mode = VIDEO_EMULATOR;
     Open_Emulator();
-    Job_Update_List();
+    Job_List_Changed();
     Close_Capture_Library();
     Threshold_Label_Dirty = 1;
     Current_Job = 0;
-    Job_Update_List();
+    Job_List_Changed();
 }
 
 void Open_Emulator() {

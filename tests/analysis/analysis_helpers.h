@@ -13,9 +13,9 @@
 
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "app/dispatch.h"
 #include "app/job_list.h"
 #include "app/prefs.h"
-#include "document/readouts.h"
+#include "measure/readouts.h"
 #include "support/null_fixture.h"
 #include "support/temp_folder.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "app/main_loop.h"
 #include "app/status_bar.h"
 #include "measure/snapping.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "app/prefs.h"
 #include "measure/snapping.h"
 #include "measure/units.h"

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "render/picture.h"
+#include "base/picture.h"
 
 namespace file_test {
 

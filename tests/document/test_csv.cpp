@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "document/csv_export.h"
 #include "document/doc_model.h"
 #include "file_test_util.h"

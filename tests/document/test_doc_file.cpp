@@ -3,11 +3,11 @@
 
 #include <ctime>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "document/doc_file.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
-#include "document/image_io.h"
+#include "base/image_io.h"
 #include "file_test_util.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/app_state.h"
 #include "support/null_fixture.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "app/main_loop.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
+#include "measure/readouts.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "base/app_state.h"
 #include "app/prefs.h"
-#include "document/readouts.h"
+#include "measure/readouts.h"
 #include "measure/calibration.h"
 #include "support/null_fixture.h"
 #include "support/temp_folder.h"

@@ -6,6 +6,8 @@
 
 #include "analysis/auto_measure.h"
 #include "analysis/threshold.h"
+#include "app/picture_keys.h"
+#include "base/app_state.h"
 #include "measure/canvas.h"
 #include "measure/tools.h"
 #include "support/null_fixture.h"
@@ -18,11 +20,7 @@ void Click_At(float x, float y) {
     Move(x, y);
     Click();
 }
-void Key(int32_t k) {
-    Platform_Event e = View_Event(ETYPE_KEY_DOWN);
-    e.Key = k;
-    Picture_View_Event(e);
-}
+void Key(int32_t k) { Picture_View_Key(k); }
 void Wheel(int32_t n) {
     Platform_Event e = View_Event(ETYPE_WHEEL);
     e.Wheel = n;

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "analysis/threshold.h"
-#include "app/debug_log.h"
+#include "base/app_state.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"

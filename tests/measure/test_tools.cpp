@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/tools.h"

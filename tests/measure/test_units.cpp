@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "app/control_ids.h"
+#include "base/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/units.h"
 #include "platform/platform.h"

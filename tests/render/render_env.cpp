@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "document/image_io.h"
+#include "base/image_io.h"
 #include "platform/platform.h"
 #include "render/font_atlas.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "render/picture.h"
+#include "base/picture.h"
 
 const int64_t VIEW_A = 500;  // 1000 x 500, the first view (share context)
 const int64_t VIEW_B = 501;  // 320 x 240

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/app_state.h"
-#include "document/image_io.h"
+#include "base/app_state.h"
+#include "base/image_io.h"
 #include "platform/platform.h"
 #include "render/font_atlas.h"
 #include "render/glip.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/debug_log.h"
+#include "base/debug_log.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
 #include "scale/scale_reader.h"

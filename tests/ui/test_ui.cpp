@@ -4,19 +4,19 @@
 #include <cstdlib>
 
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "app/icons.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/status_bar.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
+#include "measure/readouts.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
-#include "render/renderer.h"
+#include "app/renderer.h"
 #include "ui/ui_world.h"
 #include "video/emulator.h"
 
@@ -427,7 +427,8 @@ TEST_F(Ui, Screenshot) {
 
 }  // namespace
 
-#include "document/image_io.h"
+#include "base/image_io.h"
+#include "document/image_files.h"
 #include "measure/calibration.h"
 #include "support/temp_folder.h"
 

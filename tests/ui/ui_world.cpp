@@ -3,16 +3,16 @@
 #include <cmath>
 
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "app/job_list.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "document/doc_model.h"
-#include "document/readouts.h"
+#include "measure/readouts.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
-#include "render/renderer.h"
+#include "app/renderer.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "render/picture.h"
+#include "base/picture.h"
 
 // Runs main-loop passes (events and idle passes, no sleeping) for `ms`.
 void Pump(int ms);

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "../document/file_test_util.h"
-#include "app/control_ids.h"
+#include "base/control_ids.h"
 #include "app/prefs.h"
+#include "base/app_state.h"
 #include "document/doc_json.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"

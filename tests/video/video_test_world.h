@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "app/main_window.h"
 #include "app/prefs.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
@@ -23,6 +24,7 @@ inline void No_Sleep(int64_t) {}
 
 inline void Reset_Video_World() {
     Null_Reset();
+    Install_Module_Hooks();
     Clear_Prompt_Script();
     Reset_Jobs();
     Current_Job = -1;

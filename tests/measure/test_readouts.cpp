@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "document/readouts.h"
+#include "base/app_state.h"
+#include "measure/readouts.h"
 #include "measure/tools.h"
 #include "support/null_fixture.h"
 

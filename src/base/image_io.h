@@ -1,6 +1,6 @@
-// Picture files: decoding PNG, JPEG and BMP (recognised by content) and
-// encoding PNG, JPEG (quality given) and 24-bit BMP, in memory; the image
-// export of the picture view and the import of picture files as documents.
+// Picture codecs and file helpers: decoding PNG, JPEG and BMP (recognised by
+// content) and encoding PNG, JPEG (quality given) and 24-bit BMP, in memory;
+// reading whole files and replacing files atomically.
 #pragma once
 
 #include <cstddef>
@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "render/picture.h"
+#include "base/picture.h"
 
 // Largest picture edge accepted from outside data.
 const int32_t MAX_PICTURE_EDGE = 16384;
+// Outside files larger than this are not read at all.
+const size_t MAX_PICTURE_FILE_BYTES = (size_t)512 * 1024 * 1024;
 
 enum Picture_Format { PICTURE_UNKNOWN = 0, PICTURE_PNG = 1, PICTURE_JPEG = 2, PICTURE_BMP = 3 };
 Picture_Format Detect_Picture_Format(const uint8_t* data, size_t size);
@@ -29,6 +31,8 @@ bool Decode_Jpeg(const uint8_t* data, size_t size, int32_t max_edge, Picture* ou
 bool Decode_Bmp(const uint8_t* data, size_t size, int32_t max_edge, Picture* out);
 bool Encode_Png(const Picture& picture, std::vector<uint8_t>* out);       // 24-bit colour
 bool Encode_Jpeg(const Picture& picture, int quality, std::vector<uint8_t>* out);
+// A picture whose pixel buffer matches its size, both edges above 0.
+bool Picture_Is_Valid(const Picture& picture);
 bool Encode_Bmp24(const Picture& picture, std::vector<uint8_t>* out);     // bottom-up rows
 // Reads a whole file (at most max_bytes). Returns false when missing, unreadable or larger.
 bool Read_File_Bytes(const std::string& path, size_t max_bytes, std::vector<uint8_t>* out);
@@ -40,22 +44,3 @@ bool Write_File_Atomically(const std::string& path, const std::string& bytes);
 // True when the last characters of `name` are `ending`, compared without
 // regard to ASCII case (".JQV", ".CSV", ".jpg" checks of the file dialogs).
 bool Ends_With_No_Case(const std::string& name, const std::string& ending);
-
-// Filters of the export dialog, in order: 0 "Jpg", 1 "Bitmap", 2 "PNG".
-enum Export_Filter { EXPORT_JPEG = 0, EXPORT_BMP = 1, EXPORT_PNG = 2 };
-// The typed name with the selected filter's extension appended unless its
-// last four characters already are that extension (in any case).
-std::string Export_File_Name(const std::string& typed, int filter_index);
-// Encodes `picture` for the filter and writes it to `path`. False on failure.
-bool Write_Export_File(const Picture& picture, int filter_index, const std::string& path);
-// File menu "Export Image": the picture view as drawn, in JPEG, BMP or PNG.
-void Export_Image();
-// File menu "Import Image" (with the file dialog).
-void Import_Image_Dialog();
-// Makes `picture` a new frozen document in the lowest free slot, with the
-// live document's calibration, unit and processing. Returns the slot or -1.
-int64_t Picture_To_New_Document(const Picture& picture);
-// Reads one picture file into a new frozen document. `quiet` suppresses the
-// messages (a dropped file that is not a picture is ignored; a picture past
-// the pixel budget is always reported). Returns true when imported.
-bool Import_Image_File(const std::string& path, bool quiet);

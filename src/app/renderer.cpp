@@ -1,12 +1,12 @@
-#include "render/renderer.h"
+#include "app/renderer.h"
 
 #include <cmath>
 #include <vector>
 
 #include "analysis/auto_measure.h"
 #include "analysis/threshold.h"
-#include "app/app_state.h"
-#include "app/control_ids.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/overlay.h"
@@ -26,11 +26,17 @@ const int32_t WHITE = Pack_RGBA(255, 255, 255, 255);
 const int32_t RED = Pack_RGBA(255, 0, 0, 255);
 const int32_t BAND = Pack_RGBA(20, 195, 250, 255);
 const int READ_BACK_BUFFER = 0x0405;  // GL_BACK: the buffer the frame was drawn into
+const int32_t EMPTY_EDGE = 32;        // edge of the empty view's picture, pixels
+const float THUMB_BORDER_WIDTH = 6.0f;
+const float LIVE_BORDER_WIDTH = 2.0f;
+const float LIVE_INPUT_QUIET_MS = 1500;  // the live border turns green after this long without input
+const float MAGNIFIER_SOURCE_ROWS = 480.0f;  // the magnifier's scale is the picture height over this
+const float MAGNIFIER_FRAME_WIDTH = 5.0f;
 
 // The empty view: a 32 x 32 opaque picture of the live background.
 std::vector<uint8_t> Empty_Picture() {
-    std::vector<uint8_t> p(32 * 32 * 4);
-    for (size_t i = 0; i < 32 * 32; i++) {
+    std::vector<uint8_t> p(EMPTY_EDGE * EMPTY_EDGE * 4);
+    for (size_t i = 0; i < (size_t)(EMPTY_EDGE * EMPTY_EDGE); i++) {
         p[i * 4 + 0] = (uint8_t)((Background_Live >> 16) & 255);
         p[i * 4 + 1] = (uint8_t)((Background_Live >> 8) & 255);
         p[i * 4 + 2] = (uint8_t)(Background_Live & 255);
@@ -137,24 +143,25 @@ void Render_Frame() {
         int64_t w = slot.Doc.Resolution.x, h = slot.Doc.Resolution.y;
         if (slot.Image_Changed == 1) {
             if (j == Current_Job) current_pixels_changed = true;
-            if (j == Current_Job) Queue_Border(pulse, 6.0f);
+            if (j == Current_Job) Queue_Border(pulse, THUMB_BORDER_WIDTH);
             if (!slot.Doc.Image_Buffer.empty())
-                GLip_Upload_Buffer(slot.List_View, slot.Doc.Image_Buffer.data(), w, h, 32, 0, Background_Live, 2, 1,
-                                   0, 1);
+                GLip_Upload_Buffer(slot.List_View, slot.Doc.Image_Buffer.data(), w, h, GLIP_BGRA_AS_RGBA, GLIP_SMOOTH,
+                                   Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);
             slot.Image_Changed = 0;
         } else {
-            if (j == Current_Job) Queue_Border(Pack_RGBA(20, 59, 250, 250), 6.0f);
-            GLip_Redraw(slot.List_View, Background_Still, 2, 1, 0, 1, 0);
+            if (j == Current_Job) Queue_Border(Pack_RGBA(20, 59, 250, 250), THUMB_BORDER_WIDTH);
+            GLip_Redraw(slot.List_View, Background_Still, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR,
+                        GLIP_NO_FLIP);
         }
     }
     Stage_Times.Upload = Elapsed_Ms() - upload_start;
 
     float render_start = Elapsed_Ms();
     if (Current_Job == 0) {
-        if (Elapsed_Ms() - (float)Last_Live_Input_Ms > 1500)
-            Queue_Border(Pack_RGBA(50, 200, 50, 250), 2.0f);
+        if (Elapsed_Ms() - (float)Last_Live_Input_Ms > LIVE_INPUT_QUIET_MS)
+            Queue_Border(Pack_RGBA(50, 200, 50, 250), LIVE_BORDER_WIDTH);
         else
-            Queue_Border(Pack_RGBA(250, 59, 50, 250), 2.0f);
+            Queue_Border(Pack_RGBA(250, 59, 50, 250), LIVE_BORDER_WIDTH);
     }
     if (Reticle_Hidden == 0 && Current_Job == 0) Queue_Reticle();
 
@@ -166,7 +173,7 @@ void Render_Frame() {
             uint8_t corner = Pointer_X <= w / 2.0f ? 2 : 3;
             Queue_Magnifier(std::ceil(Pointer_X) / (float)w, Pointer_Y / (float)h, (float)Magnifier_Zoom, corner,
                             current->Doc.Image_Buffer.data(), w, h, (int64_t)std::lround(Pointer_Y),
-                            (float)h / 480.0f, 5.0f);
+                            (float)h / MAGNIFIER_SOURCE_ROWS, MAGNIFIER_FRAME_WIDTH);
         }
         Auto_Measure();
         Queue_Tool_Overlay();
@@ -187,12 +194,13 @@ void Render_Frame() {
         source.Black = p.Threshold_Black;
         int changed = current_pixels_changed || source != Shown_Source ? 1 : 0;
         Shown_Source = source;
-        GLip_Present_Buffer(CTL_PICTURE_VIEW, Processed_Image.data(), w, h, 24, 0, Background_Live, 2, 1, 0, 1,
-                            changed);
+        GLip_Present_Buffer(CTL_PICTURE_VIEW, Processed_Image.data(), w, h, GLIP_BGRA_AS_RGB, GLIP_SMOOTH,
+                            Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR, changed);
     } else {
         Shown_Source = Main_View_Source();
         static const std::vector<uint8_t> empty = Empty_Picture();
-        GLip_Upload_Buffer(CTL_PICTURE_VIEW, empty.data(), 32, 32, 32, 1, Background_Live, 2, 1, 0, 1);
+        GLip_Upload_Buffer(CTL_PICTURE_VIEW, empty.data(), EMPTY_EDGE, EMPTY_EDGE, GLIP_BGRA_AS_RGBA, GLIP_NEAREST,
+                           Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);
     }
     Stage_Times.Vid_Rend = Elapsed_Ms() - render_start;
 

@@ -18,6 +18,20 @@ extern int64_t Now_Ms;                // Elapsed_Ms rounded, once per idle pass
 extern volatile int64_t Redraw_Request;  // also set by the capture thread
 extern uint8_t Threshold_Label_Dirty;
 
+// Stage x of the live picture, image pixels (the emulator's pan position),
+// and the position taken as zero; measurements on the live picture follow it.
+extern float Stage_Position;
+extern float Stage_Zero;
+
+// The chosen video source, kept in the preferences (empty = the emulator).
+extern std::string Last_Device;
+extern std::string Last_Resolution;
+
+// Rewrites the preferences file; set by the main window at start-up (null:
+// nothing is written). Lower modules call it when a remembered setting changes.
+extern void (*Prefs_Save_Hook)();
+void Prefs_Changed();
+
 enum Video_Mode_Code : int64_t { VIDEO_NONE = 0, VIDEO_CAMERA = 1, VIDEO_EMULATOR = 2 };
 extern int64_t Video_Mode;
 

@@ -1,17 +1,18 @@
-#include "document/readouts.h"
+#include "measure/readouts.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_state.h"
-#include "app/control_ids.h"
-#include "app/debug_log.h"
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/overlay.h"
 #include "measure/units.h"
 #include "platform/platform.h"
+#include "render/pixel_view.h"
 
 std::string Readout_Texts[6];
 

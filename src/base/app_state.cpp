@@ -1,4 +1,4 @@
-#include "app/app_state.h"
+#include "base/app_state.h"
 
 const std::string Application_Name = "Trellum";
 const std::string Application_Version = "v0.241202";
@@ -12,6 +12,18 @@ int64_t Now_Ms = 0;
 volatile int64_t Redraw_Request = 0;
 uint8_t Threshold_Label_Dirty = 0;
 int64_t Video_Mode = VIDEO_NONE;
+
+float Stage_Position = 0;
+float Stage_Zero = 0;
+
+std::string Last_Device;
+std::string Last_Resolution;
+
+void (*Prefs_Save_Hook)() = nullptr;
+
+void Prefs_Changed() {
+    if (Prefs_Save_Hook) Prefs_Save_Hook();
+}
 
 int64_t Next_Acquire_Ms = 0;
 int64_t Acquire_Interval_Ms = 5;

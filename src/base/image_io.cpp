@@ -1,4 +1,4 @@
-#include "document/image_io.h"
+#include "base/image_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,15 +15,6 @@
 #include <jerror.h>
 #include <png.h>
 
-#include "app/control_ids.h"
-#include "app/job_list.h"
-#include "document/doc_model.h"
-#include "document/readouts.h"
-#include "platform/platform.h"
-#include "render/glip.h"
-
-// Outside files larger than this are not read at all.
-static const size_t MAX_PICTURE_FILE_BYTES = (size_t)512 * 1024 * 1024;
 
 // ============================================================ small helpers
 
@@ -51,7 +42,7 @@ static void Put_U32(std::vector<uint8_t>* out, uint32_t v) {
     for (int i = 0; i < 4; i++) out->push_back((uint8_t)(v >> (8 * i)));
 }
 
-static bool Picture_Is_Valid(const Picture& p) {
+bool Picture_Is_Valid(const Picture& p) {
     return p.Width > 0 && p.Height > 0 && p.Pixels.size() == (size_t)p.Width * (size_t)p.Height * 4;
 }
 
@@ -414,97 +405,127 @@ static uint8_t Bitfield_Channel(uint32_t pixel, uint32_t mask, uint8_t absent) {
     return (uint8_t)((value * 255 + top / 2) / top);
 }
 
-bool Decode_Bmp(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
+namespace {
+
+// What a BMP file's headers say about its pixels.
+struct Bmp_Layout {
+    uint32_t Pixel_Offset = 0;  // bytes from the file start to the first row
+    uint32_t Header_Size = 0;
+    int64_t Width = 0, Height = 0;
+    bool Top_Down = false;      // rows from the top (negative height in the file)
+    uint32_t Bpp = 0, Compression = 0, Colours_Used = 0;
+    size_t Palette_Entry = 4;   // bytes per palette entry
+    uint32_t Red_Mask = 0, Green_Mask = 0, Blue_Mask = 0, Alpha_Mask = 0;
+    bool Bitfields = false;
+    uint8_t Palette[256][3] = {};
+    size_t Palette_Size = 0;
+};
+
+// File and info header: sizes, depth and compression, checked against max_edge.
+bool Read_Bmp_Header(const uint8_t* data, size_t size, int32_t max_edge, Bmp_Layout* b) {
     if (!data || size < 26 || data[0] != 'B' || data[1] != 'M') return false;
-    uint32_t pixel_offset = Read_U32(data + 10);
-    uint32_t header_size = Read_U32(data + 14);
-    int64_t width = 0, height = 0;
-    uint32_t bpp = 0, compression = 0, colours_used = 0;
-    size_t palette_entry = 4;
-    if (header_size == 12) {  // the old core header: 16-bit sizes, 3-byte palette entries
-        width = (int16_t)Read_U16(data + 18);
-        height = (int16_t)Read_U16(data + 20);
-        bpp = Read_U16(data + 24);
-        palette_entry = 3;
-    } else if (header_size >= 40 && header_size <= 1024) {
-        if (size < 14 + (size_t)header_size) return false;
-        width = (int32_t)Read_U32(data + 18);
-        height = (int32_t)Read_U32(data + 22);
-        bpp = Read_U16(data + 28);
-        compression = Read_U32(data + 30);
-        colours_used = Read_U32(data + 46);
+    b->Pixel_Offset = Read_U32(data + 10);
+    b->Header_Size = Read_U32(data + 14);
+    if (b->Header_Size == 12) {  // the old core header: 16-bit sizes, 3-byte palette entries
+        b->Width = (int16_t)Read_U16(data + 18);
+        b->Height = (int16_t)Read_U16(data + 20);
+        b->Bpp = Read_U16(data + 24);
+        b->Palette_Entry = 3;
+    } else if (b->Header_Size >= 40 && b->Header_Size <= 1024) {
+        if (size < 14 + (size_t)b->Header_Size) return false;
+        b->Width = (int32_t)Read_U32(data + 18);
+        b->Height = (int32_t)Read_U32(data + 22);
+        b->Bpp = Read_U16(data + 28);
+        b->Compression = Read_U32(data + 30);
+        b->Colours_Used = Read_U32(data + 46);
     } else {
         return false;
     }
-    bool top_down = height < 0;
-    if (top_down) height = -height;
-    if (width <= 0 || height <= 0 || width > max_edge || height > max_edge) return false;
+    b->Top_Down = b->Height < 0;
+    if (b->Top_Down) b->Height = -b->Height;
+    return b->Width > 0 && b->Height > 0 && b->Width <= max_edge && b->Height <= max_edge;
+}
 
-    uint32_t red_mask = 0, green_mask = 0, blue_mask = 0, alpha_mask = 0;
-    bool bitfields = false;
-    if (compression == 3 || compression == 6) {  // BI_BITFIELDS, BI_ALPHABITFIELDS
-        if (bpp != 16 && bpp != 32) return false;
+// Channel masks of 16- and 32-bit pictures; false for a compression we do not read.
+bool Read_Bmp_Masks(const uint8_t* data, size_t size, Bmp_Layout* b) {
+    if (b->Compression == 3 || b->Compression == 6) {  // BI_BITFIELDS, BI_ALPHABITFIELDS
+        if (b->Bpp != 16 && b->Bpp != 32) return false;
         size_t at = 14 + 40;  // masks follow a 40-byte header, or sit inside a longer one
-        size_t count = compression == 6 ? 4 : 3;
-        if (header_size >= 56) count = 4;
+        size_t count = b->Compression == 6 ? 4 : 3;
+        if (b->Header_Size >= 56) count = 4;
         if (size < at + count * 4) return false;
-        red_mask = Read_U32(data + at);
-        green_mask = Read_U32(data + at + 4);
-        blue_mask = Read_U32(data + at + 8);
-        if (count == 4) alpha_mask = Read_U32(data + at + 12);
-        bitfields = true;
-    } else if (compression != 0) {
+        b->Red_Mask = Read_U32(data + at);
+        b->Green_Mask = Read_U32(data + at + 4);
+        b->Blue_Mask = Read_U32(data + at + 8);
+        if (count == 4) b->Alpha_Mask = Read_U32(data + at + 12);
+        b->Bitfields = true;
+    } else if (b->Compression != 0) {
         return false;  // run-length and embedded JPEG/PNG bitmaps are not read
     }
-    if (!bitfields && bpp == 16) red_mask = 0x7C00, green_mask = 0x03E0, blue_mask = 0x001F, bitfields = true;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
+    if (!b->Bitfields && b->Bpp == 16)
+        b->Red_Mask = 0x7C00, b->Green_Mask = 0x03E0, b->Blue_Mask = 0x001F, b->Bitfields = true;
+    const uint32_t bpp = b->Bpp;
+    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
 
-    // Palette for 1, 4 and 8 bits.
-    uint8_t palette[256][3] = {};
-    size_t palette_size = 0;
-    if (bpp <= 8) {
-        size_t most = (size_t)1 << bpp;
-        palette_size = colours_used == 0 || colours_used > most ? most : colours_used;
-        size_t at = 14 + (size_t)header_size + (bitfields ? 12 : 0);
-        if (at + palette_size * palette_entry > size) return false;
-        for (size_t i = 0; i < palette_size; i++) {
-            palette[i][0] = data[at + i * palette_entry + 0];
-            palette[i][1] = data[at + i * palette_entry + 1];
-            palette[i][2] = data[at + i * palette_entry + 2];
-        }
+// Palette for 1, 4 and 8 bits.
+bool Read_Bmp_Palette(const uint8_t* data, size_t size, Bmp_Layout* b) {
+    if (b->Bpp > 8) return true;
+    size_t most = (size_t)1 << b->Bpp;
+    b->Palette_Size = b->Colours_Used == 0 || b->Colours_Used > most ? most : b->Colours_Used;
+    size_t at = 14 + (size_t)b->Header_Size + (b->Bitfields ? 12 : 0);
+    if (at + b->Palette_Size * b->Palette_Entry > size) return false;
+    for (size_t i = 0; i < b->Palette_Size; i++) {
+        b->Palette[i][0] = data[at + i * b->Palette_Entry + 0];
+        b->Palette[i][1] = data[at + i * b->Palette_Entry + 1];
+        b->Palette[i][2] = data[at + i * b->Palette_Entry + 2];
     }
+    return true;
+}
+
+// Pixel x of a file row into p (blue, green, red, alpha).
+void Bmp_Pixel(const Bmp_Layout& b, const uint8_t* row, int64_t x, uint8_t* p) {
+    const uint32_t bpp = b.Bpp;
+    if (bpp <= 8) {
+        size_t bit = (size_t)x * bpp;
+        unsigned index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
+        if (index < b.Palette_Size) {
+            p[0] = b.Palette[index][0], p[1] = b.Palette[index][1], p[2] = b.Palette[index][2];
+        } else {
+            p[0] = p[1] = p[2] = 0;
+        }
+        p[3] = 255;
+    } else if (bpp == 24) {
+        p[0] = row[x * 3], p[1] = row[x * 3 + 1], p[2] = row[x * 3 + 2], p[3] = 255;
+    } else if (b.Bitfields) {
+        uint32_t v = bpp == 16 ? Read_U16(row + x * 2) : Read_U32(row + x * 4);
+        p[0] = Bitfield_Channel(v, b.Blue_Mask, 0);
+        p[1] = Bitfield_Channel(v, b.Green_Mask, 0);
+        p[2] = Bitfield_Channel(v, b.Red_Mask, 0);
+        p[3] = Bitfield_Channel(v, b.Alpha_Mask, 255);
+    } else {  // 32 bits without masks: blue, green, red, unused
+        p[0] = row[x * 4], p[1] = row[x * 4 + 1], p[2] = row[x * 4 + 2], p[3] = 255;
+    }
+}
+
+}  // namespace
+
+bool Decode_Bmp(const uint8_t* data, size_t size, int32_t max_edge, Picture* out) {
+    Bmp_Layout b;
+    if (!Read_Bmp_Header(data, size, max_edge, &b) || !Read_Bmp_Masks(data, size, &b) ||
+        !Read_Bmp_Palette(data, size, &b))
+        return false;
 
     // The rows must all be there before anything is allocated.
-    uint64_t stride = (((uint64_t)width * bpp + 31) / 32) * 4;
-    if ((uint64_t)pixel_offset > size || stride * (uint64_t)height > size - pixel_offset) return false;
+    const int64_t width = b.Width, height = b.Height;
+    uint64_t stride = (((uint64_t)width * b.Bpp + 31) / 32) * 4;
+    if ((uint64_t)b.Pixel_Offset > size || stride * (uint64_t)height > size - b.Pixel_Offset) return false;
 
     std::vector<uint8_t> pixels((size_t)width * (size_t)height * 4);
     for (int64_t y = 0; y < height; y++) {
-        const uint8_t* row = data + pixel_offset + (size_t)(top_down ? y : height - 1 - y) * stride;
+        const uint8_t* row = data + b.Pixel_Offset + (size_t)(b.Top_Down ? y : height - 1 - y) * stride;
         uint8_t* target = pixels.data() + (size_t)y * (size_t)width * 4;
-        for (int64_t x = 0; x < width; x++) {
-            uint8_t* p = target + x * 4;
-            if (bpp <= 8) {
-                size_t bit = (size_t)x * bpp;
-                unsigned index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
-                if (index < palette_size) {
-                    p[0] = palette[index][0], p[1] = palette[index][1], p[2] = palette[index][2];
-                } else {
-                    p[0] = p[1] = p[2] = 0;
-                }
-                p[3] = 255;
-            } else if (bpp == 24) {
-                p[0] = row[x * 3], p[1] = row[x * 3 + 1], p[2] = row[x * 3 + 2], p[3] = 255;
-            } else if (bitfields) {
-                uint32_t v = bpp == 16 ? Read_U16(row + x * 2) : Read_U32(row + x * 4);
-                p[0] = Bitfield_Channel(v, blue_mask, 0);
-                p[1] = Bitfield_Channel(v, green_mask, 0);
-                p[2] = Bitfield_Channel(v, red_mask, 0);
-                p[3] = Bitfield_Channel(v, alpha_mask, 255);
-            } else {  // 32 bits without masks: blue, green, red, unused
-                p[0] = row[x * 4], p[1] = row[x * 4 + 1], p[2] = row[x * 4 + 2], p[3] = 255;
-            }
-        }
+        for (int64_t x = 0; x < width; x++) Bmp_Pixel(b, row, x, target + x * 4);
     }
     out->Width = (int32_t)width;
     out->Height = (int32_t)height;
@@ -630,101 +651,4 @@ bool Write_File_Atomically(const std::string& path, const std::vector<uint8_t>& 
 
 bool Write_File_Atomically(const std::string& path, const std::string& bytes) {
     return Write_Atomically(path, (const uint8_t*)bytes.data(), bytes.size());
-}
-
-// ============================================================ export
-
-std::string Export_File_Name(const std::string& typed, int filter_index) {
-    const char* ending = filter_index == EXPORT_BMP ? ".bmp" : filter_index == EXPORT_PNG ? ".png" : ".jpg";
-    if (Ends_With_No_Case(typed, ending)) return typed;
-    return typed + ending;
-}
-
-bool Write_Export_File(const Picture& picture, int filter_index, const std::string& path) {
-    std::vector<uint8_t> bytes;
-    bool ok = false;
-    if (filter_index == EXPORT_BMP)
-        ok = Encode_Bmp24(picture, &bytes);
-    else if (filter_index == EXPORT_PNG)
-        ok = Encode_Png(picture, &bytes);
-    else
-        ok = Encode_Jpeg(picture, 70, &bytes);
-    return ok && Write_File_Atomically(path, bytes);
-}
-
-void Export_Image() {
-    if (Current_Job < 0 || Current_Job >= JOB_SLOTS) {
-        Message_Box("Error", "No document selected", MSG_ICON_ERROR);
-        return;
-    }
-    std::string typed;
-    int filter = 0;
-    if (!Save_File_Dialog("Please choose file to save", "", "Jpg|*.jpg|Bitmap|*.bmp|PNG|*.png", &typed, &filter))
-        return;
-    Picture picture;
-    GLip_Read_Back(CTL_PICTURE_VIEW, &picture, 0);
-    std::string path = Export_File_Name(typed, filter);
-    if (Write_Export_File(picture, filter, path))
-        Message_Box("Success", "Saved image to:\n" + path, MSG_ICON_INFO);
-    else
-        Message_Box("Error", "Unable to save image file", MSG_ICON_ERROR);
-}
-
-// ============================================================ import
-
-int64_t Picture_To_New_Document(const Picture& picture) {
-    if (!Picture_Is_Valid(picture)) return -1;
-    int64_t slot = First_Free_Job();
-    if (slot < 1) return -1;
-    const Doc_Info& live = Jobs[0].Doc;
-    Job_Slot& job = Jobs[slot];
-    Doc_Info doc;
-    doc.PPMM = live.PPMM;
-    doc.Measure_Unit = live.Measure_Unit;
-    doc.Processing = live.Processing;
-    doc.TimeStamp = Local_Time_Seconds();
-    doc.Resolution.x = picture.Width;
-    doc.Resolution.y = picture.Height;
-    doc.Image_Buffer = picture.Pixels;
-    for (size_t i = 3; i < doc.Image_Buffer.size(); i += 4) doc.Image_Buffer[i] = 255;
-    job.Doc = std::move(doc);
-    job.File_Name.clear();
-    job.In_Use = 1;
-    job.Image_Changed = 1;
-    Current_Job = slot;
-    Job_Update_List();
-    Rebuild_Measurement_List();
-    Select_Job(slot);
-    return slot;
-}
-
-bool Import_Image_File(const std::string& path, bool quiet) {
-    std::vector<uint8_t> bytes;
-    Picture picture;
-    bool readable = Read_File_Bytes(path, MAX_PICTURE_FILE_BYTES, &bytes);
-    int32_t w = 0, h = 0;
-    if (readable && Picture_Size(bytes.data(), bytes.size(), &w, &h) && w <= MAX_PICTURE_EDGE &&
-        h <= MAX_PICTURE_EDGE && (uint64_t)w * (uint64_t)h * 4 > Pixel_Budget_Left()) {
-        Message_Box("Error", Pixel_Budget_Message(), MSG_ICON_ERROR);
-        return false;
-    }
-    if (!readable || !Decode_Picture(bytes.data(), bytes.size(), &picture)) {
-        if (!quiet) Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
-        return false;
-    }
-    if (Count_Open_Jobs() >= MAX_FROZEN_JOBS) {
-        Message_Box("Error", "Loaded job limit reached, close some jobs to continue.", MSG_ICON_ERROR);
-        return false;
-    }
-    return Picture_To_New_Document(picture) > 0;
-}
-
-void Import_Image_Dialog() {
-    std::string path;
-    int filter = 0;
-    if (!Open_File_Dialog("Please choose an image to load", "",
-                          "PNG, BMP, JPEG|*.png;*.bmp;*.jpg;*.jpeg|PNG (*.png)|*.png|BMP (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg",
-                          &path, &filter))
-        return;
-    Import_Image_File(path, false);
 }

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "render/picture.h"
+#include "base/picture.h"
 
 extern uint8_t Reticle_Hidden;   // 0 = the live view's centre reticle is drawn
 extern Picture Read_Back_Image;  // the main view as last presented, top row first

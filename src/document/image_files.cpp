@@ -1,0 +1,106 @@
+#include "document/image_files.h"
+
+#include <utility>
+
+#include "base/control_ids.h"
+#include "base/image_io.h"
+#include "document/doc_model.h"
+#include "platform/platform.h"
+#include "render/glip.h"
+
+// ============================================================ export
+
+std::string Export_File_Name(const std::string& typed, int filter_index) {
+    const char* ending = filter_index == EXPORT_BMP ? ".bmp" : filter_index == EXPORT_PNG ? ".png" : ".jpg";
+    if (Ends_With_No_Case(typed, ending)) return typed;
+    return typed + ending;
+}
+
+bool Write_Export_File(const Picture& picture, int filter_index, const std::string& path) {
+    std::vector<uint8_t> bytes;
+    bool ok = false;
+    if (filter_index == EXPORT_BMP)
+        ok = Encode_Bmp24(picture, &bytes);
+    else if (filter_index == EXPORT_PNG)
+        ok = Encode_Png(picture, &bytes);
+    else
+        ok = Encode_Jpeg(picture, 70, &bytes);
+    return ok && Write_File_Atomically(path, bytes);
+}
+
+void Export_Image() {
+    if (Current_Job < 0 || Current_Job >= JOB_SLOTS) {
+        Message_Box("Error", "No document selected", MSG_ICON_ERROR);
+        return;
+    }
+    std::string typed;
+    int filter = 0;
+    if (!Save_File_Dialog("Please choose file to save", "", "Jpg|*.jpg|Bitmap|*.bmp|PNG|*.png", &typed, &filter))
+        return;
+    Picture picture;
+    GLip_Read_Back(CTL_PICTURE_VIEW, &picture, 0);
+    std::string path = Export_File_Name(typed, filter);
+    if (Write_Export_File(picture, filter, path))
+        Message_Box("Success", "Saved image to:\n" + path, MSG_ICON_INFO);
+    else
+        Message_Box("Error", "Unable to save image file", MSG_ICON_ERROR);
+}
+
+// ============================================================ import
+
+int64_t Picture_To_New_Document(const Picture& picture) {
+    if (!Picture_Is_Valid(picture)) return -1;
+    int64_t slot = First_Free_Job();
+    if (slot < 1) return -1;
+    const Doc_Info& live = Jobs[0].Doc;
+    Job_Slot& job = Jobs[slot];
+    Doc_Info doc;
+    doc.PPMM = live.PPMM;
+    doc.Measure_Unit = live.Measure_Unit;
+    doc.Processing = live.Processing;
+    doc.TimeStamp = Local_Time_Seconds();
+    doc.Resolution.x = picture.Width;
+    doc.Resolution.y = picture.Height;
+    doc.Image_Buffer = picture.Pixels;
+    for (size_t i = 3; i < doc.Image_Buffer.size(); i += 4) doc.Image_Buffer[i] = 255;
+    job.Doc = std::move(doc);
+    job.File_Name.clear();
+    job.In_Use = 1;
+    job.Image_Changed = 1;
+    Current_Job = slot;
+    Job_List_Changed();
+    Measurement_List_Changed();
+    Select_Job_Through_Hook(slot);
+    return slot;
+}
+
+bool Import_Image_File(const std::string& path, bool quiet) {
+    std::vector<uint8_t> bytes;
+    Picture picture;
+    bool readable = Read_File_Bytes(path, MAX_PICTURE_FILE_BYTES, &bytes);
+    int32_t w = 0, h = 0;
+    if (readable && Picture_Size(bytes.data(), bytes.size(), &w, &h) && w <= MAX_PICTURE_EDGE &&
+        h <= MAX_PICTURE_EDGE && (uint64_t)w * (uint64_t)h * 4 > Pixel_Budget_Left()) {
+        Message_Box("Error", Pixel_Budget_Message(), MSG_ICON_ERROR);
+        return false;
+    }
+    if (!readable || !Decode_Picture(bytes.data(), bytes.size(), &picture)) {
+        if (!quiet) Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
+        return false;
+    }
+    if (Count_Open_Jobs() >= MAX_FROZEN_JOBS) {
+        Message_Box("Error", "Loaded job limit reached, close some jobs to continue.", MSG_ICON_ERROR);
+        return false;
+    }
+    return Picture_To_New_Document(picture) > 0;
+}
+
+void Import_Image_Dialog() {
+    std::string path;
+    int filter = 0;
+    if (!Open_File_Dialog("Please choose an image to load", "",
+                          "PNG, BMP, JPEG|*.png;*.bmp;*.jpg;*.jpeg|PNG (*.png)|*.png|BMP (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg",
+                          &path, &filter))
+        return;
+    Import_Image_File(path, false);
+}
