@@ -1,3 +1,3 @@
-#include "app/main_loop.h"
+#include "app/command_line.h"
 
-int main() { return Run_Program(); }
+int main(int argc, char** argv) { return Run_Command_Line(argc, argv); }

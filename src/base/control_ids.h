@@ -58,6 +58,12 @@ const int64_t CTL_SNAP_EDGES = 138;
 const int64_t CTL_SNAP_ANGLE = 137;
 const int64_t CTL_VIDEO_SETTINGS_FRAME = 192;   // "Video Settings:"
 const int64_t CTL_VIDEO_SETTINGS_BUTTON = 193;
+const int64_t CTL_SCALE_PORT_LABEL = 194;      // "Scale port:"
+const int64_t CTL_SCALE_PORT = 195;
+const int64_t CTL_CALIBRATION_LABEL = 196;     // "Calibration:"
+const int64_t CTL_CALIBRATION_CHOICE = 197;
+const int64_t CTL_EXPORT_SCALE_BAR = 198;      // picture export options
+const int64_t CTL_EXPORT_OVERLAY = 199;
 
 // ---- menu items
 const int64_t MENU_NEW = 210;
@@ -71,6 +77,12 @@ const int64_t MENU_ABOUT = 218;
 const int64_t MENU_DELETE_MEASUREMENT = 222;
 const int64_t MENU_CLEAR_MEASUREMENTS = 223;
 const int64_t MENU_CALIBRATE = 224;
+const int64_t MENU_VIDEO_SOURCE = 225;        // File > "Video source..."
+const int64_t MENU_EXPORT_RESULTS = 226;      // File > "Export results..."
+const int64_t MENU_EXPORT_PICTURE = 227;      // File > "Export picture..."
+const int64_t MENU_KEYBOARD_SHORTCUTS = 228;  // Help > "Keyboard shortcuts"
+const int64_t MENU_USER_GUIDE = 229;          // Help > "User guide"
+const int64_t MENU_CLOSE_DOCUMENT = 230;
 
 // ---- main window timers
 const int64_t TIMER_IDLE_1000 = 0;
@@ -103,3 +115,13 @@ const int64_t CTL_CAL_ACTUAL = 505;
 const int64_t CTL_CAL_ACTUAL_UNIT = 506;
 const int64_t CTL_CAL_OK = 507;
 const int64_t CTL_CAL_CANCEL = 508;
+const int64_t CTL_CAL_SAVE_AS_LABEL = 509;     // "Save as:"
+const int64_t CTL_CAL_SAVE_AS = 510;
+
+// ---- video source dialog: 520..539
+const int64_t CTL_SRC_FIRST = 520;
+const int64_t CTL_SRC_LAST = 539;
+
+// ---- keyboard shortcuts window: 540..549
+const int64_t CTL_KEYS_FIRST = 540;
+const int64_t CTL_KEYS_LAST = 549;

@@ -26,6 +26,8 @@ enum Window_Number : int64_t {
     WINDOW_VIDEO_SETTINGS = 3,
     WINDOW_CALIBRATION = 4,
     WINDOW_SPLASH = 5,
+    WINDOW_VIDEO_SOURCE = 6,
+    WINDOW_KEYBOARD_SHORTCUTS = 7,
 };
 
 // Flags for Open_Window.

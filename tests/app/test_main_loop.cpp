@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/app_state.h"
+#include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/status_bar.h"
 #include "measure/snapping.h"
@@ -23,6 +24,48 @@ TEST(Timing_Line, Composition) {
     EXPECT_EQ(Format_Timing_Line(Stage_Times_Record()),
               "Time, 0.00 ms,  Capture; 0.0(decoupled), DD; 0.0, Vid_Rend; 0.0, Process; 0.0, Upload; 0.0, "
               "Download; 0.0 ms");
+}
+
+TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
+    struct Row {
+        std::vector<std::string> Args;
+        Command_Action Action;
+        std::string Camera, Output;
+        size_t Files;
+    } rows[] = {
+        {{}, ACTION_RUN_WINDOW, "", "", 0},
+        {{"a.JQV", "b.jqv"}, ACTION_RUN_WINDOW, "", "", 2},
+        {{"--camera", "gst:videotestsrc pattern=smpte", "a.JQV"}, ACTION_RUN_WINDOW, "gst:videotestsrc pattern=smpte", "", 1},
+        {{"--", "--camera"}, ACTION_RUN_WINDOW, "", "", 1},
+        {{"--list-cameras"}, ACTION_LIST_CAMERAS, "", "", 0},
+        {{"--export-results", "out.csv", "a.JQV", "b.JQV"}, ACTION_EXPORT_RESULTS, "", "out.csv", 2},
+        {{"--export-picture", "pictures", "a.JQV"}, ACTION_EXPORT_PICTURE, "", "pictures", 1},
+        {{"--summary", "a.JQV"}, ACTION_SUMMARY, "", "", 1},
+        {{"--help"}, ACTION_SHOW_HELP, "", "", 0},
+        {{"--bogus"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera", "a", "--camera", "b"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--summary"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--export-results"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--export-results", "out.csv"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--summary", "--list-cameras"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--list-cameras", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera", "x", "--summary", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
+    };
+    for (const Row& r : rows) {
+        std::string line;
+        for (const std::string& a : r.Args) line += a + " ";
+        SCOPED_TRACE(line);
+        Command_Line c = Parse_Command_Line(r.Args);
+        EXPECT_EQ(c.Action, r.Action);
+        if (r.Action == ACTION_USAGE_ERROR) {
+            EXPECT_FALSE(c.Error.empty());
+            continue;
+        }
+        EXPECT_EQ(c.Camera, r.Camera);
+        EXPECT_EQ(c.Output, r.Output);
+        EXPECT_EQ(c.Files.size(), r.Files);
+    }
 }
 
 TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {

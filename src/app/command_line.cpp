@@ -1,0 +1,104 @@
+#include "app/command_line.h"
+
+#include <cstdio>
+
+#include "app/batch.h"
+#include "app/main_loop.h"
+#include "app/picture_export.h"
+#include "video/camera_list.h"
+
+std::string Start_Camera_Source;
+std::vector<std::string> Start_Documents;
+
+namespace {
+
+Command_Line Refuse(const std::string& why) {
+    Command_Line c;
+    c.Action = ACTION_USAGE_ERROR;
+    c.Error = why;
+    return c;
+}
+
+bool Set_Action(Command_Line* c, Command_Action action) {
+    if (c->Action != ACTION_RUN_WINDOW) return false;
+    c->Action = action;
+    return true;
+}
+
+}  // namespace
+
+Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
+    Command_Line c;
+    bool options_done = false;
+    for (size_t i = 0; i < args.size(); i++) {
+        const std::string& a = args[i];
+        if (options_done || a.empty() || a[0] != '-' || a == "-") {
+            c.Files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            options_done = true;
+        } else if (a == "--help" || a == "-h") {
+            if (!Set_Action(&c, ACTION_SHOW_HELP)) return Refuse(a + " cannot be combined with another command");
+        } else if (a == "--camera") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Refuse("--camera needs a SOURCE");
+            if (!c.Camera.empty()) return Refuse("--camera given twice");
+            c.Camera = args[++i];
+        } else if (a == "--list-cameras") {
+            if (!Set_Action(&c, ACTION_LIST_CAMERAS)) return Refuse(a + " cannot be combined with another command");
+        } else if (a == "--export-results" || a == "--export-picture") {
+            if (!Set_Action(&c, a == "--export-results" ? ACTION_EXPORT_RESULTS : ACTION_EXPORT_PICTURE))
+                return Refuse(a + " cannot be combined with another command");
+            if (i + 1 >= args.size() || args[i + 1].empty()) return Refuse(a + " needs an output name");
+            c.Output = args[++i];
+        } else if (a == "--summary") {
+            if (!Set_Action(&c, ACTION_SUMMARY)) return Refuse(a + " cannot be combined with another command");
+        } else {
+            return Refuse("unknown option " + a);
+        }
+    }
+    switch (c.Action) {
+        case ACTION_EXPORT_RESULTS:
+        case ACTION_EXPORT_PICTURE:
+        case ACTION_SUMMARY:
+            if (c.Files.empty()) return Refuse("no document files given");
+            if (!c.Camera.empty()) return Refuse("--camera does not go with a batch command");
+            break;
+        case ACTION_LIST_CAMERAS:
+        case ACTION_SHOW_HELP:
+            if (!c.Files.empty() || !c.Camera.empty())
+                return Refuse("this command takes no files and no --camera");
+            break;
+        default: break;
+    }
+    return c;
+}
+
+std::string Usage_Text() {
+    return "usage: trellum [--camera SOURCE] [FILE.JQV...]\n"
+           "       trellum --list-cameras\n"
+           "       trellum --export-results OUT.csv FILE.JQV...\n"
+           "       trellum --export-picture OUT_FOLDER FILE.JQV...\n"
+           "       trellum --summary FILE.JQV...\n"
+           "SOURCE is a device node (/dev/video0), a camera name as listed, or gst: and a GStreamer source.\n";
+}
+
+int Run_Command_Line(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; i++) args.push_back(argv[i]);
+    Command_Line c = Parse_Command_Line(args);
+    switch (c.Action) {
+        case ACTION_USAGE_ERROR:
+            fprintf(stderr, "trellum: %s\n%s", c.Error.c_str(), Usage_Text().c_str());
+            return EXIT_USAGE;
+        case ACTION_SHOW_HELP: fputs(Usage_Text().c_str(), stdout); return 0;
+        case ACTION_LIST_CAMERAS: return List_Cameras_Command();
+        case ACTION_EXPORT_RESULTS: return Batch_Export_Results(c.Output, c.Files);
+        case ACTION_SUMMARY: return Batch_Summary(c.Files);
+        case ACTION_EXPORT_PICTURE: return Batch_Export_Pictures(c.Output, c.Files);
+        case ACTION_RUN_WINDOW: break;
+    }
+    Start_Camera_Source = c.Camera;
+    Start_Documents = c.Files;
+    return Run_Program();
+}
