@@ -16,6 +16,7 @@
 #include "measure/calibration.h"
 #include "measure/canvas.h"
 #include "measure/readouts.h"
+#include "measure/results_table.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
 #include "video/camera_settings.h"
@@ -78,6 +79,7 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_OPEN: Open_Document(); break;
         case MENU_SAVE: Save_Document(1); break;
         case MENU_EXPORT_DATA: Export_Csv(); break;
+        case MENU_EXPORT_RESULTS: Export_Results(); break;
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
         case MENU_EXPORT_IMAGE: Export_Image(); break;
         case MENU_EXIT: Quit_Request = 1; break;

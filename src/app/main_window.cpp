@@ -83,6 +83,7 @@ void Build_Menus() {
     Add_Menu_Item(WINDOW_MAIN, MENU_SAVE, "Save\tCtrl+S");
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_DATA, "Export data...");
+    Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_RESULTS, "Export results...");
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_IMPORT_IMAGE, "Import Image");
     Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_IMAGE, "Export Image");

@@ -140,6 +140,10 @@ static void Append_Tool(std::string* out, const Tool& t) {
     Put_Float(out, &first, "Scale_End", t.Scale_End);
     Put_Int(out, &first, "Colour", t.Colour);
     Put_Int(out, &first, "Selected", t.Selected);
+    // The blob's pixel count is the one member added to a tool object: only
+    // blobs with a known count carry it, so every other tool, and a blob read
+    // from an older file, is written exactly as before.
+    if (t.Type == TOOL_BLOB && t.Area > 0) Put_Int(out, &first, "Area", t.Area);
     *out += '}';
 }
 
@@ -332,6 +336,11 @@ static void Read_Tool(const json& o, Tool* t) {
         if (Integer_Value(*c, INT32_MIN, UINT32_MAX, &v)) t->Colour = (int32_t)(uint32_t)(uint64_t)v;
     }
     Get_Int(o, "Selected", &t->Selected);
+    if (t->Type == TOOL_BLOB) {
+        int64_t count = 0;
+        if (const json* a = Member(o, "Area"))
+            if (Integer_Value(*a, 1, INT64_MAX, &count)) t->Area = count;
+    }
 }
 
 bool Json_To_Doc(const std::string& text, Doc_Info* out) {

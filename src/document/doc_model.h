@@ -99,6 +99,10 @@ struct Tool {
     float Scale_Start = 0, Scale_End = 0;
     int32_t Colour = 0;              // red + green*256 + blue*65536 + alpha*16777216
     uint8_t Selected = 0;
+    // Blob (kind 6) only: the blob's pixel count, written to the file as the
+    // tool's "Area" member; 0 = not known (a file from before it was kept),
+    // and the area then falls back to the bounding box.
+    int64_t Area = 0;
 };
 
 struct Doc_Info {

@@ -122,8 +122,10 @@ void Left_Click() {
             // The fill writes the box only for a blob of more than one pixel; off an
             // object, or outside the 640 x 480 search area, the box is empty and
             // there is nothing to place.
+            // The tool keeps the fill's pixel count (the live Area): the blob's
+            // area is that count, not its bounding box.
             if (m.htx > m.hfx && m.vty > m.vfy)
-                Add_Tool(TOOL_BLOB, R(m.hfx), R(m.vfy), R(m.htx), R(m.vty), Automatic_Tool_Colour);
+                Add_Blob_Tool(R(m.hfx), R(m.vfy), R(m.htx), R(m.vty), Automatic_Tool_Colour, R(m.Area));
             break;
         case MTOOL_AUTO_CIRCLE:
             if (std::isfinite(m.cx) && std::isfinite(m.cy) && std::isfinite(m.Radius) && m.Radius > 0)

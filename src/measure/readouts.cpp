@@ -49,11 +49,20 @@ std::string Measurement_Row_Text(int64_t slot, int64_t position, const Tool& t, 
         case TOOL_WIDTH:
         case TOOL_HEIGHT: column(F(t.Distance, q)); break;
         case TOOL_BOX:
-        case TOOL_BLOB:
+        case TOOL_BLOB: {
             column("W: " + F(dx, q));
             column("H: " + F(dy, q));
-            column("a: " + Format_Converted(Convert_Length((float)dx, q) * Convert_Length((float)dy, q)) + "\xC2\xB2");
+            double area = Convert_Length((float)dx, q) * Convert_Length((float)dy, q);
+            // A blob's area is its pixel count, each pixel one unit length
+            // squared; only a blob from an older file, without the count,
+            // still shows its bounding box.
+            if (t.Type == TOOL_BLOB && t.Area > 0) {
+                double side = Convert_Length(1.0f, q);
+                area = (double)t.Area * side * side;
+            }
+            column("a: " + Format_Converted(area) + "\xC2\xB2");
             break;
+        }
         case TOOL_CIRCLE: column("R: " + F(t.Radius, q)); break;
         case TOOL_THRESHOLD_NOTE:
             column("Threshold");

@@ -30,7 +30,9 @@ static Job_Slot* Slot_For_New_Tool() {
     return Tool_Slot();
 }
 
-void Add_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour) {
+// Add_Tool with the blob's pixel count (0 for every other kind).
+static void Append_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour,
+                        int64_t pixel_count) {
     if (!Tool_Slot()) return;
     double ddx = (double)x1 - (double)x2;
     double ddy = (double)y1 - (double)y2;
@@ -61,11 +63,20 @@ void Add_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int3
     t.Scale_Start = Live_Measure.Scale_Start;
     t.Scale_End = Live_Measure.Scale_End;
     t.Colour = colour;
+    if (type == TOOL_BLOB && pixel_count > 0) t.Area = pixel_count;
 
     Log("Tool - FromX: " + std::to_string(x1) + ", FromY: " + std::to_string(y1) + ", ToX: " +
         std::to_string(x2) + ", ToY: " + std::to_string(y2));
     Select_Tool((int64_t)tools.size() - 1);
     Rebuild_Measurement_List();
+}
+
+void Add_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour) {
+    Append_Tool(type, x1, y1, x2, y2, colour, 0);
+}
+
+void Add_Blob_Tool(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour, int64_t pixel_count) {
+    Append_Tool(TOOL_BLOB, x1, y1, x2, y2, colour, pixel_count);
 }
 
 void Add_Threshold_Note(float value) {

@@ -10,6 +10,8 @@ extern const int32_t Manual_Tool_Colour;     // 255, 150, 90, 255
 extern const int32_t Automatic_Tool_Colour;  // 150, 255, 155, 255
 
 void Add_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour);
+// A blob (kind 6) with its bounding box and its pixel count, which the tool keeps.
+void Add_Blob_Tool(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour, int64_t pixel_count);
 void Add_Threshold_Note(float value);
 // Centre and radius of the circle through three points (with the slope
 // substitutions of the construction: a vertical or horizontal chord counts as

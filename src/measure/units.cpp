@@ -55,6 +55,11 @@ static double Convert_In_Unit(double pixels, double ppmm, int64_t code) {
         return std::trunc(pixels);
     }
     if (ppmm == 0.0) ppmm = Jobs[0].Doc.PPMM;
+    return Length_In_Unit(pixels, ppmm, code);
+}
+
+double Length_In_Unit(double pixels, double ppmm, int64_t code) {
+    if (code == UNIT_PIXELS) return pixels;
     double mm = pixels / ppmm;
     switch (code) {
         case UNIT_MICRONS: return mm * 1000.0;

@@ -32,6 +32,10 @@ std::string Unit_Name(int64_t code);
 // means the live document's calibration. Without a valid unit the value is
 // in millimetres. The pixel unit truncates toward zero (NaN/infinite -> 0).
 double Convert_Length(float pixels, float ppmm);
+// Length of `pixels` in unit `code` (not the selection) at `ppmm`, for the
+// results table: the pixel unit is not truncated, and a ppmm of 0 has no
+// fallback (the value is then infinite). An invalid code gives millimetres.
+double Length_In_Unit(double pixels, double ppmm, int64_t code);
 // The converted length in the compact format, followed by the short label
 // when with_unit is 1 ("mm" when no valid unit is selected).
 std::string Format_Length(double pixels, double ppmm, int with_unit);

@@ -16,6 +16,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/image_io.h"
+#include "base/picture.h"
+#include "document/doc_file.h"
+#include "document/doc_model.h"
+#include "measure/results_table.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -80,16 +85,24 @@ bool Wait_Until(Condition done, double seconds = Deadline_Seconds) {
     return true;
 }
 
-// Starts `program` (a file of the build folder) in `folder` with the data folder below it.
-pid_t Start_Program(const Temp_Folder& folder, const std::string& program, const std::vector<std::string>& args) {
+// Starts `program` (a file of the build folder) in `folder` with the data
+// folder below it; its stdout goes to stdout.txt there. Without a display
+// the child has no DISPLAY or WAYLAND_DISPLAY.
+pid_t Start_Program(const Temp_Folder& folder, const std::string& program, const std::vector<std::string>& args,
+                    bool without_display = false) {
     std::string path = std::string(TRELLUM_BINARY_DIR) + "/" + program;
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.Path.c_str()) != 0) _exit(90);
         setenv("XDG_CONFIG_HOME", (folder.Path + "/config").c_str(), 1);
         setenv("GSETTINGS_BACKEND", "memory", 0);
+        if (without_display) {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+        }
         // Kept for the failure message (a sanitizer report lands here too).
         if (!freopen((folder.Path + "/stderr.txt").c_str(), "w", stderr)) _exit(92);
+        if (!freopen((folder.Path + "/stdout.txt").c_str(), "w", stdout)) _exit(93);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(path.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -206,6 +219,83 @@ TEST(End_To_End, Ends_In_Order_With_A_Window_Or_Prompt_Open) {
         EXPECT_EQ(log[log.size() - 2], "GLip finishing");
         EXPECT_EQ(log[log.size() - 1], "ended...");
     }
+}
+
+// The batch commands on saved documents, without a display: a file that is
+// not a document and one that is missing are named on stderr with a reason,
+// the others still count, and the run ends with exit 1.
+TEST(End_To_End, Batch_Commands_On_Saved_Documents) {
+    Temp_Folder folder;
+    Doc_Info a, b;
+    a.PPMM = 10;
+    a.Measure_Unit = 2;
+    for (float w : {20.0f, 40.0f}) {
+        Tool box;
+        box.Type = TOOL_BOX;
+        box.X_End = w;
+        box.Y_End = 10;
+        a.Tools.push_back(box);
+    }
+    b.PPMM = 5000;
+    b.Measure_Unit = 0;
+    Tool blob;
+    blob.Type = TOOL_BLOB;
+    blob.X_End = 29;
+    blob.Y_End = 24;
+    blob.Area = 497;
+    b.Tools.push_back(blob);
+    Picture picture;
+    picture.Width = 4;
+    picture.Height = 3;
+    picture.Pixels.assign(4 * 3 * 4, 255);
+    for (auto doc : {std::make_pair(&a, "a.jqv"), std::make_pair(&b, "b.jqv")}) {
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(Build_Document_Archive(*doc.first, picture, &bytes));
+        ASSERT_TRUE(Write_File_Atomically(folder.File(doc.second), bytes));
+    }
+    Write_Whole_File(folder.File("broken.jqv"), "not a zip archive");
+
+    // What the readable ones must give: documents numbered by their place on the line.
+    std::vector<Results_Row> rows;
+    Append_Results_Rows(1, "a.jqv", a, &rows);
+    Append_Results_Rows(3, "b.jqv", b, &rows);
+    struct Run {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string out_file, out_text;  // out_file "": stdout
+        std::vector<std::string> named;  // on stderr
+    } runs[] = {
+        {{"--export-results", "out.csv", "a.jqv", "broken.jqv", "b.jqv", "missing.jqv"}, 1, "out.csv",
+         Results_Csv_Text(rows), {"broken.jqv: not a readable document file", "missing.jqv: No such file"}},
+        {{"--summary", "a.jqv", "broken.jqv", "b.jqv"}, 1, "", Summary_Csv_Text(rows), {"broken.jqv: "}},
+        {{"--export-results", "folder-not-there/out.csv", "a.jqv"}, 1, "", "", {"folder-not-there/out.csv: "}},
+        {{"--summary", "b.jqv"}, 0, "", "", {}},  // last: its stdout is read below
+    };
+    std::vector<Results_Row> b_alone;
+    Append_Results_Rows(1, "b.jqv", b, &b_alone);
+    runs[3].out_text = Summary_Csv_Text(b_alone);
+    for (const Run& r : runs) {
+        SCOPED_TRACE(r.args[0] + " " + r.args[1]);
+        pid_t pid = Start_Program(folder, "trellum", r.args, true);
+        ASSERT_GT(pid, 0);
+        int status = Wait_For_Exit(pid);
+        std::string err = Stderr_Of(folder);
+        ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << err;
+        EXPECT_EQ(WEXITSTATUS(status), r.exit_code) << err;
+        if (!r.out_text.empty()) {
+            EXPECT_EQ(Read_Whole_File(folder.File(r.out_file.empty() ? "stdout.txt" : r.out_file)), r.out_text);
+        }
+        for (const std::string& n : r.named) EXPECT_NE(err.find("trellum: " + n), std::string::npos) << err;
+        if (r.named.empty()) {
+            EXPECT_EQ(err, "");
+        }
+    }
+    // The blob's area is its count (497 x 0.2 um x 0.2 um), not its box.
+    EXPECT_NE(Read_Whole_File(folder.File("stdout.txt")).find(",blob,um,area,1,19.88,,19.88,19.88\n"),
+              std::string::npos);
+    // A batch run opens no window and leaves no preferences or log behind.
+    EXPECT_EQ(File_Size_Of(folder.File("config")), -1);
+    EXPECT_EQ(File_Size_Of(folder.File("Logs")), -1);
 }
 
 }  // namespace

@@ -42,11 +42,19 @@ Doc_Info Known_Document() {
     t.Y_Start = 100.5f;
     t.Colour = Pack_RGBA(255, 150, 90, 255);
     t.Selected = 1;
+    t.Area = 5;  // only a blob writes its count
     d.Tools.push_back(t);
     Tool note;
     note.Type = 7;
     note.Distance = 12.34f;
     d.Tools.push_back(note);
+    Tool blob;
+    blob.Type = 6;
+    blob.X_End = 30;
+    blob.Area = 497;
+    d.Tools.push_back(blob);
+    blob.Area = 0;  // from a file that did not keep the count
+    d.Tools.push_back(blob);
     d.Image_Buffer.assign(8, 200);
     return d;
 }
@@ -79,7 +87,12 @@ TEST(DocJson, KnownDocumentIsWrittenByteForByte) {
         "\"Colour\":-10840321,\"Selected\":1},"
         "{\"Type\":7,\"Text\":\"\",\"X_Start\":0,\"Y_Start\":0,\"X_End\":0,\"Y_End\":0,\"CentreX\":0,\"CentreY\":0,"
         "\"Radius\":0,\"Angle\":0,\"Distance\":12.340000152587890625,\"Scale_Start\":0,\"Scale_End\":0,"
-        "\"Colour\":0,\"Selected\":0}],"
+        "\"Colour\":0,\"Selected\":0},"
+        "{\"Type\":6,\"Text\":\"\",\"X_Start\":0,\"Y_Start\":0,\"X_End\":30,\"Y_End\":0,\"CentreX\":0,\"CentreY\":0,"
+        "\"Radius\":0,\"Angle\":0,\"Distance\":0,\"Scale_Start\":0,\"Scale_End\":0,\"Colour\":0,\"Selected\":0,"
+        "\"Area\":497},"
+        "{\"Type\":6,\"Text\":\"\",\"X_Start\":0,\"Y_Start\":0,\"X_End\":30,\"Y_End\":0,\"CentreX\":0,\"CentreY\":0,"
+        "\"Radius\":0,\"Angle\":0,\"Distance\":0,\"Scale_Start\":0,\"Scale_End\":0,\"Colour\":0,\"Selected\":0}],"
         "\"Tool_Selected\":0,\"Image_Buffer\":0}";
     EXPECT_EQ(Doc_To_Json(Known_Document()), expected);
 }
@@ -124,6 +137,41 @@ TEST(DocJson, ReaderClearsIgnoresAndChecksTypes) {
     EXPECT_EQ(d.Tools[0].Selected, 2);
     EXPECT_EQ(d.Tools[1].Colour, 0);
 
+}
+
+// The blob's pixel count: read for blobs only, from an integer of 1 or more
+// (an integral float too); anything else is a blob without a count.
+TEST(DocJson, BlobPixelCountMember) {
+    struct Case {
+        const char* tool;
+        int64_t area;
+    } cases[] = {
+        {"\"Type\":6,\"Area\":497", 497},
+        {"\"Area\":966.0,\"Type\":6", 966},  // member order does not matter
+        {"\"Type\":6", 0},
+        {"\"Type\":6,\"Area\":0", 0},
+        {"\"Type\":6,\"Area\":-3", 0},
+        {"\"Type\":6,\"Area\":2.5", 0},
+        {"\"Type\":6,\"Area\":\"497\"", 0},
+        {"\"Type\":6,\"Area\":null", 0},
+        {"\"Type\":4,\"Area\":497", 0},  // a box is its W x H
+        {"\"Type\":0,\"Area\":497", 0},
+    };
+    for (const Case& c : cases) {
+        Doc_Info d;
+        std::string text = std::string("{\"Tools\":[{") + c.tool + "}]}";
+        ASSERT_TRUE(Json_To_Doc(text, &d)) << text;
+        ASSERT_EQ(d.Tools.size(), 1u);
+        EXPECT_EQ(d.Tools[0].Area, c.area) << text;
+    }
+    // Written and read back, the count survives; the known document's four
+    // tools come back with theirs (the line's stray count is not written).
+    Doc_Info back;
+    ASSERT_TRUE(Json_To_Doc(Doc_To_Json(Known_Document()), &back));
+    ASSERT_EQ(back.Tools.size(), 4u);
+    EXPECT_EQ(back.Tools[0].Area, 0);
+    EXPECT_EQ(back.Tools[2].Area, 497);
+    EXPECT_EQ(back.Tools[3].Area, 0);
 }
 
 // Writers that print every number as a float: an integral value in the

@@ -233,12 +233,13 @@ TEST_F(Canvas, Automatic_Clicks_Place_Only_What_Was_Found) {
         float forced_radius;  // 0 = as measured, otherwise written over the result
         size_t tools;
         float x1, y1, x2, y2;  // the tool placed
+        int64_t area = 0;      // the pixel count a blob keeps
     } rows[] = {
-        {"blob", CTL_TOOL_BLOB, 640, 480, {300, 300, 319, 309}, 305, 305, 0, 1, 300, 300, 320, 310},
+        {"blob", CTL_TOOL_BLOB, 640, 480, {300, 300, 319, 309}, 305, 305, 0, 1, 300, 300, 320, 310, 200},
         {"blob on background", CTL_TOOL_BLOB, 640, 480, {300, 300, 319, 309}, 400, 400, 0, 0, 0, 0, 0, 0},
         {"single-pixel blob", CTL_TOOL_BLOB, 640, 480, {300, 300, 300, 300}, 300, 300, 0, 0, 0, 0, 0, 0},
         {"blob cut at column 639", CTL_TOOL_BLOB, 1000, 800, {600, 300, 700, 309}, 610, 305, 0, 1, 600, 300, 640,
-         310},
+         310, 400},
         {"blob outside the search area", CTL_TOOL_BLOB, 1000, 800, {700, 100, 720, 120}, 710, 110, 0, 0, 0, 0, 0, 0},
         {"circle on a square", CTL_TOOL_AUTO_CIRCLE, 640, 480, {300, 300, 340, 340}, 320, 320, 0, 1, 320, 320, 20,
          0},
@@ -271,6 +272,7 @@ TEST_F(Canvas, Automatic_Clicks_Place_Only_What_Was_Found) {
         EXPECT_FLOAT_EQ(tools[0].Y_Start, r.y1);
         EXPECT_FLOAT_EQ(tools[0].X_End, r.x2);
         EXPECT_FLOAT_EQ(tools[0].Y_End, r.y2);
+        EXPECT_EQ(tools[0].Area, r.area);
     }
 }
 
