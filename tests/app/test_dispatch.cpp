@@ -143,6 +143,8 @@ TEST_F(Dispatch, New_And_Exit) {
     Script_Prompt(1);
     Menu_Command(Menu(MENU_NEW));
     EXPECT_EQ(Count_Open_Jobs(), 0);
+    Menu_Command(Menu(MENU_EXPORT_RESULTS));  // nothing left to export, and it says so
+    EXPECT_EQ(Last_Prompt_Text(), "Info / No measurements to export");
     Quit_Request = 0;
     Menu_Command(Menu(MENU_EXIT));
     EXPECT_EQ(Quit_Request, 1);
