@@ -32,7 +32,10 @@ std::string Tool_Label_Text(const Tool& t, int64_t n) {
         case TOOL_CIRCLE: text += Format_Length(t.Radius, 0, 1); break;
         case TOOL_BLOB: {
             char b[64];
-            snprintf(b, sizeof b, "%.2f", Convert_Length((float)dx, 0) * Convert_Length((float)dy, 0));
+            double area = Convert_Length((float)dx, 0) * Convert_Length((float)dy, 0);
+            // The blob's pixel count when it has one, as in the measurement list.
+            if (t.Area > 0) area = (double)t.Area * Convert_Length(1.0f, 0) * Convert_Length(1.0f, 0);
+            snprintf(b, sizeof b, "%.2f", area);
             text += std::string(b) + Unit_Label() + "\xC2\xB2";
             break;
         }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "base/app_state.h"
+#include "measure/overlay.h"
 #include "measure/readouts.h"
 #include "measure/results_table.h"
 #include "measure/tools.h"
@@ -58,6 +59,19 @@ TEST_F(Readouts, Row_Texts_By_Kind) {
         Set_State(CTL_UNIT_LIST, c.unit);
         EXPECT_EQ(Measurement_Row_Text(1, 0, c.tool, c.ppmm), c.row);
     }
+}
+
+// The labels on the picture use the live calibration (100 px/mm, microns here).
+TEST_F(Readouts, Picture_Labels_Of_Boxes_And_Blobs) {
+    Tool blob = Make_Tool(TOOL_BLOB, 0, 0, 30, 20), box = Make_Tool(TOOL_BOX, 0, 0, 30, 20);
+    const std::string um2 = "um\xC2\xB2";
+    Set_State(CTL_UNIT_LIST, 0);
+    EXPECT_EQ(Tool_Label_Text(blob, 2), "2: 60000.00" + um2);  // no count: the box
+    EXPECT_EQ(Tool_Label_Text(box, 0), "0: 300 x 200um");
+    blob.Area = 497;
+    box.Area = 497;
+    EXPECT_EQ(Tool_Label_Text(blob, 2), "2: 49700.00" + um2);
+    EXPECT_EQ(Tool_Label_Text(box, 0), "0: 300 x 200um");
 }
 
 TEST_F(Readouts, List_Groups_Rows_By_Document_And_Skips_The_Live_One) {
