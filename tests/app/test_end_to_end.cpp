@@ -188,6 +188,7 @@ TEST(End_To_End, Ends_In_Order_With_A_Window_Or_Prompt_Open) {
         {"close-all", "", "Message"},
         {"open", "", "Choose file to load"},
         {"export-image", "", "Please choose file to save"},
+        {"export-results", "", "Export results"},
         {"about", "", "About"},
         {"calibrate", "", "Calibration"},
     };

@@ -3,6 +3,7 @@
 // the first argument names: "settings" the video settings window, "save"
 // the error box of Save without a document, "close-all" the "Close all"
 // question, "open" the open dialog, "export-image" the save dialog,
+// "export-results" the results table's save dialog (with a box measured),
 // "about" the about screen, "calibrate" the calibration input. When that
 // is on the screen it writes the marker file named by the second argument
 // (the prompt's window title, or the window's name). A third
@@ -92,6 +93,10 @@ void Script_Hook(void*) {
             }
             if (S.What == "open") Post(EVENT_MENU, MENU_OPEN);
             if (S.What == "export-image") Post(EVENT_MENU, MENU_EXPORT_IMAGE);
+            if (S.What == "export-results") {
+                Add_Tool(TOOL_BOX, 10, 10, 60, 40, Manual_Tool_Colour);  // freezes a document with it
+                Post(EVENT_MENU, MENU_EXPORT_RESULTS);
+            }
             return;
         case 2: {
             // These windows run inside the program's own loops, which poll and so call this hook.
@@ -116,7 +121,8 @@ void Script_Hook(void*) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        fprintf(stderr, "usage: trellum_scripted settings|save|close-all|open|export-image|about|calibrate MARKER "
+        fprintf(stderr, "usage: trellum_scripted settings|save|close-all|open|export-image|export-results|about|"
+                        "calibrate MARKER "
                         "[exit|close-box]\n");
         return 2;
     }
