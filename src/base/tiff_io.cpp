@@ -1,13 +1,13 @@
 #include "base/tiff_io.h"
 
-#include "base/image_io.h"
-
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+
+#include "base/image_io.h"
 
 namespace {
 

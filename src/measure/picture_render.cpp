@@ -59,9 +59,14 @@ void Draw_Text_At(cairo_t* cr, const std::string& text, double left, double top,
     cairo_show_text(cr, text.c_str());
 }
 
-bool Finite_Tool(const Tool& t) {
+// A tool of a damaged or hostile file may hold any number; pictures are at
+// most 16384 pixels wide, so nothing drawable lies that far out, and cairo
+// would spend ages on a circle of astronomic radius.
+const float FARTHEST_DRAWN = 1e6f;
+
+bool Drawable_Tool(const Tool& t) {
     for (float v : {t.X_Start, t.Y_Start, t.X_End, t.Y_End, t.CentreX, t.CentreY, t.Radius})
-        if (!std::isfinite(v)) return false;
+        if (!(std::fabs(v) <= FARTHEST_DRAWN)) return false;
     return true;
 }
 
@@ -215,7 +220,7 @@ bool Render_Document_Picture(const Doc_Info& doc, const Picture& picture, const 
     const double ppmm = doc.PPMM;
     if (options.Overlay)
         for (const Tool& t : doc.Tools)
-            if (Finite_Tool(t) && (t.Type == TOOL_LINE || t.Type == TOOL_WIDTH || t.Type == TOOL_HEIGHT ||
+            if (Drawable_Tool(t) && (t.Type == TOOL_LINE || t.Type == TOOL_WIDTH || t.Type == TOOL_HEIGHT ||
                                    t.Type == TOOL_BOX || t.Type == TOOL_BLOB || t.Type == TOOL_CIRCLE))
                 Xor_Tool_Outline(&p, t);
 
@@ -230,7 +235,7 @@ bool Render_Document_Picture(const Doc_Info& doc, const Picture& picture, const 
         Select_Face(cr, LABEL_PIXELS);
         for (size_t i = 0; i < doc.Tools.size(); i++) {
             const Tool& t = doc.Tools[i];
-            if (!Finite_Tool(t) || t.Type == TOOL_WIDTH_HEIGHT || t.Type < TOOL_LINE || t.Type > TOOL_BLOB) continue;
+            if (!Drawable_Tool(t) || t.Type == TOOL_WIDTH_HEIGHT || t.Type < TOOL_LINE || t.Type > TOOL_BLOB) continue;
             Draw_Label(cr, t, (int64_t)i, ppmm, doc.Measure_Unit, p.Width, p.Height);
         }
     }

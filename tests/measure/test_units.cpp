@@ -203,9 +203,10 @@ TEST_F(Units, DocumentPictureOverlayAndScaleBar) {
     Tool circle;
     circle.Type = TOOL_CIRCLE, circle.X_Start = circle.CentreX = 200, circle.Y_Start = circle.CentreY = 100;
     circle.Radius = 30, circle.Colour = 0xFFFFFF;
-    Tool wild = line;
-    wild.X_End = NAN;  // a damaged tool is skipped, not drawn across the picture
-    doc.Tools = {line, circle, wild};
+    Tool wild = line, huge = circle;
+    wild.X_End = NAN;  // damaged tools are skipped, not drawn across the picture
+    huge.CentreX = 150, huge.Radius = 3e30f;
+    doc.Tools = {line, circle, wild, huge};
 
     struct Case {
         uint8_t overlay, scale_bar;
