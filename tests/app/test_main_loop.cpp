@@ -239,10 +239,11 @@ TEST(Batch_Pictures, One_Png_Per_Document_And_Unreadable_Files_Named) {
         int status = system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    EXPECT_EQ(run("--export-picture out a/cells.jqv broken.jqv missing.jqv b/cells.JQV"), 1);
+    EXPECT_EQ(run("--export-picture out a/cells.jqv broken.jqv missing.jqv a b/cells.JQV"), 1);
     std::string errors = Read_Whole_File(folder.File("stderr.txt"));
     EXPECT_NE(errors.find("broken.jqv: not a document file, or damaged\n"), std::string::npos) << errors;
     EXPECT_NE(errors.find("missing.jqv: No such file or directory\n"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("trellum: a: is a folder\n"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("cells"), std::string::npos) << errors;
     EXPECT_EQ(Read_Whole_File(folder.File("stdout.txt")), "out/cells.png\nout/cells-2.png\n");
     struct Expect {
