@@ -13,6 +13,7 @@
 #include "app/prefs.h"
 #include "base/image_io.h"
 #include "base/picture.h"
+#include "base/tiff_io.h"
 #include "document/doc_file.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
@@ -78,6 +79,25 @@ inline void Fuzz_Bmp(const uint8_t* data, size_t size) {
     Fuzz_Require(Decode_Bmp(bmp.data(), bmp.size(), FUZZ_MAX_EDGE, &back));
     for (size_t i = 0; i < p.Pixels.size(); i++)
         if (i % 4 != 3) Fuzz_Require(back.Pixels[i] == p.Pixels[i]);
+}
+
+// An accepted TIFF writes back as our TIFF with the same colours and calibration.
+inline void Fuzz_Tiff(const uint8_t* data, size_t size) {
+    Picture p;
+    Tiff_Calibration cal;
+    if (!Decode_Tiff(data, size, FUZZ_MAX_EDGE, &p, &cal)) return;
+    Fuzz_Check_Picture(p);
+    Fuzz_Require(cal.PPMM == 0 || (cal.PPMM > 0 && cal.PPMM < 1e9));
+    std::vector<uint8_t> tiff;
+    Fuzz_Require(Encode_Tiff(p, cal.PPMM, cal.Unit, &tiff));
+    Picture back;
+    Tiff_Calibration again;
+    Fuzz_Require(Decode_Tiff(tiff.data(), tiff.size(), FUZZ_MAX_EDGE, &back, &again));
+    for (size_t i = 0; i < p.Pixels.size(); i++)
+        if (i % 4 != 3) Fuzz_Require(back.Pixels[i] == p.Pixels[i]);
+    // The resolution is stored as a float: equal to its precision.
+    Fuzz_Require(cal.PPMM == 0 ? again.PPMM == 0 : again.PPMM > cal.PPMM * 0.9999 && again.PPMM < cal.PPMM * 1.0001);
+    if (cal.PPMM > 0 && cal.Unit >= 0) Fuzz_Require(again.Unit == cal.Unit);
 }
 
 inline void Fuzz_Prefs(const uint8_t* data, size_t size) {

@@ -3,6 +3,7 @@
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
 #include "app/job_list.h"
+#include "app/picture_export.h"
 #include "app/prefs.h"
 #include "app/splash.h"
 #include "base/app_state.h"
@@ -82,6 +83,7 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_EXPORT_RESULTS: Export_Results(); break;
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
         case MENU_EXPORT_IMAGE: Export_Image(); break;
+        case MENU_EXPORT_PICTURE: Export_Picture(); break;
         case MENU_EXIT: Quit_Request = 1; break;
         case MENU_ABOUT: Show_Splash(5000000); break;
         case MENU_DELETE_MEASUREMENT:

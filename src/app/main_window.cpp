@@ -84,6 +84,7 @@ void Build_Menus() {
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_DATA, "Export data...");
     Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_RESULTS, "Export results...");
+    Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_PICTURE, "Export picture...");
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_IMPORT_IMAGE, "Import Image");
     Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_IMAGE, "Export Image");
@@ -148,6 +149,13 @@ void Build_Settings_Page() {
     Create_Control(WINDOW_MAIN, CTL_VIDEO_SETTINGS_BUTTON, CONTROL_IMAGE_BUTTON, 12, 122, 36, 36, "", page);
     Set_Tooltip(CTL_VIDEO_SETTINGS_BUTTON, "Video settings...");
     Apply_Icon(CTL_VIDEO_SETTINGS_BUTTON, Load_Stored_Icon(ICON_VIDEO), false);
+    // Options of "Export picture...", for this run (not kept in the preferences).
+    Create_Control(WINDOW_MAIN, CTL_EXPORT_SCALE_BAR, CONTROL_CHECKBOX, 2, 232, 300, 24, "Scale bar on exported pictures",
+                   page);
+    Set_State(CTL_EXPORT_SCALE_BAR, 1);
+    Create_Control(WINDOW_MAIN, CTL_EXPORT_OVERLAY, CONTROL_CHECKBOX, 2, 262, 300, 24, "Measurements on exported pictures",
+                   page);
+    Set_State(CTL_EXPORT_OVERLAY, 1);
 }
 
 }  // namespace

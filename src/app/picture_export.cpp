@@ -1,11 +1,133 @@
 #include "app/picture_export.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <set>
 
 #include "app/command_line.h"
+#include "base/control_ids.h"
+#include "base/image_io.h"
+#include "base/picture.h"
+#include "base/tiff_io.h"
+#include "document/doc_file.h"
+#include "document/doc_model.h"
+#include "measure/picture_render.h"
+#include "platform/platform.h"
 
-// Not built yet: the picture export comes with its own change.
-int Batch_Export_Pictures(const std::string&, const std::vector<std::string>&) {
-    fprintf(stderr, "trellum: --export-picture is not available in this build\n");
-    return EXIT_BATCH_FILE_FAILED;
+const char* const Picture_Export_Filter = "PNG|*.png|TIFF|*.tif;*.tiff";
+
+std::string Picture_Export_Name(const std::string& typed, int filter_index, int* format) {
+    if (Ends_With_No_Case(typed, ".png")) {
+        *format = PICTURE_EXPORT_PNG;
+        return typed;
+    }
+    if (Ends_With_No_Case(typed, ".tif") || Ends_With_No_Case(typed, ".tiff")) {
+        *format = PICTURE_EXPORT_TIFF;
+        return typed;
+    }
+    *format = filter_index == PICTURE_EXPORT_TIFF ? PICTURE_EXPORT_TIFF : PICTURE_EXPORT_PNG;
+    return typed + (*format == PICTURE_EXPORT_TIFF ? ".tif" : ".png");
+}
+
+bool Write_Document_Picture(const Doc_Info& doc, const Picture& picture, const Picture_Render_Options& options,
+                            int format, const std::string& path) {
+    Picture drawn;
+    if (!Render_Document_Picture(doc, picture, options, &drawn)) return false;
+    std::vector<uint8_t> bytes;
+    bool ok = format == PICTURE_EXPORT_TIFF ? Encode_Tiff(drawn, doc.PPMM, doc.Measure_Unit, &bytes)
+                                            : Encode_Png(drawn, &bytes);
+    return ok && Write_File_Atomically(path, bytes);
+}
+
+void Export_Picture() {
+    Job_Slot* slot = Current_Slot();
+    if (Current_Job < 0 || !slot) {
+        Message_Box("Error", "No document selected", MSG_ICON_ERROR);
+        return;
+    }
+    std::string typed;
+    int filter = 0;
+    if (!Save_File_Dialog("Please choose file to save", "", Picture_Export_Filter, &typed, &filter)) return;
+    int format = PICTURE_EXPORT_PNG;
+    std::string path = Picture_Export_Name(typed, filter, &format);
+    Picture picture;
+    Buffer_To_Image(&picture);
+    Picture_Render_Options options;
+    // Placed tools are shown on frozen documents only, as in the view.
+    options.Overlay = Current_Job > 0 && Get_State(CTL_EXPORT_OVERLAY) == 1;
+    options.Scale_Bar = Get_State(CTL_EXPORT_SCALE_BAR) == 1;
+    if (Write_Document_Picture(slot->Doc, picture, options, format, path))
+        Message_Box("Success", "Saved image to:\n" + path, MSG_ICON_INFO);
+    else
+        Message_Box("Error", "Unable to save image file", MSG_ICON_ERROR);
+}
+
+// ============================================================ batch
+
+namespace {
+
+// Why a document file could not be read, for the message on stderr.
+std::string Unreadable_Reason(const std::string& path, bool over_budget) {
+    if (over_budget) return "its picture is too large";
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "is a folder";
+    if (access(path.c_str(), R_OK) != 0) return strerror(errno);
+    return "not a document file, or damaged";
+}
+
+// OUT_FOLDER/<name without .JQV>.png; a name already written in this run
+// gets "-2", "-3" ... so that documents of the same name from different
+// folders do not overwrite each other.
+std::string Output_Name(const std::string& folder, const std::string& path, std::set<std::string>* used) {
+    size_t slash = path.rfind('/');
+    std::string stem = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (Ends_With_No_Case(stem, ".jqv")) stem.resize(stem.size() - 4);
+    if (stem.empty()) stem = "document";
+    std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    std::string name = base + stem + ".png";
+    for (int k = 2; used->count(name); k++) name = base + stem + "-" + std::to_string(k) + ".png";
+    used->insert(name);
+    return name;
+}
+
+}  // namespace
+
+int Batch_Export_Pictures(const std::string& out_folder, const std::vector<std::string>& files) {
+    struct stat st;
+    if (stat(out_folder.c_str(), &st) != 0) {
+        if (mkdir(out_folder.c_str(), 0777) != 0) {
+            fprintf(stderr, "trellum: cannot create the folder %s: %s\n", out_folder.c_str(), strerror(errno));
+            return EXIT_BATCH_FILE_FAILED;
+        }
+    } else if (!S_ISDIR(st.st_mode)) {
+        fprintf(stderr, "trellum: %s is not a folder\n", out_folder.c_str());
+        return EXIT_BATCH_FILE_FAILED;
+    }
+    bool failed = false;
+    std::set<std::string> used;
+    for (const std::string& file : files) {
+        Doc_Info doc;
+        Picture picture;
+        bool over_budget = false;
+        if (!Read_Document_File(file, &doc, &picture, &over_budget)) {
+            fprintf(stderr, "trellum: %s: %s\n", file.c_str(), Unreadable_Reason(file, over_budget).c_str());
+            failed = true;
+            continue;
+        }
+        std::string out = Output_Name(out_folder, file, &used);
+        Picture_Render_Options options;
+        if (!Write_Document_Picture(doc, picture, options, PICTURE_EXPORT_PNG, out)) {
+            fprintf(stderr, "trellum: %s: cannot write %s\n", file.c_str(), out.c_str());
+            failed = true;
+            continue;
+        }
+        printf("%s\n", out.c_str());
+    }
+    fflush(stdout);
+    return failed ? EXIT_BATCH_FILE_FAILED : EXIT_BATCH_OK;
 }

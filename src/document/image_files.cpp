@@ -1,9 +1,11 @@
 #include "document/image_files.h"
 
+#include <cmath>
 #include <utility>
 
 #include "base/control_ids.h"
 #include "base/image_io.h"
+#include "base/tiff_io.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
 #include "render/glip.h"
@@ -48,15 +50,15 @@ void Export_Image() {
 
 // ============================================================ import
 
-int64_t Picture_To_New_Document(const Picture& picture) {
+int64_t Picture_To_New_Document(const Picture& picture, double ppmm, int64_t unit) {
     if (!Picture_Is_Valid(picture)) return -1;
     int64_t slot = First_Free_Job();
     if (slot < 1) return -1;
     const Doc_Info& live = Jobs[0].Doc;
     Job_Slot& job = Jobs[slot];
     Doc_Info doc;
-    doc.PPMM = live.PPMM;
-    doc.Measure_Unit = live.Measure_Unit;
+    doc.PPMM = std::isfinite(ppmm) && ppmm > 0 && ppmm < 3.4e38 ? (float)ppmm : live.PPMM;
+    doc.Measure_Unit = unit >= 0 && unit <= 4 ? unit : live.Measure_Unit;
     doc.Processing = live.Processing;
     doc.TimeStamp = Local_Time_Seconds();
     doc.Resolution.x = picture.Width;
@@ -78,13 +80,20 @@ bool Import_Image_File(const std::string& path, bool quiet) {
     std::vector<uint8_t> bytes;
     Picture picture;
     bool readable = Read_File_Bytes(path, MAX_PICTURE_FILE_BYTES, &bytes);
+    // A TIFF is recognised by its content like the others, and brings its calibration.
+    const bool tiff = readable && Is_Tiff(bytes.data(), bytes.size());
+    Tiff_Calibration calibration;
     int32_t w = 0, h = 0;
-    if (readable && Picture_Size(bytes.data(), bytes.size(), &w, &h) && w <= MAX_PICTURE_EDGE &&
-        h <= MAX_PICTURE_EDGE && (uint64_t)w * (uint64_t)h * 4 > Pixel_Budget_Left()) {
+    bool sized = readable && (tiff ? Tiff_Size(bytes.data(), bytes.size(), &w, &h)
+                                   : Picture_Size(bytes.data(), bytes.size(), &w, &h));
+    if (sized && w <= MAX_PICTURE_EDGE && h <= MAX_PICTURE_EDGE &&
+        (uint64_t)w * (uint64_t)h * 4 > Pixel_Budget_Left()) {
         Message_Box("Error", Pixel_Budget_Message(), MSG_ICON_ERROR);
         return false;
     }
-    if (!readable || !Decode_Picture(bytes.data(), bytes.size(), &picture)) {
+    bool decoded = readable && (tiff ? Decode_Tiff(bytes.data(), bytes.size(), MAX_PICTURE_EDGE, &picture, &calibration)
+                                     : Decode_Picture(bytes.data(), bytes.size(), &picture));
+    if (!decoded) {
         if (!quiet) Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
         return false;
     }
@@ -92,14 +101,15 @@ bool Import_Image_File(const std::string& path, bool quiet) {
         Message_Box("Error", "Loaded job limit reached, close some jobs to continue.", MSG_ICON_ERROR);
         return false;
     }
-    return Picture_To_New_Document(picture) > 0;
+    return Picture_To_New_Document(picture, calibration.PPMM, calibration.Unit) > 0;
 }
 
 void Import_Image_Dialog() {
     std::string path;
     int filter = 0;
     if (!Open_File_Dialog("Please choose an image to load", "",
-                          "PNG, BMP, JPEG|*.png;*.bmp;*.jpg;*.jpeg|PNG (*.png)|*.png|BMP (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg",
+                          "PNG, BMP, JPEG, TIFF|*.png;*.bmp;*.jpg;*.jpeg;*.tif;*.tiff|PNG (*.png)|*.png|BMP (*.bmp)|*.bmp|"
+                          "JPEG (*.jpg)|*.jpg|TIFF (*.tif)|*.tif;*.tiff",
                           &path, &filter))
         return;
     Import_Image_File(path, false);

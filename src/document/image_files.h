@@ -16,11 +16,12 @@ std::string Export_File_Name(const std::string& typed, int filter_index);
 bool Write_Export_File(const Picture& picture, int filter_index, const std::string& path);
 // File menu "Export Image": the picture view as drawn, in JPEG, BMP or PNG.
 void Export_Image();
-// File menu "Import Image" (with the file dialog).
+// File menu "Import Image" (with the file dialog): PNG, BMP, JPEG and TIFF.
 void Import_Image_Dialog();
 // Makes `picture` a new frozen document in the lowest free slot, with the
-// live document's calibration, unit and processing. Returns the slot or -1.
-int64_t Picture_To_New_Document(const Picture& picture);
+// live document's processing, and its calibration and unit unless the
+// picture brings its own (ppmm finite above 0; unit 0..4). Returns the slot or -1.
+int64_t Picture_To_New_Document(const Picture& picture, double ppmm = 0, int64_t unit = -1);
 // Reads one picture file into a new frozen document. `quiet` suppresses the
 // messages (a dropped file that is not a picture is ignored; a picture past
 // the pixel budget is always reported). Returns true when imported.

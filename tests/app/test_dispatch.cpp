@@ -3,7 +3,10 @@
 #include "base/app_state.h"
 #include "app/dispatch.h"
 #include "app/job_list.h"
+#include "app/picture_export.h"
 #include "app/prefs.h"
+#include "base/image_io.h"
+#include "base/tiff_io.h"
 #include "measure/readouts.h"
 #include "support/null_fixture.h"
 #include "support/temp_folder.h"
@@ -211,6 +214,73 @@ TEST_F(Dispatch, Selecting_A_Document_Shows_Its_Settings) {
         EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), r[2]);
         EXPECT_EQ(Control_Hidden(CTL_TOOL_AUTO_CIRCLE), r[1] == 0);
     }
+}
+
+// File menu "Export picture...": the current document at its own size in
+// its own colours, PNG or calibrated TIFF by filter or typed extension, with
+// the Settings page's two options.
+TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
+    struct Name {
+        const char* typed;
+        int filter;
+        const char* name;
+        int format;
+    } names[] = {{"shot", PICTURE_EXPORT_PNG, "shot.png", PICTURE_EXPORT_PNG},
+                 {"shot", PICTURE_EXPORT_TIFF, "shot.tif", PICTURE_EXPORT_TIFF},
+                 {"shot.PNG", PICTURE_EXPORT_TIFF, "shot.PNG", PICTURE_EXPORT_PNG},
+                 {"shot.Tiff", PICTURE_EXPORT_PNG, "shot.Tiff", PICTURE_EXPORT_TIFF},
+                 {"shot.tif", PICTURE_EXPORT_PNG, "shot.tif", PICTURE_EXPORT_TIFF},
+                 {"shot.jpg", PICTURE_EXPORT_PNG, "shot.jpg.png", PICTURE_EXPORT_PNG}};
+    for (const Name& n : names) {
+        int format = -1;
+        EXPECT_EQ(Picture_Export_Name(n.typed, n.filter, &format), n.name);
+        EXPECT_EQ(format, n.format) << n.typed;
+    }
+
+    Current_Job = -1;
+    Menu_Command(Menu(MENU_EXPORT_PICTURE));
+    EXPECT_EQ(Last_Prompt_Text(), "Error / No document selected");
+
+    Make_Document(1, 160, 90, 250, 100, 100, 100);
+    Jobs[1].Doc.Measure_Unit = 0;
+    Tool t = Make_Tool(TOOL_LINE, 10, 60, 110, 60);
+    t.Colour = 0xFFFFFF;
+    Jobs[1].Doc.Tools.push_back(t);
+    Current_Job = 1;
+    ASSERT_EQ(Get_State(CTL_EXPORT_SCALE_BAR) * 10 + Get_State(CTL_EXPORT_OVERLAY), 11) << "both on at start";
+    struct Case {
+        const char* typed;
+        int filter;
+        int64_t overlay;
+        const char* file;
+    } cases[] = {{"a", PICTURE_EXPORT_TIFF, 1, "a.tif"}, {"b.png", PICTURE_EXPORT_TIFF, 0, "b.png"}};
+    for (const Case& c : cases) {
+        Set_State(CTL_EXPORT_OVERLAY, c.overlay);
+        Clear_Prompt_History();
+        Script_Prompt(1, folder.File(c.typed), c.filter);
+        Menu_Command(Menu(MENU_EXPORT_PICTURE));
+        ASSERT_EQ(Prompt_History().size(), 2u);
+        EXPECT_EQ(Prompt_History()[0].Filter, "PNG|*.png|TIFF|*.tif;*.tiff");
+        EXPECT_EQ(Last_Prompt_Text(), "Success / Saved image to:\n" + folder.File(c.file));
+        std::string bytes = Read_Whole_File(folder.File(c.file));
+        Picture p;
+        Tiff_Calibration cal;
+        bool tiff = c.filter == PICTURE_EXPORT_TIFF && c.overlay;
+        ASSERT_TRUE(tiff ? Decode_Tiff((const uint8_t*)bytes.data(), bytes.size(), MAX_PICTURE_EDGE, &p, &cal)
+                         : Decode_Picture((const uint8_t*)bytes.data(), bytes.size(), &p))
+            << c.file;
+        EXPECT_EQ(p.Width * 1000 + p.Height, 160090) << "the document's size, not the view's";
+        if (tiff) EXPECT_EQ(cal.PPMM * 10 + cal.Unit, 2500.0);
+        EXPECT_EQ(p.Pixels[(60 * 160 + 60) * 4], c.overlay ? 155 : 100) << "the line, exclusive-or'ed";
+        EXPECT_EQ(p.Pixels[(20 * 160 + 140) * 4 + 1], 100) << "the picture's own colours";
+    }
+    Script_Prompt(1, folder.File("no/such/folder/c"), PICTURE_EXPORT_PNG);
+    Menu_Command(Menu(MENU_EXPORT_PICTURE));
+    EXPECT_EQ(Last_Prompt_Text(), "Error / Unable to save image file");
+    Clear_Prompt_History();
+    Script_Prompt(0);
+    Menu_Command(Menu(MENU_EXPORT_PICTURE));
+    EXPECT_EQ(Prompt_History().size(), 1u) << "cancelled: nothing written, nothing said";
 }
 
 }  // namespace

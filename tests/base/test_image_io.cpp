@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstring>
 
 #include "base/image_io.h"
+#include "base/tiff_io.h"
 #include "document/file_test_util.h"
 
 using namespace file_test;
@@ -162,6 +167,244 @@ TEST(ImageIo, PngSamplesAreTakenAsStored) {
             EXPECT_EQ(p.Pixels[i * 4] | p.Pixels[i * 4 + 1] << 8 | p.Pixels[i * 4 + 2] << 16 | (uint32_t)p.Pixels[i * 4 + 3] << 24,
                       c.pixels[i])
                 << c.what << " pixel " << i;
+    }
+}
+
+// A TIFF written by libtiff itself: size, layout and raw sample bytes
+// (native order for 16 bits), in strips of `rows` rows or tiles of 16 x 16.
+struct Tiff_Spec {
+    uint32_t w = 1, h = 1;
+    uint16_t bits = 8, samples = 1, photometric = PHOTOMETRIC_MINISBLACK, planar = PLANARCONFIG_CONTIG;
+    uint16_t extra = 0;  // EXTRASAMPLE_* of the one extra sample, or 0 for none
+    bool tiled = false;
+    uint32_t rows = 1;
+    std::vector<uint8_t> samples_bytes;  // whole picture, contiguous (or plane after plane)
+    bool second_page = false;            // a 1 x 1 page after the first
+};
+
+std::vector<uint8_t> Write_Test_Tiff(const std::string& path, const Tiff_Spec& t) {
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (!tif) return {};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, t.w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, t.h);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, t.bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, t.samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, t.photometric);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, t.planar);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    if (t.extra) TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &t.extra);
+    const size_t bytes = t.bits / 8;
+    const int planes = t.planar == PLANARCONFIG_SEPARATE ? t.samples : 1;
+    const int per_pixel = planes > 1 ? 1 : t.samples;
+    const size_t plane_bytes = (size_t)t.w * t.h * per_pixel * bytes;
+    if (t.tiled) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, 16);
+        std::vector<uint8_t> tile(16 * 16 * per_pixel * bytes);
+        for (int plane = 0; plane < planes; plane++)
+            for (uint32_t y = 0; y < t.h; y += 16)
+                for (uint32_t x = 0; x < t.w; x += 16) {
+                    std::fill(tile.begin(), tile.end(), 0xEE);
+                    for (uint32_t r = 0; r < 16 && y + r < t.h; r++)
+                        for (uint32_t c = 0; c < 16 && x + c < t.w; c++)
+                            std::memcpy(&tile[(r * 16 + c) * per_pixel * bytes],
+                                        &t.samples_bytes[plane * plane_bytes + ((y + r) * t.w + x + c) * per_pixel * bytes],
+                                        per_pixel * bytes);
+                    TIFFWriteTile(tif, tile.data(), x, y, 0, (uint16_t)plane);
+                }
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, t.rows);
+        const size_t row = (size_t)t.w * per_pixel * bytes;
+        for (int plane = 0; plane < planes; plane++)
+            for (uint32_t y = 0; y < t.h; y++)
+                TIFFWriteScanline(tif, (void*)&t.samples_bytes[plane * plane_bytes + y * row], y, (uint16_t)plane);
+    }
+    if (t.second_page) {
+        TIFFWriteDirectory(tif);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        uint8_t one = 9;
+        TIFFWriteScanline(tif, &one, 0, 0);
+    }
+    TIFFClose(tif);
+    std::string all = Read_All(path);
+    return std::vector<uint8_t>(all.begin(), all.end());
+}
+
+std::vector<uint8_t> U16(std::initializer_list<uint16_t> values) {
+    std::vector<uint8_t> out(values.size() * 2);
+    std::memcpy(out.data(), values.begin(), out.size());
+    return out;
+}
+
+TEST_F(FileHelpers, TiffLayoutsDecodeToTheirPixels) {
+    // Pixels are B | G << 8 | R << 16 | A << 24, top row first.
+    std::vector<uint8_t> rgb_20x18, rgb_planes;
+    std::vector<uint32_t> rgb_20x18_pixels;
+    for (uint32_t i = 0; i < 20 * 18; i++) {
+        uint8_t r = (uint8_t)(i * 7), g = (uint8_t)(i >> 2), b = (uint8_t)(255 - i);
+        rgb_20x18.insert(rgb_20x18.end(), {r, g, b});
+        rgb_20x18_pixels.push_back(0xFF000000u | r << 16 | g << 8 | b);
+    }
+    for (int plane = 0; plane < 3; plane++)
+        for (uint32_t i = 0; i < 20 * 18; i++) rgb_planes.push_back(rgb_20x18[i * 3 + plane]);
+    struct Case {
+        const char* what;
+        Tiff_Spec spec;
+        std::vector<uint32_t> pixels;
+    };
+    auto spec = [](uint32_t w, uint32_t h, uint16_t bits, uint16_t samples, uint16_t photometric,
+                   std::vector<uint8_t> data) {
+        Tiff_Spec t;
+        t.w = w, t.h = h, t.bits = bits, t.samples = samples, t.photometric = photometric;
+        t.samples_bytes = std::move(data);
+        return t;
+    };
+    Case cases[] = {
+        {"8-bit grey, strips of one row", spec(3, 2, 8, 1, PHOTOMETRIC_MINISBLACK, {0, 128, 255, 1, 2, 3}),
+         {0xFF000000, 0xFF808080, 0xFFFFFFFF, 0xFF010101, 0xFF020202, 0xFF030303}},
+        // 16 bits to 8: the nearest of 0..255 (v / 257 rounded), not the high byte.
+        {"16-bit grey", spec(4, 1, 16, 1, PHOTOMETRIC_MINISBLACK, U16({0, 65535, 32896, 200})),
+         {0xFF000000, 0xFFFFFFFF, 0xFF808080, 0xFF010101}},
+        {"8-bit grey, white is zero", spec(2, 1, 8, 1, PHOTOMETRIC_MINISWHITE, {0, 200}), {0xFFFFFFFF, 0xFF373737}},
+        {"grey and alpha", spec(1, 1, 8, 2, PHOTOMETRIC_MINISBLACK, {90, 30}), {0x1E5A5A5A}},
+        {"16-bit RGBA, alpha not premultiplied", spec(1, 1, 16, 4, PHOTOMETRIC_RGB, U16({65535, 0, 32896, 16448})),
+         {0x40FF0080}},
+        {"RGB tiled, tiles past the edges", spec(20, 18, 8, 3, PHOTOMETRIC_RGB, rgb_20x18), rgb_20x18_pixels},
+        {"RGB in separate planes, strips of 7 rows", spec(20, 18, 8, 3, PHOTOMETRIC_RGB, rgb_planes), rgb_20x18_pixels},
+        {"two pages: the first is read", spec(2, 1, 8, 1, PHOTOMETRIC_MINISBLACK, {5, 6}), {0xFF050505, 0xFF060606}},
+    };
+    cases[3].spec.extra = EXTRASAMPLE_UNASSALPHA;
+    cases[4].spec.extra = EXTRASAMPLE_UNASSALPHA;
+    cases[5].spec.tiled = true;
+    cases[6].spec.planar = PLANARCONFIG_SEPARATE, cases[6].spec.rows = 7;
+    cases[7].spec.second_page = true;
+    for (const Case& c : cases) {
+        std::vector<uint8_t> file = Write_Test_Tiff(folder + "/t.tif", c.spec);
+        ASSERT_FALSE(file.empty()) << c.what;
+        int32_t w = 0, h = 0;
+        ASSERT_TRUE(Tiff_Size(file.data(), file.size(), &w, &h)) << c.what;
+        EXPECT_EQ(w * 1000 + h, (int32_t)(c.spec.w * 1000 + c.spec.h)) << c.what;
+        Picture p;
+        Tiff_Calibration cal;
+        ASSERT_TRUE(Decode_Tiff(file.data(), file.size(), MAX_PICTURE_EDGE, &p, &cal)) << c.what;
+        EXPECT_EQ(cal.PPMM, 0) << c.what << ": no resolution tags, no calibration";
+        ASSERT_EQ((size_t)p.Width * p.Height, c.pixels.size()) << c.what;
+        for (size_t i = 0; i < c.pixels.size(); i++)
+            ASSERT_EQ(p.Pixels[i * 4] | p.Pixels[i * 4 + 1] << 8 | p.Pixels[i * 4 + 2] << 16 |
+                          (uint32_t)p.Pixels[i * 4 + 3] << 24,
+                      c.pixels[i])
+                << c.what << " pixel " << i;
+        // Damaged copies and a lower edge limit are refused, the output untouched.
+        Picture untouched = Pattern_Picture(1, 1);
+        for (size_t cut : {file.size() / 2, file.size() - 1, (size_t)8, (size_t)3}) {
+            std::vector<uint8_t> part(file.begin(), file.begin() + cut);
+            if (Decode_Tiff(part.data(), part.size(), MAX_PICTURE_EDGE, &untouched)) {
+                // A cut that leaves the directory and every strip whole may still read.
+                EXPECT_EQ(untouched.Width, p.Width) << c.what << " cut at " << cut;
+                untouched = Pattern_Picture(1, 1);
+            }
+            EXPECT_EQ(untouched.Width, 1) << c.what << " cut at " << cut;
+        }
+        EXPECT_FALSE(Decode_Tiff(file.data(), file.size(), (int32_t)std::max(c.spec.w, c.spec.h) - 1, &untouched) &&
+                     std::max(c.spec.w, c.spec.h) > 1)
+            << c.what;
+    }
+}
+
+// What the export writes is what libtiff reads back: 8-bit RGB, the
+// resolution per centimetre and the "ImageJ=" description naming the unit;
+// and what our reader makes of calibrations written by others.
+TEST_F(FileHelpers, TiffCarriesTheCalibration) {
+    const std::string path = folder + "/cal.tif";
+    Picture in = Pattern_Picture(33, 7);
+    struct Case {
+        double ppmm;
+        int64_t unit;
+        const char* unit_line;  // nullptr: no calibration tags at all
+    } cases[] = {{123.25, 0, "unit=micron"}, {2.5, 1, "unit=mil"}, {1000, 2, "unit=mm"},
+                 {40, 3, "unit=inch"},        {7.75, 4, "unit=pixel"}, {0, 0, nullptr}, {NAN, 2, nullptr}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(Encode_Tiff(in, c.ppmm, c.unit, &bytes));
+        Write_All(path, std::string(bytes.begin(), bytes.end()));
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        ASSERT_NE(tif, nullptr);
+        uint32_t w = 0, h = 0;
+        uint16_t bits = 0, samples = 0, photometric = 0, res_unit = 0;
+        float xres = 0, yres = 0;
+        const char* description = nullptr;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+        TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+        EXPECT_EQ(std::vector<uint32_t>({w, h, bits, samples, photometric}),
+                  std::vector<uint32_t>({33, 7, 8, 3, PHOTOMETRIC_RGB}));
+        bool has_x = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xres) == 1;
+        bool has_y = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yres) == 1;
+        bool has_unit = TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &res_unit) == 1;
+        bool has_description = TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &description) == 1;
+        if (c.unit_line) {
+            ASSERT_TRUE(has_x && has_y && has_unit && has_description) << c.ppmm;
+            EXPECT_FLOAT_EQ(xres, (float)(c.ppmm * 10)) << "pixels per centimetre";
+            EXPECT_FLOAT_EQ(yres, (float)(c.ppmm * 10));
+            EXPECT_EQ(res_unit, RESUNIT_CENTIMETER);
+            std::string text = description;
+            EXPECT_EQ(text.rfind("ImageJ=", 0), 0u) << text;
+            EXPECT_NE(text.find(std::string("\n") + c.unit_line + "\n"), std::string::npos) << text;
+        } else {
+            EXPECT_FALSE(has_x || has_y || has_description) << c.ppmm;
+        }
+        TIFFClose(tif);
+        Picture out;
+        Tiff_Calibration cal;
+        ASSERT_TRUE(Decode_Tiff(bytes.data(), bytes.size(), MAX_PICTURE_EDGE, &out, &cal));
+        for (size_t i = 0; i < in.Pixels.size(); i++) ASSERT_EQ(out.Pixels[i], in.Pixels[i]) << "byte " << i;
+        EXPECT_NEAR(cal.PPMM, c.unit_line ? c.ppmm : 0, 1e-4);
+        EXPECT_EQ(cal.Unit, c.unit_line ? c.unit : -1);
+    }
+
+    // Calibrations as other programs write them.
+    struct Foreign {
+        uint16_t res_unit;
+        float xres;
+        const char* description;  // nullptr: none
+        double ppmm;
+        int64_t unit;
+    } foreign[] = {
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=micron\n", 2000, 0},    // pixels per micron
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=\\u00B5m\n", 2000, 0},
+        {RESUNIT_INCH, 254.0f, "ImageJ=1.0\nunit=inch\n", 10, 3},
+        {RESUNIT_CENTIMETER, 50.0f, nullptr, 5, -1},
+        {RESUNIT_INCH, 72.0f, nullptr, 0, -1},                          // a printing default, not a calibration
+        {RESUNIT_NONE, 3.0f, "ImageJ=1.0\nunit=parsec\n", 0, -1},
+        {RESUNIT_NONE, 3.0f, "made by a scanner\nunit=mm\n", 0, -1},
+    };
+    for (const Foreign& f : foreign) {
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, f.xres);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, f.xres);
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, f.res_unit);
+        if (f.description) TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, f.description);
+        uint8_t v = 1;
+        TIFFWriteScanline(tif, &v, 0, 0);
+        TIFFClose(tif);
+        std::string file = Read_All(path);
+        Picture out;
+        Tiff_Calibration cal;
+        ASSERT_TRUE(Decode_Tiff((const uint8_t*)file.data(), file.size(), MAX_PICTURE_EDGE, &out, &cal));
+        EXPECT_NEAR(cal.PPMM, f.ppmm, 1e-3) << (f.description ? f.description : "no description");
+        EXPECT_EQ(cal.Unit, f.unit) << (f.description ? f.description : "no description");
     }
 }
 

@@ -25,7 +25,7 @@ TEST(FuzzCorpus, EveryReaderSurvivesItsSeeds) {
         void (*entry)(const uint8_t*, size_t);
     } targets[] = {{"doc_archive", Fuzz_Doc_Archive}, {"doc_json", Fuzz_Doc_Json},
                    {"camera_settings", Fuzz_Camera_Settings}, {"prefs", Fuzz_Prefs},
-                   {"png", Fuzz_Png}, {"jpeg", Fuzz_Jpeg}, {"bmp", Fuzz_Bmp}};
+                   {"png", Fuzz_Png}, {"jpeg", Fuzz_Jpeg}, {"bmp", Fuzz_Bmp}, {"tiff", Fuzz_Tiff}};
     for (const Target& t : targets) {
         std::vector<std::string> files = Corpus(t.name);
         EXPECT_FALSE(files.empty()) << t.name;
@@ -38,13 +38,17 @@ TEST(FuzzCorpus, EveryReaderSurvivesItsSeeds) {
 
 // The picture seeds are all valid files of their kind (grey, palette, 16-bit
 // and alpha PNG; progressive, grey and CMYK JPEG; core-header, 1-, 4-, 8-,
-// 16- and 32-bit BMP): each must decode to the size its name gives.
+// 16- and 32-bit BMP; grey, 16-bit grey, tiled, separate-plane, RGBA,
+// palette and calibrated TIFF): each must decode to the size its name gives.
 TEST(FuzzCorpus, PictureSeedsDecode) {
-    for (const char* kind : {"png", "jpeg", "bmp"}) {
-        for (const std::string& path : Corpus(kind)) {
+    for (const std::string kind : {"png", "jpeg", "bmp", "tiff"}) {
+        for (const std::string& path : Corpus(kind.c_str())) {
             std::string bytes = file_test::Read_All(path);
             Picture p;
-            ASSERT_TRUE(Decode_Picture((const uint8_t*)bytes.data(), bytes.size(), &p)) << path;
+            const uint8_t* data = (const uint8_t*)bytes.data();
+            ASSERT_TRUE(kind == "tiff" ? Decode_Tiff(data, bytes.size(), MAX_PICTURE_EDGE, &p)
+                                       : Decode_Picture(data, bytes.size(), &p))
+                << path;
             std::string size = path.substr(path.rfind('_') + 1);
             size = size.substr(0, size.find('.'));
             EXPECT_EQ(std::to_string(p.Width) + "x" + std::to_string(p.Height), size) << path;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/image_io.h"
+#include "base/tiff_io.h"
 #include "document/doc_model.h"
 #include "document/image_files.h"
 #include "file_test_util.h"
@@ -101,7 +102,42 @@ TEST_F(ImageFiles, ImportMakesANewFrozenDocument) {
     Import_Image_Dialog();
     EXPECT_EQ(Prompt_History().back().Title, "Please choose an image to load");
     EXPECT_EQ(Prompt_History().back().Filter,
-              "PNG, BMP, JPEG|*.png;*.bmp;*.jpg;*.jpeg|PNG (*.png)|*.png|BMP (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg");
+              "PNG, BMP, JPEG, TIFF|*.png;*.bmp;*.jpg;*.jpeg;*.tif;*.tiff|PNG (*.png)|*.png|BMP (*.bmp)|*.bmp|"
+              "JPEG (*.jpg)|*.jpg|TIFF (*.tif)|*.tif;*.tiff");
+}
+
+// A TIFF that carries a calibration becomes a document with it (and its
+// unit); one without keeps the live document's, as the other pictures do.
+TEST_F(ImageFiles, CalibratedTiffImportsWithItsCalibration) {
+    Jobs[0].In_Use = 1;
+    Jobs[0].Doc.PPMM = 42.5f;
+    Jobs[0].Doc.Measure_Unit = 2;
+    Current_Job = 0;
+    struct Case {
+        double ppmm;
+        int64_t unit;
+        float expected_ppmm;
+        int64_t expected_unit;
+    } cases[] = {{812.5, 0, 812.5f, 0}, {3.25, 3, 3.25f, 3}, {0, 0, 42.5f, 2}};
+    Picture p = Pattern_Picture(5, 4);
+    for (const Case& c : cases) {
+        std::vector<uint8_t> tiff;
+        ASSERT_TRUE(Encode_Tiff(p, c.ppmm, c.unit, &tiff) && Write_File_Atomically(folder + "/cal.TIF", tiff));
+        ASSERT_TRUE(Import_Image_File(folder + "/cal.TIF", false)) << c.ppmm;
+        const Doc_Info& doc = Jobs[Current_Job].Doc;
+        EXPECT_FLOAT_EQ(doc.PPMM, c.expected_ppmm);
+        EXPECT_EQ(doc.Measure_Unit, c.expected_unit);
+        ASSERT_EQ(doc.Resolution.x * 10 + doc.Resolution.y, 54);
+        EXPECT_EQ(doc.Image_Buffer[4 * 7 + 2], p.Pixels[4 * 7 + 2]);
+    }
+    EXPECT_TRUE(Prompt_History().empty());
+    // A damaged TIFF is refused like any other unreadable picture.
+    std::vector<uint8_t> tiff;
+    ASSERT_TRUE(Encode_Tiff(p, 10, 2, &tiff));
+    tiff.resize(tiff.size() / 2);
+    ASSERT_TRUE(Write_File_Atomically(folder + "/cut.tif", tiff));
+    EXPECT_FALSE(Import_Image_File(folder + "/cut.tif", false));
+    EXPECT_EQ(Last_Text(), "Unable to load selected file");
 }
 
 }  // namespace

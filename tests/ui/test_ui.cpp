@@ -428,6 +428,8 @@ TEST_F(Ui, Screenshot) {
 }  // namespace
 
 #include "base/image_io.h"
+#include "app/picture_export.h"
+#include "base/tiff_io.h"
 #include "document/image_files.h"
 #include "measure/calibration.h"
 #include "support/temp_folder.h"
@@ -459,6 +461,45 @@ TEST_F(Ui, Exported_Picture_Is_The_View_As_Drawn) {
     const uint8_t* q = &p.Pixels[(py * p.Width + px) * 4];
     EXPECT_TRUE(Near(q[2], 155, 30) && Near(q[1], 242, 30)) << (int)q[2] << "," << (int)q[1];
     EXPECT_EQ(q[3], 255);  // no transparency in the file
+}
+
+// "Export picture..." on the real window: the document's own size and
+// colours, not the view, with the overlay exclusive-or'ed at document
+// resolution and the calibration in the TIFF; its two options sit on the
+// Settings page.
+TEST_F(Ui, Exported_Picture_Is_The_Document_With_Its_Scale_Bar) {
+    Temp_Folder folder;
+    Open_Plain_Document(640, 480, 100, 100, 100, 10);
+    Add_Tool(TOOL_LINE, 100, 200, 300, 200, Manual_Tool_Colour);
+    Settle();
+    int x, y, w, h;
+    for (int64_t box : {CTL_EXPORT_SCALE_BAR, CTL_EXPORT_OVERLAY}) {
+        Control_Rect(box, &x, &y, &w, &h);
+        EXPECT_EQ(y, box == CTL_EXPORT_SCALE_BAR ? 232 : 262);
+        EXPECT_GT(w, 100);
+        EXPECT_EQ(Get_State(box), 1);
+    }
+    Script_Prompt(1, folder.File("shot"), 1);  // the TIFF filter
+    Script_Prompt(1);                          // the "Success" box
+    Export_Picture();
+    std::string path = folder.File("shot.tif");
+    EXPECT_EQ(Prompt_History().back().Text, "Saved image to:\n" + path);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(Read_File_Bytes(path, 64 << 20, &bytes));
+    Picture p;
+    Tiff_Calibration cal;
+    ASSERT_TRUE(Decode_Tiff(bytes.data(), bytes.size(), MAX_PICTURE_EDGE, &p, &cal));
+    EXPECT_EQ(p.Width * 1000 + p.Height, 640480);
+    EXPECT_FLOAT_EQ(cal.PPMM, 10);
+    // The manual colour (255, 150, 90) flips the grey 100 to (155, 242, 62) on the line only.
+    const uint8_t* on = &p.Pixels[((size_t)200 * 640 + 200) * 4];
+    const uint8_t* off = &p.Pixels[((size_t)210 * 640 + 200) * 4];
+    EXPECT_EQ(on[2] << 16 | on[1] << 8 | on[0], 155 << 16 | 242 << 8 | 62);
+    EXPECT_EQ(off[2] << 16 | off[1] << 8 | off[0], 100 << 16 | 100 << 8 | 100);
+    int white = 0;
+    for (int yy = 400; yy < 480; yy++)
+        for (int xx = 480; xx < 640; xx++) white += p.Pixels[((size_t)yy * 640 + xx) * 4 + 1] == 255;
+    EXPECT_GT(white, 100) << "the scale bar in the bottom-right corner";
 }
 
 struct Calibration_Typing {

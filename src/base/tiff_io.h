@@ -1,0 +1,38 @@
+// TIFF codec (libtiff, in memory): decoding the first page of 8- and 16-bit
+// grey, grey with alpha, RGB and RGBA files in strips or tiles (other kinds
+// libtiff can turn into RGBA go through its generic reader), with the
+// calibration the file carries; encoding a 24-bit RGB file that carries a
+// calibration as resolution tags in pixels per centimetre and as an
+// "ImageJ=" description with the unit name, which analysis programs read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/picture.h"
+
+// Calibration of a picture file. Unit uses the display unit numbering
+// (0 microns, 1 thou, 2 millimetres, 3 inches, 4 pixels).
+struct Tiff_Calibration {
+    double PPMM = 0;     // pixels per millimetre; 0 = the file carries none
+    int64_t Unit = -1;   // unit the file names; -1 = none or not one of ours
+};
+
+// "II*\0" or "MM\0*".
+bool Is_Tiff(const uint8_t* data, size_t size);
+// Width and height of the first page without decoding; false when unreadable.
+bool Tiff_Size(const uint8_t* data, size_t size, int32_t* width, int32_t* height);
+// Decodes the first page into `out` (BGRA, rows from the top; alpha from the
+// file or 255; 16-bit samples scaled to 8 bits, rounded). `calibration`, when
+// given, receives what the file says. False for damaged, unsupported or
+// oversized data (edges above max_edge); `out` is then unchanged.
+bool Decode_Tiff(const uint8_t* data, size_t size, int32_t max_edge, Picture* out,
+                 Tiff_Calibration* calibration = nullptr);
+// The unit name of the description: "micron", "mil", "mm", "inch", "pixel".
+std::string Tiff_Unit_Name(int64_t unit);
+// 24-bit RGB, deflate-compressed strips. With ppmm finite and above 0 the
+// file gets XResolution = YResolution = ppmm * 10 per centimetre and the
+// description "ImageJ=\nunit=<name>\n".
+bool Encode_Tiff(const Picture& picture, double ppmm, int64_t unit, std::vector<uint8_t>* out);
