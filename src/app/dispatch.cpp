@@ -18,6 +18,7 @@
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
+#include "scale/scale_port.h"
 #include "video/camera_settings.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
@@ -61,6 +62,17 @@ void Measurement_List_Event(const Platform_Event& event) {
             break;
         default: break;
     }
+}
+
+void Scale_Port_Chosen() {
+    std::string chosen = Scale_Port_Choice_Value(Comport_Name);
+    if (chosen == Comport_Name) return;
+    Comport_Name = chosen;
+    Log("Scale port: " + Comport_Name);
+    Prefs_Save();
+    // A new choice gets its own report when it cannot be opened.
+    Scale_Port_Failure_Reported = 0;
+    Scale_Follow_Port(Comport_Name);
 }
 
 void Threshold_Note() {
@@ -131,6 +143,13 @@ void Control_Command(const Platform_Event& event) {
             if (event.Type == ETYPE_CHANGE) Unit_Changed();
             break;
         case CTL_MEASURE_LIST: Measurement_List_Event(event); break;
+        case CTL_SCALE_PORT:
+            if (event.Type == ETYPE_CHANGE) Scale_Port_Chosen();
+            break;
+        case CTL_SIDE_PANEL:
+            // Ports come and go with their adapters: the list is fresh whenever the page is shown.
+            if (Get_State(CTL_SIDE_PANEL) == 1) Fill_Scale_Port_Choice(Comport_Name);
+            break;
         case CTL_READOUT_SCALE_X:
             if (event.Type == ETYPE_LEFT_DOUBLE_CLICK) Stage_Zero = Stage_Position;
             break;

@@ -9,6 +9,7 @@
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/picture_keys.h"
+#include "app/prefs.h"
 #include "app/renderer.h"
 #include "app/status_bar.h"
 #include "base/control_ids.h"
@@ -19,6 +20,7 @@
 #include "platform/platform.h"
 #include "render/font_atlas.h"
 #include "render/glip.h"
+#include "scale/scale_port.h"
 #include "scale/scale_reader.h"
 #include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
@@ -52,6 +54,7 @@ void Scale_Poll() {
     if (Video_Mode != VIDEO_CAMERA || Frames_Total == Last_Scale_Poll_Frames) return;
     Last_Scale_Poll_Frames = Frames_Total;
     float previous = Stage_Position;
+    Scale_Follow_Port(Comport_Name);
     Stage_Position = Read_Scale(0, 2000) * Jobs[0].Doc.PPMM;
     if (std::fabs(previous - Stage_Position) > 100 && Current_Job != 0) Select_Job(0);
 }

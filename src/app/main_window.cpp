@@ -20,6 +20,7 @@
 #include "render/font_atlas.h"
 #include "render/glip.h"
 #include "resources/resources.h"
+#include "scale/scale_port.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
 
@@ -147,6 +148,9 @@ void Build_Settings_Page() {
     Create_Control(WINDOW_MAIN, CTL_VIDEO_SETTINGS_BUTTON, CONTROL_IMAGE_BUTTON, 12, 122, 36, 36, "", page);
     Set_Tooltip(CTL_VIDEO_SETTINGS_BUTTON, "Video settings...");
     Apply_Icon(CTL_VIDEO_SETTINGS_BUTTON, Load_Stored_Icon(ICON_VIDEO), false);
+    // The stage scale's serial port; its rows are filled once the preferences are read.
+    Create_Control(WINDOW_MAIN, CTL_SCALE_PORT_LABEL, CONTROL_LABEL, 2, 174, 150, 24, "Scale port:", page);
+    Create_Control(WINDOW_MAIN, CTL_SCALE_PORT, CONTROL_DROPDOWN, 152, 172, 200, 24, "", page);
 }
 
 }  // namespace
@@ -252,6 +256,7 @@ bool Build_Main_Window() {
     Pointer_Win_X = Pointer_Win_Y = Pointer_X = Pointer_Y = -1.0f;
     Click_State = 0;
     Prefs_Load();
+    Fill_Scale_Port_Choice(Comport_Name);
     Prepare_Snap_Offsets();
     gText_Init(CTL_PICTURE_VIEW, 256);
     gText_Define_Font(0, "Digital-7 Mono", 20, 1024, " -0123456789.%");

@@ -311,7 +311,16 @@ bool File_Exists(const std::string& path);
 int64_t File_Size(const std::string& path);             // -1 when missing
 
 // ---------------------------------------------------------------- serial port
+// Reads never wait; a write waits for room on the line at most this long and
+// then gives up (returning the bytes written, the rest of its queue dropped).
+const int64_t SERIAL_TIMEOUT_MS = 100;
 bool Serial_Open(int64_t port, const std::string& name);
+// Why the last Serial_Open failed ("No such file or directory"), empty after a success.
+std::string Serial_Last_Error();
+// The serial ports present: /dev/serial/by-id/* (stable names of USB adapters),
+// /dev/ttyUSB*, /dev/ttyACM*, each group in natural order. `root` goes before
+// each pattern and is taken off the names found (tests use a folder of their own).
+std::vector<std::string> Serial_Port_Names(const std::string& root = "");
 bool Serial_Is_Open(int64_t port);
 void Serial_Close(int64_t port);
 int64_t Serial_Available(int64_t port);

@@ -1,10 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+
 #include "base/app_state.h"
 #include "app/dispatch.h"
+#include "app/main_loop.h"
 #include "app/job_list.h"
 #include "app/prefs.h"
 #include "measure/readouts.h"
+#include "scale/scale_port.h"
+#include "scale/scale_reader.h"
 #include "support/null_fixture.h"
 #include "support/temp_folder.h"
 
@@ -209,6 +219,70 @@ TEST_F(Dispatch, Selecting_A_Document_Shows_Its_Settings) {
         EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), r[2]);
         EXPECT_EQ(Control_Hidden(CTL_TOOL_AUTO_CIRCLE), r[1] == 0);
     }
+}
+
+// The "Scale port:" choice is kept in Comport (a choice that changes nothing
+// writes nothing) and the 330 ms poll in camera mode reads the scale on it.
+TEST_F(Dispatch, Scale_Port_Choice_And_The_Camera_Mode_Poll) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const std::string pty = ptsname(master);
+    Comport_Name = "COM3";
+    Scale_Port_Failure_Reported = 0;
+    Scale_Checked = 1;
+    Fill_Scale_Port_Choice(Comport_Name);
+    EXPECT_EQ(Get_State(CTL_SCALE_PORT), 0);
+    Control_Command(Control(CTL_SCALE_PORT));
+    EXPECT_EQ(Comport_Name, "COM3");
+    EXPECT_FALSE(File_Exists(Prefs_Path())) << "None chosen again: the file stays as it was";
+
+    Fill_Scale_Port_Choice(pty);  // a port that is not one of the listed kinds still shows as the choice
+    Set_State(CTL_SCALE_PORT, Row_Count(CTL_SCALE_PORT) - 1);
+    Control_Command(Control(CTL_SCALE_PORT));
+    EXPECT_EQ(Comport_Name, pty);
+    EXPECT_NE(Read_Whole_File(Prefs_Path()).find("Comport = " + pty + "\r\n"), std::string::npos);
+    EXPECT_TRUE(Serial_Is_Open(SCALE_PORT));
+
+    Platform_Event timer;
+    timer.Window = WINDOW_MAIN;
+    timer.Kind = EVENT_TIMER;
+    timer.Control = TIMER_SCALE_330;
+    Make_Document(0, 4, 4, 100);
+    Current_Job = 0;
+    Video_Mode = VIDEO_CAMERA;
+    ASSERT_EQ(write(master, "1500\r\n", 6), 6);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Serial_Available(SCALE_PORT) < 6 && std::chrono::steady_clock::now() < until) usleep(1000);
+    struct Poll {
+        int64_t new_frames;
+        std::string comport;
+        float stage;
+        size_t prompts;
+    } polls[] = {
+        {1, pty, 1500, 0},    // 15.00 mm at 100 pixels/mm
+        {0, pty, 1500, 0},    // no new frame: no poll
+        {1, "/dev/trellum-missing", 0, 1},
+        {1, "/dev/trellum-missing", 0, 1},  // reported once
+        {1, "None", 0, 1},
+    };
+    for (const Poll& p : polls) {
+        Comport_Name = p.comport;
+        Frames_Total += p.new_frames;
+        Dispatch_Event(timer);
+        EXPECT_EQ(Stage_Position, p.stage) << p.comport;
+        EXPECT_EQ(Prompt_History().size(), p.prompts) << p.comport;
+        if (&p == &polls[0]) {
+            // The poll asked for the next reading before the port moved on.
+            char request[16] = {};
+            struct pollfd in = {master, POLLIN, 0};
+            ASSERT_EQ(poll(&in, 1, 60000), 1);
+            EXPECT_EQ(read(master, request, sizeof request), 4);
+            EXPECT_STREQ(request, "!A\r\n");
+        }
+    }
+    EXPECT_FALSE(Serial_Is_Open(SCALE_PORT));
+    Video_Mode = VIDEO_NONE;
+    close(master);
 }
 
 }  // namespace
