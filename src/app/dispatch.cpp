@@ -2,6 +2,7 @@
 
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
+#include "app/help.h"
 #include "app/job_list.h"
 #include "app/prefs.h"
 #include "app/splash.h"
@@ -94,6 +95,8 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_EXPORT_IMAGE: Export_Image(); break;
         case MENU_EXIT: Quit_Request = 1; break;
         case MENU_ABOUT: Show_Splash(5000000); break;
+        case MENU_KEYBOARD_SHORTCUTS: Open_Keyboard_Shortcuts(); break;
+        case MENU_USER_GUIDE: Open_User_Guide(); break;
         case MENU_DELETE_MEASUREMENT:
             if (Current_Job == -1) break;
             if (Message_Box("Delete selected measurement...", "Are you sure?", MSG_YES_NO) == 1)

@@ -6,6 +6,7 @@
 
 #include "analysis/threshold.h"
 #include "app/dispatch.h"
+#include "app/help.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/picture_keys.h"
@@ -161,6 +162,7 @@ void Dispatch_Event(const Platform_Event& event) {
             break;
         case WINDOW_VIDEO_SETTINGS: Video_Settings_Event(event); break;
         case WINDOW_EMULATOR: Emulator_Event(event); break;
+        case WINDOW_KEYBOARD_SHORTCUTS: Keyboard_Shortcuts_Event(event); break;
         default: break;
     }
 }

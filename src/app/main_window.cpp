@@ -90,6 +90,8 @@ void Build_Menus() {
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_EXIT, "Exit\tAlt+F4");
     Add_Menu_Title(WINDOW_MAIN, "Help");
+    Add_Menu_Item(WINDOW_MAIN, MENU_KEYBOARD_SHORTCUTS, "Keyboard shortcuts");
+    Add_Menu_Item(WINDOW_MAIN, MENU_USER_GUIDE, "User guide\tF1");
     Add_Menu_Item(WINDOW_MAIN, MENU_ABOUT, "About");
 }
 

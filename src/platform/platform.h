@@ -224,6 +224,14 @@ bool Menu_Item_Disabled(int64_t item);
 // Shows a pop-up menu of (item number, text) pairs at the pointer; a choice
 // arrives as an EVENT_MENU of `window`.
 void Show_Popup_Menu(int64_t window, const std::vector<std::pair<int64_t, std::string>>& items);
+// The items of a window's menu bar in menu order, as they were added (the
+// shortcuts window lists the accelerators from them).
+struct Menu_Entry {
+    std::string Title;   // the menu's title
+    int64_t Item = 0;
+    std::string Text;    // with its "\t" + shortcut, if any
+};
+std::vector<Menu_Entry> Menu_Entries(int64_t window);
 
 // ---------------------------------------------------------------- status bar
 void Create_Status_Bar(int64_t window, const std::vector<int>& widths);
@@ -309,6 +317,11 @@ std::string User_Data_Folder();      // $XDG_CONFIG_HOME or ~/.config, without t
 bool Create_Folder(const std::string& path);           // true when it exists afterwards
 bool File_Exists(const std::string& path);
 int64_t File_Size(const std::string& path);             // -1 when missing
+// The folder of the running program's file, without trailing "/".
+std::string Running_Program_Folder();
+// Shows a file or web address with the desktop's default program for it.
+// False when none could be started. The null backend only records it.
+bool Open_Url(const std::string& url);
 
 // ---------------------------------------------------------------- serial port
 // Reads never wait; a write waits for room on the line at most this long and

@@ -263,6 +263,42 @@ int64_t Serial_Write(int64_t port, const uint8_t* data, int64_t size) {
     return done;
 }
 
+// ---------------------------------------------------------------- menu entries
+namespace {
+std::map<int64_t, std::vector<Menu_Entry>> Menu_Tables;  // window -> entries
+std::map<int64_t, std::string> Menu_Current_Title;
+}  // namespace
+
+void Note_Menu_Bar(int64_t window) {
+    Menu_Tables[window].clear();
+    Menu_Current_Title[window].clear();
+}
+
+void Note_Menu_Title(int64_t window, const std::string& title) { Menu_Current_Title[window] = title; }
+
+void Note_Menu_Item(int64_t window, int64_t item, const std::string& text) {
+    Menu_Entry e;
+    e.Title = Menu_Current_Title[window];
+    e.Item = item;
+    e.Text = text;
+    Menu_Tables[window].push_back(e);
+}
+
+std::vector<Menu_Entry> Menu_Entries(int64_t window) {
+    auto it = Menu_Tables.find(window);
+    return it == Menu_Tables.end() ? std::vector<Menu_Entry>() : it->second;
+}
+
+// ---------------------------------------------------------------- program folder
+std::string Running_Program_Folder() {
+    char path[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", path, PATH_MAX);
+    if (n <= 0) return Current_Directory();
+    std::string p(path, (size_t)n);
+    size_t slash = p.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : p.substr(0, slash);
+}
+
 // ---------------------------------------------------------------- rows
 std::vector<std::string> Split_Columns(const std::string& text) {
     std::vector<std::string> cells;

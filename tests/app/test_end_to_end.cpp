@@ -176,6 +176,7 @@ TEST(End_To_End, Ends_In_Order_With_A_Window_Or_Prompt_Open) {
         {"open", "", "Choose file to load"},
         {"export-image", "", "Please choose file to save"},
         {"about", "", "About"},
+        {"shortcuts", "", "Keyboard shortcuts"},
         {"calibrate", "", "Calibration"},
     };
     for (const Case& c : cases) {
