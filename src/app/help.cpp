@@ -26,7 +26,7 @@ std::string Key_Name(int32_t key) {
 std::vector<std::string> Keyboard_Shortcut_Rows() {
     std::vector<std::string> rows;
     for (size_t i = 0; i < PICTURE_KEY_COUNT; i++)
-        rows.push_back(Key_Name(PICTURE_KEYS[i].Key) + "\n" + PICTURE_KEYS[i].Action + " (on the picture)");
+        rows.push_back(Key_Name(PICTURE_KEYS[i].Key) + "\n" + PICTURE_KEYS[i].Action);
     for (const Menu_Entry& e : Menu_Entries(WINDOW_MAIN)) {
         size_t tab = e.Text.find('\t');
         if (tab == std::string::npos || tab + 1 >= e.Text.size()) continue;
@@ -40,7 +40,7 @@ void Open_Keyboard_Shortcuts() {
         Show_Window(WINDOW_KEYBOARD_SHORTCUTS, true);
         return;
     }
-    const int w = 460, h = 560;
+    const int w = 560, h = 600;
     if (!Open_Window(WINDOW_KEYBOARD_SHORTCUTS, "Keyboard shortcuts", 0, 0, w, h,
                      WINDOW_CENTRED | WINDOW_CLOSE_BOX | WINDOW_CHILD_OF_MAIN))
         return;

@@ -3,6 +3,7 @@
 // guide (the README's usage part as HTML) shown in the desktop's browser.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 

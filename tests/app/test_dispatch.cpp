@@ -303,8 +303,8 @@ TEST_F(Dispatch, Help_Menu_Shortcuts_And_User_Guide) {
 
     std::vector<std::string> rows = Keyboard_Shortcut_Rows();
     ASSERT_GE(rows.size(), PICTURE_KEY_COUNT);
-    EXPECT_EQ(rows[0], "0\nThreshold 0 (on the picture)");
-    EXPECT_EQ(rows[12], "Space\nSnapshot: freeze the current picture into a new document (on the picture)");
+    EXPECT_EQ(rows[0], "0\nThreshold 0");
+    EXPECT_EQ(rows[12], "Space\nSnapshot: freeze the current picture into a new document");
     std::vector<std::string> menu_rows(rows.begin() + (long)PICTURE_KEY_COUNT, rows.end());
     for (const char* row : {"Ctrl+N\nFile > New", "Ctrl+O\nFile > Open", "Ctrl+S\nFile > Save",
                             "Alt+F4\nFile > Exit", "F1\nHelp > User guide"})
