@@ -7,11 +7,16 @@
 //   gen_icons <output folder>
 // writes icon_open.png, icon_save.png, icon_close_file.png, icon_video.png
 // and icon_mode_0.png there.
+//   gen_icons --program <output folder> <size>...
+// writes the program's own icon for the desktop: trellum-<size>.png for each
+// size given and the scalable trellum.svg.
 
+#include <cairo-svg.h>
 #include <cairo.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/icon_palette.h"
@@ -209,6 +214,104 @@ void Draw_Mode_0(cairo_t* cr) {
     cairo_stroke(cr);
 }
 
+// The program icon, drawn on a 256 x 256 grid: the magnified picture in a
+// lens on a dark tile, a length measured across it in the accent colour, and
+// the ticks of a ruler below.
+void Draw_Program_Icon(cairo_t* cr) {
+    Rounded_Rect(cr, 8, 8, 240, 240, 44);
+    cairo_pattern_t* tile = cairo_pattern_create_linear(0, 8, 0, 248);
+    cairo_pattern_add_color_stop_rgb(tile, 0, 74 / 255.0, 84 / 255.0, 99 / 255.0);
+    cairo_pattern_add_color_stop_rgb(tile, 1, 38 / 255.0, 44 / 255.0, 54 / 255.0);
+    cairo_set_source(cr, tile);
+    cairo_fill(cr);
+    cairo_pattern_destroy(tile);
+
+    cairo_arc(cr, 128, 112, 84, 0, 2 * Pi);
+    cairo_pattern_t* sky = cairo_pattern_create_linear(0, 28, 0, 196);
+    cairo_pattern_add_color_stop_rgb(sky, 0, 236 / 255.0, 237 / 255.0, 241 / 255.0);
+    cairo_pattern_add_color_stop_rgb(sky, 1, 190 / 255.0, 192 / 255.0, 198 / 255.0);
+    cairo_set_source(cr, sky);
+    cairo_fill_preserve(cr);
+    cairo_pattern_destroy(sky);
+    cairo_save(cr);
+    cairo_clip(cr);
+    cairo_move_to(cr, 40, 176);
+    cairo_line_to(cr, 98, 116);
+    cairo_line_to(cr, 132, 148);
+    cairo_line_to(cr, 160, 124);
+    cairo_line_to(cr, 220, 176);
+    cairo_line_to(cr, 220, 200);
+    cairo_line_to(cr, 40, 200);
+    cairo_close_path(cr);
+    Set_Rgb(cr, 120, 120, 120);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_arc(cr, 128, 112, 84, 0, 2 * Pi);
+    Light(cr);
+    cairo_set_line_width(cr, 12);
+    cairo_stroke(cr);
+
+    // the measured length with its end bars
+    Accent(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_width(cr, 12);
+    cairo_move_to(cr, 76, 96);
+    cairo_line_to(cr, 180, 96);
+    cairo_move_to(cr, 76, 72);
+    cairo_line_to(cr, 76, 120);
+    cairo_move_to(cr, 180, 72);
+    cairo_line_to(cr, 180, 120);
+    cairo_stroke(cr);
+
+    // ruler ticks, a long one every fourth
+    Light(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    cairo_set_line_width(cr, 6);
+    for (int i = 0; i <= 12; i++) {
+        double x = 44 + 14 * i;
+        cairo_move_to(cr, x, 236);
+        cairo_line_to(cr, x, i % 4 == 0 ? 206 : 220);
+    }
+    cairo_stroke(cr);
+}
+
+bool Write_Program_Icons(const std::string& dir, int argc, char** argv) {
+    bool ok = true;
+    for (int i = 0; i < argc; i++) {
+        int size = std::atoi(argv[i]);
+        if (size < 8 || size > 1024) {
+            std::fprintf(stderr, "gen_icons: bad icon size %s\n", argv[i]);
+            return false;
+        }
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+        cairo_t* cr = cairo_create(s);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        cairo_scale(cr, size / 256.0, size / 256.0);
+        Draw_Program_Icon(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(s);
+        std::string path = dir + "/trellum-" + std::to_string(size) + ".png";
+        if (cairo_surface_write_to_png(s, path.c_str()) != CAIRO_STATUS_SUCCESS) {
+            std::fprintf(stderr, "gen_icons: cannot write %s\n", path.c_str());
+            ok = false;
+        }
+        cairo_surface_destroy(s);
+    }
+    std::string svg_path = dir + "/trellum.svg";
+    cairo_surface_t* svg = cairo_svg_surface_create(svg_path.c_str(), 256, 256);
+    cairo_t* cr = cairo_create(svg);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    Draw_Program_Icon(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(svg);
+    if (cairo_surface_status(svg) != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "gen_icons: cannot write %s\n", svg_path.c_str());
+        ok = false;
+    }
+    cairo_surface_destroy(svg);
+    return ok;
+}
+
 bool Write_Icon(const std::string& path, void (*draw)(cairo_t*)) {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 32, 32);
     cairo_t* cr = cairo_create(s);
@@ -225,6 +328,11 @@ bool Write_Icon(const std::string& path, void (*draw)(cairo_t*)) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 4 && std::string(argv[1]) == "--program") {
+        bool ok = Write_Program_Icons(argv[2], argc - 3, argv + 3);
+        cairo_debug_reset_static_data();
+        return ok ? 0 : 1;
+    }
     if (argc != 2) {
         std::fprintf(stderr, "usage: gen_icons <output folder>\n");
         return 2;

@@ -2,6 +2,7 @@
 
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
+#include "app/help.h"
 #include "app/job_list.h"
 #include "app/picture_export.h"
 #include "app/prefs.h"
@@ -20,6 +21,7 @@
 #include "measure/results_table.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
+#include "scale/scale_port.h"
 #include "video/camera_settings.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
@@ -65,6 +67,17 @@ void Measurement_List_Event(const Platform_Event& event) {
     }
 }
 
+void Scale_Port_Chosen() {
+    std::string chosen = Scale_Port_Choice_Value(Comport_Name);
+    if (chosen == Comport_Name) return;
+    Comport_Name = chosen;
+    Log("Scale port: " + Comport_Name);
+    Prefs_Save();
+    // A new choice gets its own report when it cannot be opened.
+    Scale_Port_Failure_Reported = 0;
+    Scale_Follow_Port(Comport_Name);
+}
+
 void Threshold_Note() {
     Job_Slot* slot = Current_Slot();
     if (!slot) return;
@@ -86,6 +99,8 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_EXPORT_PICTURE: Export_Picture(); break;
         case MENU_EXIT: Quit_Request = 1; break;
         case MENU_ABOUT: Show_Splash(5000000); break;
+        case MENU_KEYBOARD_SHORTCUTS: Open_Keyboard_Shortcuts(); break;
+        case MENU_USER_GUIDE: Open_User_Guide(); break;
         case MENU_DELETE_MEASUREMENT:
             if (Current_Job == -1) break;
             if (Message_Box("Delete selected measurement...", "Are you sure?", MSG_YES_NO) == 1)
@@ -135,6 +150,13 @@ void Control_Command(const Platform_Event& event) {
             if (event.Type == ETYPE_CHANGE) Unit_Changed();
             break;
         case CTL_MEASURE_LIST: Measurement_List_Event(event); break;
+        case CTL_SCALE_PORT:
+            if (event.Type == ETYPE_CHANGE) Scale_Port_Chosen();
+            break;
+        case CTL_SIDE_PANEL:
+            // Ports come and go with their adapters: the list is fresh whenever the page is shown.
+            if (Get_State(CTL_SIDE_PANEL) == 1) Fill_Scale_Port_Choice(Comport_Name);
+            break;
         case CTL_READOUT_SCALE_X:
             if (event.Type == ETYPE_LEFT_DOUBLE_CLICK) Stage_Zero = Stage_Position;
             break;

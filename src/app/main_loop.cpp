@@ -6,9 +6,11 @@
 
 #include "analysis/threshold.h"
 #include "app/dispatch.h"
+#include "app/help.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/picture_keys.h"
+#include "app/prefs.h"
 #include "app/renderer.h"
 #include "app/status_bar.h"
 #include "base/control_ids.h"
@@ -19,6 +21,7 @@
 #include "platform/platform.h"
 #include "render/font_atlas.h"
 #include "render/glip.h"
+#include "scale/scale_port.h"
 #include "scale/scale_reader.h"
 #include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
@@ -52,6 +55,7 @@ void Scale_Poll() {
     if (Video_Mode != VIDEO_CAMERA || Frames_Total == Last_Scale_Poll_Frames) return;
     Last_Scale_Poll_Frames = Frames_Total;
     float previous = Stage_Position;
+    Scale_Follow_Port(Comport_Name);
     Stage_Position = Read_Scale(0, 2000) * Jobs[0].Doc.PPMM;
     if (std::fabs(previous - Stage_Position) > 100 && Current_Job != 0) Select_Job(0);
 }
@@ -158,6 +162,7 @@ void Dispatch_Event(const Platform_Event& event) {
             break;
         case WINDOW_VIDEO_SETTINGS: Video_Settings_Event(event); break;
         case WINDOW_EMULATOR: Emulator_Event(event); break;
+        case WINDOW_KEYBOARD_SHORTCUTS: Keyboard_Shortcuts_Event(event); break;
         default: break;
     }
 }

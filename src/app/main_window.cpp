@@ -20,6 +20,7 @@
 #include "render/font_atlas.h"
 #include "render/glip.h"
 #include "resources/resources.h"
+#include "scale/scale_port.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
 
@@ -91,6 +92,8 @@ void Build_Menus() {
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_EXIT, "Exit\tAlt+F4");
     Add_Menu_Title(WINDOW_MAIN, "Help");
+    Add_Menu_Item(WINDOW_MAIN, MENU_KEYBOARD_SHORTCUTS, "Keyboard shortcuts");
+    Add_Menu_Item(WINDOW_MAIN, MENU_USER_GUIDE, "User guide\tF1");
     Add_Menu_Item(WINDOW_MAIN, MENU_ABOUT, "About");
 }
 
@@ -156,6 +159,9 @@ void Build_Settings_Page() {
     Create_Control(WINDOW_MAIN, CTL_EXPORT_OVERLAY, CONTROL_CHECKBOX, 2, 262, 300, 24, "Measurements on exported pictures",
                    page);
     Set_State(CTL_EXPORT_OVERLAY, 1);
+    // The stage scale's serial port; its rows are filled once the preferences are read.
+    Create_Control(WINDOW_MAIN, CTL_SCALE_PORT_LABEL, CONTROL_LABEL, 2, 174, 150, 24, "Scale port:", page);
+    Create_Control(WINDOW_MAIN, CTL_SCALE_PORT, CONTROL_DROPDOWN, 152, 172, 200, 24, "", page);
 }
 
 }  // namespace
@@ -261,6 +267,7 @@ bool Build_Main_Window() {
     Pointer_Win_X = Pointer_Win_Y = Pointer_X = Pointer_Y = -1.0f;
     Click_State = 0;
     Prefs_Load();
+    Fill_Scale_Port_Choice(Comport_Name);
     Prepare_Snap_Offsets();
     gText_Init(CTL_PICTURE_VIEW, 256);
     gText_Define_Font(0, "Digital-7 Mono", 20, 1024, " -0123456789.%");

@@ -125,3 +125,5 @@ const int64_t CTL_SRC_LAST = 539;
 // ---- keyboard shortcuts window: 540..549
 const int64_t CTL_KEYS_FIRST = 540;
 const int64_t CTL_KEYS_LAST = 549;
+const int64_t CTL_KEYS_LIST = 540;    // key and action columns
+const int64_t CTL_KEYS_CLOSE = 541;   // "Close"

@@ -224,6 +224,14 @@ bool Menu_Item_Disabled(int64_t item);
 // Shows a pop-up menu of (item number, text) pairs at the pointer; a choice
 // arrives as an EVENT_MENU of `window`.
 void Show_Popup_Menu(int64_t window, const std::vector<std::pair<int64_t, std::string>>& items);
+// The items of a window's menu bar in menu order, as they were added (the
+// shortcuts window lists the accelerators from them).
+struct Menu_Entry {
+    std::string Title;   // the menu's title
+    int64_t Item = 0;
+    std::string Text;    // with its "\t" + shortcut, if any
+};
+std::vector<Menu_Entry> Menu_Entries(int64_t window);
 
 // ---------------------------------------------------------------- status bar
 void Create_Status_Bar(int64_t window, const std::vector<int>& widths);
@@ -309,9 +317,23 @@ std::string User_Data_Folder();      // $XDG_CONFIG_HOME or ~/.config, without t
 bool Create_Folder(const std::string& path);           // true when it exists afterwards
 bool File_Exists(const std::string& path);
 int64_t File_Size(const std::string& path);             // -1 when missing
+// The folder of the running program's file, without trailing "/".
+std::string Running_Program_Folder();
+// Shows a file or web address with the desktop's default program for it.
+// False when none could be started. The null backend only records it.
+bool Open_Url(const std::string& url);
 
 // ---------------------------------------------------------------- serial port
+// Reads never wait; a write waits for room on the line at most this long and
+// then gives up (returning the bytes written, the rest of its queue dropped).
+const int64_t SERIAL_TIMEOUT_MS = 100;
 bool Serial_Open(int64_t port, const std::string& name);
+// Why the last Serial_Open failed ("No such file or directory"), empty after a success.
+std::string Serial_Last_Error();
+// The serial ports present: /dev/serial/by-id/* (stable names of USB adapters),
+// /dev/ttyUSB*, /dev/ttyACM*, each group in natural order. `root` goes before
+// each pattern and is taken off the names found (tests use a folder of their own).
+std::vector<std::string> Serial_Port_Names(const std::string& root = "");
 bool Serial_Is_Open(int64_t port);
 void Serial_Close(int64_t port);
 int64_t Serial_Available(int64_t port);

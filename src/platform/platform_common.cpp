@@ -1,16 +1,20 @@
 // Toolkit-independent part of the platform layer: clock, local time, names,
 // folders, the serial port (termios) and the prompt script of the tests.
 #include <fcntl.h>
+#include <glob.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <map>
@@ -132,14 +136,65 @@ int64_t File_Size(const std::string& path) {
 }
 
 // ---------------------------------------------------------------- serial port
+// The descriptors are non-blocking: a read takes what has arrived, and a write
+// that finds the line's buffer full waits for room at most SERIAL_TIMEOUT_MS
+// (a far side that stopped reading must not stop the program).
 namespace {
 std::map<int64_t, int> Serial_Ports;  // port number -> file descriptor
+std::string Serial_Error;
+
+int64_t Steady_Ms() {
+    return (int64_t)std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// "ttyUSB2" before "ttyUSB10": runs of digits compare as numbers.
+bool Natural_Less(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isdigit((unsigned char)a[i]) && isdigit((unsigned char)b[j])) {
+            size_t i_end = i, j_end = j;
+            while (i_end < a.size() && isdigit((unsigned char)a[i_end])) i_end++;
+            while (j_end < b.size() && isdigit((unsigned char)b[j_end])) j_end++;
+            std::string x = a.substr(i, i_end - i), y = b.substr(j, j_end - j);
+            x.erase(0, std::min(x.find_first_not_of('0'), x.size()));
+            y.erase(0, std::min(y.find_first_not_of('0'), y.size()));
+            if (x.size() != y.size()) return x.size() < y.size();
+            if (x != y) return x < y;
+            i = i_end;
+            j = j_end;
+        } else {
+            if (a[i] != b[j]) return a[i] < b[j];
+            i++;
+            j++;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+}  // namespace
+
+std::vector<std::string> Serial_Port_Names(const std::string& root) {
+    std::vector<std::string> names;
+    for (const char* pattern : {"/dev/serial/by-id/*", "/dev/ttyUSB*", "/dev/ttyACM*"}) {
+        glob_t found = {};
+        std::vector<std::string> group;
+        if (glob((root + pattern).c_str(), 0, nullptr, &found) == 0)
+            for (size_t i = 0; i < found.gl_pathc; i++) group.push_back(found.gl_pathv[i] + root.size());
+        globfree(&found);
+        std::sort(group.begin(), group.end(), Natural_Less);
+        names.insert(names.end(), group.begin(), group.end());
+    }
+    return names;
 }
 
 bool Serial_Open(int64_t port, const std::string& name) {
     Serial_Close(port);
-    int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return false;
+    int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Serial_Error = strerror(errno);
+        return false;
+    }
     struct termios tio;
     if (tcgetattr(fd, &tio) == 0) {
         cfmakeraw(&tio);
@@ -149,14 +204,20 @@ bool Serial_Open(int64_t port, const std::string& name) {
         tcsetattr(fd, TCSANOW, &tio);
     }
     Serial_Ports[port] = fd;
+    Serial_Error.clear();
     return true;
 }
+
+std::string Serial_Last_Error() { return Serial_Error; }
 
 bool Serial_Is_Open(int64_t port) { return Serial_Ports.count(port) != 0; }
 
 void Serial_Close(int64_t port) {
     auto it = Serial_Ports.find(port);
     if (it == Serial_Ports.end()) return;
+    // Unsent bytes are dropped: a close would otherwise wait for a stalled
+    // line to drain them (up to half a minute on some adapters).
+    tcflush(it->second, TCOFLUSH);
     close(it->second);
     Serial_Ports.erase(it);
 }
@@ -179,16 +240,63 @@ int64_t Serial_Read(int64_t port, uint8_t* buffer, int64_t size) {
 int64_t Serial_Write(int64_t port, const uint8_t* data, int64_t size) {
     auto it = Serial_Ports.find(port);
     if (it == Serial_Ports.end() || size <= 0) return 0;
+    int fd = it->second;
+    int64_t deadline = Steady_Ms() + SERIAL_TIMEOUT_MS;
     int64_t done = 0;
     while (done < size) {
-        ssize_t n = write(it->second, data + done, (size_t)(size - done));
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EINTR) continue;
+        ssize_t n = write(fd, data + done, (size_t)(size - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) break;
+        int64_t left = deadline - Steady_Ms();
+        if (left <= 0) {
+            // Nobody takes the bytes: what is still queued would only be
+            // answered late and taken for a fresh reply.
+            tcflush(fd, TCOFLUSH);
             break;
         }
-        done += n;
+        struct pollfd p = {fd, POLLOUT, 0};
+        poll(&p, 1, (int)left);
     }
     return done;
+}
+
+// ---------------------------------------------------------------- menu entries
+namespace {
+std::map<int64_t, std::vector<Menu_Entry>> Menu_Tables;  // window -> entries
+std::map<int64_t, std::string> Menu_Current_Title;
+}  // namespace
+
+void Note_Menu_Bar(int64_t window) {
+    Menu_Tables[window].clear();
+    Menu_Current_Title[window].clear();
+}
+
+void Note_Menu_Title(int64_t window, const std::string& title) { Menu_Current_Title[window] = title; }
+
+void Note_Menu_Item(int64_t window, int64_t item, const std::string& text) {
+    Menu_Entry e;
+    e.Title = Menu_Current_Title[window];
+    e.Item = item;
+    e.Text = text;
+    Menu_Tables[window].push_back(e);
+}
+
+std::vector<Menu_Entry> Menu_Entries(int64_t window) {
+    auto it = Menu_Tables.find(window);
+    return it == Menu_Tables.end() ? std::vector<Menu_Entry>() : it->second;
+}
+
+// ---------------------------------------------------------------- program folder
+std::string Running_Program_Folder() {
+    char path[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", path, PATH_MAX);
+    if (n <= 0) return Current_Directory();
+    std::string p(path, (size_t)n);
+    size_t slash = p.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : p.substr(0, slash);
 }
 
 // ---------------------------------------------------------------- rows

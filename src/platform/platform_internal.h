@@ -14,3 +14,8 @@ bool Take_Scripted_Prompt(Prompt_Record* record);
 void Record_Prompt(const Prompt_Record& record);
 // The columns of a row text (separated by line feeds).
 std::vector<std::string> Split_Columns(const std::string& text);
+// The menu entries both backends record for Menu_Entries: a new bar
+// forgets the window's old entries; items go under the last title.
+void Note_Menu_Bar(int64_t window);
+void Note_Menu_Title(int64_t window, const std::string& title);
+void Note_Menu_Item(int64_t window, int64_t item, const std::string& text);

@@ -35,6 +35,7 @@ struct Null_Window {
 
 std::map<int64_t, Null_Window> Windows;
 std::map<int64_t, bool> Menu_Disabled;  // item -> disabled
+std::vector<std::string> Opened_Urls;
 std::vector<Null_Timer> Timers;
 std::deque<Platform_Event> Queue;
 std::set<int32_t> Keys_Down;
@@ -79,6 +80,7 @@ void Null_Reset() {
     Windows.clear();
     Clear_Control_Model();
     Menu_Disabled.clear();
+    Opened_Urls.clear();
     Timers.clear();
     Queue.clear();
     Keys_Down.clear();
@@ -261,9 +263,12 @@ void Set_Focus(int64_t) {}
 void Set_Crosshair_Cursor(int64_t) {}
 
 // ---------------------------------------------------------------- menus
-void Create_Menu_Bar(int64_t) {}
-void Add_Menu_Title(int64_t, const std::string&) {}
-void Add_Menu_Item(int64_t, int64_t item, const std::string&) { Menu_Disabled[item] = false; }
+void Create_Menu_Bar(int64_t window) { Note_Menu_Bar(window); }
+void Add_Menu_Title(int64_t window, const std::string& title) { Note_Menu_Title(window, title); }
+void Add_Menu_Item(int64_t window, int64_t item, const std::string& text) {
+    Menu_Disabled[item] = false;
+    Note_Menu_Item(window, item, text);
+}
 void Add_Menu_Separator(int64_t) {}
 void Disable_Menu_Item(int64_t item, bool disable) { Menu_Disabled[item] = disable; }
 
@@ -353,3 +358,11 @@ double Display_Scale_Y() { return 1.0; }
 bool Key_Is_Down(int32_t virtual_key) { return Keys_Down.count(virtual_key) != 0; }
 bool Left_Button_Is_Down() { return Left_Down; }
 void Move_Pointer_By(int dx, int dy) { Count_Pointer_Move(dx, dy); }
+
+// ---------------------------------------------------------------- desktop launch
+bool Open_Url(const std::string& url) {
+    Opened_Urls.push_back(url);
+    return true;
+}
+
+const std::vector<std::string>& Null_Opened_Urls() { return Opened_Urls; }

@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 void Null_Set_Key_Down(int32_t virtual_key, bool down);
 void Null_Set_Left_Button(bool down);
 // Forgets all windows, controls, menus, timers, events and pointer moves.
 void Null_Reset();
+// What Open_Url was asked to show, oldest first (Null_Reset forgets it).
+const std::vector<std::string>& Null_Opened_Urls();

@@ -1214,3 +1214,20 @@ void Remove_Timer(int64_t window, int64_t timer) {
     delete it->second;
     Timers.erase(it);
 }
+
+// ---------------------------------------------------------------- desktop launch
+// GIO picks the desktop's default program for the address (the browser for
+// an HTML file), as the file manager would; it needs no helper program.
+bool Open_Url(const std::string& url) {
+    std::string uri = url;
+    if (!url.empty() && url[0] == '/') {
+        gchar* made = g_filename_to_uri(url.c_str(), nullptr, nullptr);
+        if (!made) return false;
+        uri = made;
+        g_free(made);
+    }
+    GError* error = nullptr;
+    gboolean ok = g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error);
+    if (error) g_error_free(error);
+    return ok == TRUE;
+}

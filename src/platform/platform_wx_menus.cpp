@@ -29,6 +29,7 @@ void Create_Menu_Bar(int64_t window) {
     if (!w || w->Menu_Bar) return;
     w->Menu_Bar = new wxMenuBar();
     w->Frame->SetMenuBar(w->Menu_Bar);
+    Note_Menu_Bar(window);
 }
 
 void Add_Menu_Title(int64_t window, const std::string& title) {
@@ -36,6 +37,7 @@ void Add_Menu_Title(int64_t window, const std::string& title) {
     if (!w || !w->Menu_Bar) return;
     w->Current_Menu = new wxMenu();
     w->Menu_Bar->Append(w->Current_Menu, To_Wx(title));
+    Note_Menu_Title(window, title);
 }
 
 void Add_Menu_Item(int64_t window, int64_t item, const std::string& text) {
@@ -44,6 +46,7 @@ void Add_Menu_Item(int64_t window, int64_t item, const std::string& text) {
     // wx registers the accelerator written after "\t" in the label.
     Menu_Items[item] = w->Current_Menu->Append((int)item, To_Wx(text));
     w->Menu_Items.insert(item);
+    Note_Menu_Item(window, item, text);
 }
 
 void Add_Menu_Separator(int64_t window) {

@@ -10,11 +10,14 @@
 float Scale_Reading = 0;
 uint8_t Scale_Checked = 0;
 
-// Reads everything the port holds now (what arrives while reading is taken too).
+// Reads everything the port holds now (what arrives while reading is taken
+// too, for at most the serial time-out: a scale that never stops talking
+// must not hold the poll).
 static std::string Drain_Port() {
     std::string text;
+    float until = Elapsed_Ms() + (float)SERIAL_TIMEOUT_MS;
     int64_t waiting = Serial_Available(SCALE_PORT);
-    while (waiting > 0) {
+    while (waiting > 0 && Elapsed_Ms() < until) {
         std::vector<uint8_t> buffer((size_t)waiting);
         int64_t n = Serial_Read(SCALE_PORT, buffer.data(), waiting);
         if (n <= 0) break;

@@ -1,13 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
 #include "base/app_state.h"
 #include "app/dispatch.h"
+#include "app/help.h"
+#include "app/main_loop.h"
 #include "app/job_list.h"
 #include "app/picture_export.h"
+#include "app/picture_keys.h"
 #include "app/prefs.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
 #include "measure/readouts.h"
+#include "scale/scale_port.h"
+#include "scale/scale_reader.h"
 #include "support/null_fixture.h"
 #include "support/temp_folder.h"
 
@@ -281,6 +295,133 @@ TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
     Script_Prompt(0);
     Menu_Command(Menu(MENU_EXPORT_PICTURE));
     EXPECT_EQ(Prompt_History().size(), 1u) << "cancelled: nothing written, nothing said";
+// The "Scale port:" choice is kept in Comport (a choice that changes nothing
+// writes nothing) and the 330 ms poll in camera mode reads the scale on it.
+TEST_F(Dispatch, Scale_Port_Choice_And_The_Camera_Mode_Poll) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const std::string pty = ptsname(master);
+    Comport_Name = "COM3";
+    Scale_Port_Failure_Reported = 0;
+    Scale_Checked = 1;
+    Fill_Scale_Port_Choice(Comport_Name);
+    EXPECT_EQ(Get_State(CTL_SCALE_PORT), 0);
+    Control_Command(Control(CTL_SCALE_PORT));
+    EXPECT_EQ(Comport_Name, "COM3");
+    EXPECT_FALSE(File_Exists(Prefs_Path())) << "None chosen again: the file stays as it was";
+
+    Fill_Scale_Port_Choice(pty);  // a port that is not one of the listed kinds still shows as the choice
+    Set_State(CTL_SCALE_PORT, Row_Count(CTL_SCALE_PORT) - 1);
+    Control_Command(Control(CTL_SCALE_PORT));
+    EXPECT_EQ(Comport_Name, pty);
+    EXPECT_NE(Read_Whole_File(Prefs_Path()).find("Comport = " + pty + "\r\n"), std::string::npos);
+    EXPECT_TRUE(Serial_Is_Open(SCALE_PORT));
+
+    Platform_Event timer;
+    timer.Window = WINDOW_MAIN;
+    timer.Kind = EVENT_TIMER;
+    timer.Control = TIMER_SCALE_330;
+    Make_Document(0, 4, 4, 100);
+    Current_Job = 0;
+    Video_Mode = VIDEO_CAMERA;
+    ASSERT_EQ(write(master, "1500\r\n", 6), 6);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Serial_Available(SCALE_PORT) < 6 && std::chrono::steady_clock::now() < until) usleep(1000);
+    struct Poll {
+        int64_t new_frames;
+        std::string comport;
+        float stage;
+        size_t prompts;
+    } polls[] = {
+        {1, pty, 1500, 0},    // 15.00 mm at 100 pixels/mm
+        {0, pty, 1500, 0},    // no new frame: no poll
+        {1, "/dev/trellum-missing", 0, 1},
+        {1, "/dev/trellum-missing", 0, 1},  // reported once
+        {1, "None", 0, 1},
+    };
+    for (const Poll& p : polls) {
+        Comport_Name = p.comport;
+        Frames_Total += p.new_frames;
+        Dispatch_Event(timer);
+        EXPECT_EQ(Stage_Position, p.stage) << p.comport;
+        EXPECT_EQ(Prompt_History().size(), p.prompts) << p.comport;
+        if (&p == &polls[0]) {
+            // The poll asked for the next reading before the port moved on.
+            char request[16] = {};
+            struct pollfd in = {master, POLLIN, 0};
+            ASSERT_EQ(poll(&in, 1, 60000), 1);
+            EXPECT_EQ(read(master, request, sizeof request), 4);
+            EXPECT_STREQ(request, "!A\r\n");
+        }
+    }
+    EXPECT_FALSE(Serial_Is_Open(SCALE_PORT));
+    Video_Mode = VIDEO_NONE;
+    close(master);
+}
+
+// Help: the shortcuts window lists the key table and the menu accelerators
+// as they stand (an item added later is listed too); the user guide is the
+// installed one, else the build tree's, else a clear message.
+TEST_F(Dispatch, Help_Menu_Shortcuts_And_User_Guide) {
+    std::set<int32_t> keys;
+    for (size_t i = 0; i < PICTURE_KEY_COUNT; i++)
+        EXPECT_TRUE(keys.insert(PICTURE_KEYS[i].Key).second) << "key listed twice: " << PICTURE_KEYS[i].Key;
+    const std::pair<int32_t, const char*> names[] = {{'A', "A"}, {'7', "7"},         {VK_SPACE_, "Space"},
+                                                     {VK_MINUS_, "-"}, {VK_EQUALS_, "="}, {VK_DELETE_, "Delete"},
+                                                     {VK_ESCAPE_, "Esc"}, {VK_UP_, "Up"}, {200, "Key 200"}};
+    for (const auto& n : names) EXPECT_EQ(Key_Name(n.first), n.second);
+
+    std::vector<std::string> rows = Keyboard_Shortcut_Rows();
+    ASSERT_GE(rows.size(), PICTURE_KEY_COUNT);
+    EXPECT_EQ(rows[0], "0\nThreshold 0");
+    EXPECT_EQ(rows[12], "Space\nSnapshot: freeze the current picture into a new document");
+    std::vector<std::string> menu_rows(rows.begin() + (long)PICTURE_KEY_COUNT, rows.end());
+    for (const char* row : {"Ctrl+N\nFile > New", "Ctrl+O\nFile > Open", "Ctrl+S\nFile > Save",
+                            "Alt+F4\nFile > Exit", "F1\nHelp > User guide"})
+        EXPECT_NE(std::find(menu_rows.begin(), menu_rows.end(), row), menu_rows.end()) << row;
+    for (const std::string& row : menu_rows) EXPECT_EQ(row.find("About"), std::string::npos) << "no accelerator";
+    Add_Menu_Item(WINDOW_MAIN, 299, "Later item\tCtrl+L");
+    EXPECT_EQ(Keyboard_Shortcut_Rows().back(), "Ctrl+L\nHelp > Later item");
+
+    Menu_Command(Menu(MENU_KEYBOARD_SHORTCUTS));
+    ASSERT_TRUE(Window_Exists(WINDOW_KEYBOARD_SHORTCUTS));
+    EXPECT_EQ(Row_Count(CTL_KEYS_LIST), (int64_t)rows.size() + 1);
+    EXPECT_EQ(Get_Cell_Text(CTL_KEYS_LIST, 13, 0), "A");
+    Menu_Command(Menu(MENU_KEYBOARD_SHORTCUTS));  // again: the open window stays, not a second one
+    EXPECT_EQ(Row_Count(CTL_KEYS_LIST), (int64_t)rows.size() + 1);
+    Platform_Event close;
+    close.Window = WINDOW_KEYBOARD_SHORTCUTS;
+    close.Kind = EVENT_CONTROL;
+    close.Control = CTL_KEYS_CLOSE;
+    Dispatch_Event(close);
+    EXPECT_FALSE(Window_Exists(WINDOW_KEYBOARD_SHORTCUTS));
+
+    // Where the guide is looked for.
+    std::string program = folder.Path + "/prefix/bin";
+    ASSERT_TRUE(Create_Folder(folder.Path + "/prefix") && Create_Folder(program));
+    EXPECT_EQ(User_Guide_Path(program), "");
+    Write_Whole_File(program + "/user-guide.html", "build tree");
+    EXPECT_EQ(User_Guide_Path(program), program + "/user-guide.html");
+    for (const char* dir : {"/prefix/share", "/prefix/share/doc", "/prefix/share/doc/trellum"})
+        ASSERT_TRUE(Create_Folder(folder.Path + dir));
+    Write_Whole_File(folder.Path + "/prefix/share/doc/trellum/user-guide.html", "installed");
+    EXPECT_EQ(Read_Whole_File(User_Guide_Path(program)), "installed");
+
+    // This test program's folder holds no guide: the user is told; with one it is shown.
+    std::string beside = Running_Program_Folder() + "/user-guide.html";
+    ASSERT_FALSE(File_Exists(beside));
+    Clear_Prompt_History();
+    Menu_Command(Menu(MENU_USER_GUIDE));
+    ASSERT_EQ(Prompt_History().size(), 1u);
+    EXPECT_EQ(Prompt_History()[0].Title, "User guide");
+    EXPECT_EQ(Prompt_History()[0].Text.rfind("The user guide is not installed (no " + Running_Program_Folder(), 0), 0u);
+    EXPECT_TRUE(Null_Opened_Urls().empty());
+    Write_Whole_File(beside, "guide");
+    Menu_Command(Menu(MENU_USER_GUIDE));
+    remove(beside.c_str());
+    ASSERT_EQ(Null_Opened_Urls().size(), 1u);
+    EXPECT_EQ(Null_Opened_Urls()[0], beside);
+    EXPECT_EQ(Prompt_History().size(), 1u);
 }
 
 }  // namespace

@@ -190,6 +190,7 @@ TEST(End_To_End, Ends_In_Order_With_A_Window_Or_Prompt_Open) {
         {"export-image", "", "Please choose file to save"},
         {"export-results", "", "Export results"},
         {"about", "", "About"},
+        {"shortcuts", "", "Keyboard shortcuts"},
         {"calibrate", "", "Calibration"},
     };
     for (const Case& c : cases) {

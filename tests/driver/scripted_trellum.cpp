@@ -14,7 +14,9 @@
 
 #include "base/app_state.h"
 #include "base/control_ids.h"
+#include "app/help.h"
 #include "app/main_loop.h"
+#include "app/picture_keys.h"
 #include "document/doc_model.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
@@ -76,6 +78,10 @@ void Script_Hook(void*) {
                 Post(EVENT_MENU, MENU_ABOUT);
                 return;
             }
+            if (S.What == "shortcuts") {
+                Post(EVENT_MENU, MENU_KEYBOARD_SHORTCUTS);
+                return;
+            }
             if (S.What == "calibrate") {
                 // A line on a frozen document, chosen in the list.
                 Add_Tool(TOOL_LINE, 100, 100, 300, 100, Manual_Tool_Colour);
@@ -103,8 +109,19 @@ void Script_Hook(void*) {
             int64_t window = S.What == "settings"    ? WINDOW_VIDEO_SETTINGS
                              : S.What == "about"     ? WINDOW_SPLASH
                              : S.What == "calibrate" ? WINDOW_CALIBRATION
+                             : S.What == "shortcuts" ? WINDOW_KEYBOARD_SHORTCUTS
                                                      : WINDOW_NONE;
             if (window == WINDOW_NONE || !Window_Exists(window)) return;
+            if (window == WINDOW_KEYBOARD_SHORTCUTS) {
+                // Complete when the real list holds every row of the tables.
+                size_t rows = Keyboard_Shortcut_Rows().size();
+                Write_Marker(Row_Count(CTL_KEYS_LIST) == (int64_t)rows && rows > PICTURE_KEY_COUNT
+                                 ? "Keyboard shortcuts"
+                                 : "Keyboard shortcuts with " + std::to_string(Row_Count(CTL_KEYS_LIST)) +
+                                       " rows of " + std::to_string(rows));
+                S.Step = 3;
+                return;
+            }
             Write_Marker(window == WINDOW_VIDEO_SETTINGS ? "Video Settings"
                          : window == WINDOW_SPLASH       ? "About"
                                                          : "Calibration");
@@ -122,7 +139,7 @@ void Script_Hook(void*) {
 int main(int argc, char** argv) {
     if (argc < 3) {
         fprintf(stderr, "usage: trellum_scripted settings|save|close-all|open|export-image|export-results|about|"
-                        "calibrate MARKER "
+                        "calibrate|shortcuts MARKER "
                         "[exit|close-box]\n");
         return 2;
     }

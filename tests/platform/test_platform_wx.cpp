@@ -515,6 +515,14 @@ TEST(Windows, BarsCloseBoxAndResize) {
     EXPECT_TRUE(Menu_Item_Disabled(211));
     EXPECT_FALSE(Menu_Item_Disabled(210));
     EXPECT_FALSE(Menu_Item_Disabled(999));
+    Add_Menu_Title(WINDOW_MAIN, "Help");
+    Add_Menu_Item(WINDOW_MAIN, 229, "User guide\tF1");
+    Add_Menu_Item(WINDOW_MAIN, 210, "Twice");  // an item number already used is not added
+    // The entries as added, under their titles (the shortcuts window lists them).
+    std::string entries;
+    for (const Menu_Entry& e : Menu_Entries(WINDOW_MAIN))
+        entries += e.Title + "|" + std::to_string(e.Item) + "|" + e.Text + ";";
+    EXPECT_EQ(entries, "File|210|New\tCtrl+N;File|211|Open\tCtrl+O;File|216|Exit\tAlt+F4;Help|229|User guide\tF1;");
     Create_Status_Bar(WINDOW_MAIN, {160, 160, 180, 160, 320, 180});
     EXPECT_GT(Menu_Bar_Height(WINDOW_MAIN), 0);
     EXPECT_GT(Status_Bar_Height(WINDOW_MAIN), 0);

@@ -3,16 +3,21 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
+#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "scale/scale_port.h"
 #include "scale/scale_reader.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -116,6 +121,126 @@ TEST_F(ScaleReader, ClearSendAndLogLines) {
     EXPECT_NE(log.find("Cleared Serial: stale 1\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("No SerialInput() available from Response() function"), std::string::npos);
     EXPECT_NE(log.find("Lost Serial??"), std::string::npos);
+}
+
+// A far side that stopped reading: the line's buffer is full, and neither a
+// write nor a whole poll may wait for it longer than the serial time-out.
+TEST_F(ScaleReader, A_Line_Nobody_Reads_Costs_At_Most_The_Timeout) {
+    auto ms_since = [](std::chrono::steady_clock::time_point t) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t).count();
+    };
+    std::vector<uint8_t> flood(1 << 20, 'x');
+    auto start = std::chrono::steady_clock::now();
+    int64_t written = Serial_Write(SCALE_PORT, flood.data(), (int64_t)flood.size());
+    EXPECT_LT(ms_since(start), 250);
+    ASSERT_GT(written, 0);
+    ASSERT_LT(written, (int64_t)flood.size()) << "the pseudo-terminal took a megabyte: the test proves nothing";
+    struct Case {
+        const char* reply;
+        float expected;
+    } cases[] = {{"4200\r\n", 42.0f}, {"", 42.0f}, {"-17\r\n", -0.17f}};  // no reply: the previous reading
+    // A time-out drops what is queued, so before each poll the line is filled
+    // again through a second descriptor of the same terminal.
+    // The kernel moves queued bytes on in the background and so may make room
+    // again: the line counts as full once it stayed so for 50 ms.
+    int filler = open(ptsname(master), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(filler, 0);
+    auto fill = [&] {
+        struct pollfd out = {filler, POLLOUT, 0};
+        do {
+            while (write(filler, flood.data(), 4096) > 0) {
+            }
+        } while (poll(&out, 1, 50) > 0);
+    };
+    int timed_out = 0;
+    for (const Case& c : cases) {
+        if (*c.reply) Scale_Says(c.reply);
+        fill();
+        start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Read_Scale(SCALE_PORT, 2000), c.expected) << c.reply;
+        auto took = ms_since(start);
+        EXPECT_LT(took, 250) << c.reply;
+        if (took >= SERIAL_TIMEOUT_MS - 5) timed_out++;
+    }
+    EXPECT_GE(timed_out, 1) << "no request met a full line: the time-out was never tried";
+    EXPECT_TRUE(Serial_Is_Open(SCALE_PORT));
+    fill();
+    start = std::chrono::steady_clock::now();
+    Serial_Close(SCALE_PORT);  // a close does not wait for the stalled bytes either
+    EXPECT_LT(ms_since(start), 250);
+    close(filler);
+}
+
+// Port 0 follows the preferences value: opened on a device path, reopened on
+// another, closed for no scale; a port that cannot be opened is reported once.
+TEST_F(ScaleReader, The_Port_Follows_The_Choice_And_Failures_Are_Reported_Once) {
+    std::string pty = ptsname(master);
+    Scale_Port_Failure_Reported = 0;
+    struct Case {
+        std::string comport;
+        bool open_after;
+        size_t prompts_after;
+    } cases[] = {
+        {"COM3", false, 0},           {pty, true, 0},  {"None", false, 0}, {pty, true, 0},
+        {"/dev/trellum-no-such-port", false, 1}, {"/dev/trellum-no-such-port", false, 1},
+        {"/dev/trellum-other-missing", false, 1}, {pty, true, 1},         {"", false, 1},
+    };
+    for (const Case& c : cases) {
+        Scale_Follow_Port(c.comport);
+        EXPECT_EQ(Serial_Is_Open(SCALE_PORT), c.open_after) << c.comport;
+        EXPECT_EQ(Prompt_History().size(), c.prompts_after) << c.comport;
+    }
+    ASSERT_EQ(Prompt_History().size(), 1u);
+    EXPECT_EQ(Prompt_History()[0].Title, "Scale port");
+    EXPECT_EQ(Prompt_History()[0].Text,
+              "Unable to open the scale port /dev/trellum-no-such-port (No such file or directory).\n"
+              "The stage position is not read until it can be opened.");
+    Scale_Port_Failure_Reported = 0;
+    Scale_Follow_Port(pty);  // reopened on the pseudo-terminal: the poll works through it
+    Scale_Says("123\r\n");
+    EXPECT_FLOAT_EQ(Read_Scale(SCALE_PORT, 2000), 1.23f);
+}
+
+// The drop-down: "None", the ports present in natural order, and a chosen
+// port that is unplugged now; the value stored for each row.
+TEST(Scale_Port, Choices_And_Stored_Values) {
+    Null_Reset();
+    Temp_Folder root;
+    for (const char* dir : {"/dev", "/dev/serial", "/dev/serial/by-id"})
+        ASSERT_EQ(mkdir((root.Path + dir).c_str(), 0700), 0);
+    for (const char* node : {"/dev/ttyUSB10", "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/ttyS0", "/dev/video0",
+                             "/dev/serial/by-id/usb-Scale_Co_A1-if00-port0"})
+        Write_Whole_File(root.Path + node, "");
+    const std::vector<std::string> present = {"/dev/serial/by-id/usb-Scale_Co_A1-if00-port0", "/dev/ttyUSB2",
+                                              "/dev/ttyUSB10", "/dev/ttyACM0"};
+    EXPECT_EQ(Serial_Port_Names(root.Path), present);
+    EXPECT_TRUE(Serial_Port_Names(root.Path + "/nowhere").empty());
+
+    ASSERT_TRUE(Open_Window(WINDOW_MAIN, "t", 0, 0, 100, 100, 0));
+    ASSERT_TRUE(Create_Control(WINDOW_MAIN, CTL_SCALE_PORT, CONTROL_DROPDOWN, 0, 0, 10, 10, ""));
+    struct Case {
+        std::string comport;
+        int64_t rows, selected;
+        std::string none_value;  // stored when "None" is chosen
+    } cases[] = {
+        {"COM3", 5, 0, "COM3"},  // the factory value of other systems means no scale, and stays
+        {"", 5, 0, ""},
+        {"None", 5, 0, "None"},
+        {"/dev/ttyUSB10", 5, 3, "None"},
+        {"/dev/ttyUSB7", 6, 5, "None"},  // unplugged: still shown as the choice
+        {"/dev/serial/by-id/usb-Scale_Co_A1-if00-port0", 5, 1, "None"},
+    };
+    for (const Case& c : cases) {
+        Fill_Scale_Port_Choice(c.comport, root.Path);
+        ASSERT_EQ(Row_Count(CTL_SCALE_PORT), c.rows) << c.comport;
+        EXPECT_EQ(Get_Row_Text(CTL_SCALE_PORT, 0), "None");
+        EXPECT_EQ(Get_State(CTL_SCALE_PORT), c.selected) << c.comport;
+        EXPECT_EQ(Scale_Port_Choice_Value(c.comport), c.selected ? c.comport : c.none_value) << c.comport;
+        Set_State(CTL_SCALE_PORT, 0);
+        EXPECT_EQ(Scale_Port_Choice_Value(c.comport), c.none_value) << c.comport;
+        Set_State(CTL_SCALE_PORT, 2);
+        EXPECT_EQ(Scale_Port_Choice_Value(c.comport), "/dev/ttyUSB2") << c.comport;
+    }
 }
 
 }  // namespace
