@@ -295,6 +295,8 @@ TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
     Script_Prompt(0);
     Menu_Command(Menu(MENU_EXPORT_PICTURE));
     EXPECT_EQ(Prompt_History().size(), 1u) << "cancelled: nothing written, nothing said";
+}
+
 // The "Scale port:" choice is kept in Comport (a choice that changes nothing
 // writes nothing) and the 330 ms poll in camera mode reads the scale on it.
 TEST_F(Dispatch, Scale_Port_Choice_And_The_Camera_Mode_Poll) {
