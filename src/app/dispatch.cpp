@@ -5,6 +5,7 @@
 #include "app/job_list.h"
 #include "app/prefs.h"
 #include "app/splash.h"
+#include "app/unsaved.h"
 #include "base/app_state.h"
 #include "base/control_ids.h"
 #include "base/debug_log.h"
@@ -14,6 +15,7 @@
 #include "document/doc_model.h"
 #include "document/image_files.h"
 #include "measure/calibration.h"
+#include "measure/calibration_list.h"
 #include "measure/canvas.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
@@ -27,8 +29,10 @@ namespace {
 void Unit_Changed() {
     if (Current_Job > -1) {
         int64_t selected_row = Get_State(CTL_MEASURE_LIST);
-        Jobs[Current_Job].Doc.Measure_Unit = Get_State(CTL_UNIT_LIST);
-        Set_Text(CTL_MEASURE_FRAME, "Measurement: " + Get_Text(CTL_UNIT_LIST));
+        int64_t unit = Get_State(CTL_UNIT_LIST);
+        if (Jobs[Current_Job].Doc.Measure_Unit != unit) Mark_Document_Changed(Current_Job);
+        Jobs[Current_Job].Doc.Measure_Unit = unit;
+        Set_Text(CTL_MEASURE_FRAME, Measure_Frame_Caption());
         Rebuild_Measurement_List();
         Set_State(CTL_MEASURE_LIST, selected_row);
         Threshold_Label_Dirty = 1;
@@ -74,13 +78,13 @@ void Threshold_Note() {
 
 void Menu_Command(const Platform_Event& event) {
     switch (event.Control) {
-        case MENU_NEW: Close_All_Jobs(); break;
+        case MENU_NEW: New_Command(); break;
         case MENU_OPEN: Open_Document(); break;
         case MENU_SAVE: Save_Document(1); break;
         case MENU_EXPORT_DATA: Export_Csv(); break;
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
         case MENU_EXPORT_IMAGE: Export_Image(); break;
-        case MENU_EXIT: Quit_Request = 1; break;
+        case MENU_EXIT: Quit_Command(); break;
         case MENU_ABOUT: Show_Splash(5000000); break;
         case MENU_DELETE_MEASUREMENT:
             if (Current_Job == -1) break;
@@ -110,10 +114,7 @@ void Control_Command(const Platform_Event& event) {
     switch (c) {
         case CTL_OPEN_FILE: Open_Document(); break;
         case CTL_SAVE_FILE: Save_Document(1); break;
-        case CTL_CLOSE_FILE:
-            // Closing steps the current document down to the nearest one in use.
-            if (Current_Job > 0) Close_Job(Current_Job);
-            break;
+        case CTL_CLOSE_FILE: Close_Document_Command(); break;
         case CTL_VIDEO_TOGGLE:
             if (Get_State(CTL_VIDEO_TOGGLE) == 1)
                 Start_Emulator();
@@ -131,6 +132,9 @@ void Control_Command(const Platform_Event& event) {
             if (event.Type == ETYPE_CHANGE) Unit_Changed();
             break;
         case CTL_MEASURE_LIST: Measurement_List_Event(event); break;
+        case CTL_CALIBRATION_CHOICE:
+            if (event.Type == ETYPE_CHANGE) Calibration_Chosen();
+            break;
         case CTL_READOUT_SCALE_X:
             if (event.Type == ETYPE_LEFT_DOUBLE_CLICK) Stage_Zero = Stage_Position;
             break;

@@ -13,6 +13,7 @@
 #include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/canvas.h"
 #include "measure/readouts.h"
 #include "measure/snapping.h"
@@ -147,6 +148,7 @@ void Build_Settings_Page() {
     Create_Control(WINDOW_MAIN, CTL_VIDEO_SETTINGS_BUTTON, CONTROL_IMAGE_BUTTON, 12, 122, 36, 36, "", page);
     Set_Tooltip(CTL_VIDEO_SETTINGS_BUTTON, "Video settings...");
     Apply_Icon(CTL_VIDEO_SETTINGS_BUTTON, Load_Stored_Icon(ICON_VIDEO), false);
+    Create_Calibration_Row(page);
 }
 
 }  // namespace
