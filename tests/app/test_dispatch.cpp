@@ -413,6 +413,21 @@ TEST_F(Dispatch, Recovery_Files_Follow_The_Unsaved_Documents) {
             Jobs[3].Changed = 1;
         }
     }
+    // The periodic copy: once a minute, and only when something changed since.
+    const int64_t t0 = (int64_t)1 << 40;  // later than any earlier due time
+    const std::string copy = dir + "Document 1.JQV";
+    Recovery_Tick(t0);
+    EXPECT_TRUE(File_Exists(copy));
+    remove(copy.c_str());
+    Mark_Document_Changed(1);
+    Recovery_Tick(t0 + RECOVERY_INTERVAL_MS - 1);
+    EXPECT_FALSE(File_Exists(copy)) << "not due yet";
+    Recovery_Tick(t0 + RECOVERY_INTERVAL_MS);
+    EXPECT_TRUE(File_Exists(copy));
+    remove(copy.c_str());
+    Recovery_Tick(t0 + 2 * RECOVERY_INTERVAL_MS);
+    EXPECT_FALSE(File_Exists(copy)) << "nothing changed: not written again";
+
     Recovery_At_Exit(false);
     EXPECT_FALSE(File_Exists(dir));
     Clear_Prompt_History();
