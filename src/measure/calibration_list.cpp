@@ -38,7 +38,8 @@ std::string Lower(const std::string& s) {
     return out;
 }
 
-bool Usable_PPMM(double v) { return std::isfinite(v) && v > 0 && v <= 3.0e38; }
+// Checked as the float it is kept as: 1e-50 is above 0 but not as a float.
+bool Usable_PPMM(float v) { return std::isfinite(v) && v > 0; }
 
 float Current_PPMM() {
     const Job_Slot* slot = Current_Slot();
@@ -90,14 +91,15 @@ bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibrati
             auto name = item.find("Name");
             auto ppmm = item.find("PPMM");
             if (name == item.end() || !name->is_string() || ppmm == item.end() || !ppmm->is_number()) continue;
-            double value = ppmm->get<double>();
+            double wide = ppmm->get<double>();
+            float value = std::fabs(wide) < 3.0e38 ? (float)wide : 0.0f;
             std::string clean = Clean_Calibration_Name(name->get<std::string>());
             if (clean.empty() || !Usable_PPMM(value)) continue;
             bool repeated = false;
             for (const Named_Calibration& c : out)
                 if (Lower(c.Name) == Lower(clean)) repeated = true;
             if (repeated) continue;
-            out.push_back({clean, (float)value});
+            out.push_back({clean, value});
         }
     }
     list->swap(out);

@@ -173,6 +173,10 @@ TEST_F(Calibration, Named_Calibrations_File) {
          "{\"Calibrations\":[{\"Name\":\"\",\"PPMM\":5},{\"Name\":\"a\",\"PPMM\":0},{\"Name\":\"b\",\"PPMM\":-1},"
          "{\"Name\":\"c\",\"PPMM\":\"7\"},{\"Name\":3,\"PPMM\":7},7,{\"Name\":\"  ok \\u0007\",\"PPMM\":7}]}",
          false, {"ok"}, true},
+        {"a value no float holds, a long name cut at a character",
+         "{\"Calibrations\":[{\"Name\":\"t\",\"PPMM\":1e-50},{\"Name\":\"h\",\"PPMM\":1e300},{\"Name\":\"" +
+             std::string(63, 'n') + "\u00e9\u00e9\",\"PPMM\":2}]}",
+         false, {std::string(63, 'n')}, true},
         {"duplicate name keeps the first", "{\"Calibrations\":[{\"Name\":\"10x\",\"PPMM\":5},{\"Name\":\"10X\",\"PPMM\":6}]}",
          false, {"10x"}, true},
     };
