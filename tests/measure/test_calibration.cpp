@@ -195,12 +195,16 @@ TEST_F(Calibration, Named_Calibrations_File) {
         Jobs[0].Doc.PPMM = 100;
         Calibration_List_Load();
         EXPECT_EQ(Prompt_History().size(), c.warned ? 1u : 0u);
-        if (c.warned) EXPECT_EQ(Prompt_History()[0].Title, "Warning");
+        if (c.warned) {
+            EXPECT_EQ(Prompt_History()[0].Title, "Warning");
+        }
         std::vector<std::string> names;
         for (const Named_Calibration& n : Calibrations) names.push_back(n.Name);
         EXPECT_EQ(names, c.names);
         EXPECT_EQ(Calibration_Made, c.made);
-        if (c.what == std::string("duplicate name keeps the first")) EXPECT_FLOAT_EQ(Calibrations[0].PPMM, 5);
+        if (c.what == std::string("duplicate name keeps the first")) {
+            EXPECT_FLOAT_EQ(Calibrations[0].PPMM, 5);
+        }
         // Saving a name again replaces its value in place, whatever its case.
         Store_Named_Calibration(" 4x ", 40);
         Store_Named_Calibration("4X", 41);
