@@ -17,6 +17,7 @@
 #include "document/doc_file.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 
 // Fuzzing keeps pictures small so that each run stays fast; the limit is
 // the same code path as the program's 16384.
@@ -110,4 +111,23 @@ inline void Fuzz_Prefs(const uint8_t* data, size_t size) {
             (void)Prefs_Float(value);
         }
     }
+}
+
+// The named calibrations file: whatever list the reader accepted, its text
+// reads back to the same list and the same text.
+inline void Fuzz_Calibration_List(const uint8_t* data, size_t size) {
+    std::vector<Named_Calibration> list;
+    bool calibrated = false;
+    if (!Parse_Calibration_List(std::string((const char*)data, size), &list, &calibrated)) return;
+    Fuzz_Require(list.size() <= MAX_CALIBRATIONS);
+    std::string first = Calibration_List_Text(list, calibrated);
+    std::vector<Named_Calibration> again;
+    bool again_calibrated = false;
+    Fuzz_Require(Parse_Calibration_List(first, &again, &again_calibrated));
+    Fuzz_Require(again.size() == list.size() && again_calibrated == calibrated);
+    for (size_t i = 0; i < list.size(); i++) {
+        Fuzz_Require(!list[i].Name.empty() && list[i].Name.size() <= MAX_CALIBRATION_NAME);
+        Fuzz_Require(again[i].Name == list[i].Name && again[i].PPMM == list[i].PPMM && list[i].PPMM > 0);
+    }
+    Fuzz_Require(Calibration_List_Text(again, again_calibrated) == first);
 }

@@ -7,6 +7,7 @@
 #include "app/picture_export.h"
 #include "app/prefs.h"
 #include "app/splash.h"
+#include "app/unsaved.h"
 #include "base/app_state.h"
 #include "base/control_ids.h"
 #include "base/debug_log.h"
@@ -16,6 +17,7 @@
 #include "document/doc_model.h"
 #include "document/image_files.h"
 #include "measure/calibration.h"
+#include "measure/calibration_list.h"
 #include "measure/canvas.h"
 #include "measure/readouts.h"
 #include "measure/results_table.h"
@@ -31,8 +33,10 @@ namespace {
 void Unit_Changed() {
     if (Current_Job > -1) {
         int64_t selected_row = Get_State(CTL_MEASURE_LIST);
-        Jobs[Current_Job].Doc.Measure_Unit = Get_State(CTL_UNIT_LIST);
-        Set_Text(CTL_MEASURE_FRAME, "Measurement: " + Get_Text(CTL_UNIT_LIST));
+        int64_t unit = Get_State(CTL_UNIT_LIST);
+        if (Jobs[Current_Job].Doc.Measure_Unit != unit) Mark_Document_Changed(Current_Job);
+        Jobs[Current_Job].Doc.Measure_Unit = unit;
+        Set_Text(CTL_MEASURE_FRAME, Measure_Frame_Caption());
         Rebuild_Measurement_List();
         Set_State(CTL_MEASURE_LIST, selected_row);
         Threshold_Label_Dirty = 1;
@@ -89,7 +93,7 @@ void Threshold_Note() {
 
 void Menu_Command(const Platform_Event& event) {
     switch (event.Control) {
-        case MENU_NEW: Close_All_Jobs(); break;
+        case MENU_NEW: New_Command(); break;
         case MENU_OPEN: Open_Document(); break;
         case MENU_SAVE: Save_Document(1); break;
         case MENU_EXPORT_DATA: Export_Csv(); break;
@@ -97,7 +101,7 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
         case MENU_EXPORT_IMAGE: Export_Image(); break;
         case MENU_EXPORT_PICTURE: Export_Picture(); break;
-        case MENU_EXIT: Quit_Request = 1; break;
+        case MENU_EXIT: Quit_Command(); break;
         case MENU_ABOUT: Show_Splash(5000000); break;
         case MENU_KEYBOARD_SHORTCUTS: Open_Keyboard_Shortcuts(); break;
         case MENU_USER_GUIDE: Open_User_Guide(); break;
@@ -129,10 +133,7 @@ void Control_Command(const Platform_Event& event) {
     switch (c) {
         case CTL_OPEN_FILE: Open_Document(); break;
         case CTL_SAVE_FILE: Save_Document(1); break;
-        case CTL_CLOSE_FILE:
-            // Closing steps the current document down to the nearest one in use.
-            if (Current_Job > 0) Close_Job(Current_Job);
-            break;
+        case CTL_CLOSE_FILE: Close_Document_Command(); break;
         case CTL_VIDEO_TOGGLE:
             if (Get_State(CTL_VIDEO_TOGGLE) == 1)
                 Start_Emulator();
@@ -156,6 +157,9 @@ void Control_Command(const Platform_Event& event) {
         case CTL_SIDE_PANEL:
             // Ports come and go with their adapters: the list is fresh whenever the page is shown.
             if (Get_State(CTL_SIDE_PANEL) == 1) Fill_Scale_Port_Choice(Comport_Name);
+            break;
+        case CTL_CALIBRATION_CHOICE:
+            if (event.Type == ETYPE_CHANGE) Calibration_Chosen();
             break;
         case CTL_READOUT_SCALE_X:
             if (event.Type == ETYPE_LEFT_DOUBLE_CLICK) Stage_Zero = Stage_Position;

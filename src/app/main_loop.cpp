@@ -5,14 +5,18 @@
 #include <cstdio>
 
 #include "analysis/threshold.h"
+#include "app/command_line.h"
 #include "app/dispatch.h"
 #include "app/help.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/picture_keys.h"
 #include "app/prefs.h"
+#include "app/recovery.h"
 #include "app/renderer.h"
 #include "app/status_bar.h"
+#include "app/unsaved.h"
+#include "app/window_title.h"
 #include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
@@ -67,7 +71,10 @@ void Timer_Event(int64_t timer) {
             break;
         case TIMER_REDRAW_500: Redraw_Request = 1; break;
         case TIMER_SCALE_330: Scale_Poll(); break;
-        case TIMER_STATUS_200: Refresh_Status_Bar(); break;
+        case TIMER_STATUS_200:
+            Refresh_Status_Bar();
+            Refresh_Document_Display();
+            break;
         default: break;
     }
 }
@@ -143,7 +150,7 @@ void Dispatch_Event(const Platform_Event& event) {
     switch (event.Window) {
         case WINDOW_MAIN:
             switch (event.Kind) {
-                case EVENT_CLOSE_WINDOW: Quit_Request = 1; break;
+                case EVENT_CLOSE_WINDOW: Quit_Command(); break;
                 case EVENT_CONTROL:
                     if (event.Control == CTL_PICTURE_VIEW && event.Type == ETYPE_KEY_DOWN)
                         Picture_View_Key(event.Key);
@@ -204,6 +211,7 @@ void Idle_Pass() {
         // Once a second the log goes to disk, so a crash keeps all but the last second.
         Log_Flush();
     }
+    Recovery_Tick(Now_Ms);
     if (Signal_Quit) Quit_Request = 1;
 }
 
@@ -285,8 +293,12 @@ int Run_Program() {
         Log_Close();
         return 0;
     }
+    Recovery_Offer();
+    Open_Start_Documents(Start_Documents);
     while (Main_Loop_Pass(true)) {
     }
+    // A signal ends the program without asking: the unsaved work is kept for the next start.
+    Recovery_At_Exit(Signal_Quit != 0);
     Shutdown_Program();
     return 0;
 }

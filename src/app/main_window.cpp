@@ -13,6 +13,7 @@
 #include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/canvas.h"
 #include "measure/readouts.h"
 #include "measure/snapping.h"
@@ -162,6 +163,7 @@ void Build_Settings_Page() {
     // The stage scale's serial port; its rows are filled once the preferences are read.
     Create_Control(WINDOW_MAIN, CTL_SCALE_PORT_LABEL, CONTROL_LABEL, 2, 174, 150, 24, "Scale port:", page);
     Create_Control(WINDOW_MAIN, CTL_SCALE_PORT, CONTROL_DROPDOWN, 152, 172, 200, 24, "", page);
+    Create_Calibration_Row(page);
 }
 
 }  // namespace

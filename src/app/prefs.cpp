@@ -12,6 +12,7 @@
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/snapping.h"
 #include "measure/units.h"
 #include "platform/platform.h"
@@ -200,7 +201,10 @@ void Prefs_Load() {
 
     // A unit number outside the list selects nothing (lengths then read in mm).
     Set_State(CTL_UNIT_LIST, Jobs[0].Doc.Measure_Unit);
-    Set_Text(CTL_MEASURE_FRAME, "Measurement: " + Get_Text(CTL_UNIT_LIST));
+    // The named calibrations live beside the preferences and are read with them.
+    Calibration_List_Load();
+    Fill_Calibration_Choice();
+    Set_Text(CTL_MEASURE_FRAME, Measure_Frame_Caption());
 }
 
 void Prefs_Save() {

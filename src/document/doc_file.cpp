@@ -205,30 +205,39 @@ bool Read_Document_File(const std::string& path, Doc_Info* doc, Picture* picture
 
 // ============================================================ user operations
 
-void Save_Document(int flag) {
-    if (Current_Job <= 0 || Current_Job >= JOB_SLOTS || !Jobs[Current_Job].In_Use) {
+void Save_Document(int flag) { Save_Job(Current_Job, flag); }
+
+bool Save_Job(int64_t slot, int flag) {
+    if (slot <= 0 || slot >= JOB_SLOTS || !Jobs[slot].In_Use) {
         Message_Box("Error", "No document selected", MSG_ICON_ERROR);
-        return;
+        return false;
     }
-    Job_Slot& job = Jobs[Current_Job];
     std::string name;
-    if (flag == 1 && !job.File_Name.empty()) {
-        name = job.File_Name;
+    if (flag == 1 && !Jobs[slot].File_Name.empty()) {
+        name = Jobs[slot].File_Name;
     } else {
         int filter = 0;
-        if (!Save_File_Dialog("Please choose file to save", "", "jqv|*.jqv", &name, &filter)) return;
+        if (!Save_File_Dialog("Please choose file to save", "", "jqv|*.jqv", &name, &filter)) return false;
     }
     name = Document_File_Name(name);
-    if (File_Exists(name) && Message_Box("Error", "File already exists,overwrite?", MSG_YES_NO) != 1) return;
+    if (File_Exists(name) && Message_Box("Error", "File already exists,overwrite?", MSG_YES_NO) != 1) return false;
 
+    // The prompts are modal: the slot is looked up again afterwards.
+    Job_Slot& job = Jobs[slot];
+    if (!job.In_Use) return false;
     Picture picture;
+    int64_t current = Current_Job;
+    Current_Job = slot;
     Buffer_To_Image(&picture);
+    Current_Job = current;
     std::vector<uint8_t> bytes;
     if (!Build_Document_Archive(job.Doc, picture, &bytes) || !Write_File_Atomically(name, bytes)) {
         Message_Box("Error", "Unable to create selected file", MSG_ICON_ERROR);
-        return;
+        return false;
     }
     job.File_Name = name;
+    Mark_Document_Saved(slot);
+    return true;
 }
 
 void Open_Document() {
@@ -244,7 +253,14 @@ void Open_Document() {
         return;
     }
     if (!File_Exists(path)) return;
+    Open_Document_File(path);
+}
 
+bool Open_Document_File(const std::string& path, bool keep_name) {
+    if (Count_Open_Jobs() >= MAX_FROZEN_JOBS) {
+        Message_Box("Error", "Loaded job limit reached, close some jobs to continue.", MSG_ICON_ERROR);
+        return false;
+    }
     Doc_Info doc;
     Picture picture;
     bool over_budget = false;
@@ -253,21 +269,23 @@ void Open_Document() {
             Message_Box("Error", Pixel_Budget_Message(), MSG_ICON_ERROR);
         else
             Message_Box("Error", "Unable to load selected file", MSG_ICON_ERROR);
-        return;
+        return false;
     }
     int64_t slot = First_Free_Job();
-    if (slot < 1) return;  // cannot happen after the count check
+    if (slot < 1) return false;  // cannot happen after the count check
     Current_Job = slot;
     Job_Slot& job = Jobs[slot];
     job.Doc = std::move(doc);
     job.Doc.Image_Buffer.clear();
     job.In_Use = 1;
     job.Image_Changed = 1;
+    job.Changed = 0;
     Image_To_Buffer(picture);
-    job.File_Name = path;
+    job.File_Name = keep_name ? path : std::string();
     // A zero, negative or non-finite calibration would make every length
     // meaningless; such files open with the default of 50 pixels per mm.
     if (!(job.Doc.PPMM > 0) || !std::isfinite(job.Doc.PPMM)) job.Doc.PPMM = 50;
     Job_List_Changed();
     Measurement_List_Changed();
+    return true;
 }

@@ -25,6 +25,14 @@ const uint64_t MAX_SETTINGS_MEMBER_BYTES = (uint64_t)64 * 1024 * 1024;
 // flag 1: reuse the document's File_Name when it has one.
 void Save_Document(int flag);
 void Open_Document();
+// Saves frozen slot `slot` as Save_Document does for the current one; true
+// when the file was written (false: cancelled, refused or failed, with the
+// same messages).
+bool Save_Job(int64_t slot, int flag);
+// Opens `path` into a new frozen document, made current, with the messages
+// of Open_Document; true when it was opened. The document starts unchanged
+// and, when `keep_name` is false, without a file name (a recovery copy).
+bool Open_Document_File(const std::string& path, bool keep_name = true);
 
 // ---- pixel buffer <-> picture of the current document
 // Fills the current frozen document's pixel buffer and Resolution (alpha 255).

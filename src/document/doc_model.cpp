@@ -120,6 +120,26 @@ const char* Tool_Letter(int64_t type) {
     }
 }
 
+uint64_t Document_Change_Serial = 0;
+
+void Mark_Document_Changed(int64_t slot) {
+    if (slot < 1 || slot >= JOB_SLOTS || !Jobs[slot].In_Use) return;
+    Jobs[slot].Changed = 1;
+    Document_Change_Serial++;
+}
+
+void Mark_Document_Saved(int64_t slot) {
+    if (slot < 0 || slot >= JOB_SLOTS) return;
+    Jobs[slot].Changed = 0;
+}
+
+std::vector<int64_t> Unsaved_Jobs() {
+    std::vector<int64_t> slots;
+    for (int64_t i = 1; i < JOB_SLOTS; i++)
+        if (Jobs[i].In_Use && Jobs[i].Changed) slots.push_back(i);
+    return slots;
+}
+
 int64_t Duplicate_Job(int64_t source) {
     if (source < 0 || source >= JOB_SLOTS) return 1;
     if (!Jobs[source].In_Use) return 0;
@@ -135,6 +155,7 @@ int64_t Duplicate_Job(int64_t source) {
     to.File_Name.clear();
     to.Doc.TimeStamp = Local_Time_Seconds();
     to.Doc.ScaleValue = Stage_Position - Stage_Zero;
+    Mark_Document_Changed(target);
 
     Job_List_Changed();
     Measurement_List_Changed();
@@ -152,6 +173,7 @@ void Close_Job(int64_t i) {
     if (i < 0 || i >= JOB_SLOTS) return;
     if (Jobs[i].In_Use) {
         Jobs[i].In_Use = 0;
+        Jobs[i].Changed = 0;
         Jobs[i].Doc.Tools.clear();
     }
     // The current slot must hold a document: step down to the nearest one in use.
@@ -163,15 +185,22 @@ void Close_Job(int64_t i) {
 }
 
 void Close_All_Jobs() {
-    if (Count_Open_Jobs() > 0) {
-        if (Message_Box("Message", "Close all document windows, are you sure?", MSG_YES_NO) == 1) {
-            for (int64_t i = 1; i < JOB_SLOTS; i++) {
-                Jobs[i].In_Use = 0;
-                Jobs[i].Doc.Tools.clear();
-            }
-            Current_Job = Jobs[0].In_Use ? 0 : -1;
-        }
+    if (Count_Open_Jobs() > 0 &&
+        Message_Box("Message", "Close all document windows, are you sure?", MSG_YES_NO) == 1) {
+        Discard_All_Jobs();
+        return;
     }
+    Job_List_Changed();
+    Measurement_List_Changed();
+}
+
+void Discard_All_Jobs() {
+    for (int64_t i = 1; i < JOB_SLOTS; i++) {
+        Jobs[i].In_Use = 0;
+        Jobs[i].Changed = 0;
+        Jobs[i].Doc.Tools.clear();
+    }
+    Current_Job = Jobs[0].In_Use ? 0 : -1;
     Job_List_Changed();
     Measurement_List_Changed();
 }

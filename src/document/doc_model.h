@@ -129,6 +129,9 @@ struct Job_Slot {
     std::string File_Name;      // document file it was opened from or saved to
     uint8_t Image_Changed = 0;  // 1 = pixels changed since last shown
     uint8_t In_Use = 0;
+    // 1 = the document changed since it was made, opened or saved (a snapshot
+    // of the live picture starts changed: its picture exists nowhere else).
+    uint8_t Changed = 0;
     Doc_Info Doc;
 };
 
@@ -171,6 +174,16 @@ uint64_t Pixel_Budget_Left();     // what one more picture may take, bytes
 // The refusal's text, naming the budget.
 std::string Pixel_Budget_Message();
 
+// ---- unsaved changes
+// Counts every change of a frozen document (recovery copies are rewritten
+// only when it moved on).
+extern uint64_t Document_Change_Serial;
+// Marks frozen slot `slot` (1..8, in use) as changed; other slots are ignored.
+void Mark_Document_Changed(int64_t slot);
+void Mark_Document_Saved(int64_t slot);
+// Frozen slots in use with unsaved changes, lowest first.
+std::vector<int64_t> Unsaved_Jobs();
+
 // ---- document operations
 // Frozen copy of slot `source`, made current. Returns 1 for a bad index,
 // 8 when all eight frozen slots are in use, otherwise 0.
@@ -180,3 +193,5 @@ int64_t Duplicate_Job(int64_t source);
 void Close_Job(int64_t i);
 // Asks "Close all document windows, are you sure?" and closes slots 1..8 on Yes.
 void Close_All_Jobs();
+// Closes slots 1..8 without asking (the unsaved-changes question was answered).
+void Discard_All_Jobs();

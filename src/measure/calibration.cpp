@@ -6,6 +6,7 @@
 #include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/canvas.h"
 #include "measure/readouts.h"
 #include "measure/units.h"
@@ -26,10 +27,24 @@ float Calibration_PPMM(double measured, double actual, int64_t unit_code) {
     return (float)(1000.0 / microns * measured);
 }
 
+void Apply_Calibration_PPMM(float ppmm) {
+    Jobs[0].Doc.PPMM = ppmm;
+    for (int64_t i = 0; i < JOB_SLOTS; i++) {
+        if (!Jobs[i].In_Use) continue;
+        if (Jobs[i].Doc.PPMM != ppmm) Mark_Document_Changed(i);
+        Jobs[i].Doc.PPMM = ppmm;
+    }
+    Prefs_Changed();
+    Measurement_List_Changed();
+    Refresh_Calibration_Display();
+}
+
 namespace {
 
-// Runs the dialog; returns true with the typed text when OK was pressed.
-bool Calibration_Dialog(const std::string& measured_text, const std::string& unit, std::string* actual) {
+// Runs the dialog; returns true with the typed text and the optional name
+// to save the calibration under when OK was pressed.
+bool Calibration_Dialog(const std::string& measured_text, const std::string& unit, std::string* actual,
+                        std::string* save_as) {
     if (!Open_Window(WINDOW_CALIBRATION, "Enter calibration value", 0, 0, 320, 120,
                      WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_CLOSE_BOX | WINDOW_ON_TOP | WINDOW_CHILD_OF_MAIN))
         return false;
@@ -40,6 +55,10 @@ bool Calibration_Dialog(const std::string& measured_text, const std::string& uni
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL_LABEL, CONTROL_LABEL, 8, 48, 160, 20, "Actual Distance:");
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL, CONTROL_TEXT_INPUT, 170, 46, 70, 20, "");
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL_UNIT, CONTROL_LABEL, 244, 48, 120, 20, unit);
+    // Optional: a name ("10x") stores the new value among the named calibrations.
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_SAVE_AS_LABEL, CONTROL_LABEL, 8, 88, 56, 20, "Save as:");
+    Create_Control(WINDOW_CALIBRATION, CTL_CAL_SAVE_AS, CONTROL_TEXT_INPUT, 64, 86, 80, 22, "");
+    Set_Tooltip(CTL_CAL_SAVE_AS, "Name of the objective, to choose this calibration again on the Settings page");
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_OK, CONTROL_BUTTON, 150, 86, 80, 22, "OK");
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_CANCEL, CONTROL_BUTTON, 234, 86, 80, 22, "Cancel");
     Disable_Control(CTL_CAL_OK, true);
@@ -60,6 +79,7 @@ bool Calibration_Dialog(const std::string& measured_text, const std::string& uni
                     Disable_Control(CTL_CAL_OK, Leading_Number(Get_Text(CTL_CAL_ACTUAL)) == 0);
                 } else if (event.Control == CTL_CAL_OK && !Control_Disabled(CTL_CAL_OK)) {
                     *actual = Get_Text(CTL_CAL_ACTUAL);
+                    *save_as = Get_Text(CTL_CAL_SAVE_AS);
                     ok = true;
                     done = true;
                 } else if (event.Control == CTL_CAL_CANCEL) {
@@ -99,14 +119,12 @@ void Calibrate() {
 
     Job_Slot* current = Current_Slot();
     float ppmm = current ? current->Doc.PPMM : Jobs[0].Doc.PPMM;
-    std::string actual_text;
-    if (!Calibration_Dialog(Format_Length(measured, ppmm, 0), Unit_Caption(), &actual_text)) return;
+    std::string actual_text, save_as;
+    if (!Calibration_Dialog(Format_Length(measured, ppmm, 0), Unit_Caption(), &actual_text, &save_as)) return;
 
     float new_ppmm = Calibration_PPMM(measured, Leading_Number(actual_text), Current_Unit_Code());
-    Jobs[0].Doc.PPMM = new_ppmm;
-    for (int64_t i = 0; i < JOB_SLOTS; i++)
-        if (Jobs[i].In_Use) Jobs[i].Doc.PPMM = new_ppmm;
-    Prefs_Changed();
-    Measurement_List_Changed();
+    Note_Calibration_Made();
+    if (!Clean_Calibration_Name(save_as).empty()) Store_Named_Calibration(save_as, new_ppmm);
+    Apply_Calibration_PPMM(new_ppmm);
     Message_Box("Info", "Calibration complete", MSG_OK | MSG_ICON_INFO);
 }

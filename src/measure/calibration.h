@@ -2,6 +2,7 @@
 // measurement of known length, chosen in the measurement list.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Works on the row selected in the measurement list; opens the "Enter
@@ -12,3 +13,7 @@ double Leading_Number(const std::string& text);
 // New pixels per millimetre for a measured length in pixels and an actual
 // length typed in unit `unit_code` (negative -> 100, 100000 or more -> 100000).
 float Calibration_PPMM(double measured_pixels, double actual, int64_t unit_code);
+// Sets `ppmm` in the live document and every document in use (those whose
+// value changes count as changed), saves the preferences and rebuilds the
+// measurement list: what OK in the dialog and a named calibration both do.
+void Apply_Calibration_PPMM(float ppmm);

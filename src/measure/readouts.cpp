@@ -112,6 +112,7 @@ void Delete_Selected_Measurement() {
     std::vector<Tool>& tools = Jobs[slot].Doc.Tools;
     if (position < 0 || position >= (int64_t)tools.size()) return;
     tools.erase(tools.begin() + position);
+    Mark_Document_Changed(slot);
     Rebuild_Measurement_List();
 }
 

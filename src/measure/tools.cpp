@@ -67,6 +67,7 @@ static void Append_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_
 
     Log("Tool - FromX: " + std::to_string(x1) + ", FromY: " + std::to_string(y1) + ", ToX: " +
         std::to_string(x2) + ", ToY: " + std::to_string(y2));
+    Mark_Document_Changed(Current_Job);
     Select_Tool((int64_t)tools.size() - 1);
     Rebuild_Measurement_List();
 }
@@ -87,6 +88,7 @@ void Add_Threshold_Note(float value) {
     note.Type = TOOL_THRESHOLD_NOTE;
     note.Distance = value;  // the percentage; a note is never selected by its creation
     slot->Doc.Tools.push_back(note);
+    Mark_Document_Changed(Current_Job);
     Rebuild_Measurement_List();
 }
 
@@ -139,6 +141,7 @@ void Nudge_Selected(float dx, float dy) {
     // Only the end points move: centre, radius, angle and length stay as created.
     for (Tool& t : slot->Doc.Tools) {
         if (t.Selected != 1) continue;
+        Mark_Document_Changed(Current_Job);
         t.X_Start += dx;
         t.Y_Start += dy;
         t.X_End += dx;
@@ -156,6 +159,7 @@ void Clear_All_Measurements() {
     // The question is modal: look the document up again afterwards.
     Job_Slot* slot = Tool_Slot();
     if (!slot) return;
+    if (!slot->Doc.Tools.empty()) Mark_Document_Changed(Current_Job);
     slot->Doc.Tools.clear();
     Redraw_Request = 1;
     Rebuild_Measurement_List();

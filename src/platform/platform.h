@@ -253,7 +253,7 @@ enum Message_Flags : int64_t {
     MSG_ICON_WARNING = 4,
     MSG_ICON_INFO = 8,
 };
-enum Prompt_Kind : int64_t { PROMPT_MESSAGE = 1, PROMPT_OPEN_FILE = 2, PROMPT_SAVE_FILE = 3 };
+enum Prompt_Kind : int64_t { PROMPT_MESSAGE = 1, PROMPT_OPEN_FILE = 2, PROMPT_SAVE_FILE = 3, PROMPT_CHOICE = 4 };
 
 // Returns 1 for OK or Yes, 0 for No.
 int Message_Box(const std::string& title, const std::string& text, int64_t flags);
@@ -263,6 +263,13 @@ bool Open_File_Dialog(const std::string& title, const std::string& default_name,
                       std::string* path, int* filter_index);
 bool Save_File_Dialog(const std::string& title, const std::string& default_name, const std::string& filter,
                       std::string* path, int* filter_index);
+// A question with three buttons (for example Save / Discard / Cancel).
+// Returns 0, 1 or 2 for the button pressed; closing the box, a termination
+// request or an unscripted box of the null backend answer 2, the last one,
+// which must therefore be the harmless answer. The record keeps the button
+// texts in Filter, separated by "|"; a scripted answer is the button's number.
+int Choice_Box(const std::string& title, const std::string& text, const std::string& first,
+               const std::string& second, const std::string& third);
 
 // Script-and-record hook, honoured by both backends: while scripted answers
 // are queued, prompts take the next one instead of showing anything.

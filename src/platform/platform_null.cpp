@@ -312,6 +312,19 @@ int Message_Box(const std::string& title, const std::string& text, int64_t flags
     return r.Answer;
 }
 
+int Choice_Box(const std::string& title, const std::string& text, const std::string& first,
+               const std::string& second, const std::string& third) {
+    Prompt_Record r;
+    r.Kind = PROMPT_CHOICE;
+    r.Title = title;
+    r.Text = text;
+    r.Filter = first + "|" + second + "|" + third;
+    if (Take_Scripted_Prompt(&r)) return r.Answer >= 0 && r.Answer <= 2 ? r.Answer : 2;
+    r.Answer = 2;
+    Record_Prompt(r);
+    return r.Answer;
+}
+
 static bool File_Dialog(int64_t kind, const std::string& title, const std::string& default_name,
                         const std::string& filter, std::string* path, int* filter_index) {
     Prompt_Record r;

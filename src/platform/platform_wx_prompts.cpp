@@ -125,6 +125,37 @@ int Message_Box(const std::string& title, const std::string& text, int64_t flags
     return answer;
 }
 
+int Choice_Box(const std::string& title, const std::string& text, const std::string& first,
+               const std::string& second, const std::string& third) {
+    Prompt_Record r;
+    r.Kind = PROMPT_CHOICE;
+    r.Title = title;
+    r.Text = text;
+    r.Filter = first + "|" + second + "|" + third;
+    if (Take_Scripted_Prompt(&r)) return r.Answer >= 0 && r.Answer <= 2 ? r.Answer : 2;
+    int answer = 2;
+    if (Initialised && !Prompt_Abort_Requested()) {
+        wxWindow* parent = Dialog_Parent();
+        GtkWidget* dialog = gtk_message_dialog_new(parent ? GTK_WINDOW(parent->GetHandle()) : nullptr,
+                                                   GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE, "%s",
+                                                   text.c_str());
+        // Responses 1 and 2 for the first two buttons; the third is Cancel,
+        // which is also what closing the box or a termination request gives.
+        gtk_dialog_add_button(GTK_DIALOG(dialog), first.c_str(), 1);
+        gtk_dialog_add_button(GTK_DIALOG(dialog), second.c_str(), 2);
+        gtk_dialog_add_button(GTK_DIALOG(dialog), third.c_str(), GTK_RESPONSE_CANCEL);
+        gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
+        gtk_window_set_position(GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+        gtk_dialog_set_default_response(GTK_DIALOG(dialog), 1);
+        gint result = Run_Prompt(dialog, [dialog] { return gtk_dialog_run(GTK_DIALOG(dialog)); });
+        gtk_widget_destroy(dialog);
+        answer = result == 1 ? 0 : result == 2 ? 1 : 2;
+    }
+    r.Answer = answer;
+    Record_Prompt(r);
+    return answer;
+}
+
 namespace {
 bool File_Dialog(int64_t kind, const std::string& title, const std::string& default_name, const std::string& filter,
                  std::string* path, int* filter_index) {

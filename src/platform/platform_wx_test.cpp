@@ -298,7 +298,8 @@ std::string Wx_Test_Prompt_Title() {
     return title ? title : "";
 }
 
-// Presses OK / Yes (accept) or Cancel / No in the open prompt.
+// Presses OK / Yes (accept) or Cancel / No in the open prompt; in a box of
+// three answers, accepting presses the first button.
 bool Wx_Test_Answer_Prompt(bool accept) {
     if (!Open_Prompt) return false;
     gint response = GTK_RESPONSE_CANCEL;
@@ -307,6 +308,7 @@ bool Wx_Test_Answer_Prompt(bool accept) {
         // A Yes/No box answers Yes; an OK box OK.
         GtkWidget* yes = gtk_dialog_get_widget_for_response(GTK_DIALOG(Open_Prompt), GTK_RESPONSE_YES);
         if (yes) response = GTK_RESPONSE_YES;
+        if (gtk_dialog_get_widget_for_response(GTK_DIALOG(Open_Prompt), 1)) response = 1;
     }
     gtk_dialog_response(GTK_DIALOG(Open_Prompt), response);
     return true;

@@ -12,14 +12,19 @@
 #include "base/app_state.h"
 #include "app/dispatch.h"
 #include "app/help.h"
-#include "app/main_loop.h"
 #include "app/job_list.h"
+#include "app/main_loop.h"
 #include "app/picture_export.h"
 #include "app/picture_keys.h"
 #include "app/prefs.h"
+#include "app/recovery.h"
+#include "app/unsaved.h"
+#include "app/window_title.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
+#include "document/doc_file.h"
 #include "measure/readouts.h"
+#include "measure/tools.h"
 #include "scale/scale_port.h"
 #include "scale/scale_reader.h"
 #include "support/null_fixture.h"
@@ -424,6 +429,245 @@ TEST_F(Dispatch, Help_Menu_Shortcuts_And_User_Guide) {
     ASSERT_EQ(Null_Opened_Urls().size(), 1u);
     EXPECT_EQ(Null_Opened_Urls()[0], beside);
     EXPECT_EQ(Prompt_History().size(), 1u);
+}
+
+// Every way of closing documents asks about the unsaved ones, and each of
+// the three answers does what it says. Slot 1 is new (no file yet), slot 2
+// saved, slot 3 an opened file with a new measurement; slot 3 is current.
+TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
+    struct Answer {
+        int Value;
+        std::string Path;
+    };
+    struct Case {
+        const char* what;
+        int64_t kind, number;        // the event: menu item, control, or the close box
+        std::vector<Answer> answers;
+        const char* question;        // "" when nothing is asked
+        bool quits;
+        std::vector<int> open_after; // frozen slots in use afterwards
+        std::vector<int> unsaved_after;
+    };
+    const std::string part1 = folder.Path + "/part1";
+    const Case cases[] = {
+        {"exit, cancel", EVENT_MENU, MENU_EXIT, {{2, ""}}, "Save changes to 2 documents?", false, {1, 2, 3}, {1, 3}},
+        {"exit, discard", EVENT_MENU, MENU_EXIT, {{1, ""}}, "Save changes to 2 documents?", true, {1, 2, 3}, {1, 3}},
+        {"exit, save", EVENT_MENU, MENU_EXIT, {{0, ""}, {1, part1}, {1, ""}}, "Save changes to 2 documents?", true,
+         {1, 2, 3}, {}},
+        {"exit, save, dialog cancelled", EVENT_MENU, MENU_EXIT, {{0, ""}, {0, ""}}, "Save changes to 2 documents?",
+         false, {1, 2, 3}, {1, 3}},
+        {"exit, save, no overwrite", EVENT_MENU, MENU_EXIT, {{0, ""}, {1, part1}, {0, ""}},
+         "Save changes to 2 documents?", false, {1, 2, 3}, {3}},
+        {"close box, cancel", EVENT_CLOSE_WINDOW, 0, {{2, ""}}, "Save changes to 2 documents?", false, {1, 2, 3},
+         {1, 3}},
+        {"close box, discard", EVENT_CLOSE_WINDOW, 0, {{1, ""}}, "Save changes to 2 documents?", true, {1, 2, 3},
+         {1, 3}},
+        {"close box, unanswered", EVENT_CLOSE_WINDOW, 0, {}, "Save changes to 2 documents?", false, {1, 2, 3},
+         {1, 3}},
+        {"new, cancel", EVENT_MENU, MENU_NEW, {{2, ""}}, "Save changes to 2 documents?", false, {1, 2, 3}, {1, 3}},
+        {"new, discard", EVENT_MENU, MENU_NEW, {{1, ""}}, "Save changes to 2 documents?", false, {}, {}},
+        {"new, save", EVENT_MENU, MENU_NEW, {{0, ""}, {1, part1}, {1, ""}}, "Save changes to 2 documents?", false, {},
+         {}},
+        {"close one, cancel", EVENT_CONTROL, CTL_CLOSE_FILE, {{2, ""}}, "Save changes to 1 document?", false,
+         {1, 2, 3}, {1, 3}},
+        {"close one, discard", EVENT_CONTROL, CTL_CLOSE_FILE, {{1, ""}}, "Save changes to 1 document?", false,
+         {1, 2}, {1}},
+        {"close one, save", EVENT_CONTROL, CTL_CLOSE_FILE, {{0, ""}, {1, ""}}, "Save changes to 1 document?", false,
+         {1, 2}, {1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh_Main_Window();
+        Data_Folder = folder.Path + "/";
+        remove((part1 + ".JQV").c_str());
+        Make_Document(0, 4, 4);
+        for (int slot : {1, 2, 3}) Make_Document(slot, 4, 4);
+        Current_Job = 0;
+        ASSERT_EQ(Duplicate_Job(0), 0);  // a snapshot that exists nowhere else: slot 4
+        EXPECT_EQ(Jobs[4].Changed, 1);
+        Close_Job(4);
+        Jobs[1].Changed = 1;
+        Jobs[3].File_Name = folder.Path + "/three.JQV";
+        Write_Whole_File(Jobs[3].File_Name, "old");
+        Jobs[3].Doc.Tools.push_back(Line(0, 10));
+        Jobs[3].Changed = 1;
+        Jobs[2].File_Name = folder.Path + "/two.JQV";
+        Current_Job = 3;
+        for (const Answer& a : c.answers) Script_Prompt(a.Value, a.Path);
+        Quit_Request = 0;
+        Platform_Event e = c.kind == EVENT_CONTROL ? Control(c.number) : Menu(c.number);
+        e.Kind = c.kind;
+        Dispatch_Event(e);
+
+        ASSERT_FALSE(Prompt_History().empty());
+        EXPECT_EQ(Prompt_History()[0].Kind, PROMPT_CHOICE);
+        EXPECT_EQ(Prompt_History()[0].Title, "Message");
+        EXPECT_EQ(Prompt_History()[0].Text, c.question);
+        EXPECT_EQ(Prompt_History()[0].Filter, "Save|Discard|Cancel");
+        EXPECT_EQ(Scripted_Prompts_Left(), 0) << "every scripted answer was asked for";
+        EXPECT_EQ(Quit_Request == 1, c.quits);
+        std::vector<int> open, unsaved;
+        for (int slot = 1; slot < JOB_SLOTS; slot++) {
+            if (Jobs[slot].In_Use) open.push_back(slot);
+            if (Jobs[slot].In_Use && Jobs[slot].Changed) unsaved.push_back(slot);
+        }
+        EXPECT_EQ(open, c.open_after);
+        EXPECT_EQ(unsaved, c.unsaved_after);
+        bool saved_three = c.answers.size() > 1 && c.answers.back().Value == 1 && c.answers.back().Path.empty();
+        EXPECT_EQ(Read_Whole_File(folder.Path + "/three.JQV") != "old", saved_three);
+        bool saved_one = false;
+        for (const Answer& a : c.answers) saved_one = saved_one || (a.Value == 1 && a.Path == part1);
+        EXPECT_EQ(File_Exists(part1 + ".JQV"), saved_one);
+    }
+    Quit_Request = 0;
+
+    // Nothing unsaved: Exit asks nothing, "New" asks its own question.
+    Fresh_Main_Window();
+    Make_Document(2, 4, 4);
+    Menu_Command(Menu(MENU_EXIT));
+    EXPECT_EQ(Quit_Request, 1);
+    EXPECT_TRUE(Prompt_History().empty());
+    Quit_Request = 0;
+    Script_Prompt(0);
+    Menu_Command(Menu(MENU_NEW));
+    EXPECT_EQ(Last_Prompt_Text(), "Message / Close all document windows, are you sure?");
+    EXPECT_EQ(Count_Open_Jobs(), 1);
+}
+
+TEST_F(Dispatch, Window_Title_Names_The_Current_Document) {
+    Make_Document(0, 4, 4);
+    Make_Document(1, 4, 4);
+    Make_Document(2, 4, 4);
+    Jobs[1].File_Name = "/data/parts/part7.JQV";
+    Jobs[2].File_Name = "part8.jqv";
+    struct Case {
+        int64_t current;
+        int changed1, changed2;
+        const char* title;
+    } cases[] = {
+        {-1, 0, 0, "Trellum - v0.241202"},
+        {0, 1, 1, "Trellum - v0.241202"},
+        {1, 0, 0, "Trellum - v0.241202 - part7.JQV"},
+        {1, 1, 0, "Trellum - v0.241202 - part7.JQV*"},
+        {2, 1, 0, "Trellum - v0.241202 - part8.jqv"},
+        {2, 0, 1, "Trellum - v0.241202 - part8.jqv*"},
+        {3, 1, 1, "Trellum - v0.241202"},  // a free slot is no document
+    };
+    for (const Case& c : cases) {
+        Current_Job = c.current;
+        Jobs[1].Changed = (uint8_t)c.changed1;
+        Jobs[2].Changed = (uint8_t)c.changed2;
+        EXPECT_EQ(Window_Title_Text(), c.title) << c.current;
+    }
+    Jobs[2].File_Name.clear();
+    Current_Job = 2;
+    EXPECT_EQ(Window_Title_Text(), "Trellum - v0.241202 - Document 2*");
+
+    // Saving clears the mark, a new measurement sets it again.
+    Script_Prompt(1, folder.Path + "/part9");
+    Save_Document(1);
+    EXPECT_EQ(Window_Title_Text(), "Trellum - v0.241202 - part9.JQV");
+    Add_Tool(TOOL_LINE, 0, 0, 3, 0, 0);
+    EXPECT_EQ(Window_Title_Text(), "Trellum - v0.241202 - part9.JQV*");
+    // Opening gives an unchanged document under its own name.
+    ASSERT_TRUE(Open_Document_File(folder.Path + "/part9.JQV"));
+    EXPECT_EQ(Current_Job, 3);
+    EXPECT_EQ(Window_Title_Text(), "Trellum - v0.241202 - part9.JQV");
+}
+
+// Unsaved documents go to recovery/ and come back at the next start; saved
+// or closed ones leave it; a clean exit empties it.
+TEST_F(Dispatch, Recovery_Files_Follow_The_Unsaved_Documents) {
+    Make_Document(0, 6, 4);
+    for (int slot : {1, 2, 3}) Make_Document(slot, 6, 4, 80, (uint8_t)(10 * slot));
+    Jobs[1].Changed = Jobs[3].Changed = 1;
+    Jobs[3].Doc.Tools.push_back(Line(1, 5));
+    Jobs[3].File_Name = folder.Path + "/three.JQV";
+    const std::string dir = Recovery_Folder();
+    EXPECT_EQ(dir, folder.Path + "/recovery/");
+    ASSERT_TRUE(Recovery_Write());
+    EXPECT_EQ(Recovery_Files(), (std::vector<std::string>{dir + "Document 1.JQV", dir + "Document 3.JQV"}));
+    Mark_Document_Saved(1);
+    Write_Whole_File(dir + "Document 1.JQV.tmp", "left by a crash");
+    ASSERT_TRUE(Recovery_Write());
+    EXPECT_EQ(Recovery_Files(), std::vector<std::string>{dir + "Document 3.JQV"});
+    EXPECT_FALSE(File_Exists(dir + "Document 1.JQV.tmp"));
+
+    struct Case {
+        const char* what;
+        int answer;          // to "Restore ...?"
+        bool restored;
+    } cases[] = {{"no", 0, false}, {"yes", 1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(Recovery_Write());  // slot 3 is still unsaved in memory
+        // The next start: an empty table, documents 1 and 2 opened from the command line.
+        std::vector<Tool> tools = Jobs[3].Doc.Tools;
+        Fresh_Main_Window();
+        Data_Folder = folder.Path + "/";
+        Make_Document(0, 6, 4);
+        Script_Prompt(c.answer);
+        Recovery_Offer();
+        EXPECT_EQ(Last_Prompt_Text(), "Message / Restore 1 document from the last session?");
+        EXPECT_EQ(Count_Open_Jobs(), c.restored ? 1 : 0);
+        if (c.restored) {
+            EXPECT_EQ(Current_Job, 1);
+            EXPECT_EQ(Jobs[1].Changed, 1);
+            EXPECT_EQ(Jobs[1].File_Name, "");
+            ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+            EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].Distance, tools[0].Distance);
+            EXPECT_EQ(Jobs[1].Doc.Image_Buffer[0], 30) << "the picture of document 3";
+            // The file now follows the slot the document came back in.
+            EXPECT_EQ(Recovery_Files(), std::vector<std::string>{dir + "Document 1.JQV"});
+        } else {
+            EXPECT_TRUE(Recovery_Files().empty());
+            EXPECT_FALSE(File_Exists(dir));
+            Make_Document(3, 6, 4, 80, 30);
+            Jobs[3].Doc.Tools = tools;
+            Jobs[3].Changed = 1;
+        }
+    }
+    // The periodic copy: once a minute, and only when something changed since.
+    const int64_t t0 = (int64_t)1 << 40;  // later than any earlier due time
+    const std::string copy = dir + "Document 1.JQV";
+    Recovery_Tick(t0);
+    EXPECT_TRUE(File_Exists(copy));
+    remove(copy.c_str());
+    Mark_Document_Changed(1);
+    Recovery_Tick(t0 + RECOVERY_INTERVAL_MS - 1);
+    EXPECT_FALSE(File_Exists(copy)) << "not due yet";
+    Recovery_Tick(t0 + RECOVERY_INTERVAL_MS);
+    EXPECT_TRUE(File_Exists(copy));
+    remove(copy.c_str());
+    Recovery_Tick(t0 + 2 * RECOVERY_INTERVAL_MS);
+    EXPECT_FALSE(File_Exists(copy)) << "nothing changed: not written again";
+
+    Recovery_At_Exit(false);
+    EXPECT_FALSE(File_Exists(dir));
+    Clear_Prompt_History();
+    Recovery_Offer();
+    EXPECT_TRUE(Prompt_History().empty()) << "nothing to restore, nothing asked";
+}
+
+TEST_F(Dispatch, Documents_From_The_Command_Line) {
+    Make_Document(0, 4, 4);
+    Make_Document(1, 5, 3, 70);
+    Jobs[1].Doc.Tools.push_back(Line(0, 2));
+    Current_Job = 1;
+    Script_Prompt(1, folder.Path + "/given");
+    Save_Document(1);
+    Close_Job(1);
+    Write_Whole_File(folder.Path + "/broken.JQV", "not a zip");
+    Clear_Prompt_History();
+    Open_Start_Documents({folder.Path + "/given.JQV", folder.Path + "/missing.JQV", folder.Path + "/broken.JQV",
+                          folder.Path + "/given.JQV"});
+    EXPECT_EQ(Count_Open_Jobs(), 2);
+    EXPECT_EQ(Current_Job, 2);
+    EXPECT_EQ(Jobs[1].File_Name, folder.Path + "/given.JQV");
+    EXPECT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+    EXPECT_EQ(Jobs[1].Changed, 0);
+    ASSERT_EQ(Prompt_History().size(), 2u);
+    for (const Prompt_Record& p : Prompt_History()) EXPECT_EQ(p.Title + " / " + p.Text, "Error / Unable to load selected file");
 }
 
 }  // namespace

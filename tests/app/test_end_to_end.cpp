@@ -170,6 +170,9 @@ TEST(End_To_End, Start_Run_And_Terminate) {
 
     EXPECT_EQ(Read_Whole_File(folder.Path + "/config/Trellum/Orbisk.prefs"), Factory_File);
     EXPECT_FALSE(Only_File_In(folder.Path + "/Logs", "fontDef - Canvas.png").empty());
+    // Nothing was measured: nothing to recover, and no file of named calibrations yet.
+    EXPECT_EQ(File_Size_Of(folder.Path + "/config/Trellum/recovery"), -1);
+    EXPECT_EQ(File_Size_Of(folder.Path + "/config/Trellum/calibrations.json"), -1);
 }
 
 // The program ends in order however it is asked to, with a child window or a
@@ -298,6 +301,43 @@ TEST(End_To_End, Batch_Commands_On_Saved_Documents) {
     // A batch run opens no window and leaves no preferences or log behind.
     EXPECT_EQ(File_Size_Of(folder.File("config")), -1);
     EXPECT_EQ(File_Size_Of(folder.File("Logs")), -1);
+}
+
+// No lost work: a measurement on the live picture, then SIGTERM; the next
+// start offers the document back and, answered Yes, has it with its line.
+TEST(End_To_End, Unsaved_Work_Comes_Back_After_SIGTERM) {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display (the suite runs under Xvfb)";
+    Temp_Folder folder;
+    const std::string recovery = folder.Path + "/config/Trellum/recovery/Document 1.JQV";
+    struct Run {
+        const char* what;
+        const char* shown;
+    } runs[] = {
+        {"measure", "Measured"},
+        {"restore", "Restore 1 document from the last session?|1|1|200"},
+    };
+    int n = 0;
+    for (const Run& r : runs) {
+        SCOPED_TRACE(r.what);
+        std::string marker = folder.File("shown" + std::to_string(n++) + ".txt");
+        pid_t pid = Start_Program(folder, "trellum_scripted", {r.what, marker});
+        ASSERT_GT(pid, 0);
+        int status = 0;
+        bool exited = false;
+        Wait_Until([&] { return File_Size_Of(marker) >= 0 || (exited = waitpid(pid, &status, WNOHANG) == pid); });
+        EXPECT_EQ(Read_Whole_File(marker), r.shown) << Stderr_Of(folder);
+        if (!exited) {
+            kill(pid, SIGTERM);
+            status = Wait_For_Exit(pid);
+        }
+        ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << Stderr_Of(folder);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr_Of(folder);
+        std::vector<std::string> log = Log_Of(folder);
+        ASSERT_GE(log.size(), 3u);
+        EXPECT_EQ(log[log.size() - 1], "ended...");
+        // Still unsaved at the second SIGTERM: the copy stays for the next start.
+        EXPECT_GT(File_Size_Of(recovery), 0);
+    }
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST_F(Prefs, First_Run_Writes_The_Factory_File_And_Reads_It_Back) {
     EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f);
     EXPECT_EQ(Get_State(CTL_SNAP_EDGES), 1);
     EXPECT_EQ(Get_State(CTL_UNIT_LIST), 2);
-    EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");
+    EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres (uncalibrated)");
 }
 
 TEST_F(Prefs, Save_Writes_Every_Key_In_Order_And_Adds_A_Missing_Comport) {
@@ -137,7 +137,7 @@ TEST_F(Prefs, An_Unreadable_File_Gives_The_Factory_Values_And_One_Message) {
         EXPECT_EQ(Snap_Edge_Radius, 12) << r.what;
         EXPECT_FLOAT_EQ(Snap_Angle_Tolerance, 3.0f) << r.what;
         EXPECT_EQ(Get_State(CTL_SNAP_EDGES), 1) << r.what;
-        EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres") << r.what;
+        EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres (uncalibrated)") << r.what;
         ASSERT_EQ(Prompt_History().size(), 1u) << r.what;
         EXPECT_EQ(Last_Prompt_Text(), "Warning / The preferences file " + Prefs_Path() + " " + r.reason +
                                           ".\nThe factory settings are used.");
@@ -226,7 +226,7 @@ TEST_F(Prefs, Missing_Keys_Read_As_The_Defaults) {
         EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);
         EXPECT_EQ(Get_State(CTL_SNAP_ANGLE), 1);
         EXPECT_EQ(Get_State(CTL_SNAP_EDGES), 1);
-        EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");
+        EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres (uncalibrated)");
     }
 }
 

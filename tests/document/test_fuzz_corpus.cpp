@@ -25,7 +25,8 @@ TEST(FuzzCorpus, EveryReaderSurvivesItsSeeds) {
         void (*entry)(const uint8_t*, size_t);
     } targets[] = {{"doc_archive", Fuzz_Doc_Archive}, {"doc_json", Fuzz_Doc_Json},
                    {"camera_settings", Fuzz_Camera_Settings}, {"prefs", Fuzz_Prefs},
-                   {"png", Fuzz_Png}, {"jpeg", Fuzz_Jpeg}, {"bmp", Fuzz_Bmp}, {"tiff", Fuzz_Tiff}};
+                   {"png", Fuzz_Png}, {"jpeg", Fuzz_Jpeg}, {"bmp", Fuzz_Bmp}, {"tiff", Fuzz_Tiff},
+                   {"calibration_list", Fuzz_Calibration_List}};
     for (const Target& t : targets) {
         std::vector<std::string> files = Corpus(t.name);
         EXPECT_FALSE(files.empty()) << t.name;

@@ -6,7 +6,11 @@
 // "export-results" the results table's save dialog (with a box measured),
 // "about" the about screen, "calibrate" the calibration input. When that
 // is on the screen it writes the marker file named by the second argument
-// (the prompt's window title, or the window's name). A third
+// (the prompt's window title, or the window's name). "measure" freezes the
+// live picture with a line on it and writes "Measured"; "restore" answers
+// Yes to the restore question at start-up and then writes the question,
+// the number of frozen documents, and the tools and length of document 1
+// ("text|documents|tools|length"). A third
 // argument ends the program as a user would: "exit" (File > Exit) or
 // "close-box"; without it the test sends SIGTERM.
 #include <cstdio>
@@ -26,6 +30,7 @@ void Wx_Test_Every(int ms, bool (*fn)(void*), void* user);
 bool Wx_Test_Prompt_Open();
 std::string Wx_Test_Prompt_Title();
 bool Wx_Test_Close_Box(int64_t window);
+bool Wx_Test_Answer_Prompt(bool accept);
 
 namespace {
 
@@ -43,6 +48,13 @@ void Write_Marker(const std::string& text) {
     fwrite(text.data(), 1, text.size(), f);
     fclose(f);
     rename(part.c_str(), S.Marker.c_str());
+}
+
+// Answers the first prompt, the restore question, with Yes.
+bool Answer_Restore(void*) {
+    if (!Wx_Test_Prompt_Open()) return true;
+    Wx_Test_Answer_Prompt(true);
+    return false;
 }
 
 bool Watch_Prompt(void*) {
@@ -80,6 +92,21 @@ void Script_Hook(void*) {
             }
             if (S.What == "shortcuts") {
                 Post(EVENT_MENU, MENU_KEYBOARD_SHORTCUTS);
+                return;
+            }
+            if (S.What == "measure") {
+                // On the live picture: freezes it into document 1 first.
+                Add_Tool(TOOL_LINE, 100, 100, 300, 100, Manual_Tool_Colour);
+                Write_Marker(Jobs[1].In_Use && Jobs[1].Changed ? "Measured" : "not measured");
+                S.Step = 3;
+                return;
+            }
+            if (S.What == "restore") {
+                std::string question = Prompt_History().empty() ? "" : Prompt_History().back().Text;
+                std::string length = Jobs[1].Doc.Tools.empty() ? "" : std::to_string((int)Jobs[1].Doc.Tools[0].Distance);
+                Write_Marker(question + "|" + std::to_string(Count_Open_Jobs()) + "|" +
+                             std::to_string(Jobs[1].Doc.Tools.size()) + "|" + length);
+                S.Step = 3;
                 return;
             }
             if (S.What == "calibrate") {
@@ -139,7 +166,7 @@ void Script_Hook(void*) {
 int main(int argc, char** argv) {
     if (argc < 3) {
         fprintf(stderr, "usage: trellum_scripted settings|save|close-all|open|export-image|export-results|about|"
-                        "calibrate|shortcuts MARKER "
+                        "calibrate|shortcuts|measure|restore MARKER "
                         "[exit|close-box]\n");
         return 2;
     }
@@ -147,5 +174,6 @@ int main(int argc, char** argv) {
     S.Marker = argv[2];
     if (argc > 3) S.Ending = argv[3];
     Set_Idle_Hook(Script_Hook, nullptr);
+    if (S.What == "restore") Wx_Test_Every(50, Answer_Restore, nullptr);
     return Run_Program();
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "base/app_state.h"
 #include "app/prefs.h"
 #include "measure/readouts.h"
@@ -12,6 +14,7 @@ namespace {
 // Types `Typed` into the dialog's actual-distance field, then presses OK (or Cancel).
 struct Dialog_Script {
     std::string Typed;
+    std::string Save_As;  // typed into "Save as:" (empty: left empty)
     bool Press_Ok = true;
     int Step = 0;
     bool Ok_Was_Enabled = false;
@@ -32,6 +35,7 @@ void Dialog_Hook(void* user) {
         s->Unit_Text = Get_Text(CTL_CAL_ACTUAL_UNIT);
         EXPECT_TRUE(Control_Disabled(CTL_CAL_OK));
         Set_Text(CTL_CAL_ACTUAL, s->Typed);
+        if (!s->Save_As.empty()) Set_Text(CTL_CAL_SAVE_AS, s->Save_As);
         e.Control = CTL_CAL_ACTUAL;
         Post_Event(e);
     } else if (s->Step == 1) {
@@ -55,7 +59,8 @@ protected:
     }
     void TearDown() override { Set_Idle_Hook(nullptr, nullptr); }
 
-    Dialog_Script Run(const Tool& tool, int64_t unit, const std::string& typed, bool ok = true) {
+    Dialog_Script Run(const Tool& tool, int64_t unit, const std::string& typed, bool ok = true,
+                      const std::string& save_as = "") {
         Jobs[1].Doc.Tools = {tool};
         Rebuild_Measurement_List();
         Set_State(CTL_MEASURE_LIST, 0);
@@ -63,6 +68,7 @@ protected:
         Dialog_Script script;
         script.Typed = typed;
         script.Press_Ok = ok;
+        script.Save_As = save_as;
         Set_Idle_Hook(Dialog_Hook, &script);
         Calibrate();
         Set_Idle_Hook(nullptr, nullptr);
@@ -129,6 +135,141 @@ TEST_F(Calibration, Circles_Use_Their_Radius_And_Other_Kinds_Open_No_Dialog) {
     }
     Dialog_Script tiny = Run(Line(0.4f), 2, "1");
     EXPECT_FALSE(tiny.Opened);
+}
+
+// The list file: a round trip through the exact text, files that cannot be
+// used, and names given twice.
+TEST_F(Calibration, Named_Calibrations_File) {
+    std::vector<Named_Calibration> list = {{"4x", 39.5f}, {"10x \"oil\"", 787.4016f}, {"40x", 0.1f}};
+    std::string text = Calibration_List_Text(list, true);
+    EXPECT_EQ(text,
+              "{\"Calibrated\":1,\"Calibrations\":[{\"Name\":\"4x\",\"PPMM\":39.5},{\"Name\":\"10x \\\"oil\\\"\","
+              "\"PPMM\":787.401611328125},{\"Name\":\"40x\",\"PPMM\":0.100000001490116119384765625}]}\n");
+    std::vector<Named_Calibration> back;
+    bool calibrated = false;
+    ASSERT_TRUE(Parse_Calibration_List(text, &back, &calibrated));
+    EXPECT_TRUE(calibrated);
+    ASSERT_EQ(back.size(), 3u);
+    for (size_t i = 0; i < 3; i++) {
+        EXPECT_EQ(back[i].Name, list[i].Name);
+        EXPECT_EQ(back[i].PPMM, list[i].PPMM) << "bit for bit";
+    }
+
+    struct Case {
+        const char* what;
+        std::string file;       // written as calibrations.json ("<folder>": a folder of that name)
+        bool warned;            // one warning at load
+        std::vector<std::string> names;
+        bool made;              // a calibration counts as made
+    };
+    const Case cases[] = {
+        {"missing", "", false, {}, false},
+        {"not JSON", "{\"Calibrations\":[", true, {}, false},
+        {"an array", "[1,2]", true, {}, false},
+        {"list not an array", "{\"Calibrations\":{}}", true, {}, false},
+        {"a folder", "<folder>", true, {}, false},
+        {"empty list, made", "{\"Calibrated\":1,\"Calibrations\":[]}", false, {}, true},
+        {"bad entries skipped",
+         "{\"Calibrations\":[{\"Name\":\"\",\"PPMM\":5},{\"Name\":\"a\",\"PPMM\":0},{\"Name\":\"b\",\"PPMM\":-1},"
+         "{\"Name\":\"c\",\"PPMM\":\"7\"},{\"Name\":3,\"PPMM\":7},7,{\"Name\":\"  ok \\u0007\",\"PPMM\":7}]}",
+         false, {"ok"}, true},
+        {"a value no float holds, a long name cut at a character",
+         "{\"Calibrations\":[{\"Name\":\"t\",\"PPMM\":1e-50},{\"Name\":\"h\",\"PPMM\":1e300},{\"Name\":\"" +
+             std::string(63, 'n') + "\u00e9\u00e9\",\"PPMM\":2}]}",
+         false, {std::string(63, 'n')}, true},
+        {"duplicate name keeps the first", "{\"Calibrations\":[{\"Name\":\"10x\",\"PPMM\":5},{\"Name\":\"10X\",\"PPMM\":6}]}",
+         false, {"10x"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string path = Calibration_List_Path();
+        for (const std::string& p : {path, path + ".broken"}) {
+            unlink(p.c_str());
+            rmdir(p.c_str());
+        }
+        if (c.file == "<folder>")
+            ASSERT_TRUE(Create_Folder(path));
+        else if (!c.file.empty())
+            Write_Whole_File(path, c.file);
+        Clear_Prompt_History();
+        Jobs[0].Doc.PPMM = 100;
+        Calibration_List_Load();
+        EXPECT_EQ(Prompt_History().size(), c.warned ? 1u : 0u);
+        if (c.warned) {
+            EXPECT_EQ(Prompt_History()[0].Title, "Warning");
+        }
+        std::vector<std::string> names;
+        for (const Named_Calibration& n : Calibrations) names.push_back(n.Name);
+        EXPECT_EQ(names, c.names);
+        EXPECT_EQ(Calibration_Made, c.made);
+        if (c.what == std::string("duplicate name keeps the first")) {
+            EXPECT_FLOAT_EQ(Calibrations[0].PPMM, 5);
+        }
+        // Saving a name again replaces its value in place, whatever its case.
+        Store_Named_Calibration(" 4x ", 40);
+        Store_Named_Calibration("4X", 41);
+        ASSERT_FALSE(Calibrations.empty());
+        EXPECT_EQ(Calibrations.back().Name, "4x");
+        EXPECT_FLOAT_EQ(Calibrations.back().PPMM, 41);
+        EXPECT_EQ(Calibrations.size(), c.names.size() + 1);
+        if (c.warned && c.file != "<folder>") {
+            EXPECT_EQ(Read_Whole_File(path + ".broken"), c.file) << "a broken file is moved aside, not lost";
+        }
+        if (c.file != "<folder>") {
+            std::vector<Named_Calibration> saved;
+            bool made = false;
+            ASSERT_TRUE(Parse_Calibration_List(Read_Whole_File(path), &saved, &made));
+            EXPECT_EQ(saved.size(), Calibrations.size());
+            EXPECT_TRUE(made);
+        }
+    }
+}
+
+// "Save as:" stores the new value; choosing it later sets every document
+// as OK in the dialog does; the caption names it or warns.
+TEST_F(Calibration, Save_As_Choice_And_Caption) {
+    Fill_Calibration_Choice();
+    Jobs[1].Changed = Jobs[2].Changed = 0;
+    EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres");  // 50 is not the factory value
+    Current_Job = 0;
+    Jobs[0].Doc.PPMM = 100;  // the factory value on the live document
+    EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres (uncalibrated)");
+    Current_Job = 1;
+
+    Run(Line(200.4f), 2, "2", true, " 10x ");  // 100 px/mm
+    ASSERT_EQ(Calibrations.size(), 1u);
+    EXPECT_EQ(Calibrations[0].Name, "10x");
+    EXPECT_FLOAT_EQ(Calibrations[0].PPMM, 100);
+    EXPECT_EQ(Row_Count(CTL_CALIBRATION_CHOICE), 1);
+    EXPECT_EQ(Get_State(CTL_CALIBRATION_CHOICE), 0);
+    EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres - 10x");
+    EXPECT_EQ(Jobs[1].Changed, 1);
+    EXPECT_EQ(Jobs[2].Changed, 1);
+
+    Run(Line(200.4f), 2, "4");  // 50 px/mm, no name: the list keeps its one entry
+    EXPECT_EQ(Calibrations.size(), 1u);
+    EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres");  // calibrated, but under no name
+    Refresh_Calibration_Display();
+    EXPECT_EQ(Get_State(CTL_CALIBRATION_CHOICE), -1);
+    EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");
+
+    Clear_Prompt_History();
+    Jobs[1].Changed = Jobs[2].Changed = 0;
+    Set_State(CTL_CALIBRATION_CHOICE, 0);
+    Calibration_Chosen();
+    for (int slot : {0, 1, 2}) EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, 100) << slot;
+    EXPECT_EQ(Jobs[1].Changed, 1);
+    EXPECT_TRUE(Prompt_History().empty()) << "a choice needs no confirmation";
+    EXPECT_NE(Read_Whole_File(Prefs_Path()).find("PPMM = 100.000000\r\n"), std::string::npos);
+    EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres - 10x");
+
+    // A new run reads the list and the note that a calibration was made.
+    Calibrations.clear();
+    Calibration_Made = false;
+    Jobs[0].Doc.PPMM = 100;
+    Calibration_List_Load();
+    ASSERT_EQ(Calibrations.size(), 1u);
+    EXPECT_TRUE(Calibration_Made);
 }
 
 TEST(Calibration_Math, Leading_Number) {

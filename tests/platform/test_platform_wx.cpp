@@ -711,6 +711,8 @@ int Show_Watched_Prompt(const Prompt_Case& c, Prompt_Watch* watch, float seconds
     int filter = -1;
     if (c.Kind == PROMPT_MESSAGE)
         result = Message_Box(c.Title, c.Text_Or_Filter, c.Flags);
+    else if (c.Kind == PROMPT_CHOICE)
+        result = Choice_Box(c.Title, c.Text_Or_Filter, "Save", "Discard", "Cancel");
     else if (c.Kind == PROMPT_OPEN_FILE)
         result = Open_File_Dialog(c.Title, "", c.Text_Or_Filter, &path, &filter) ? 1 : 0;
     else
@@ -736,6 +738,10 @@ TEST(Prompts, RealPromptsShowTitlesFilterInAnyCaseAndGiveWayToSigterm) {
         {PROMPT_MESSAGE, "Warning", "File already exists, overwrite?", MSG_YES_NO | MSG_ICON_WARNING, ACT_SIGNAL, 0,
          {}, {}},
         {PROMPT_MESSAGE, "Info", "Calibration complete", MSG_ICON_INFO, ACT_SIGNAL, 0, {}, {}},
+        // Three answers: accepting presses the first button, the others give the last.
+        {PROMPT_CHOICE, "Message", "Save changes to 2 documents?", 0, ACT_ACCEPT, 0, {}, {}},
+        {PROMPT_CHOICE, "Message", "Save changes to 1 document?", 0, ACT_CANCEL, 2, {}, {}},
+        {PROMPT_CHOICE, "Message", "Save changes to 3 documents?", 0, ACT_SIGNAL, 2, {}, {}},
         {PROMPT_OPEN_FILE, "Choose file to load", "jqv|*.jqv", 0, ACT_CANCEL, 0, {"jqv"},
          {{0, "name.JQV", 1}, {0, "name.jqv", 1}, {0, "Name.Jqv", 1}, {0, "name.jqvx", 0}, {0, "name.png", 0},
           {0, "jqv", 0}}},

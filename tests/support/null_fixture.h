@@ -12,6 +12,7 @@
 #include "base/control_ids.h"
 #include "app/main_window.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"

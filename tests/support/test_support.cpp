@@ -10,6 +10,8 @@ void Reset_App_State() {
     Reset_Canvas_State();
     Clear_Prompt_Script();
     Clear_Prompt_History();
+    Calibrations.clear();
+    Calibration_Made = false;
 }
 
 void Fresh_Main_Window() {

@@ -11,11 +11,13 @@
 #include "app/main_window.h"
 #include "app/status_bar.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/readouts.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
+#include "platform/platform_wx_test.h"
 #include "app/renderer.h"
 #include "ui/ui_world.h"
 #include "video/emulator.h"
@@ -504,6 +506,7 @@ TEST_F(Ui, Exported_Picture_Is_The_Document_With_Its_Scale_Bar) {
 
 struct Calibration_Typing {
     int Step = 0;
+    int Save_As[4] = {0, 0, 0, 0}, Ok[4] = {0, 0, 0, 0};  // x, y, w, h
 };
 
 void Type_Into_Calibration(void* user) {
@@ -515,6 +518,9 @@ void Type_Into_Calibration(void* user) {
     e.Type = ETYPE_CHANGE;
     if (t->Step == 0) {
         Set_Text(CTL_CAL_ACTUAL, "2");
+        Set_Text(CTL_CAL_SAVE_AS, "4x");
+        Control_Rect(CTL_CAL_SAVE_AS, &t->Save_As[0], &t->Save_As[1], &t->Save_As[2], &t->Save_As[3]);
+        Control_Rect(CTL_CAL_OK, &t->Ok[0], &t->Ok[1], &t->Ok[2], &t->Ok[3]);
         e.Control = CTL_CAL_ACTUAL;
         Post_Event(e);
     } else if (t->Step == 1) {
@@ -547,6 +553,22 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f);
     EXPECT_EQ(Prompt_History().back().Text, "Calibration complete");
     EXPECT_NE(Read_Whole_File(folder.File("Orbisk.prefs")).find("PPMM = 100.000000"), std::string::npos);
+    // "Save as:" sits left of OK on the buttons' row, and the name reaches the Settings page.
+    EXPECT_LE(typing.Save_As[0] + typing.Save_As[2], typing.Ok[0]);
+    EXPECT_EQ(typing.Save_As[1], typing.Ok[1]);
+    EXPECT_GT(typing.Save_As[2], 40);
+    ASSERT_EQ(Row_Count(CTL_CALIBRATION_CHOICE), 1);
+    Refresh_Calibration_Display();
+    int64_t shown = -2;
+    std::string text;
+    ASSERT_TRUE(Wx_Test_Widget_Shows(CTL_CALIBRATION_CHOICE, &shown, &text));
+    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(text, "4x");
+    EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres - 4x");
+    EXPECT_NE(Read_Whole_File(folder.File("calibrations.json")).find("\"Name\":\"4x\",\"PPMM\":100}"),
+              std::string::npos);
+    Calibrations.clear();
+    Fill_Calibration_Choice();
     Data_Folder = saved_folder;
 }
 

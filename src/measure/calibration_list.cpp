@@ -1,0 +1,231 @@
+#include "measure/calibration_list.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "base/app_state.h"
+#include "base/control_ids.h"
+#include "base/debug_log.h"
+#include "base/image_io.h"
+#include "document/doc_json.h"
+#include "document/doc_model.h"
+#include "measure/calibration.h"
+#include "platform/platform.h"
+
+std::vector<Named_Calibration> Calibrations;
+bool Calibration_Made = false;
+
+namespace {
+
+const char* const LIST_FILE = "calibrations.json";
+const float FACTORY_PPMM = 100.0f;
+
+// Set when the file on disk could not be read: it is moved aside before the
+// list is written again, so a hand-edited file with a typo is not lost.
+bool File_Was_Broken = false;
+
+// What the caption and the drop-down showed last, so the periodic refresh
+// only touches the controls when something changed.
+std::string Shown_Caption;
+int64_t Shown_Choice = -2;
+
+std::string Lower(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
+    return out;
+}
+
+// Checked as the float it is kept as: 1e-50 is above 0 but not as a float.
+bool Usable_PPMM(float v) { return std::isfinite(v) && v > 0; }
+
+float Current_PPMM() {
+    const Job_Slot* slot = Current_Slot();
+    return slot && slot->In_Use ? slot->Doc.PPMM : Jobs[0].Doc.PPMM;
+}
+
+}  // namespace
+
+std::string Clean_Calibration_Name(const std::string& typed) {
+    std::string kept;
+    for (char c : typed)
+        if ((unsigned char)c >= 32 && c != 127) kept += c;
+    size_t start = kept.find_first_not_of(' ');
+    if (start == std::string::npos) return "";
+    size_t end = kept.find_last_not_of(' ');
+    kept = kept.substr(start, end - start + 1);
+    if (kept.size() > MAX_CALIBRATION_NAME) {
+        size_t cut = MAX_CALIBRATION_NAME;
+        // Never in the middle of a UTF-8 sequence.
+        while (cut > 0 && ((unsigned char)kept[cut] & 0xC0) == 0x80) cut--;
+        kept.resize(cut);
+        while (!kept.empty() && kept.back() == ' ') kept.pop_back();
+    }
+    return kept;
+}
+
+std::string Calibration_List_Text(const std::vector<Named_Calibration>& list, bool calibrated) {
+    std::string text = "{\"Calibrated\":" + std::string(calibrated ? "1" : "0") + ",\"Calibrations\":[";
+    for (size_t i = 0; i < list.size(); i++) {
+        if (i > 0) text += ",";
+        text += "{\"Name\":" + Json_String(list[i].Name) + ",\"PPMM\":" + Json_Number(list[i].PPMM) + "}";
+    }
+    return text + "]}\n";
+}
+
+bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibration>* list, bool* calibrated) {
+    nlohmann::json root = nlohmann::json::parse(text, nullptr, false);
+    if (root.is_discarded() || !root.is_object()) return false;
+    std::vector<Named_Calibration> out;
+    bool made = false;
+    auto flag = root.find("Calibrated");
+    if (flag != root.end() && flag->is_number()) made = flag->get<double>() != 0;
+    auto items = root.find("Calibrations");
+    if (items != root.end()) {
+        if (!items->is_array()) return false;
+        for (const nlohmann::json& item : *items) {
+            if (out.size() >= MAX_CALIBRATIONS) break;
+            if (!item.is_object()) continue;
+            auto name = item.find("Name");
+            auto ppmm = item.find("PPMM");
+            if (name == item.end() || !name->is_string() || ppmm == item.end() || !ppmm->is_number()) continue;
+            double wide = ppmm->get<double>();
+            float value = std::fabs(wide) < 3.0e38 ? (float)wide : 0.0f;
+            std::string clean = Clean_Calibration_Name(name->get<std::string>());
+            if (clean.empty() || !Usable_PPMM(value)) continue;
+            bool repeated = false;
+            for (const Named_Calibration& c : out)
+                if (Lower(c.Name) == Lower(clean)) repeated = true;
+            if (repeated) continue;
+            out.push_back({clean, value});
+        }
+    }
+    list->swap(out);
+    *calibrated = made || !list->empty();
+    return true;
+}
+
+std::string Calibration_List_Path() { return Data_Folder + LIST_FILE; }
+
+void Calibration_List_Load() {
+    Calibrations.clear();
+    File_Was_Broken = false;
+    // A calibration from before named calibrations existed counts as made.
+    bool made = Jobs[0].Doc.PPMM != FACTORY_PPMM;
+    std::string path = Calibration_List_Path();
+    if (!File_Exists(path)) {
+        Calibration_Made = made;
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    bool calibrated = false;
+    std::vector<Named_Calibration> list;
+    if (!Read_File_Bytes(path, MAX_CALIBRATION_FILE_BYTES, &bytes) ||
+        !Parse_Calibration_List(std::string(bytes.begin(), bytes.end()), &list, &calibrated)) {
+        File_Was_Broken = true;
+        Calibration_Made = made;
+        Log("Calibrations: " + path + " could not be read");
+        Message_Box("Warning",
+                    "The calibrations file " + path +
+                        " could not be read.\nNo named calibrations are offered; the file is kept as " + LIST_FILE +
+                        ".broken when the next one is saved.",
+                    MSG_ICON_WARNING);
+        return;
+    }
+    Calibrations.swap(list);
+    Calibration_Made = made || calibrated;
+}
+
+bool Calibration_List_Save() {
+    std::string path = Calibration_List_Path();
+    if (File_Was_Broken) {
+        std::rename(path.c_str(), (path + ".broken").c_str());
+        File_Was_Broken = false;
+    }
+    return Write_File_Atomically(path, Calibration_List_Text(Calibrations, Calibration_Made));
+}
+
+void Store_Named_Calibration(const std::string& typed, float ppmm) {
+    std::string name = Clean_Calibration_Name(typed);
+    if (name.empty() || !Usable_PPMM(ppmm)) return;
+    Calibration_Made = true;
+    bool replaced = false;
+    for (Named_Calibration& c : Calibrations)
+        if (Lower(c.Name) == Lower(name)) {
+            c.PPMM = ppmm;
+            replaced = true;
+            break;
+        }
+    if (!replaced) {
+        if (Calibrations.size() >= MAX_CALIBRATIONS) {
+            Message_Box("Error", "Too many named calibrations: remove some from " + Calibration_List_Path() + ".",
+                        MSG_ICON_ERROR);
+            return;
+        }
+        Calibrations.push_back({name, ppmm});
+    }
+    if (!Calibration_List_Save())
+        Message_Box("Error", "Unable to save the calibration to " + Calibration_List_Path(), MSG_ICON_ERROR);
+    Fill_Calibration_Choice();
+}
+
+void Note_Calibration_Made() {
+    if (Calibration_Made) return;
+    Calibration_Made = true;
+    Calibration_List_Save();  // a failure only forgets the note
+}
+
+int64_t Find_Calibration(float ppmm) {
+    for (size_t i = 0; i < Calibrations.size(); i++)
+        if (Calibrations[i].PPMM == ppmm) return (int64_t)i;
+    return -1;
+}
+
+void Create_Calibration_Row(int64_t page) {
+    Create_Control(WINDOW_MAIN, CTL_CALIBRATION_LABEL, CONTROL_LABEL, 2, 204, 150, 24, "Calibration:", page);
+    Create_Control(WINDOW_MAIN, CTL_CALIBRATION_CHOICE, CONTROL_DROPDOWN, 152, 202, 128, 24, "", page);
+    Set_Tooltip(CTL_CALIBRATION_CHOICE, "Named calibrations, saved from the calibration dialog");
+    Fill_Calibration_Choice();
+}
+
+void Fill_Calibration_Choice() {
+    Clear_Rows(CTL_CALIBRATION_CHOICE);
+    for (const Named_Calibration& c : Calibrations) Add_Row(CTL_CALIBRATION_CHOICE, c.Name);
+    Disable_Control(CTL_CALIBRATION_CHOICE, Calibrations.empty());
+    Shown_Choice = -2;
+    Refresh_Calibration_Display();
+}
+
+void Calibration_Chosen() {
+    int64_t i = Get_State(CTL_CALIBRATION_CHOICE);
+    if (i < 0 || i >= (int64_t)Calibrations.size()) return;
+    Log("Calibration chosen: " + Calibrations[(size_t)i].Name);
+    Apply_Calibration_PPMM(Calibrations[(size_t)i].PPMM);
+    Refresh_Calibration_Display();
+}
+
+std::string Measure_Frame_Caption() {
+    std::string caption = "Measurement: " + Get_Text(CTL_UNIT_LIST);
+    float ppmm = Current_PPMM();
+    int64_t i = Find_Calibration(ppmm);
+    if (i >= 0)
+        caption += " - " + Calibrations[(size_t)i].Name;
+    else if (!Calibration_Made && ppmm == FACTORY_PPMM)
+        caption += " (uncalibrated)";
+    return caption;
+}
+
+void Refresh_Calibration_Display() {
+    std::string caption = Measure_Frame_Caption();
+    if (caption != Shown_Caption || Get_Text(CTL_MEASURE_FRAME) != caption) {
+        Set_Text(CTL_MEASURE_FRAME, caption);
+        Shown_Caption = caption;
+    }
+    int64_t choice = Find_Calibration(Current_PPMM());
+    if (choice != Shown_Choice) {
+        Set_State(CTL_CALIBRATION_CHOICE, choice);
+        Shown_Choice = choice;
+    }
+}

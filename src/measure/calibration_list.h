@@ -1,0 +1,70 @@
+// Named calibrations: one pixels-per-millimetre value per objective ("4x",
+// "10x", ...), kept in "calibrations.json" in the data folder, offered by the
+// "Calibration:" drop-down of the Settings page and stored by the "Save as:"
+// field of the calibration dialog. Also the caption of the measurements
+// frame, which names the calibration in use or warns that none was made.
+//
+// File: {"Calibrated":1,"Calibrations":[{"Name":"10x","PPMM":787.4000244140625}]}
+// written whole through a temporary file renamed over the old one.
+// "Calibrated" records that a calibration was made at all (also one that was
+// not given a name). A missing file is an empty list; an unreadable or
+// broken one is an empty list too, reported once, and is moved aside to
+// "calibrations.json.broken" before the list is written again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+const size_t MAX_CALIBRATION_NAME = 64;   // bytes kept of a name
+const size_t MAX_CALIBRATIONS = 100;      // entries kept of a file
+const uint64_t MAX_CALIBRATION_FILE_BYTES = 1 << 20;
+
+struct Named_Calibration {
+    std::string Name;  // as the user typed it, trimmed
+    float PPMM = 0;    // image pixels per millimetre, finite and above 0
+};
+
+extern std::vector<Named_Calibration> Calibrations;
+// True once any calibration was made (in this run or recorded in the file),
+// or when the preferences carry a calibration other than the factory 100.
+extern bool Calibration_Made;
+
+// ---- the file text
+std::string Calibration_List_Text(const std::vector<Named_Calibration>& list, bool calibrated);
+// False for text that is not a list object; entries without a usable name or
+// value are skipped and a repeated name (compared without case) keeps its
+// first value.
+bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibration>* list, bool* calibrated);
+// The name with surrounding blanks and control characters removed, cut to
+// MAX_CALIBRATION_NAME bytes (at a character boundary).
+std::string Clean_Calibration_Name(const std::string& typed);
+
+// ---- the file in the data folder
+std::string Calibration_List_Path();
+// Reads the file (called once at start-up, after the preferences).
+void Calibration_List_Load();
+// Writes the list; false when the file could not be written.
+bool Calibration_List_Save();
+// Stores `ppmm` under `name` (an existing name, compared without case, takes
+// the new value in its place) and saves. Empty names are ignored.
+void Store_Named_Calibration(const std::string& name, float ppmm);
+// Records that a calibration was made and saves when that is news.
+void Note_Calibration_Made();
+// Index of the calibration whose value equals `ppmm`, or -1.
+int64_t Find_Calibration(float ppmm);
+
+// ---- the Settings page row and the caption
+// Creates "Calibration:" and its drop-down on the Settings page.
+void Create_Calibration_Row(int64_t page);
+// Rebuilds the drop-down's rows and selects the one matching the current document.
+void Fill_Calibration_Choice();
+// The drop-down's change: applies the chosen calibration.
+void Calibration_Chosen();
+// "Measurement: " + the unit as shown in the unit selector, then " - " and
+// the calibration's name when the current document's value matches one,
+// or " (uncalibrated)" while no calibration was made and it has the factory 100.
+std::string Measure_Frame_Caption();
+// Brings the caption and the drop-down's selection up to date (cheap when
+// nothing changed; called by the periodic refresh).
+void Refresh_Calibration_Display();
