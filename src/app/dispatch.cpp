@@ -21,6 +21,8 @@
 #include "video/camera_settings.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
+#include "video/camera_source.h"
+#include "app/video_source.h"
 
 namespace {
 
@@ -79,6 +81,7 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_SAVE: Save_Document(1); break;
         case MENU_EXPORT_DATA: Export_Csv(); break;
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
+        case MENU_VIDEO_SOURCE: Open_Video_Source_Dialog(); break;
         case MENU_EXPORT_IMAGE: Export_Image(); break;
         case MENU_EXIT: Quit_Request = 1; break;
         case MENU_ABOUT: Show_Splash(5000000); break;
@@ -116,7 +119,7 @@ void Control_Command(const Platform_Event& event) {
             break;
         case CTL_VIDEO_TOGGLE:
             if (Get_State(CTL_VIDEO_TOGGLE) == 1)
-                Start_Emulator();
+                Start_Chosen_Video_Source();
             else
                 Disable_Video();
             break;

@@ -6,6 +6,7 @@
 // order blue, green, red, alpha (alpha 255), rows from the top, no padding.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -123,7 +124,7 @@ struct Doc_Info {
 struct Job_Slot {
     int64_t List_View = 0;      // control number of the slot's thumbnail view
     std::string File_Name;      // document file it was opened from or saved to
-    uint8_t Image_Changed = 0;  // 1 = pixels changed since last shown
+    std::atomic<uint8_t> Image_Changed{0};  // 1 = pixels changed since last shown (the capture thread sets it)
     uint8_t In_Use = 0;
     Doc_Info Doc;
 };
