@@ -31,12 +31,20 @@ void Remember_Run_Source(const std::string& source, const std::string& resolutio
 
 }  // namespace
 
+// No device open and no stop still to be carried out (a pending stop would
+// close the next device instead).
+static bool Camera_Closed() {
+    if (Capture_Device.load() != -1) return false;
+    std::lock_guard<std::mutex> lock(Capture_Lock);
+    return Capture_Stop_Request == 0 && Capture_State != CAPTURE_STOP;
+}
+
 bool Wait_Camera_Closed(int64_t timeout_ms) {
-    if (Capture_Device.load() == -1) return true;
-    Request_Capture_Stop();
+    if (Camera_Closed()) return true;
+    if (Capture_Device.load() != -1) Request_Capture_Stop();
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (Capture_Device.load() != -1 && std::chrono::steady_clock::now() < until) Sleep_Ms(10);
-    return Capture_Device.load() == -1;
+    while (!Camera_Closed() && std::chrono::steady_clock::now() < until) Sleep_Ms(10);
+    return Camera_Closed();
 }
 
 Camera_Start_Result Start_Camera(const std::string& source, const std::string& resolution, std::string* why) {

@@ -69,9 +69,10 @@ std::string Tail_Text(int width, int height) {
     // videoscale before videoconvert: the colour conversion then runs on the small picture.
     // The first videoconvert passes the usual camera formats through untouched; it
     // converts only what the crop cannot take (videocrop offers, but refuses,
-    // the 64-bit formats a test source picks by default).
+    // the 64-bit formats a test source picks by default). Formats without
+    // alpha only: the live picture's alpha must come out 255.
     return "decodebin ! videoconvert ! "
-           "video/x-raw,format={YUY2,UYVY,I420,YV12,NV12,NV21,GRAY8,BGRx,BGRA,xRGB,ARGB,RGBx,RGBA,RGB,BGR} ! "
+           "video/x-raw,format={YUY2,UYVY,I420,YV12,NV12,NV21,GRAY8,BGRx,xRGB,RGBx,RGB,BGR} ! "
            "videocrop name=trellum_crop ! videoscale ! videoconvert ! "
            "video/x-raw,format=BGRA,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
            ",pixel-aspect-ratio=1/1 ! appsink name=trellum_sink emit-signals=false" + sink;
@@ -205,6 +206,36 @@ bool Wait_Playing(GstElement* pipeline, GstBus* bus) {
     return false;
 }
 
+// Waits for the first frame (dropped), so that a source that cannot
+// deliver fails here, with its reason, instead of after the first request.
+bool Wait_First_Frame(GstElement* sink, GstBus* bus) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(START_TIMEOUT_MS);
+    while (std::chrono::steady_clock::now() < until) {
+        if (GstMessage* msg = gst_bus_pop_filtered(bus, (GstMessageType)(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
+            if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+                GError* err = nullptr;
+                std::string text = Error_Text(msg, &err);
+                Set_Result(Classify(err), text);
+                if (err) g_error_free(err);
+            } else {
+                Set_Result(GST_OPEN_FAILED, "the source ended before its first frame");
+            }
+            gst_message_unref(msg);
+            return false;
+        }
+        if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 50 * GST_MSECOND)) {
+            gst_sample_unref(sample);
+            return true;
+        }
+        if (gst_app_sink_is_eos(GST_APP_SINK(sink))) {
+            Set_Result(GST_OPEN_FAILED, "the source ended before its first frame");
+            return false;
+        }
+    }
+    Set_Result(GST_OPEN_FAILED, "no frame within 10 s");
+    return false;
+}
+
 int Init_Capture(unsigned int device, Capture_Params* params) {
     Component& c = C();
     std::string why;
@@ -252,7 +283,7 @@ int Init_Capture(unsigned int device, Capture_Params* params) {
     Attach_Crop(pipeline);
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "trellum_sink");
     GstBus* bus = gst_element_get_bus(pipeline);
-    if (!sink || !Wait_Playing(pipeline, bus)) {
+    if (!sink || !Wait_Playing(pipeline, bus) || !Wait_First_Frame(sink, bus)) {
         if (!sink) Set_Result(GST_OPEN_FAILED, "no frame sink in the pipeline");
         if (sink) gst_object_unref(sink);
         gst_object_unref(bus);
@@ -319,6 +350,9 @@ void Copy_Frame(Open_Source& o, GstSample* sample) {
     else
         for (int y = 0; y < rows; y++) memcpy(dst + y * dst_stride, src + (size_t)y * src_stride, bytes);
     gst_video_frame_unmap(&frame);
+    // Alpha is always 255 in a picture; a converter may leave 254 after a source with alpha.
+    uint32_t* px = reinterpret_cast<uint32_t*>(dst);
+    for (size_t i = 0, n = (size_t)o.Target.Width * o.Target.Height; i < n; i++) px[i] |= 0xFF000000u;
 }
 
 int Is_Capture_Done(unsigned int device) {
