@@ -361,6 +361,12 @@ int Is_Capture_Done(unsigned int device) {
     Check_Bus(o);
     if (o.Lost) return GST_CAPTURE_LOST;
     if (o.Done) return 1;
+    {
+        // Video was switched off while a frame was pending: that capture ends
+        // now (the stop is carried out after it), leaving the picture alone.
+        std::lock_guard<std::mutex> lock(Capture_Lock);
+        if (Capture_Stop_Request != 0) return 1;
+    }
     GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(o.Sink), 0);
     if (!sample) return 0;
     {

@@ -411,10 +411,14 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     EXPECT_TRUE(Run_Until([] { return Frames_Total > 0 && Live_Picture_Is(RED); }, 20))
         << std::hex << Live_Pixel(0, 0);
 
-    // Off and on with the toggle: the chosen camera again.
+    // Off and on with the toggle, while a frame is pending: the chosen camera
+    // again, and the pending frame does not turn into a lost device.
     Disable_Video();
     Start_Chosen_Video_Source();
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA) << Last_Prompt_Text();
+    int64_t frames = Frames_Total;
+    EXPECT_TRUE(Run_Until([&] { return Frames_Total >= frames + 3; }, 20));
+    EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
 
     // The dialog opens on the choice; choosing the emulator empties both keys.
     Open_Video_Source_Dialog();
