@@ -93,7 +93,7 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
 
 bool Start_Video_Source(const std::string& source, const std::string& resolution) {
     if (source.empty()) {
-        if (!Wait_Camera_Closed(CLOSE_WAIT_MS)) Log("Camera still closing");
+        if (Capture_Device.load() != -1 && !Wait_Camera_Closed(CLOSE_WAIT_MS)) Log("Camera still closing");
         if (Video_Mode == VIDEO_CAMERA) Disable_Video();
         Remember_Run_Source("", "");
         Start_Emulator();
