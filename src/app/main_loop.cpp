@@ -97,6 +97,7 @@ void Camera_Acquisition_Step() {
             break;
         case CAPTURE_REQUESTED: Next_Acquire_Ms = 0; break;
         case CAPTURE_READY:
+            Camera_Take_Frame();
             New_Frame = 1;
             Frames_This_Second++;
             Frames_Total++;

@@ -1,6 +1,8 @@
 #include "video/camera_source.h"
 
 #include <chrono>
+#include <cstring>
+#include <vector>
 
 #include "base/app_state.h"
 #include "base/control_ids.h"
@@ -18,6 +20,9 @@ namespace {
 // The source started last in this run (the toggle starts it again).
 bool Run_Source_Set = false;
 std::string Run_Source, Run_Resolution;
+
+// The frame the component writes while the capture state is Requested.
+std::vector<uint8_t> Frame_Buffer;
 
 // The capture thread waits 1 s before it closes a device, and closing may
 // take up to 3 s more on a device that vanished.
@@ -47,6 +52,16 @@ bool Wait_Camera_Closed(int64_t timeout_ms) {
     return Camera_Closed();
 }
 
+void Camera_Take_Frame() {
+    if (Frame_Buffer.empty()) return;
+    Job_Slot& live = Jobs[0];
+    if (live.Doc.Resolution.x != CAMERA_LIVE_WIDTH || live.Doc.Resolution.y != CAMERA_LIVE_HEIGHT ||
+        live.Doc.Image_Buffer.size() != Frame_Buffer.size())
+        Allocate_Image(&live, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
+    memcpy(live.Doc.Image_Buffer.data(), Frame_Buffer.data(), Frame_Buffer.size());
+    live.Image_Changed = 1;
+}
+
 Camera_Start_Result Start_Camera(const std::string& source, const std::string& resolution, std::string* why) {
     std::string reason;
     if (why) why->clear();
@@ -62,12 +77,13 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
     }
     if (Video_Mode == VIDEO_EMULATOR) Close_Emulator();
 
-    // The component writes straight into the live picture; it keeps its size while the camera runs.
     Allocate_Image(&Jobs[0], CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
+    // No device is open, so nothing writes the frame buffer now.
+    Frame_Buffer.assign((size_t)CAMERA_LIVE_WIDTH * CAMERA_LIVE_HEIGHT * 4, 0);
     Install_Capture_Library(Gst_Capture_Table());
     int64_t device = Gst_Capture_Add_Source(camera, resolution);
     Capture_Params target;
-    target.Buffer = reinterpret_cast<int32_t*>(Jobs[0].Doc.Image_Buffer.data());
+    target.Buffer = reinterpret_cast<int32_t*>(Frame_Buffer.data());
     target.Width = CAMERA_LIVE_WIDTH;
     target.Height = CAMERA_LIVE_HEIGHT;
     Log("Opening camera: " + Gst_Pipeline_Text(camera, resolution, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT));

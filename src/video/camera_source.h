@@ -38,6 +38,12 @@ bool Choose_Video_Source(const std::string& source, const std::string& resolutio
 // the preferences.
 bool Start_Chosen_Video_Source();
 
+// The main loop saw a frame Ready: it moves from the component's frame
+// buffer into the live picture here, on the main thread. (The component never
+// writes the live picture itself: the main thread reads that at any time, and
+// a frame written meanwhile would be torn.)
+void Camera_Take_Frame();
+
 // Asks the capture thread to close the open camera and waits for it, at
 // most `timeout_ms`; true when no camera is open afterwards.
 bool Wait_Camera_Closed(int64_t timeout_ms);

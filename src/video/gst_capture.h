@@ -3,7 +3,8 @@
 //   <source> ! [size caps] ! decodebin ! videocrop (centre 4:3) ! videoscale
 //   ! videoconvert ! BGRA 640x480 ! appsink
 // and the capture thread's isCaptureDone copies the newest frame into the
-// live picture while the capture state is Requested. Camera controls go to
+// frame target while the capture state is Requested (the main loop moves it
+// into the live picture once it sees Ready: Camera_Take_Frame). Camera controls go to
 // the device node through V4L2 ioctls; a source without a node has none.
 //
 // Device numbers are indexes into the component's table of sources, which
