@@ -50,11 +50,7 @@ static_assert(offsetof(Video_Settings, Auto_Prop_Max) - offsetof(Video_Settings,
 
 void Reset_Jobs() {
     for (int64_t i = 0; i < JOB_SLOTS; i++) {
-        // Field by field: the slot holds an atomic and cannot be assigned whole.
-        Jobs[i].File_Name.clear();
-        Jobs[i].Image_Changed = 0;
-        Jobs[i].In_Use = 0;
-        Jobs[i].Doc = Doc_Info();
+        Jobs[i] = Job_Slot();
         Jobs[i].List_View = i;
     }
     Current_Job = -1;
