@@ -27,6 +27,8 @@
 #include "video/camera_settings.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
+#include "video/camera_source.h"
+#include "app/video_source.h"
 
 namespace {
 
@@ -99,6 +101,7 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_EXPORT_DATA: Export_Csv(); break;
         case MENU_EXPORT_RESULTS: Export_Results(); break;
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
+        case MENU_VIDEO_SOURCE: Open_Video_Source_Dialog(); break;
         case MENU_EXPORT_IMAGE: Export_Image(); break;
         case MENU_EXPORT_PICTURE: Export_Picture(); break;
         case MENU_EXIT: Quit_Command(); break;
@@ -136,7 +139,7 @@ void Control_Command(const Platform_Event& event) {
         case CTL_CLOSE_FILE: Close_Document_Command(); break;
         case CTL_VIDEO_TOGGLE:
             if (Get_State(CTL_VIDEO_TOGGLE) == 1)
-                Start_Emulator();
+                Start_Chosen_Video_Source();
             else
                 Disable_Video();
             break;

@@ -31,8 +31,10 @@
 #include "video/camera_settings_file.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
+#include "video/camera_source.h"
+#include "app/video_source.h"
 
-volatile int Signal_Quit = 0;
+volatile sig_atomic_t Signal_Quit = 0;
 
 namespace {
 
@@ -106,6 +108,7 @@ void Camera_Acquisition_Step() {
             break;
         case CAPTURE_REQUESTED: Next_Acquire_Ms = 0; break;
         case CAPTURE_READY:
+            Camera_Take_Frame();
             New_Frame = 1;
             Frames_This_Second++;
             Frames_Total++;
@@ -170,6 +173,7 @@ void Dispatch_Event(const Platform_Event& event) {
         case WINDOW_VIDEO_SETTINGS: Video_Settings_Event(event); break;
         case WINDOW_EMULATOR: Emulator_Event(event); break;
         case WINDOW_KEYBOARD_SHORTCUTS: Keyboard_Shortcuts_Event(event); break;
+        case WINDOW_VIDEO_SOURCE: Video_Source_Event(event); break;
         default: break;
     }
 }
@@ -244,6 +248,9 @@ void Shutdown_Program() {
         Disable_Video();
         Log("Closed Video");
         Sleep_Ms(500);
+        // The thread closes the device 1 s after the stop: let it finish
+        // (bounded) so the pipeline is not torn down by the process exit.
+        if (!Wait_Camera_Closed(4000)) Log("Camera still closing");
     }
     Detach_Capture_Thread();
     Log("gText finishing");

@@ -2,6 +2,7 @@
 // once-per-second timing line, and the orderly shutdown.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -28,5 +29,5 @@ void Shutdown_Program();
 // The performance line "Time, ... ms" for the given stage times.
 std::string Format_Timing_Line(const Stage_Times_Record& times);
 // Set by SIGTERM and SIGINT; the loop turns it into Quit_Request.
-extern volatile int Signal_Quit;
+extern volatile sig_atomic_t Signal_Quit;
 void Install_Signal_Handlers();

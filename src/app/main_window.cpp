@@ -24,6 +24,7 @@
 #include "scale/scale_port.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
+#include "app/video_source.h"
 
 Main_Layout Layout;
 
@@ -89,6 +90,7 @@ void Build_Menus() {
     Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_PICTURE, "Export picture...");
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_IMPORT_IMAGE, "Import Image");
+    Add_Menu_Item(WINDOW_MAIN, MENU_VIDEO_SOURCE, "Video source...");
     Add_Menu_Item(WINDOW_MAIN, MENU_EXPORT_IMAGE, "Export Image");
     Add_Menu_Separator(WINDOW_MAIN);
     Add_Menu_Item(WINDOW_MAIN, MENU_EXIT, "Exit\tAlt+F4");
@@ -278,7 +280,7 @@ bool Build_Main_Window() {
     printable += "\xC2\xB2";
     gText_Define_Font(1, "Roboto", 20, 0, printable);
     gText_Build_Atlas(256);
-    Start_Emulator();
+    Start_Startup_Video();
     Magnifier_Zoom = 4;
     On_Main_Window_Resized();
     Choose_Tool(-1);

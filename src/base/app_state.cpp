@@ -9,7 +9,7 @@ std::string Start_Directory;
 int64_t Quit_Request = 0;
 int64_t Last_Event = 0;
 int64_t Now_Ms = 0;
-volatile int64_t Redraw_Request = 0;
+std::atomic<int64_t> Redraw_Request{0};
 uint8_t Threshold_Label_Dirty = 0;
 int64_t Video_Mode = VIDEO_NONE;
 

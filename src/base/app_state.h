@@ -3,6 +3,7 @@
 // that every part of the program reads or sets. Defined in app_state.cpp.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -15,7 +16,7 @@ extern std::string Start_Directory;
 extern int64_t Quit_Request;          // 1 = leave the main loop after this pass
 extern int64_t Last_Event;            // kind of the last polled event, 0 = none
 extern int64_t Now_Ms;                // Elapsed_Ms rounded, once per idle pass
-extern volatile int64_t Redraw_Request;  // also set by the capture thread
+extern std::atomic<int64_t> Redraw_Request;  // also set by the capture thread
 extern uint8_t Threshold_Label_Dirty;
 
 // Stage x of the live picture, image pixels (the emulator's pan position),
@@ -45,7 +46,7 @@ extern int64_t Next_Timing_Log_Ms;
 
 // Durations of the last run of each pipeline stage, milliseconds.
 struct Stage_Times_Record {
-    float Capture = 0;
+    std::atomic<float> Capture{0};  // written by the capture thread
     float DD = 0;
     float Vid_Rend = 0;
     float Process = 0;

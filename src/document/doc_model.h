@@ -6,6 +6,7 @@
 // order blue, green, red, alpha (alpha 255), rows from the top, no padding.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -124,10 +125,28 @@ struct Doc_Info {
     std::vector<uint8_t> Image_Buffer;  // the slot's pixel buffer (empty = none)
 };
 
+// A flag byte that the capture thread sets while the main thread reads and
+// clears it: atomic, yet copied with its slot like a plain byte.
+struct Shared_Flag {
+    std::atomic<uint8_t> Value{0};
+    Shared_Flag() = default;
+    Shared_Flag(uint8_t v) : Value(v) {}
+    Shared_Flag(const Shared_Flag& o) : Value(o.Value.load()) {}
+    Shared_Flag& operator=(const Shared_Flag& o) {
+        Value = o.Value.load();
+        return *this;
+    }
+    Shared_Flag& operator=(uint8_t v) {
+        Value = v;
+        return *this;
+    }
+    operator uint8_t() const { return Value.load(); }
+};
+
 struct Job_Slot {
     int64_t List_View = 0;      // control number of the slot's thumbnail view
     std::string File_Name;      // document file it was opened from or saved to
-    uint8_t Image_Changed = 0;  // 1 = pixels changed since last shown
+    Shared_Flag Image_Changed;  // 1 = pixels changed since last shown (the capture thread sets it)
     uint8_t In_Use = 0;
     // 1 = the document changed since it was made, opened or saved (a snapshot
     // of the live picture starts changed: its picture exists nowhere else).

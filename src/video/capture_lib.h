@@ -64,7 +64,7 @@ Capture_Library Capture_Library_Table();
 
 // ---- calls, safe from both threads while the component may be released
 void Capture_Do(int64_t device);
-int Capture_Is_Done(int64_t device);                             // 0 when not fetched
+int Capture_Is_Done(int64_t device);  // 0 when not fetched; below 0: the frame will never come
 void Capture_Deinit(int64_t device);
 float Capture_Get_Property_Value(int64_t device, int property);  // -1 when not fetched
 int Capture_Get_Property_Auto(int64_t device, int property);     // 0 when not fetched

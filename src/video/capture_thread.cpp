@@ -10,6 +10,7 @@
 #include "video/camera_settings.h"
 #include "video/capture_lib.h"
 #include "video/emulator.h"
+#include "video/gst_capture.h"
 
 std::mutex Capture_Lock;
 int64_t Capture_State = CAPTURE_IDLE;
@@ -46,13 +47,15 @@ void Capture_One_Frame() {
     }
     Capture_Do(device);
     int64_t polls = 0;
-    bool done = false;
-    while (!(done = Capture_Is_Done(device) != 0) && polls < CAPTURE_MAX_POLLS) {
+    int answer = 0;
+    // A negative answer: the component knows the frame will never come
+    // (the camera was unplugged, the pipeline failed or ended).
+    while ((answer = Capture_Is_Done(device)) == 0 && polls < CAPTURE_MAX_POLLS) {
         if (Get_Capture_State() != CAPTURE_REQUESTED) return;  // someone else decided (Stop at shutdown): keep it
         Capture_Sleep(1);
         polls++;
     }
-    if (!done) {
+    if (answer <= 0) {
         Lost_Device_Pending.store(1);
         Set_Capture_State(CAPTURE_STOP);
         return;
@@ -127,6 +130,8 @@ int64_t Capture_Messages_Pending() { return Lost_Device_Pending.load(); }
 
 int Show_Capture_Messages() {
     if (Lost_Device_Pending.exchange(0) == 0) return 0;
+    std::string why = Gst_Capture_Take_Stream_Error();
+    Log(why.empty() ? "Lost video device" : "Lost video device: " + why);
     Message_Box("Error", Lost_Device_Text, MSG_ICON_ERROR);
     return 1;
 }

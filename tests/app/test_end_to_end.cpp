@@ -340,4 +340,65 @@ TEST(End_To_End, Unsaved_Work_Comes_Back_After_SIGTERM) {
     }
 }
 
+// Camera mode from the command line with a hardware-free source: frames
+// arrive (the capture stage time is above 0), the camera shutdown runs in
+// order, and the source is not remembered in the preferences.
+TEST(End_To_End, Camera_From_The_Command_Line) {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display (the suite runs under Xvfb)";
+    Temp_Folder folder;
+    pid_t pid = Start_Program(folder, "trellum", {"--camera", "gst:videotestsrc pattern=smpte"});
+    ASSERT_GT(pid, 0);
+    auto captured = [&] {
+        for (const std::string& line : Log_Of(folder))
+            if (line.rfind("Time, ", 0) == 0 && line.find("Capture; 0.0(") == std::string::npos) return true;
+        return false;
+    };
+    bool frames = Wait_Until(captured);
+    kill(pid, SIGTERM);
+    int status = Wait_For_Exit(pid);
+    ASSERT_TRUE(frames) << "no capture time in the log\n" << Stderr_Of(folder);
+    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << Stderr_Of(folder);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr_Of(folder);
+    std::vector<std::string> log = Log_Of(folder);
+    auto index_of = [&](const std::string& text) {
+        for (size_t i = 0; i < log.size(); i++)
+            if (log[i] == text) return (int)i;
+        return -1;
+    };
+    EXPECT_GE(index_of("Camera started: gst:videotestsrc pattern=smpte"), 0);
+    EXPECT_GE(index_of("Was waiting, now capturing..."), 0);
+    int stopping = index_of("Stopping Video");
+    ASSERT_GE(stopping, 0);
+    EXPECT_GT(index_of("Closing Video"), stopping);
+    EXPECT_GT(index_of("Closed Video"), index_of("Closing Video"));
+    EXPECT_EQ(index_of("Camera still closing"), -1) << "the device closes within the shutdown's wait";
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 1], "ended...");
+    std::string prefs = Read_Whole_File(folder.Path + "/config/Trellum/Orbisk.prefs");
+    EXPECT_NE(prefs.find("\r\nLastDevice = \r\nLastResolution = \r\n"), std::string::npos) << prefs;
+}
+
+// The camera list needs no display and opens no window; a bad option is a usage error.
+TEST(End_To_End, Camera_List_Without_A_Display) {
+    Temp_Folder folder;
+    std::string program = std::string(TRELLUM_BINARY_DIR) + "/trellum";
+    std::string run = "cd '" + folder.Path + "' && env -u DISPLAY -u WAYLAND_DISPLAY '" + program + "'";
+    int status = system((run + " --list-cameras > list.txt 2> err.txt").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << Read_Whole_File(folder.File("err.txt"));
+    // Every line names a device and its sizes ("name (node): 640x480 ...").
+    std::string list = Read_Whole_File(folder.File("list.txt"));
+    for (size_t start = 0; start < list.size();) {
+        size_t end = list.find('\n', start);
+        std::string line = list.substr(start, end - start);
+        EXPECT_NE(line.find(':'), std::string::npos) << line;
+        start = end == std::string::npos ? list.size() : end + 1;
+    }
+    EXPECT_EQ(File_Size_Of(folder.Path + "/Logs"), -1) << "no log: the window program never started";
+    status = system((run + " --list-cameras --camera /dev/video0 > list.txt 2> err.txt").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(Read_Whole_File(folder.File("err.txt")).find("usage: trellum"), std::string::npos);
+}
+
 }  // namespace

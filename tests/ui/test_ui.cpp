@@ -686,3 +686,65 @@ TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
 }
 
 }  // namespace
+
+#include "video/camera_source.h"
+
+namespace {
+
+// The whole camera path on the real window with a hardware-free source:
+// frames reach the live document and the view, the status bar counts them,
+// Space freezes one, a line lands in that document, and the toggle returns
+// to the camera.
+TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
+    ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00", ""));
+    ASSERT_EQ(Video_Mode, VIDEO_CAMERA);
+    EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
+    int64_t first = Frames_Total;
+    EXPECT_TRUE(Pump_Until([&] { return Frames_Total >= first + 5 && Frames_Per_Second > 0; }));
+    const uint8_t* px = Jobs[0].Doc.Image_Buffer.data() + (100 * 640 + 50) * 4;
+    EXPECT_EQ(px[0] | px[1] << 8 | px[2] << 16 | px[3] << 24, (int)0xff00ff00);
+    Settle();
+    int r, g, b;
+    Read_Back_At_Image(50, 400, &r, &g, &b);
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(g, 255);
+    EXPECT_EQ(b, 0);
+    Reset_Status_Cache();
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: " + std::to_string(Frames_Per_Second) + ")");
+    EXPECT_GT(Frames_Per_Second, 0);
+
+    Post_View_Event(ETYPE_KEY_DOWN, 0, 0, VK_SPACE_);
+    Settle();
+    ASSERT_EQ(Jobs[1].In_Use, 1);
+    Select_Job(1);
+    Settle();
+    Click_Image(100, 100);
+    Click_Image(300, 100);
+    ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_End - Jobs[1].Doc.Tools[0].X_Start, 200);
+    EXPECT_TRUE(Jobs[0].Doc.Tools.empty());
+    EXPECT_EQ(Jobs[1].Doc.Image_Buffer[(100 * 640 + 50) * 4 + 1], 255) << "the frozen picture is the camera's";
+
+    Platform_Event e;
+    e.Window = WINDOW_MAIN;
+    e.Kind = EVENT_CONTROL;
+    e.Control = CTL_VIDEO_TOGGLE;
+    e.Type = ETYPE_CHANGE;
+    Set_State(CTL_VIDEO_TOGGLE, 0);
+    Post_Event(e);
+    EXPECT_TRUE(Pump_Until([] { return Video_Mode == VIDEO_NONE; }));
+    Set_State(CTL_VIDEO_TOGGLE, 1);
+    Post_Event(e);
+    EXPECT_TRUE(Pump_Until([] { return Video_Mode == VIDEO_CAMERA; }));
+    int64_t again = Frames_Total;
+    EXPECT_TRUE(Pump_Until([&] { return Frames_Total >= again + 3; }));
+    EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
+    EXPECT_EQ(Current_Job, 0);
+
+    // Back to the emulator for the other tests.
+    EXPECT_TRUE(Start_Video_Source("", ""));
+    EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
+}
+
+}  // namespace

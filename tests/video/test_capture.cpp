@@ -9,7 +9,8 @@
 namespace {
 
 // A fake capture component: a frame completes on poll Done_After of
-// isCaptureDone (-1 never); At_Poll/Action change the state meanwhile.
+// isCaptureDone (-1 never, -2 the device reports itself lost on poll 3);
+// At_Poll/Action change the state meanwhile.
 struct Fake_Device {
     int Done_After = 0, Polls = 0, Do_Calls = 0, Deinit_Calls = 0, Last_Device = -1;
     int At_Poll = -1;
@@ -32,6 +33,7 @@ int Fake_Done(unsigned) {
     int poll = Fake.Polls++;
     if (poll == Fake.At_Poll && Fake.Action == 'S') Set_Capture_State(CAPTURE_STOP);
     if (poll == Fake.At_Poll && Fake.Action == 'R') Request_Capture_Stop();
+    if (Fake.Done_After == -2) return poll >= 3 ? -1 : 0;
     return Fake.Done_After >= 0 && poll >= Fake.Done_After;
 }
 void Fake_Deinit(unsigned device) {
@@ -76,6 +78,7 @@ TEST_F(Capture, State_Machine_With_A_Fake_Component) {
         {"frame at once", 0, CAPTURE_REQUESTED, 0, -1, 0, CAPTURE_READY, 0, 1, 0},
         {"frame on the last poll", 2, CAPTURE_REQUESTED, 2500, -1, 0, CAPTURE_READY, 2500, 1, 0},
         {"never completes", 0, CAPTURE_REQUESTED, -1, -1, 0, CAPTURE_STOP, 2500, 0, 1},
+        {"lost device reported at once", 0, CAPTURE_REQUESTED, -2, -1, 0, CAPTURE_STOP, 3, 0, 1},
         {"stop set while waiting", 0, CAPTURE_REQUESTED, -1, 5, 'S', CAPTURE_STOP, 5, 0, 0},
         {"stop requested while waiting", 0, CAPTURE_REQUESTED, 4, 2, 'R', CAPTURE_READY, 4, 1, 0},
         {"ready", 0, CAPTURE_READY, 0, -1, 0, CAPTURE_READY, 1, 0, 0},

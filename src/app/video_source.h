@@ -1,0 +1,26 @@
+// The "Video source..." dialog (File menu): the video emulator and every
+// camera the device monitor reports, with the resolutions each offers; OK
+// starts the chosen source and remembers it in the preferences. Also the
+// source started with the main window.
+#pragma once
+
+#include <cstdint>
+
+struct Platform_Event;
+
+const int64_t CTL_SRC_LABEL = 520;       // "Source:"
+const int64_t CTL_SRC_LIST = 521;        // one row per source: name, device node
+const int64_t CTL_SRC_RES_LABEL = 522;   // "Resolution:"
+const int64_t CTL_SRC_RESOLUTION = 523;  // drop-down: "Camera default", then the sizes offered
+const int64_t CTL_SRC_OK = 524;
+const int64_t CTL_SRC_CANCEL = 525;
+
+void Open_Video_Source_Dialog();
+void Close_Video_Source_Dialog();
+bool Video_Source_Dialog_Open();
+// Events of WINDOW_VIDEO_SOURCE, from the main loop.
+void Video_Source_Event(const Platform_Event& event);
+
+// Start-up: the --camera source if one was given, else the chosen source of
+// the preferences (the emulator when none was ever chosen).
+void Start_Startup_Video();

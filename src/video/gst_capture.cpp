@@ -1,0 +1,479 @@
+#include "video/gst_capture.h"
+
+#include <fcntl.h>
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "video/capture_thread.h"
+#include "video/v4l2_controls.h"
+
+bool Gst_Capture_Free_Running = false;
+
+namespace {
+
+struct Source_Entry {
+    Camera_Info Camera;
+    std::string Resolution;
+};
+
+struct Open_Source {
+    int64_t Device = -1;
+    GstElement* Pipeline = nullptr;
+    GstElement* Sink = nullptr;
+    GstBus* Bus = nullptr;
+    Capture_Params Target;
+    int Fd = -1;           // device node for the controls
+    bool Done = false;     // the requested frame is in the target
+    bool Lost = false;     // error or end of stream seen
+    GstCaps* Caps = nullptr;  // caps of Info (compared by pointer: no parsing per frame)
+    GstVideoInfo Info;
+};
+
+// Every call comes from the capture-library wrappers under their lock, so
+// this state needs no lock of its own. Allocated once and never freed: a
+// detached capture thread may still close a source while the process ends.
+struct Component {
+    std::vector<Source_Entry> Sources;
+    Open_Source Open;
+    Gst_Open_Result Result = GST_OPEN_OK;
+    std::string Result_Text;
+    std::mutex Error_Lock;  // Stream_Error is taken by the main thread
+    std::string Stream_Error;
+};
+Component& C() {
+    static Component* c = new Component();
+    return *c;
+}
+
+const int64_t START_TIMEOUT_MS = 10000;
+const int64_t STOP_TIMEOUT_MS = 3000;
+
+bool Parse_Size(const std::string& text, int* w, int* h) {
+    return sscanf(text.c_str(), "%dx%d", w, h) == 2 && *w > 0 && *h > 0;
+}
+
+std::string Tail_Text(int width, int height) {
+    std::string sink = Gst_Capture_Free_Running ? " sync=false max-buffers=1 drop=false"
+                                                : " sync=true max-buffers=1 drop=true";
+    // videoscale before videoconvert: the colour conversion then runs on the small picture.
+    // The first videoconvert passes the usual camera formats through untouched; it
+    // converts only what the crop cannot take (videocrop offers, but refuses,
+    // the 64-bit formats a test source picks by default). Formats without
+    // alpha only: the live picture's alpha must come out 255.
+    return "decodebin ! videoconvert ! "
+           "video/x-raw,format={YUY2,UYVY,I420,YV12,NV12,NV21,GRAY8,BGRx,xRGB,RGBx,RGB,BGR} ! "
+           "videocrop name=trellum_crop ! videoscale ! videoconvert ! "
+           "video/x-raw,format=BGRA,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
+           ",pixel-aspect-ratio=1/1 ! appsink name=trellum_sink emit-signals=false" + sink;
+}
+
+std::string Size_Caps(const std::string& resolution) {
+    int w = 0, h = 0;
+    if (!Parse_Size(resolution, &w, &h)) return "";
+    std::string size = ",width=" + std::to_string(w) + ",height=" + std::to_string(h);
+    return "capsfilter caps=\"video/x-raw" + size + ";image/jpeg" + size + "\" ! ";
+}
+
+void Set_Result(Gst_Open_Result r, const std::string& text) {
+    C().Result = r;
+    C().Result_Text = text;
+}
+
+Gst_Open_Result Classify(GError* err) {
+    if (err && err->domain == GST_RESOURCE_ERROR) {
+        if (err->code == GST_RESOURCE_ERROR_BUSY) return GST_OPEN_BUSY;
+        if (err->code == GST_RESOURCE_ERROR_NOT_FOUND) return GST_OPEN_NOT_FOUND;
+    }
+    return GST_OPEN_FAILED;
+}
+
+std::string Error_Text(GstMessage* msg, GError** out) {
+    GError* err = nullptr;
+    gchar* debug = nullptr;
+    gst_message_parse_error(msg, &err, &debug);
+    std::string text = err && err->message ? err->message : "error";
+    g_free(debug);
+    if (out)
+        *out = err;
+    else if (err)
+        g_error_free(err);
+    return text;
+}
+
+// Setting a pipeline to NULL may block on a device that vanished: it runs
+// on a helper thread, and after STOP_TIMEOUT_MS the pipeline is left to it.
+void Stop_Pipeline(GstElement* pipeline) {
+    struct Wait {
+        std::mutex M;
+        std::condition_variable Cv;
+        bool Done = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    std::thread([pipeline, wait] {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(pipeline);
+        std::lock_guard<std::mutex> lock(wait->M);
+        wait->Done = true;
+        wait->Cv.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(wait->M);
+    wait->Cv.wait_for(lock, std::chrono::milliseconds(STOP_TIMEOUT_MS), [&] { return wait->Done; });
+}
+
+void Close_Open_Source() {
+    Open_Source& o = C().Open;
+    if (o.Sink) gst_object_unref(o.Sink);
+    if (o.Bus) gst_object_unref(o.Bus);
+    if (o.Caps) gst_caps_unref(o.Caps);
+    if (o.Pipeline) Stop_Pipeline(o.Pipeline);
+    if (o.Fd >= 0) close(o.Fd);
+    o = Open_Source();
+}
+
+// The crop follows the caps that reach it (a camera may change its size).
+GstPadProbeReturn Crop_On_Caps(GstPad*, GstPadProbeInfo* info, gpointer crop) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+    int w = 0, h = 0, par_n = 1, par_d = 1;
+    if (!s || !gst_structure_get_int(s, "width", &w) || !gst_structure_get_int(s, "height", &h))
+        return GST_PAD_PROBE_OK;
+    gst_structure_get_fraction(s, "pixel-aspect-ratio", &par_n, &par_d);
+    Crop_Box b = Centre_Crop_4_3(w, h, par_n, par_d);
+    g_object_set(G_OBJECT(crop), "left", b.Left, "right", b.Right, "top", b.Top, "bottom", b.Bottom, nullptr);
+    return GST_PAD_PROBE_OK;
+}
+
+void Attach_Crop(GstElement* pipeline) {
+    GstElement* crop = gst_bin_get_by_name(GST_BIN(pipeline), "trellum_crop");
+    if (!crop) return;
+    GstPad* pad = gst_element_get_static_pad(crop, "sink");
+    if (pad) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, Crop_On_Caps, crop, nullptr);
+        gst_object_unref(pad);
+    }
+    gst_object_unref(crop);  // the pipeline holds it; the probe lives as long as the pad
+}
+
+// Waits until the pipeline plays, or fails with the first error.
+bool Wait_Playing(GstElement* pipeline, GstBus* bus) {
+    GstStateChangeReturn r = gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(START_TIMEOUT_MS);
+    while (std::chrono::steady_clock::now() < until) {
+        GstMessage* msg = gst_bus_timed_pop_filtered(
+            bus, r == GST_STATE_CHANGE_FAILURE ? 0 : 50 * GST_MSECOND,
+            (GstMessageType)(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_STATE_CHANGED));
+        if (!msg) {
+            if (r == GST_STATE_CHANGE_FAILURE) {
+                Set_Result(GST_OPEN_FAILED, "the pipeline could not be started");
+                return false;
+            }
+            continue;
+        }
+        bool ok = false, fail = false;
+        if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+            GError* err = nullptr;
+            std::string text = Error_Text(msg, &err);
+            Set_Result(Classify(err), text);
+            if (err) g_error_free(err);
+            fail = true;
+        } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS) {
+            Set_Result(GST_OPEN_FAILED, "the source ended before its first frame");
+            fail = true;
+        } else if (GST_MESSAGE_SRC(msg) == GST_OBJECT(pipeline)) {
+            GstState old_state, new_state, pending;
+            gst_message_parse_state_changed(msg, &old_state, &new_state, &pending);
+            ok = new_state == GST_STATE_PLAYING;
+        }
+        gst_message_unref(msg);
+        if (ok) return true;
+        if (fail) return false;
+    }
+    Set_Result(GST_OPEN_FAILED, "the camera did not start within 10 s");
+    return false;
+}
+
+// Waits for the first frame (dropped), so that a source that cannot
+// deliver fails here, with its reason, instead of after the first request.
+bool Wait_First_Frame(GstElement* sink, GstBus* bus) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(START_TIMEOUT_MS);
+    while (std::chrono::steady_clock::now() < until) {
+        if (GstMessage* msg = gst_bus_pop_filtered(bus, (GstMessageType)(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
+            if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+                GError* err = nullptr;
+                std::string text = Error_Text(msg, &err);
+                Set_Result(Classify(err), text);
+                if (err) g_error_free(err);
+            } else {
+                Set_Result(GST_OPEN_FAILED, "the source ended before its first frame");
+            }
+            gst_message_unref(msg);
+            return false;
+        }
+        if (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 50 * GST_MSECOND)) {
+            gst_sample_unref(sample);
+            return true;
+        }
+        if (gst_app_sink_is_eos(GST_APP_SINK(sink))) {
+            Set_Result(GST_OPEN_FAILED, "the source ended before its first frame");
+            return false;
+        }
+    }
+    Set_Result(GST_OPEN_FAILED, "no frame within 10 s");
+    return false;
+}
+
+int Init_Capture(unsigned int device, Capture_Params* params) {
+    Component& c = C();
+    std::string why;
+    if (!Gstreamer_Ready(&why)) {
+        Set_Result(GST_OPEN_FAILED, why);
+        return 0;
+    }
+    if (device >= c.Sources.size() || !params || !params->Buffer || params->Width <= 0 || params->Height <= 0) {
+        Set_Result(GST_OPEN_NOT_FOUND, "no such device");
+        return 0;
+    }
+    if (c.Open.Pipeline) Close_Open_Source();
+    const Source_Entry& s = c.Sources[device];
+    GError* err = nullptr;
+    GstElement* pipeline = nullptr;
+    if (s.Camera.Device && s.Camera.Source.empty()) {
+        // A device without a node (libcamera, say): its own element, then our part.
+        pipeline = gst_pipeline_new("trellum_camera");
+        GstElement* src = gst_device_create_element(GST_DEVICE(s.Camera.Device), nullptr);
+        GstElement* rest = gst_parse_bin_from_description(
+            (Size_Caps(s.Resolution) + Tail_Text(params->Width, params->Height)).c_str(), TRUE, &err);
+        if (src && rest) {
+            gst_bin_add_many(GST_BIN(pipeline), src, rest, nullptr);
+            if (!gst_element_link(src, rest)) Set_Result(GST_OPEN_FAILED, "the device could not be linked");
+        } else {
+            if (src) gst_object_unref(src);
+            if (rest) gst_object_unref(rest);
+            gst_object_unref(pipeline);
+            pipeline = nullptr;
+        }
+    } else {
+        pipeline = gst_parse_launch(Gst_Pipeline_Text(s.Camera, s.Resolution, params->Width, params->Height).c_str(), &err);
+    }
+    if (err) {
+        // gst_parse_launch may return a pipeline together with a recoverable error.
+        Set_Result(GST_OPEN_FAILED, err->message ? err->message : "bad source description");
+        g_error_free(err);
+        if (pipeline) gst_object_unref(pipeline);
+        return 0;
+    }
+    if (!pipeline) {
+        Set_Result(GST_OPEN_FAILED, "the pipeline could not be built");
+        return 0;
+    }
+    Attach_Crop(pipeline);
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "trellum_sink");
+    GstBus* bus = gst_element_get_bus(pipeline);
+    if (!sink || !Wait_Playing(pipeline, bus) || !Wait_First_Frame(sink, bus)) {
+        if (!sink) Set_Result(GST_OPEN_FAILED, "no frame sink in the pipeline");
+        if (sink) gst_object_unref(sink);
+        gst_object_unref(bus);
+        Stop_Pipeline(pipeline);
+        return 0;
+    }
+    Open_Source& o = c.Open;
+    o.Device = device;
+    o.Pipeline = pipeline;
+    o.Sink = sink;
+    o.Bus = bus;
+    o.Target = *params;
+    if (!s.Camera.Node.empty()) o.Fd = open(s.Camera.Node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    {
+        std::lock_guard<std::mutex> lock(c.Error_Lock);
+        c.Stream_Error.clear();
+    }
+    Set_Result(GST_OPEN_OK, "");
+    return 1;
+}
+
+void Deinit_Capture(unsigned int device) {
+    if (C().Open.Device == (int64_t)device) Close_Open_Source();
+}
+
+void Do_Capture(unsigned int device) {
+    if (C().Open.Device == (int64_t)device) C().Open.Done = false;
+}
+
+// Takes pending bus messages; an error or the end of the stream loses the device.
+void Check_Bus(Open_Source& o) {
+    while (GstMessage* msg =
+               gst_bus_pop_filtered(o.Bus, (GstMessageType)(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
+        std::string text = GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR ? Error_Text(msg, nullptr)
+                                                                     : std::string("end of stream");
+        gst_message_unref(msg);
+        if (!o.Lost) {
+            std::lock_guard<std::mutex> lock(C().Error_Lock);
+            C().Stream_Error = text;
+        }
+        o.Lost = true;
+    }
+}
+
+void Copy_Frame(Open_Source& o, GstSample* sample) {
+    GstCaps* caps = gst_sample_get_caps(sample);
+    GstBuffer* buffer = gst_sample_get_buffer(sample);
+    if (!caps || !buffer) return;
+    if (caps != o.Caps) {
+        if (!gst_video_info_from_caps(&o.Info, caps)) return;
+        if (o.Caps) gst_caps_unref(o.Caps);
+        o.Caps = gst_caps_ref(caps);
+    }
+    GstVideoFrame frame;
+    if (!gst_video_frame_map(&frame, &o.Info, buffer, GST_MAP_READ)) return;
+    const uint8_t* src = (const uint8_t*)GST_VIDEO_FRAME_PLANE_DATA(&frame, 0);
+    int src_stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+    int rows = std::min(o.Target.Height, (int32_t)GST_VIDEO_FRAME_HEIGHT(&frame));
+    size_t bytes = (size_t)std::min(o.Target.Width, (int32_t)GST_VIDEO_FRAME_WIDTH(&frame)) * 4;
+    uint8_t* dst = (uint8_t*)o.Target.Buffer;
+    size_t dst_stride = (size_t)o.Target.Width * 4;
+    if ((size_t)src_stride == dst_stride && bytes == dst_stride)
+        memcpy(dst, src, dst_stride * rows);
+    else
+        for (int y = 0; y < rows; y++) memcpy(dst + y * dst_stride, src + (size_t)y * src_stride, bytes);
+    gst_video_frame_unmap(&frame);
+    // Alpha is always 255 in a picture; a converter may leave 254 after a source with alpha.
+    uint32_t* px = reinterpret_cast<uint32_t*>(dst);
+    for (size_t i = 0, n = (size_t)o.Target.Width * o.Target.Height; i < n; i++) px[i] |= 0xFF000000u;
+}
+
+int Is_Capture_Done(unsigned int device) {
+    Open_Source& o = C().Open;
+    if (o.Device != (int64_t)device || !o.Pipeline) return 0;
+    Check_Bus(o);
+    if (o.Lost) return GST_CAPTURE_LOST;
+    if (o.Done) return 1;
+    {
+        // Video was switched off while a frame was pending: that capture ends
+        // now (the stop is carried out after it), leaving the picture alone.
+        std::lock_guard<std::mutex> lock(Capture_Lock);
+        if (Capture_Stop_Request != 0) return 1;
+    }
+    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(o.Sink), 0);
+    if (!sample) return 0;
+    {
+        // The live picture is written only while the main loop waits for it
+        // (not once video was switched off: the stop may still be pending).
+        std::lock_guard<std::mutex> lock(Capture_Lock);
+        if (Capture_State == CAPTURE_REQUESTED && Capture_Stop_Request == 0) {
+            Copy_Frame(o, sample);
+            o.Done = true;
+        }
+    }
+    gst_sample_unref(sample);
+    return o.Done ? 1 : 0;
+}
+
+int Count_Devices() { return (int)C().Sources.size(); }
+
+void Device_Name(unsigned int device, char* name, int size) {
+    if (!name || size <= 0) return;
+    name[0] = 0;
+    if (device < C().Sources.size()) snprintf(name, (size_t)size, "%s", C().Sources[device].Camera.Name.c_str());
+}
+
+int Control_Fd(unsigned int device) { return C().Open.Device == (int64_t)device ? C().Open.Fd : -1; }
+
+float Property_Value(unsigned int device, int property) {
+    int fd = Control_Fd(device);
+    return fd < 0 ? -1.0f : V4L2_Get_Property_Value(fd, property);
+}
+
+int Property_Auto(unsigned int device, int property) {
+    int fd = Control_Fd(device);
+    return fd < 0 ? 0 : V4L2_Get_Property_Auto(fd, property);
+}
+
+int Set_Property(unsigned int device, int property, float value, int automatic) {
+    int fd = Control_Fd(device);
+    return fd >= 0 && V4L2_Set_Property(fd, property, value, automatic) ? 1 : 0;
+}
+
+int Version() { return GST_CAPTURE_VERSION; }
+void Init_Com() {}
+
+}  // namespace
+
+Crop_Box Centre_Crop_4_3(int width, int height, int par_n, int par_d) {
+    Crop_Box b;
+    if (width <= 0 || height <= 0) return b;
+    if (par_n <= 0 || par_d <= 0) par_n = par_d = 1;
+    // Shown width in square pixels: width * par_n / par_d; 4:3 wants 4/3 * height of it.
+    double shown = (double)width * par_n / par_d;
+    double wanted = (double)height * 4.0 / 3.0;
+    if (shown > wanted + 0.5) {
+        int keep = (int)std::lround(wanted * par_d / par_n);
+        int cut = width - keep;
+        b.Left = cut / 2;
+        b.Right = cut - b.Left;
+    } else if (shown < wanted - 0.5) {
+        int keep = (int)std::lround(shown * 3.0 / 4.0);
+        int cut = height - keep;
+        b.Top = cut / 2;
+        b.Bottom = cut - b.Top;
+    }
+    return b;
+}
+
+std::string Gst_Pipeline_Text(const Camera_Info& camera, const std::string& resolution, int width, int height) {
+    return camera.Source + " ! " + Size_Caps(resolution) + Tail_Text(width, height);
+}
+
+Capture_Library Gst_Capture_Table() {
+    Capture_Library t;
+    t.initCapture = Init_Capture;
+    t.deinitCapture = Deinit_Capture;
+    t.doCapture = Do_Capture;
+    t.isCaptureDone = Is_Capture_Done;
+    t.countCaptureDevices = Count_Devices;
+    t.getCaptureDeviceName = Device_Name;
+    t.getCapturePropertyValue = Property_Value;
+    t.getCapturePropertyAuto = Property_Auto;
+    t.setCaptureProperty = Set_Property;
+    t.ESCAPIDLLVersion = Version;
+    t.initCOM = Init_Com;
+    return t;
+}
+
+int64_t Gst_Capture_Add_Source(const Camera_Info& camera, const std::string& resolution) {
+    Component& c = C();
+    // A source entered again keeps its number (the toggle restarts the same camera).
+    for (size_t i = 0; i < c.Sources.size(); i++)
+        if (c.Sources[i].Camera.Name == camera.Name && c.Sources[i].Camera.Source == camera.Source &&
+            c.Sources[i].Camera.Node == camera.Node) {
+            c.Sources[i].Resolution = resolution;
+            return (int64_t)i;
+        }
+    c.Sources.push_back({camera, resolution});
+    return (int64_t)c.Sources.size() - 1;
+}
+
+Gst_Open_Result Gst_Capture_Open_Result(std::string* text) {
+    if (text) *text = C().Result_Text;
+    return C().Result;
+}
+
+std::string Gst_Capture_Take_Stream_Error() {
+    std::lock_guard<std::mutex> lock(C().Error_Lock);
+    std::string e = C().Stream_Error;
+    C().Stream_Error.clear();
+    return e;
+}

@@ -1,0 +1,49 @@
+// The built-in capture component: the capture-library call table fulfilled
+// with GStreamer. Each opened source runs
+//   <source> ! [size caps] ! decodebin ! videocrop (centre 4:3) ! videoscale
+//   ! videoconvert ! BGRA 640x480 ! appsink
+// and the capture thread's isCaptureDone copies the newest frame into the
+// frame target while the capture state is Requested (the main loop moves it
+// into the live picture once it sees Ready: Camera_Take_Frame). Camera controls go to
+// the device node through V4L2 ioctls; a source without a node has none.
+//
+// Device numbers are indexes into the component's table of sources, which
+// the open step fills (Gst_Capture_Add_Source). One source is open at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "video/camera_list.h"
+#include "video/capture_lib.h"
+
+const int GST_CAPTURE_VERSION = 0x300;
+
+// isCaptureDone's answer once the pipeline reported an error or its end:
+// the frame will never come (the capture thread treats it as a lost device).
+const int GST_CAPTURE_LOST = -1;
+
+Capture_Library Gst_Capture_Table();
+
+// Enters a source with the wanted size ("1280x720"; empty: the source's own)
+// and returns its device number.
+int64_t Gst_Capture_Add_Source(const Camera_Info& camera, const std::string& resolution);
+
+// Why the last initCapture failed.
+enum Gst_Open_Result { GST_OPEN_OK = 0, GST_OPEN_NOT_FOUND = 1, GST_OPEN_BUSY = 2, GST_OPEN_FAILED = 3 };
+Gst_Open_Result Gst_Capture_Open_Result(std::string* text = nullptr);
+// The error or end that stopped the open pipeline, once (empty: none).
+std::string Gst_Capture_Take_Stream_Error();
+
+// Pixels cut from each side of a width x height frame (pixel aspect
+// par_n / par_d) so that the rest shows 4:3, centred.
+struct Crop_Box {
+    int Left = 0, Right = 0, Top = 0, Bottom = 0;
+};
+Crop_Box Centre_Crop_4_3(int width, int height, int par_n, int par_d);
+
+// The full pipeline text of a source (for the log and the tests).
+std::string Gst_Pipeline_Text(const Camera_Info& camera, const std::string& resolution, int width, int height);
+
+// Benchmarks: sinks that neither wait for the clock nor drop frames.
+extern bool Gst_Capture_Free_Running;
