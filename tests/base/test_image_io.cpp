@@ -172,7 +172,7 @@ TEST(ImageIo, PngSamplesAreTakenAsStored) {
 
 // A TIFF written by libtiff itself: size, layout and raw sample bytes
 // (native order for 16 bits), in strips of `rows` rows or tiles of 16 x 16.
-struct Tiff_Spec {
+struct Tiff_Layout {
     uint32_t w = 1, h = 1;
     uint16_t bits = 8, samples = 1, photometric = PHOTOMETRIC_MINISBLACK, planar = PLANARCONFIG_CONTIG;
     uint16_t extra = 0;  // EXTRASAMPLE_* of the one extra sample, or 0 for none
@@ -182,7 +182,7 @@ struct Tiff_Spec {
     bool second_page = false;            // a 1 x 1 page after the first
 };
 
-std::vector<uint8_t> Write_Test_Tiff(const std::string& path, const Tiff_Spec& t) {
+std::vector<uint8_t> Write_Test_Tiff(const std::string& path, const Tiff_Layout& t) {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     if (!tif) return {};
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, t.w);
@@ -253,41 +253,41 @@ TEST_F(FileHelpers, TiffLayoutsDecodeToTheirPixels) {
         for (uint32_t i = 0; i < 20 * 18; i++) rgb_planes.push_back(rgb_20x18[i * 3 + plane]);
     struct Case {
         const char* what;
-        Tiff_Spec spec;
+        Tiff_Layout layout;
         std::vector<uint32_t> pixels;
     };
-    auto spec = [](uint32_t w, uint32_t h, uint16_t bits, uint16_t samples, uint16_t photometric,
+    auto layout = [](uint32_t w, uint32_t h, uint16_t bits, uint16_t samples, uint16_t photometric,
                    std::vector<uint8_t> data) {
-        Tiff_Spec t;
+        Tiff_Layout t;
         t.w = w, t.h = h, t.bits = bits, t.samples = samples, t.photometric = photometric;
         t.samples_bytes = std::move(data);
         return t;
     };
     Case cases[] = {
-        {"8-bit grey, strips of one row", spec(3, 2, 8, 1, PHOTOMETRIC_MINISBLACK, {0, 128, 255, 1, 2, 3}),
+        {"8-bit grey, strips of one row", layout(3, 2, 8, 1, PHOTOMETRIC_MINISBLACK, {0, 128, 255, 1, 2, 3}),
          {0xFF000000, 0xFF808080, 0xFFFFFFFF, 0xFF010101, 0xFF020202, 0xFF030303}},
         // 16 bits to 8: the nearest of 0..255 (v / 257 rounded), not the high byte.
-        {"16-bit grey", spec(4, 1, 16, 1, PHOTOMETRIC_MINISBLACK, U16({0, 65535, 32896, 200})),
+        {"16-bit grey", layout(4, 1, 16, 1, PHOTOMETRIC_MINISBLACK, U16({0, 65535, 32896, 200})),
          {0xFF000000, 0xFFFFFFFF, 0xFF808080, 0xFF010101}},
-        {"8-bit grey, white is zero", spec(2, 1, 8, 1, PHOTOMETRIC_MINISWHITE, {0, 200}), {0xFFFFFFFF, 0xFF373737}},
-        {"grey and alpha", spec(1, 1, 8, 2, PHOTOMETRIC_MINISBLACK, {90, 30}), {0x1E5A5A5A}},
-        {"16-bit RGBA, alpha not premultiplied", spec(1, 1, 16, 4, PHOTOMETRIC_RGB, U16({65535, 0, 32896, 16448})),
+        {"8-bit grey, white is zero", layout(2, 1, 8, 1, PHOTOMETRIC_MINISWHITE, {0, 200}), {0xFFFFFFFF, 0xFF373737}},
+        {"grey and alpha", layout(1, 1, 8, 2, PHOTOMETRIC_MINISBLACK, {90, 30}), {0x1E5A5A5A}},
+        {"16-bit RGBA, alpha not premultiplied", layout(1, 1, 16, 4, PHOTOMETRIC_RGB, U16({65535, 0, 32896, 16448})),
          {0x40FF0080}},
-        {"RGB tiled, tiles past the edges", spec(20, 18, 8, 3, PHOTOMETRIC_RGB, rgb_20x18), rgb_20x18_pixels},
-        {"RGB in separate planes, strips of 7 rows", spec(20, 18, 8, 3, PHOTOMETRIC_RGB, rgb_planes), rgb_20x18_pixels},
-        {"two pages: the first is read", spec(2, 1, 8, 1, PHOTOMETRIC_MINISBLACK, {5, 6}), {0xFF050505, 0xFF060606}},
+        {"RGB tiled, tiles past the edges", layout(20, 18, 8, 3, PHOTOMETRIC_RGB, rgb_20x18), rgb_20x18_pixels},
+        {"RGB in separate planes, strips of 7 rows", layout(20, 18, 8, 3, PHOTOMETRIC_RGB, rgb_planes), rgb_20x18_pixels},
+        {"two pages: the first is read", layout(2, 1, 8, 1, PHOTOMETRIC_MINISBLACK, {5, 6}), {0xFF050505, 0xFF060606}},
     };
-    cases[3].spec.extra = EXTRASAMPLE_UNASSALPHA;
-    cases[4].spec.extra = EXTRASAMPLE_UNASSALPHA;
-    cases[5].spec.tiled = true;
-    cases[6].spec.planar = PLANARCONFIG_SEPARATE, cases[6].spec.rows = 7;
-    cases[7].spec.second_page = true;
+    cases[3].layout.extra = EXTRASAMPLE_UNASSALPHA;
+    cases[4].layout.extra = EXTRASAMPLE_UNASSALPHA;
+    cases[5].layout.tiled = true;
+    cases[6].layout.planar = PLANARCONFIG_SEPARATE, cases[6].layout.rows = 7;
+    cases[7].layout.second_page = true;
     for (const Case& c : cases) {
-        std::vector<uint8_t> file = Write_Test_Tiff(folder + "/t.tif", c.spec);
+        std::vector<uint8_t> file = Write_Test_Tiff(folder + "/t.tif", c.layout);
         ASSERT_FALSE(file.empty()) << c.what;
         int32_t w = 0, h = 0;
         ASSERT_TRUE(Tiff_Size(file.data(), file.size(), &w, &h)) << c.what;
-        EXPECT_EQ(w * 1000 + h, (int32_t)(c.spec.w * 1000 + c.spec.h)) << c.what;
+        EXPECT_EQ(w * 1000 + h, (int32_t)(c.layout.w * 1000 + c.layout.h)) << c.what;
         Picture p;
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff(file.data(), file.size(), MAX_PICTURE_EDGE, &p, &cal)) << c.what;
@@ -309,8 +309,8 @@ TEST_F(FileHelpers, TiffLayoutsDecodeToTheirPixels) {
             }
             EXPECT_EQ(untouched.Width, 1) << c.what << " cut at " << cut;
         }
-        EXPECT_FALSE(Decode_Tiff(file.data(), file.size(), (int32_t)std::max(c.spec.w, c.spec.h) - 1, &untouched) &&
-                     std::max(c.spec.w, c.spec.h) > 1)
+        EXPECT_FALSE(Decode_Tiff(file.data(), file.size(), (int32_t)std::max(c.layout.w, c.layout.h) - 1, &untouched) &&
+                     std::max(c.layout.w, c.layout.h) > 1)
             << c.what;
     }
 }
