@@ -347,11 +347,32 @@ TEST_F(Ui, Hidpi_Pointer_Lands_On_The_Picture_Point_Under_It) {
     // nor blown up from a smaller picture.
     Select_Analysis_Mode(2);  // shows the automatic tools as well
     Set_State(CTL_SIDE_PANEL, 0);
-    Pump(300);
     struct Button { int64_t control; int icon; } buttons[] = {
         {CTL_MAGNIFY, VECTOR_ICON_MAGNIFIER},         {CTL_TOOL_LINE, VECTOR_ICON_TOOL_LINE},
         {CTL_TOOL_CIRCLE, VECTOR_ICON_TOOL_CIRCLE},   {CTL_TOOL_BLOB, VECTOR_ICON_TOOL_BLOB},
         {CTL_ANALYSIS_FIRST + 1, VECTOR_ICON_MODE_1}, {CTL_ANALYSIS_FIRST + 5, VECTOR_ICON_MODE_5}};
+    // The new analysis mode repaints the buttons: wait until each shows its
+    // icon at the display scale (fewer than 1 % of its pixels off).
+    auto shows_icon = [s](const Button& b) {
+        int lw = 0, lh = 0, dw = 0, dh = 0;
+        std::vector<uint8_t> drawn;
+        if (!Wx_Test_Button_Picture(b.control, &lw, &lh, &drawn, &dw, &dh)) return false;
+        Icon_Image icon = Draw_Vector_Icon(b.icon, s);
+        if (dw != icon.Width || dh != icon.Height || drawn.size() != icon.Rgba.size()) return false;
+        long differ = 0;
+        for (size_t i = 0; i < drawn.size(); i += 4) {
+            int d = 0;
+            for (int k = 0; k < 4; k++) d = std::max(d, std::abs(drawn[i + k] - icon.Rgba[i + k]));
+            if (drawn[i + 3] == 0 && icon.Rgba[i + 3] == 0) d = 0;
+            differ += d > 24;
+        }
+        return differ < (long)(drawn.size() / 4 / 100);
+    };
+    Pump_Until([&] {
+        for (const Button& b : buttons)
+            if (!shows_icon(b)) return false;
+        return true;
+    }, 30000);
     for (const Button& b : buttons) {
         SCOPED_TRACE(testing::Message() << "button " << b.control);
         int lw = 0, lh = 0, dw = 0, dh = 0;
@@ -402,7 +423,7 @@ TEST_F(Ui, Screenshot) {
     const char* out = getenv("TRELLUM_SCREENSHOT");
     if (!out) GTEST_SKIP() << "set TRELLUM_SCREENSHOT to remake the screenshot";
     Resize_Window(WINDOW_MAIN, 1060, 600);
-    Pump(300);
+    Pump_Until([] { return Window_Settled_At(1060, 600); });
     Jobs[0].Doc.PPMM = 100;
     ASSERT_EQ(Duplicate_Job(0), 0);
     int64_t slot = Current_Job;
