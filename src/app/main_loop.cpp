@@ -39,6 +39,10 @@ volatile sig_atomic_t Signal_Quit = 0;
 namespace {
 
 int64_t Last_Scale_Poll_Frames = -1;
+// The video mode at the last timer-3 tick. Until a camera runs the stage
+// position is the emulator's pan (or nothing); the first reading after the
+// camera started replaces it and is no movement of the stage.
+int64_t Scale_Poll_Mode = VIDEO_NONE;
 
 // Milliseconds of the last user event or video frame. The 100 ms redraw
 // timer only requests redraws within IDLE_AFTER_MS of it: everything that
@@ -58,12 +62,15 @@ std::string Fixed(double v, int decimals) {
 
 // Timer 3: the digital scale, only while a camera delivers frames.
 void Scale_Poll() {
-    if (Video_Mode != VIDEO_CAMERA || Frames_Total == Last_Scale_Poll_Frames) return;
+    bool camera_started = Video_Mode == VIDEO_CAMERA && Scale_Poll_Mode != VIDEO_CAMERA;
+    Scale_Poll_Mode = Video_Mode;
+    if (Video_Mode != VIDEO_CAMERA) return;
+    if (!camera_started && Frames_Total == Last_Scale_Poll_Frames) return;
     Last_Scale_Poll_Frames = Frames_Total;
     float previous = Stage_Position;
     Scale_Follow_Port(Comport_Name);
     Stage_Position = Read_Scale(0, 2000) * Jobs[0].Doc.PPMM;
-    if (std::fabs(previous - Stage_Position) > 100 && Current_Job != 0) Select_Job(0);
+    if (!camera_started && std::fabs(previous - Stage_Position) > 100 && Current_Job != 0) Select_Job(0);
 }
 
 void Timer_Event(int64_t timer) {

@@ -289,7 +289,9 @@ TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
                          : Decode_Picture((const uint8_t*)bytes.data(), bytes.size(), &p))
             << c.file;
         EXPECT_EQ(p.Width * 1000 + p.Height, 160090) << "the document's size, not the view's";
-        if (tiff) EXPECT_EQ(cal.PPMM * 10 + cal.Unit, 2500.0);
+        if (tiff) {
+            EXPECT_EQ(cal.PPMM * 10 + cal.Unit, 2500.0);
+        }
         EXPECT_EQ(p.Pixels[(60 * 160 + 60) * 4], c.overlay ? 155 : 100) << "the line, exclusive-or'ed";
         EXPECT_EQ(p.Pixels[(20 * 160 + 140) * 4 + 1], 100) << "the picture's own colours";
     }
@@ -329,7 +331,10 @@ TEST_F(Dispatch, Scale_Port_Choice_And_The_Camera_Mode_Poll) {
     timer.Kind = EVENT_TIMER;
     timer.Control = TIMER_SCALE_330;
     Make_Document(0, 4, 4, 100);
-    Current_Job = 0;
+    Make_Document(1, 4, 4, 100);
+    Stage_Position = 700;  // where the emulator left the stage
+    Video_Mode = VIDEO_EMULATOR;
+    Dispatch_Event(timer);
     Video_Mode = VIDEO_CAMERA;
     ASSERT_EQ(write(master, "1500\r\n", 6), 6);
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -339,19 +344,22 @@ TEST_F(Dispatch, Scale_Port_Choice_And_The_Camera_Mode_Poll) {
         std::string comport;
         float stage;
         size_t prompts;
+        int64_t shown;  // the document shown after the poll, from document 1
     } polls[] = {
-        {1, pty, 1500, 0},    // 15.00 mm at 100 pixels/mm
-        {0, pty, 1500, 0},    // no new frame: no poll
-        {1, "/dev/trellum-missing", 0, 1},
-        {1, "/dev/trellum-missing", 0, 1},  // reported once
-        {1, "None", 0, 1},
+        {1, pty, 1500, 0, 1},    // 15.00 mm at 100 pixels/mm; the camera's first reading is no stage movement
+        {0, pty, 1500, 0, 1},    // no new frame: no poll
+        {1, "/dev/trellum-missing", 0, 1, 0},  // the stage moved 1500 pixels: back to the live picture
+        {1, "/dev/trellum-missing", 0, 1, 1},  // reported once
+        {1, "None", 0, 1, 1},
     };
     for (const Poll& p : polls) {
+        Select_Job(1);
         Comport_Name = p.comport;
         Frames_Total += p.new_frames;
         Dispatch_Event(timer);
         EXPECT_EQ(Stage_Position, p.stage) << p.comport;
         EXPECT_EQ(Prompt_History().size(), p.prompts) << p.comport;
+        EXPECT_EQ(Current_Job, p.shown) << p.comport << " " << p.stage;
         if (&p == &polls[0]) {
             // The poll asked for the next reading before the port moved on.
             char request[16] = {};

@@ -742,6 +742,7 @@ TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
     Settle();
     Click_Image(100, 100);
     Click_Image(300, 100);
+    EXPECT_EQ(Current_Job, 1) << "the camera's first scale reading is no stage movement";
     ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
     EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_End - Jobs[1].Doc.Tools[0].X_Start, 200);
     EXPECT_TRUE(Jobs[0].Doc.Tools.empty());
