@@ -89,6 +89,18 @@ int64_t Unit_From_Name(const std::string& name) {
     return -1;
 }
 
+// Calibrations the files carry, in pixels per millimetre. Below one pixel a
+// metre a resolution is no picture's (a damaged tag, or one that would not
+// survive the rational of the tag); the top is a pixel of a picometre.
+const double MIN_FILE_PPMM = 1e-3;
+const double MAX_FILE_PPMM = 1e9;
+
+// The tags hold single-precision values: the least one written reads back a
+// hair below the bound and still counts.
+bool Plausible_Ppmm(double ppmm) {
+    return std::isfinite(ppmm) && ppmm >= MIN_FILE_PPMM * (1 - 1e-6) && ppmm < MAX_FILE_PPMM;
+}
+
 // Millimetres per one of the named unit; 0 for a name that is no length.
 double Millimetres_Per(const std::string& name) {
     int64_t unit = Unit_From_Name(name);
@@ -142,7 +154,7 @@ Tiff_Calibration Read_Calibration(TIFF* tif) {
         else if (res_unit == RESUNIT_NONE && Millimetres_Per(unit_name) > 0)
             ppmm = xres / Millimetres_Per(unit_name);
     }
-    if (std::isfinite(ppmm) && ppmm > 0 && ppmm < 1e9) c.PPMM = ppmm;
+    if (Plausible_Ppmm(ppmm)) c.PPMM = ppmm;
     return c;
 }
 
@@ -363,7 +375,7 @@ bool Encode_Tiff(const Picture& picture, double ppmm, int64_t unit, std::vector<
     TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     TIFFSetField(tif, TIFFTAG_SOFTWARE, "Trellum");
-    if (std::isfinite(ppmm) && ppmm > 0) {
+    if (Plausible_Ppmm(ppmm)) {
         TIFFSetField(tif, TIFFTAG_XRESOLUTION, (float)(ppmm * 10.0));
         TIFFSetField(tif, TIFFTAG_YRESOLUTION, (float)(ppmm * 10.0));
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);

@@ -16,7 +16,7 @@
 // Calibration of a picture file. Unit uses the display unit numbering
 // (0 microns, 1 thou, 2 millimetres, 3 inches, 4 pixels).
 struct Tiff_Calibration {
-    double PPMM = 0;     // pixels per millimetre; 0 = the file carries none
+    double PPMM = 0;     // pixels per millimetre, 0.001 up to 1e9; 0 = the file carries none
     int64_t Unit = -1;   // unit the file names; -1 = none or not one of ours
 };
 
@@ -32,7 +32,7 @@ bool Decode_Tiff(const uint8_t* data, size_t size, int32_t max_edge, Picture* ou
                  Tiff_Calibration* calibration = nullptr);
 // The unit name of the description: "micron", "mil", "mm", "inch", "pixel".
 std::string Tiff_Unit_Name(int64_t unit);
-// 24-bit RGB, deflate-compressed strips. With ppmm finite and above 0 the
-// file gets XResolution = YResolution = ppmm * 10 per centimetre and the
+// 24-bit RGB, deflate-compressed strips. With ppmm from 0.001 (one pixel a
+// metre) up to 1e9 the file gets XResolution = YResolution = ppmm * 10 per centimetre and the
 // description "ImageJ=\nunit=<name>\n".
 bool Encode_Tiff(const Picture& picture, double ppmm, int64_t unit, std::vector<uint8_t>* out);

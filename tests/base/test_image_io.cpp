@@ -326,7 +326,8 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         int64_t unit;
         const char* unit_line;  // nullptr: no calibration tags at all
     } cases[] = {{123.25, 0, "unit=micron"}, {2.5, 1, "unit=mil"}, {1000, 2, "unit=mm"},
-                 {40, 3, "unit=inch"},        {7.75, 4, "unit=pixel"}, {0, 0, nullptr}, {NAN, 2, nullptr}};
+                 {40, 3, "unit=inch"},        {7.75, 4, "unit=pixel"}, {0, 0, nullptr}, {NAN, 2, nullptr},
+                 {0.001, 2, "unit=mm"},       {1e-4, 2, nullptr}};  // one pixel a metre is the least kept
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(Encode_Tiff(in, c.ppmm, c.unit, &bytes));
@@ -364,7 +365,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff(bytes.data(), bytes.size(), MAX_PICTURE_EDGE, &out, &cal));
         for (size_t i = 0; i < in.Pixels.size(); i++) ASSERT_EQ(out.Pixels[i], in.Pixels[i]) << "byte " << i;
-        EXPECT_NEAR(cal.PPMM, c.unit_line ? c.ppmm : 0, 1e-4);
+        EXPECT_NEAR(cal.PPMM, c.unit_line ? c.ppmm : 0, c.unit_line ? c.ppmm * 1e-6 : 0) << c.ppmm;
         EXPECT_EQ(cal.Unit, c.unit_line ? c.unit : -1);
     }
 
@@ -383,6 +384,8 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         {RESUNIT_INCH, 72.0f, nullptr, 0, -1},                          // a printing default, not a calibration
         {RESUNIT_NONE, 3.0f, "ImageJ=1.0\nunit=parsec\n", 0, -1},
         {RESUNIT_NONE, 3.0f, "made by a scanner\nunit=mm\n", 0, -1},
+        {RESUNIT_CENTIMETER, 1e-6f, nullptr, 0, -1},                    // a damaged tag, not a calibration
+        {RESUNIT_CENTIMETER, 0.5f, nullptr, 0.05, -1},
     };
     for (const Foreign& f : foreign) {
         TIFF* tif = TIFFOpen(path.c_str(), "w");
@@ -403,7 +406,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         Picture out;
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff((const uint8_t*)file.data(), file.size(), MAX_PICTURE_EDGE, &out, &cal));
-        EXPECT_NEAR(cal.PPMM, f.ppmm, 1e-3) << (f.description ? f.description : "no description");
+        EXPECT_NEAR(cal.PPMM, f.ppmm, f.ppmm * 1e-6) << (f.description ? f.description : "no description");
         EXPECT_EQ(cal.Unit, f.unit) << (f.description ? f.description : "no description");
     }
 }

@@ -40,7 +40,8 @@ TEST(FuzzCorpus, EveryReaderSurvivesItsSeeds) {
 // The picture seeds are all valid files of their kind (grey, palette, 16-bit
 // and alpha PNG; progressive, grey and CMYK JPEG; core-header, 1-, 4-, 8-,
 // 16- and 32-bit BMP; grey, 16-bit grey, tiled, separate-plane, RGBA,
-// palette and calibrated TIFF): each must decode to the size its name gives.
+// palette, calibrated and damaged-resolution TIFF): each must decode to the
+// size its name gives.
 TEST(FuzzCorpus, PictureSeedsDecode) {
     for (const std::string kind : {"png", "jpeg", "bmp", "tiff"}) {
         for (const std::string& path : Corpus(kind.c_str())) {
