@@ -33,6 +33,6 @@ bool Decode_Tiff(const uint8_t* data, size_t size, int32_t max_edge, Picture* ou
 // The unit name of the description: "micron", "mil", "mm", "inch", "pixel".
 std::string Tiff_Unit_Name(int64_t unit);
 // 24-bit RGB, deflate-compressed strips. With ppmm from 0.001 (one pixel a
-// metre) up to 1e9 the file gets XResolution = YResolution = ppmm * 10 per centimetre and the
-// description "ImageJ=\nunit=<name>\n".
+// metre) up to 1e9 the file gets XResolution = YResolution = ppmm * 10 per
+// centimetre and the description "ImageJ=\nunit=<name>\n".
 bool Encode_Tiff(const Picture& picture, double ppmm, int64_t unit, std::vector<uint8_t>* out);
