@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "allocation_count.h"
 #include "analysis/analysis_kernels.h"
 #include "analysis/auto_measure.h"
 #include "analysis/auto_threshold.h"
@@ -32,19 +33,6 @@
 #include "measure/canvas.h"
 #include "platform/platform.h"
 #include "video/emulator.h"
-
-// Every allocation in the process is counted, so a benchmark can report how
-// many its measured call made.
-// (GCC cannot see that these replacements pair malloc with free.)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-static std::atomic<int64_t> Allocations{0};
-void* operator new(size_t size) {
-    Allocations++;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    std::abort();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 

@@ -23,22 +23,13 @@
 
 #include <gst/gst.h>
 
+#include "allocation_count.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
 #include "video/camera_list.h"
 #include "video/capture_lib.h"
 #include "video/capture_thread.h"
 #include "video/gst_capture.h"
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-static std::atomic<int64_t> Allocations{0};
-void* operator new(size_t size) {
-    Allocations++;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    std::abort();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
