@@ -19,9 +19,8 @@ double Typed_Length(const std::string& text) {
     if (start == std::string::npos) return 0;
     const char* first = text.data() + start;
     const char* last = text.data() + end + 1;
-    // from_chars takes no sign, hex, "inf" or "nan" in this format, and reads
-    // "." whatever the locale: "2,5" stays unreadable rather than reading as 2.
-    if (*first == '+' || *first == '-') return 0;
+    // from_chars takes no "+" or hex in this format and reads "." whatever the
+    // locale: "2,5" stays unreadable rather than reading as 2.
     double value = 0;
     std::from_chars_result r = std::from_chars(first, last, value, std::chars_format::general);
     if (r.ec != std::errc() || r.ptr != last) return 0;

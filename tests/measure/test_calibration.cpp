@@ -294,6 +294,7 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
     EXPECT_TRUE(Prompt_History().empty()) << "a choice needs no confirmation";
     EXPECT_NE(Read_Whole_File(Prefs_Path()).find("PPMM = 100.000000\r\n"), std::string::npos);
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");  // document 1 keeps its 50
+    Fill_Calibration_Choice();  // rebuilt while document 1 is shown
     EXPECT_EQ(Get_State(CTL_CALIBRATION_CHOICE), 0) << "the drop-down shows the live picture's choice";
     ASSERT_EQ(Duplicate_Job(0), 0);  // a picture frozen now takes it
     EXPECT_FLOAT_EQ(Jobs[Current_Job].Doc.PPMM, 100);
