@@ -54,8 +54,9 @@ void Apply_Calibration_PPMM(float ppmm) {
 
 namespace {
 
-// Runs the dialog; returns true with the typed text and the optional name
-// to save the calibration under when OK was pressed.
+// Runs the dialog; returns true with the typed length (above 0) and the
+// optional name to save the calibration under when OK was pressed. `radius`
+// adds the line saying the length asked for is the circle's radius.
 bool Calibration_Dialog(const std::string& measured_text, const std::string& unit, bool radius, double* actual,
                         std::string* save_as) {
     if (!Open_Window(WINDOW_CALIBRATION, "Enter calibration value", 0, 0, 320, 120,
