@@ -117,6 +117,7 @@ const int64_t CTL_CAL_OK = 507;
 const int64_t CTL_CAL_CANCEL = 508;
 const int64_t CTL_CAL_SAVE_AS_LABEL = 509;     // "Save as:"
 const int64_t CTL_CAL_SAVE_AS = 510;
+const int64_t CTL_CAL_NOTE = 511;              // "The circle's radius", under the fields
 
 // ---- video source dialog: 520..539
 const int64_t CTL_SRC_FIRST = 520;

@@ -74,6 +74,16 @@ TIFF* Open_Memory(Tiff_Memory* m, const char* mode) {
 
 // ------------------------------------------------------------ calibration
 
+}  // namespace
+
+// The tags hold single-precision values: the least one written reads back a
+// hair below the bound and still counts.
+bool Plausible_Ppmm(double ppmm) {
+    return std::isfinite(ppmm) && ppmm >= MIN_FILE_PPMM * (1 - 1e-6) && ppmm < MAX_FILE_PPMM;
+}
+
+namespace {
+
 // Unit names as analysis programs write them, to our unit numbers.
 int64_t Unit_From_Name(const std::string& name) {
     static const struct {
@@ -87,18 +97,6 @@ int64_t Unit_From_Name(const std::string& name) {
     for (const auto& n : names)
         if (name == n.Name) return n.Unit;
     return -1;
-}
-
-// Calibrations the files carry, in pixels per millimetre. Below one pixel a
-// metre a resolution is no picture's (a damaged tag, or one that would not
-// survive the rational of the tag); the top is a pixel of a picometre.
-const double MIN_FILE_PPMM = 1e-3;
-const double MAX_FILE_PPMM = 1e9;
-
-// The tags hold single-precision values: the least one written reads back a
-// hair below the bound and still counts.
-bool Plausible_Ppmm(double ppmm) {
-    return std::isfinite(ppmm) && ppmm >= MIN_FILE_PPMM * (1 - 1e-6) && ppmm < MAX_FILE_PPMM;
 }
 
 // Millimetres per one of the named unit; 0 for a name that is no length.

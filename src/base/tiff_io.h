@@ -20,6 +20,14 @@ struct Tiff_Calibration {
     int64_t Unit = -1;   // unit the file names; -1 = none or not one of ours
 };
 
+// Calibrations the files carry, in pixels per millimetre. Below one pixel a
+// metre a resolution is no picture's (a damaged tag, or one that would not
+// survive the rational of the tag); the top is a pixel of a picometre.
+const double MIN_FILE_PPMM = 1e-3;
+const double MAX_FILE_PPMM = 1e9;
+// Finite and within MIN_FILE_PPMM (less a float's rounding) up to MAX_FILE_PPMM.
+bool Plausible_Ppmm(double ppmm);
+
 // "II*\0" or "MM\0*".
 bool Is_Tiff(const uint8_t* data, size_t size);
 // Width and height of the first page without decoding; false when unreadable.

@@ -1,6 +1,7 @@
 #include "measure/calibration.h"
 
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
 
 #include "base/app_state.h"
 #include "base/control_ids.h"
@@ -12,7 +13,19 @@
 #include "measure/units.h"
 #include "platform/platform.h"
 
-double Leading_Number(const std::string& text) { return strtod(text.c_str(), nullptr); }
+double Typed_Length(const std::string& text) {
+    size_t start = text.find_first_not_of(" \t");
+    size_t end = text.find_last_not_of(" \t");
+    if (start == std::string::npos) return 0;
+    const char* first = text.data() + start;
+    const char* last = text.data() + end + 1;
+    // from_chars takes no "+" or hex in this format and reads "." whatever the
+    // locale: "2,5" stays unreadable rather than reading as 2.
+    double value = 0;
+    std::from_chars_result r = std::from_chars(first, last, value, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != last) return 0;
+    return std::isfinite(value) && value > 0 ? value : 0;
+}
 
 float Calibration_PPMM(double measured, double actual, int64_t unit_code) {
     if (!(actual > 0)) actual = 100;
@@ -41,9 +54,10 @@ void Apply_Calibration_PPMM(float ppmm) {
 
 namespace {
 
-// Runs the dialog; returns true with the typed text and the optional name
-// to save the calibration under when OK was pressed.
-bool Calibration_Dialog(const std::string& measured_text, const std::string& unit, std::string* actual,
+// Runs the dialog; returns true with the typed length (above 0) and the
+// optional name to save the calibration under when OK was pressed. `radius`
+// adds the line saying the length asked for is the circle's radius.
+bool Calibration_Dialog(const std::string& measured_text, const std::string& unit, bool radius, double* actual,
                         std::string* save_as) {
     if (!Open_Window(WINDOW_CALIBRATION, "Enter calibration value", 0, 0, 320, 120,
                      WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_CLOSE_BOX | WINDOW_ON_TOP | WINDOW_CHILD_OF_MAIN))
@@ -55,6 +69,8 @@ bool Calibration_Dialog(const std::string& measured_text, const std::string& uni
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL_LABEL, CONTROL_LABEL, 8, 48, 160, 20, "Actual Distance:");
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL, CONTROL_TEXT_INPUT, 170, 46, 70, 20, "");
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_ACTUAL_UNIT, CONTROL_LABEL, 244, 48, 120, 20, unit);
+    // Without it a bead's diameter typed for a circle halves the calibration.
+    if (radius) Create_Control(WINDOW_CALIBRATION, CTL_CAL_NOTE, CONTROL_LABEL, 8, 68, 300, 18, "The circle's radius");
     // Optional: a name ("10x") stores the new value among the named calibrations.
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_SAVE_AS_LABEL, CONTROL_LABEL, 8, 88, 56, 20, "Save as:");
     Create_Control(WINDOW_CALIBRATION, CTL_CAL_SAVE_AS, CONTROL_TEXT_INPUT, 64, 86, 80, 22, "");
@@ -76,12 +92,14 @@ bool Calibration_Dialog(const std::string& measured_text, const std::string& uni
                 done = true;
             } else if (event.Kind == EVENT_CONTROL) {
                 if (event.Control == CTL_CAL_ACTUAL) {
-                    Disable_Control(CTL_CAL_OK, Leading_Number(Get_Text(CTL_CAL_ACTUAL)) == 0);
+                    Disable_Control(CTL_CAL_OK, Typed_Length(Get_Text(CTL_CAL_ACTUAL)) == 0);
                 } else if (event.Control == CTL_CAL_OK && !Control_Disabled(CTL_CAL_OK)) {
-                    *actual = Get_Text(CTL_CAL_ACTUAL);
+                    // Read again: the text may have changed after its last event.
+                    *actual = Typed_Length(Get_Text(CTL_CAL_ACTUAL));
                     *save_as = Get_Text(CTL_CAL_SAVE_AS);
-                    ok = true;
-                    done = true;
+                    ok = *actual > 0;
+                    done = ok;
+                    if (!ok) Disable_Control(CTL_CAL_OK, true);
                 } else if (event.Control == CTL_CAL_CANCEL) {
                     done = true;
                 }
@@ -119,10 +137,13 @@ void Calibrate() {
 
     Job_Slot* current = Current_Slot();
     float ppmm = current ? current->Doc.PPMM : Jobs[0].Doc.PPMM;
-    std::string actual_text, save_as;
-    if (!Calibration_Dialog(Format_Length(measured, ppmm, 0), Unit_Caption(), &actual_text, &save_as)) return;
+    double actual = 0;
+    std::string save_as;
+    if (!Calibration_Dialog(Format_Length(measured, ppmm, 0), Unit_Caption(), tool.Type == TOOL_CIRCLE, &actual,
+                            &save_as))
+        return;
 
-    float new_ppmm = Calibration_PPMM(measured, Leading_Number(actual_text), Current_Unit_Code());
+    float new_ppmm = Calibration_PPMM(measured, actual, Current_Unit_Code());
     Note_Calibration_Made();
     if (!Clean_Calibration_Name(save_as).empty()) Store_Named_Calibration(save_as, new_ppmm);
     Apply_Calibration_PPMM(new_ppmm);

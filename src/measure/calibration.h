@@ -6,10 +6,13 @@
 #include <string>
 
 // Works on the row selected in the measurement list; opens the "Enter
-// calibration value" dialog and applies the new calibration on OK.
+// calibration value" dialog (which says, for a circle, that the length
+// asked for is its radius) and applies the new calibration on OK.
 void Calibrate();
-// The leading decimal number of a text (0 when it does not start with one).
-double Leading_Number(const std::string& text);
+// The length typed into the dialog: one decimal number above 0 ("2", "0.5",
+// "1e-3"), blanks around it allowed; 0 for anything else (empty, "abc",
+// "-5", "2mm", "2,5", "inf", "nan", "1e999"), which keeps OK disabled.
+double Typed_Length(const std::string& text);
 // New pixels per millimetre for a measured length in pixels and an actual
 // length typed in unit `unit_code` (negative -> 100, 100000 or more -> 100000).
 float Calibration_PPMM(double measured_pixels, double actual, int64_t unit_code);

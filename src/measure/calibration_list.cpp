@@ -1,7 +1,9 @@
 #include "measure/calibration_list.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -9,6 +11,7 @@
 #include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
+#include "base/tiff_io.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
 #include "measure/calibration.h"
@@ -38,8 +41,58 @@ std::string Lower(const std::string& s) {
     return out;
 }
 
-// Checked as the float it is kept as: 1e-50 is above 0 but not as a float.
-bool Usable_PPMM(float v) { return std::isfinite(v) && v > 0; }
+// Checked as the float it is kept as, within the range picture files may
+// carry: 1e-30 px/mm would make 64 pixels read as 640 km.
+bool Usable_PPMM(float v) { return Plausible_Ppmm(v); }
+
+// The parser refuses a whole text for one number beyond a double's range
+// ("1e999"); such a number becomes null here, so only its entry is lost.
+// Strings are copied untouched, escapes included.
+std::string Without_Overflowing_Numbers(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        size_t end = i + 1;
+        if (c == '"') {
+            while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
+            end = std::min(end + 1, text.size());
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            while (end < text.size() && text[end] != 0 && std::strchr("+-.eE0123456789", text[end])) end++;
+            double value = 0;
+            std::from_chars_result r = std::from_chars(text.data() + i, text.data() + end, value);
+            if (r.ec == std::errc::result_out_of_range && r.ptr == text.data() + end) {
+                out += "null";
+                i = end;
+                continue;
+            }
+        }
+        out.append(text, i, end - i);
+        i = end;
+    }
+    return out;
+}
+
+// Bidirectional controls would let a name show as another ("evil" as
+// "live"): U+061C, U+200E, U+200F, U+202A..U+202E, U+2066..U+2069, in UTF-8.
+size_t Bidi_Control_Length(const std::string& s, size_t at) {
+    unsigned char a = (unsigned char)s[at];
+    unsigned char b = at + 1 < s.size() ? (unsigned char)s[at + 1] : 0;
+    unsigned char c = at + 2 < s.size() ? (unsigned char)s[at + 2] : 0;
+    if (a == 0xD8 && b == 0x9C) return 2;
+    if (a != 0xE2) return 0;
+    if (b == 0x80 && (c == 0x8E || c == 0x8F || (c >= 0xAA && c <= 0xAE))) return 3;
+    if (b == 0x81 && c >= 0xA6 && c <= 0xA9) return 3;
+    return 0;
+}
+
+// Shortest text of a number, whatever the locale ("0.001", "1e+09").
+std::string Plain_Number(double v) {
+    char text[32];
+    std::to_chars_result r = std::to_chars(text, text + sizeof text, v);
+    return std::string(text, r.ptr);
+}
 
 float Current_PPMM() {
     const Job_Slot* slot = Current_Slot();
@@ -50,8 +103,15 @@ float Current_PPMM() {
 
 std::string Clean_Calibration_Name(const std::string& typed) {
     std::string kept;
-    for (char c : typed)
+    for (size_t i = 0; i < typed.size(); i++) {
+        size_t bidi = Bidi_Control_Length(typed, i);
+        if (bidi > 0) {
+            i += bidi - 1;
+            continue;
+        }
+        char c = typed[i];
         if ((unsigned char)c >= 32 && c != 127) kept += c;
+    }
     size_t start = kept.find_first_not_of(' ');
     if (start == std::string::npos) return "";
     size_t end = kept.find_last_not_of(' ');
@@ -75,10 +135,12 @@ std::string Calibration_List_Text(const std::vector<Named_Calibration>& list, bo
     return text + "]}\n";
 }
 
-bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibration>* list, bool* calibrated) {
-    nlohmann::json root = nlohmann::json::parse(text, nullptr, false);
+bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibration>* list, bool* calibrated,
+                            std::vector<std::string>* skipped) {
+    nlohmann::json root = nlohmann::json::parse(Without_Overflowing_Numbers(text), nullptr, false);
     if (root.is_discarded() || !root.is_object()) return false;
     std::vector<Named_Calibration> out;
+    std::vector<std::string> left_out;
     bool made = false;
     auto flag = root.find("Calibrated");
     if (flag != root.end() && flag->is_number()) made = flag->get<double>() != 0;
@@ -87,14 +149,20 @@ bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibrati
         if (!items->is_array()) return false;
         for (const nlohmann::json& item : *items) {
             if (out.size() >= MAX_CALIBRATIONS) break;
-            if (!item.is_object()) continue;
-            auto name = item.find("Name");
-            auto ppmm = item.find("PPMM");
-            if (name == item.end() || !name->is_string() || ppmm == item.end() || !ppmm->is_number()) continue;
-            double wide = ppmm->get<double>();
-            float value = std::fabs(wide) < 3.0e38 ? (float)wide : 0.0f;
-            std::string clean = Clean_Calibration_Name(name->get<std::string>());
-            if (clean.empty() || !Usable_PPMM(value)) continue;
+            auto name = item.is_object() ? item.find("Name") : item.end();
+            auto ppmm = item.is_object() ? item.find("PPMM") : item.end();
+            std::string clean = item.is_object() && name != item.end() && name->is_string()
+                                    ? Clean_Calibration_Name(name->get<std::string>())
+                                    : "";
+            float value = 0;
+            if (item.is_object() && ppmm != item.end() && ppmm->is_number()) {
+                double wide = ppmm->get<double>();
+                value = std::fabs(wide) < 3.0e38 ? (float)wide : 0.0f;
+            }
+            if (clean.empty() || !Usable_PPMM(value)) {
+                left_out.push_back(clean.empty() ? "(no name)" : clean);
+                continue;
+            }
             bool repeated = false;
             for (const Named_Calibration& c : out)
                 if (Lower(c.Name) == Lower(clean)) repeated = true;
@@ -103,6 +171,7 @@ bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibrati
         }
     }
     list->swap(out);
+    if (skipped) skipped->swap(left_out);
     *calibrated = made || !list->empty();
     return true;
 }
@@ -122,8 +191,9 @@ void Calibration_List_Load() {
     std::vector<uint8_t> bytes;
     bool calibrated = false;
     std::vector<Named_Calibration> list;
+    std::vector<std::string> skipped;
     if (!Read_File_Bytes(path, MAX_CALIBRATION_FILE_BYTES, &bytes) ||
-        !Parse_Calibration_List(std::string(bytes.begin(), bytes.end()), &list, &calibrated)) {
+        !Parse_Calibration_List(std::string(bytes.begin(), bytes.end()), &list, &calibrated, &skipped)) {
         File_Was_Broken = true;
         Calibration_Made = made;
         Log("Calibrations: " + path + " could not be read");
@@ -133,6 +203,22 @@ void Calibration_List_Load() {
                         ".broken when the next one is saved.",
                     MSG_ICON_WARNING);
         return;
+    }
+    if (!skipped.empty()) {
+        // The rest is offered; the file as written is kept aside at the next
+        // save, since that save leaves the unusable entries out.
+        File_Was_Broken = true;
+        std::string names;
+        for (size_t i = 0; i < skipped.size() && i < 5; i++) names += (i > 0 ? ", " : "") + skipped[i];
+        if (skipped.size() > 5) names += ", ...";
+        Log("Calibrations: " + path + ": " + std::to_string(skipped.size()) + " entries left out: " + names);
+        Message_Box("Warning",
+                    "The calibrations file " + path + " has " + std::to_string(skipped.size()) +
+                        (skipped.size() == 1 ? " entry" : " entries") + " without a name or a value from " +
+                        Plain_Number(MIN_FILE_PPMM) + " up to " + Plain_Number(MAX_FILE_PPMM) +
+                        " pixels/mm: " + names + ".\nThey are not offered; the file is kept as " + LIST_FILE +
+                        ".broken when the next calibration is saved.",
+                    MSG_ICON_WARNING);
     }
     Calibrations.swap(list);
     Calibration_Made = made || calibrated;
@@ -186,7 +272,9 @@ int64_t Find_Calibration(float ppmm) {
 void Create_Calibration_Row(int64_t page) {
     Create_Control(WINDOW_MAIN, CTL_CALIBRATION_LABEL, CONTROL_LABEL, 2, 204, 150, 24, "Calibration:", page);
     Create_Control(WINDOW_MAIN, CTL_CALIBRATION_CHOICE, CONTROL_DROPDOWN, 152, 202, 128, 24, "", page);
-    Set_Tooltip(CTL_CALIBRATION_CHOICE, "Named calibrations, saved from the calibration dialog");
+    Set_Tooltip(CTL_CALIBRATION_CHOICE,
+                "Calibration of the live picture and of the pictures frozen from now on; saved from the "
+                "calibration dialog");
     Fill_Calibration_Choice();
 }
 
@@ -202,7 +290,11 @@ void Calibration_Chosen() {
     int64_t i = Get_State(CTL_CALIBRATION_CHOICE);
     if (i < 0 || i >= (int64_t)Calibrations.size()) return;
     Log("Calibration chosen: " + Calibrations[(size_t)i].Name);
-    Apply_Calibration_PPMM(Calibrations[(size_t)i].PPMM);
+    // A new objective says nothing about pictures taken with the old one:
+    // frozen, opened and imported documents keep their own calibration.
+    Jobs[0].Doc.PPMM = Calibrations[(size_t)i].PPMM;
+    Prefs_Changed();
+    Measurement_List_Changed();
     Refresh_Calibration_Display();
 }
 
@@ -223,7 +315,8 @@ void Refresh_Calibration_Display() {
         Set_Text(CTL_MEASURE_FRAME, caption);
         Shown_Caption = caption;
     }
-    int64_t choice = Find_Calibration(Current_PPMM());
+    // The drop-down is the live picture's setting, whichever document is shown.
+    int64_t choice = Find_Calibration(Jobs[0].Doc.PPMM);
     if (choice != Shown_Choice) {
         Set_State(CTL_CALIBRATION_CHOICE, choice);
         Shown_Choice = choice;

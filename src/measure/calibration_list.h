@@ -1,7 +1,9 @@
 // Named calibrations: one pixels-per-millimetre value per objective ("4x",
 // "10x", ...), kept in "calibrations.json" in the data folder, offered by the
 // "Calibration:" drop-down of the Settings page and stored by the "Save as:"
-// field of the calibration dialog. Also the caption of the measurements
+// field of the calibration dialog. A choice there sets the live picture's
+// calibration (and so that of the pictures frozen from it), never that of a
+// document already frozen, opened or imported. Also the caption of the measurements
 // frame, which names the calibration in use or warns that none was made.
 //
 // File: {"Calibrated":1,"Calibrations":[{"Name":"10x","PPMM":787.4000244140625}]}
@@ -9,7 +11,9 @@
 // "Calibrated" records that a calibration was made at all (also one that was
 // not given a name). A missing file is an empty list; an unreadable or
 // broken one is an empty list too, reported once, and is moved aside to
-// "calibrations.json.broken" before the list is written again.
+// "calibrations.json.broken" before the list is written again. Entries
+// without a usable name or value are left out, reported once, and the file
+// is moved aside the same way.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +26,7 @@ const uint64_t MAX_CALIBRATION_FILE_BYTES = 1 << 20;
 
 struct Named_Calibration {
     std::string Name;  // as the user typed it, trimmed
-    float PPMM = 0;    // image pixels per millimetre, finite and above 0
+    float PPMM = 0;    // image pixels per millimetre, within what picture files may carry (Plausible_Ppmm)
 };
 
 extern std::vector<Named_Calibration> Calibrations;
@@ -33,11 +37,13 @@ extern bool Calibration_Made;
 // ---- the file text
 std::string Calibration_List_Text(const std::vector<Named_Calibration>& list, bool calibrated);
 // False for text that is not a list object; entries without a usable name or
-// value are skipped and a repeated name (compared without case) keeps its
-// first value.
-bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibration>* list, bool* calibrated);
-// The name with surrounding blanks and control characters removed, cut to
-// MAX_CALIBRATION_NAME bytes (at a character boundary).
+// value are skipped (their cleaned names, or "(no name)", go to `skipped`
+// when given; a number too large for a double only costs its own entry) and
+// a repeated name (compared without case) keeps its first value.
+bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibration>* list, bool* calibrated,
+                            std::vector<std::string>* skipped = nullptr);
+// The name with surrounding blanks, control characters and bidirectional
+// controls removed, cut to MAX_CALIBRATION_NAME bytes (at a character boundary).
 std::string Clean_Calibration_Name(const std::string& typed);
 
 // ---- the file in the data folder
@@ -57,9 +63,10 @@ int64_t Find_Calibration(float ppmm);
 // ---- the Settings page row and the caption
 // Creates "Calibration:" and its drop-down on the Settings page.
 void Create_Calibration_Row(int64_t page);
-// Rebuilds the drop-down's rows and selects the one matching the current document.
+// Rebuilds the drop-down's rows and selects the one matching the live picture.
 void Fill_Calibration_Choice();
-// The drop-down's change: applies the chosen calibration.
+// The drop-down's change: the live picture takes the chosen calibration
+// (saved in the preferences); frozen documents keep theirs.
 void Calibration_Chosen();
 // "Measurement: " + the unit as shown in the unit selector, then " - " and
 // the calibration's name when the current document's value matches one,

@@ -20,6 +20,8 @@ struct Dialog_Script {
     bool Ok_Was_Enabled = false;
     bool Opened = false;
     std::string Measured_Text, Unit_Text;
+    bool Has_Note = false;
+    std::string Note_Text;
 };
 
 void Dialog_Hook(void* user) {
@@ -33,6 +35,8 @@ void Dialog_Hook(void* user) {
         s->Opened = true;
         s->Measured_Text = Get_Text(CTL_CAL_MEASURED);
         s->Unit_Text = Get_Text(CTL_CAL_ACTUAL_UNIT);
+        s->Has_Note = Control_Exists(CTL_CAL_NOTE);
+        if (s->Has_Note) s->Note_Text = Get_Text(CTL_CAL_NOTE);
         EXPECT_TRUE(Control_Disabled(CTL_CAL_OK));
         Set_Text(CTL_CAL_ACTUAL, s->Typed);
         if (!s->Save_As.empty()) Set_Text(CTL_CAL_SAVE_AS, s->Save_As);
@@ -94,8 +98,8 @@ TEST_F(Calibration, New_Calibration_From_A_Known_Length) {
     const Case cases[] = {
         {200.4f, 2, "2", 100.0f},                          // 200 px are 2 mm
         {200.4f, 1, "10", (float)(1000.0 / 254.0 * 200)},  // 10 thou = 254 um
-        {200.4f, 2, "-5", 2.0f},                           // a negative length counts as 100 mm
         {200.4f, 2, "250000", 0.002f},                     // at most 100000 mm
+        {200.4f, 2, " 4e-1 ", 500.0f},
         {200.4f, 0, "2000", 100.0f},
         {200.4f, 3, "0.5", (float)(1000.0 / 12700.0 * 200)},
     };
@@ -115,15 +119,26 @@ TEST_F(Calibration, Dialog_Shows_The_Measured_Length_And_Unit) {
     EXPECT_FALSE(s.Ok_Was_Enabled);  // a typed 0 keeps OK disabled
     EXPECT_EQ(s.Measured_Text, "157.48");
     EXPECT_EQ(s.Unit_Text, "thou");
+    EXPECT_FALSE(s.Has_Note) << "a line's length needs no explanation";
     EXPECT_FLOAT_EQ(Jobs[1].Doc.PPMM, 50);  // cancelled: nothing changes
+
+    // Whatever is not a number above 0 keeps OK disabled through the dialog too.
+    for (const char* typed : {"-5", "1e999", "2mm"}) {
+        Clear_Prompt_History();
+        Dialog_Script bad = Run(Line(200.4f), 2, typed);
+        EXPECT_FALSE(bad.Ok_Was_Enabled) << typed;
+        EXPECT_FLOAT_EQ(Jobs[1].Doc.PPMM, 50) << typed;
+        EXPECT_TRUE(Prompt_History().empty()) << typed;
+    }
 }
 
 TEST_F(Calibration, Circles_Use_Their_Radius_And_Other_Kinds_Open_No_Dialog) {
     Tool circle;
     circle.Type = TOOL_CIRCLE;
     circle.Radius = 49.5f;
-    Run(circle, 2, "1");
+    Dialog_Script round = Run(circle, 2, "1");
     EXPECT_FLOAT_EQ(Jobs[1].Doc.PPMM, 50.0f);  // 50 px (radius, halves to even) are 1 mm
+    EXPECT_EQ(round.Note_Text, "The circle's radius");
 
     for (int64_t type : {TOOL_BOX, TOOL_BLOB, TOOL_THRESHOLD_NOTE}) {
         Tool t;
@@ -161,6 +176,7 @@ TEST_F(Calibration, Named_Calibrations_File) {
         bool warned;            // one warning at load
         std::vector<std::string> names;
         bool made;              // a calibration counts as made
+        const char* warning_says = "";
     };
     const Case cases[] = {
         {"missing", "", false, {}, false},
@@ -172,11 +188,23 @@ TEST_F(Calibration, Named_Calibrations_File) {
         {"bad entries skipped",
          "{\"Calibrations\":[{\"Name\":\"\",\"PPMM\":5},{\"Name\":\"a\",\"PPMM\":0},{\"Name\":\"b\",\"PPMM\":-1},"
          "{\"Name\":\"c\",\"PPMM\":\"7\"},{\"Name\":3,\"PPMM\":7},7,{\"Name\":\"  ok \\u0007\",\"PPMM\":7}]}",
-         false, {"ok"}, true},
+         true, {"ok"}, true, "6 entries"},
         {"a value no float holds, a long name cut at a character",
          "{\"Calibrations\":[{\"Name\":\"t\",\"PPMM\":1e-50},{\"Name\":\"h\",\"PPMM\":1e300},{\"Name\":\"" +
              std::string(63, 'n') + "\u00e9\u00e9\",\"PPMM\":2}]}",
-         false, {std::string(63, 'n')}, true},
+         true, {std::string(63, 'n')}, true},
+        {"only the range picture files may carry",
+         "{\"Calibrations\":[{\"Name\":\"tiny\",\"PPMM\":1e-30},{\"Name\":\"least\",\"PPMM\":0.001},"
+         "{\"Name\":\"under\",\"PPMM\":0.000999},{\"Name\":\"top\",\"PPMM\":1e9},{\"Name\":\"big\",\"PPMM\":5e8}]}",
+         true, {"least", "big"}, true},
+        {"a number past a double costs its entry only",
+         "{\"Calibrations\":[{\"Name\":\"a\",\"PPMM\":1e999},{\"Name\":\"x 1e999\\\"\",\"PPMM\":5},"
+         "{\"Name\":\"d\",\"PPMM\":" + std::string(400, '9') + "},{\"Name\":\"e\",\"PPMM\":-1E+999}]}",
+         true, {"x 1e999\""}, true, "pixels/mm: a, d, e."},
+        {"bidirectional controls removed from names",
+         "{\"Calibrations\":[{\"Name\":\"\\u202eli\\u200fv\\u2066\\u2069e\\u061c\\u200e\\u202a\",\"PPMM\":5},"
+         "{\"Name\":\"\\u202b\\u202c\\u202d\\u2067\\u2068\",\"PPMM\":6},{\"Name\":\"\\u2065\\u2029\\u202f\\u200d\\u061b\u00e9\",\"PPMM\":7}]}",
+         true, {"live", "\u2065\u2029\u202f\u200d\u061b\u00e9"}, true},
         {"duplicate name keeps the first", "{\"Calibrations\":[{\"Name\":\"10x\",\"PPMM\":5},{\"Name\":\"10X\",\"PPMM\":6}]}",
          false, {"10x"}, true},
     };
@@ -197,6 +225,7 @@ TEST_F(Calibration, Named_Calibrations_File) {
         EXPECT_EQ(Prompt_History().size(), c.warned ? 1u : 0u);
         if (c.warned) {
             EXPECT_EQ(Prompt_History()[0].Title, "Warning");
+            EXPECT_NE(Prompt_History()[0].Text.find(c.warning_says), std::string::npos) << Prompt_History()[0].Text;
         }
         std::vector<std::string> names;
         for (const Named_Calibration& n : Calibrations) names.push_back(n.Name);
@@ -225,8 +254,8 @@ TEST_F(Calibration, Named_Calibrations_File) {
     }
 }
 
-// "Save as:" stores the new value; choosing it later sets every document
-// as OK in the dialog does; the caption names it or warns.
+// "Save as:" stores the new value; choosing it later sets the live picture
+// only; the caption names the current document's calibration or warns.
 TEST_F(Calibration, Save_As_Choice_And_Caption) {
     Fill_Calibration_Choice();
     Jobs[1].Changed = Jobs[2].Changed = 0;
@@ -255,12 +284,21 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
 
     Clear_Prompt_History();
     Jobs[1].Changed = Jobs[2].Changed = 0;
+    Jobs[2].Doc.PPMM = 200;  // as imported from a calibrated picture
     Set_State(CTL_CALIBRATION_CHOICE, 0);
     Calibration_Chosen();
-    for (int slot : {0, 1, 2}) EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, 100) << slot;
-    EXPECT_EQ(Jobs[1].Changed, 1);
+    EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100);
+    EXPECT_FLOAT_EQ(Jobs[1].Doc.PPMM, 50) << "frozen before the objective changed";
+    EXPECT_FLOAT_EQ(Jobs[2].Doc.PPMM, 200);
+    EXPECT_EQ(Jobs[1].Changed + Jobs[2].Changed, 0);
     EXPECT_TRUE(Prompt_History().empty()) << "a choice needs no confirmation";
     EXPECT_NE(Read_Whole_File(Prefs_Path()).find("PPMM = 100.000000\r\n"), std::string::npos);
+    EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");  // document 1 keeps its 50
+    Fill_Calibration_Choice();  // rebuilt while document 1 is shown
+    EXPECT_EQ(Get_State(CTL_CALIBRATION_CHOICE), 0) << "the drop-down shows the live picture's choice";
+    ASSERT_EQ(Duplicate_Job(0), 0);  // a picture frozen now takes it
+    EXPECT_FLOAT_EQ(Jobs[Current_Job].Doc.PPMM, 100);
+    Refresh_Calibration_Display();
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres - 10x");
 
     // A new run reads the list and the note that a calibration was made.
@@ -272,11 +310,17 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
     EXPECT_TRUE(Calibration_Made);
 }
 
-TEST(Calibration_Math, Leading_Number) {
-    EXPECT_DOUBLE_EQ(Leading_Number("2.5mm"), 2.5);
-    EXPECT_DOUBLE_EQ(Leading_Number("abc"), 0);
-    EXPECT_DOUBLE_EQ(Leading_Number(""), 0);
-    EXPECT_DOUBLE_EQ(Leading_Number("-5"), -5);
+TEST(Calibration_Math, Typed_Length_Is_One_Number_Above_Zero) {
+    const struct {
+        const char* typed;
+        double value;  // 0: OK stays disabled
+    } cases[] = {
+        {"2.5", 2.5}, {" 2 ", 2}, {".5", 0.5}, {"1e-3", 0.001}, {"250000", 250000},
+        {"", 0}, {"   ", 0}, {"abc", 0}, {"0", 0}, {"-0", 0}, {"-5", 0}, {"+5", 0},
+        {"2.5mm", 0}, {"2,5", 0}, {"2 5", 0}, {"nan", 0}, {"inf", 0}, {"-inf", 0},
+        {"1e999", 0}, {"1e-999", 0}, {"0x10", 0}, {"e5", 0},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(Typed_Length(c.typed), c.value) << '"' << c.typed << '"';
 }
 
 }  // namespace

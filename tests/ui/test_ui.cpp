@@ -526,8 +526,12 @@ TEST_F(Ui, Exported_Picture_Is_The_Document_With_Its_Scale_Bar) {
 }
 
 struct Calibration_Typing {
+    std::vector<const char*> Typed = {"2"};  // one after the other, each with its event
+    bool Press_Ok = true;
     int Step = 0;
-    int Save_As[4] = {0, 0, 0, 0}, Ok[4] = {0, 0, 0, 0};  // x, y, w, h
+    int Save_As[4] = {0, 0, 0, 0}, Ok[4] = {0, 0, 0, 0}, Actual[4] = {0, 0, 0, 0}, Note[4] = {0, 0, 0, 0};
+    bool Ok_Enabled = false;
+    std::string Note_Shows;
 };
 
 void Type_Into_Calibration(void* user) {
@@ -537,15 +541,19 @@ void Type_Into_Calibration(void* user) {
     e.Window = WINDOW_CALIBRATION;
     e.Kind = EVENT_CONTROL;
     e.Type = ETYPE_CHANGE;
-    if (t->Step == 0) {
-        Set_Text(CTL_CAL_ACTUAL, "2");
-        Set_Text(CTL_CAL_SAVE_AS, "4x");
+    if (t->Step < (int)t->Typed.size()) {
+        // The hook runs again only once the change event was handled.
+        Wx_Test_User_Sets(CTL_CAL_ACTUAL, 0, t->Typed[(size_t)t->Step]);
+        if (t->Press_Ok) Set_Text(CTL_CAL_SAVE_AS, "4x");
         Control_Rect(CTL_CAL_SAVE_AS, &t->Save_As[0], &t->Save_As[1], &t->Save_As[2], &t->Save_As[3]);
         Control_Rect(CTL_CAL_OK, &t->Ok[0], &t->Ok[1], &t->Ok[2], &t->Ok[3]);
-        e.Control = CTL_CAL_ACTUAL;
-        Post_Event(e);
-    } else if (t->Step == 1) {
-        e.Control = CTL_CAL_OK;
+        Control_Rect(CTL_CAL_ACTUAL, &t->Actual[0], &t->Actual[1], &t->Actual[2], &t->Actual[3]);
+        int64_t state = 0;
+        if (Control_Exists(CTL_CAL_NOTE) && Wx_Test_Widget_Shows(CTL_CAL_NOTE, &state, &t->Note_Shows))
+            Control_Rect(CTL_CAL_NOTE, &t->Note[0], &t->Note[1], &t->Note[2], &t->Note[3]);
+    } else if (t->Step == (int)t->Typed.size()) {
+        t->Ok_Enabled = !Control_Disabled(CTL_CAL_OK);
+        e.Control = t->Press_Ok ? CTL_CAL_OK : CTL_CAL_CANCEL;
         Post_Event(e);
     }
     t->Step++;
@@ -588,6 +596,28 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres - 4x");
     EXPECT_NE(Read_Whole_File(folder.File("calibrations.json")).find("\"Name\":\"4x\",\"PPMM\":100}"),
               std::string::npos);
+
+    // A circle: "-5" typed into the real field after "3" disables OK, and the
+    // line naming the radius sits between the fields and the buttons.
+    Tool circle;
+    circle.Type = TOOL_CIRCLE;
+    circle.Radius = 50;
+    Jobs[slot].Doc.Tools = {circle};
+    Rebuild_Measurement_List();
+    Set_State(CTL_MEASURE_LIST, 0);
+    Calibration_Typing circle_typing;
+    circle_typing.Typed = {"3", "-5"};
+    circle_typing.Press_Ok = false;
+    Set_Idle_Hook(Type_Into_Calibration, &circle_typing);
+    Calibrate();
+    Set_Idle_Hook(nullptr, nullptr);
+    EXPECT_FALSE(circle_typing.Ok_Enabled);
+    EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, 100.0f);
+    EXPECT_EQ(circle_typing.Note_Shows, "The circle's radius");
+    EXPECT_GE(circle_typing.Note[1], circle_typing.Actual[1] + circle_typing.Actual[3]);
+    EXPECT_LE(circle_typing.Note[1] + circle_typing.Note[3], circle_typing.Ok[1]);
+    EXPECT_GT(circle_typing.Note[2], 100);
+
     Calibrations.clear();
     Fill_Calibration_Choice();
     Data_Folder = saved_folder;
