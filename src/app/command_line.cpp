@@ -4,7 +4,7 @@
 
 #include "app/batch.h"
 #include "app/main_loop.h"
-#include "app/picture_export.h"
+#include "app/picture_export.h"  // the formats of --format
 #include "video/camera_list.h"
 
 std::string Start_Camera_Source;
@@ -29,7 +29,7 @@ bool Set_Action(Command_Line* c, Command_Action action) {
 
 Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
     Command_Line c;
-    bool options_done = false;
+    bool options_done = false, format_given = false;
     for (size_t i = 0; i < args.size(); i++) {
         const std::string& a = args[i];
         if (options_done || a.empty() || a[0] != '-' || a == "-") {
@@ -51,18 +51,36 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
                 return Refuse(a + " cannot be combined with another command");
             if (i + 1 >= args.size() || args[i + 1].empty()) return Refuse(a + " needs an output name");
             c.Output = args[++i];
+        } else if (a == "--format") {
+            if (format_given) return Refuse("--format given twice");
+            if (i + 1 >= args.size()) return Refuse("--format needs png or tiff");
+            const std::string& f = args[++i];
+            if (f == "png") {
+                c.Format = PICTURE_EXPORT_PNG;
+            } else if (f == "tiff" || f == "tif") {
+                c.Format = PICTURE_EXPORT_TIFF;
+            } else {
+                return Refuse("--format takes png or tiff, not " + f);
+            }
+            format_given = true;
+        } else if (a == "--overwrite") {
+            c.Overwrite = true;
         } else if (a == "--summary") {
             if (!Set_Action(&c, ACTION_SUMMARY)) return Refuse(a + " cannot be combined with another command");
         } else {
             return Refuse("unknown option " + a);
         }
     }
+    if (c.Action != ACTION_EXPORT_PICTURE && (format_given || c.Overwrite))
+        return Refuse(std::string(format_given ? "--format" : "--overwrite") + " goes with --export-picture only");
     switch (c.Action) {
         case ACTION_EXPORT_RESULTS:
         case ACTION_EXPORT_PICTURE:
         case ACTION_SUMMARY:
             if (c.Files.empty()) return Refuse("no document files given");
             if (!c.Camera.empty()) return Refuse("--camera does not go with a batch command");
+            if (c.Action == ACTION_EXPORT_PICTURE && c.Output == "-")
+                return Refuse("--export-picture needs a folder, not the standard output");
             break;
         case ACTION_LIST_CAMERAS:
         case ACTION_SHOW_HELP:
@@ -77,10 +95,13 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
 std::string Usage_Text() {
     return "usage: trellum [--camera SOURCE] [FILE.JQV...]\n"
            "       trellum --list-cameras\n"
-           "       trellum --export-results OUT.csv FILE.JQV...\n"
-           "       trellum --export-picture OUT_FOLDER FILE.JQV...\n"
+           "       trellum --export-results OUT.csv|- FILE.JQV...\n"
+           "       trellum --export-picture OUT_FOLDER [--format png|tiff] [--overwrite] FILE.JQV...\n"
            "       trellum --summary FILE.JQV...\n"
-           "SOURCE is a device node (/dev/video0), a camera name as listed, or gst: and a GStreamer source.\n";
+           "SOURCE is a device node (/dev/video0), a camera name as listed, or gst: and a GStreamer source.\n"
+           "OUT.csv may be - for the standard output. An output that is one of the input files is refused.\n"
+           "--export-picture writes OUT_FOLDER/NAME.png (NAME.tif with --format tiff) and replaces no\n"
+           "file it did not write in this run unless --overwrite is given.\n";
 }
 
 int Run_Command_Line(int argc, char** argv) {
@@ -95,7 +116,7 @@ int Run_Command_Line(int argc, char** argv) {
         case ACTION_LIST_CAMERAS: return List_Cameras_Command();
         case ACTION_EXPORT_RESULTS: return Batch_Export_Results(c.Output, c.Files);
         case ACTION_SUMMARY: return Batch_Summary(c.Files);
-        case ACTION_EXPORT_PICTURE: return Batch_Export_Pictures(c.Output, c.Files);
+        case ACTION_EXPORT_PICTURE: return Batch_Export_Pictures(c.Output, c.Files, c.Format, c.Overwrite);
         case ACTION_RUN_WINDOW: break;
     }
     Start_Camera_Source = c.Camera;

@@ -9,8 +9,8 @@
 enum Command_Action {
     ACTION_RUN_WINDOW,       // the normal program (with --camera and files, if given)
     ACTION_LIST_CAMERAS,     // --list-cameras
-    ACTION_EXPORT_RESULTS,   // --export-results OUT.csv FILE.JQV...
-    ACTION_EXPORT_PICTURE,   // --export-picture OUT_FOLDER FILE.JQV...
+    ACTION_EXPORT_RESULTS,   // --export-results OUT.csv|- FILE.JQV...
+    ACTION_EXPORT_PICTURE,   // --export-picture OUT_FOLDER [--format png|tiff] [--overwrite] FILE.JQV...
     ACTION_SUMMARY,          // --summary FILE.JQV...
     ACTION_SHOW_HELP,        // --help / -h
     ACTION_USAGE_ERROR,      // anything else: usage on stderr, exit 2
@@ -20,6 +20,8 @@ struct Command_Line {
     Command_Action Action = ACTION_RUN_WINDOW;
     std::string Camera;              // --camera SOURCE
     std::string Output;              // the file or folder of --export-results / --export-picture
+    int Format = 0;                  // --format of --export-picture: a Picture_Export_Format
+    bool Overwrite = false;          // --overwrite: --export-picture may replace files it did not write
     std::vector<std::string> Files;  // documents, in the order given
     std::string Error;               // why the line was refused (ACTION_USAGE_ERROR)
 };

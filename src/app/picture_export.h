@@ -1,6 +1,6 @@
 // Pictures of documents at their own resolution, with overlay and scale bar:
 // the File menu's "Export picture..." (PNG, or TIFF carrying the
-// calibration) and the batch command that writes one PNG per document file.
+// calibration), also for the batch command (app/batch).
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,3 @@ bool Write_Document_Picture(const Doc_Info& doc, const Picture& picture, const P
 // File menu "Export picture..." for the current document; the options are
 // the Settings page's two check boxes.
 void Export_Picture();
-
-// --export-picture OUT_FOLDER FILE.JQV...; returns the exit code.
-int Batch_Export_Pictures(const std::string& out_folder, const std::vector<std::string>& files);

@@ -608,11 +608,83 @@ bool Read_File_Bytes(const std::string& path, size_t max_bytes, std::vector<uint
     return ok;
 }
 
+// The parent folder of a path as written ("." for a bare name).
+static std::string Folder_Of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+// Where a write to `path` goes. A regular file, also behind symbolic links,
+// is replaced in its own folder (`*target` is its real path) so that the
+// link stays a link; a missing name, or a link (chain) to one, is created.
+// Anything else that exists (a device, a FIFO, the terminal, a pipe behind
+// /dev/stdout) is written in place (`*in_place`), never replaced by a file.
+// False for a folder and for names that cannot be resolved.
+static bool Resolve_Write_Target(const std::string& path, std::string* target, bool* in_place) {
+    *in_place = false;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return false;
+        if (!S_ISREG(st.st_mode)) {
+            *in_place = true;
+            *target = path;
+            return true;
+        }
+        char* real = realpath(path.c_str(), nullptr);
+        if (!real) return false;
+        *target = real;
+        free(real);
+        return true;
+    }
+    if (errno != ENOENT) return false;
+    // The name, or the end of its link chain, is missing: follow the links
+    // by hand, as realpath gives up on a dangling one.
+    std::string name = path;
+    for (int hops = 0; hops < 40; hops++) {
+        struct stat link;
+        if (lstat(name.c_str(), &link) != 0) {
+            if (errno != ENOENT) return false;
+            *target = name;
+            return true;
+        }
+        if (!S_ISLNK(link.st_mode)) return false;  // appeared meanwhile; the next try sees it
+        char text[4096];
+        ssize_t n = readlink(name.c_str(), text, sizeof text - 1);
+        if (n <= 0) return false;
+        std::string points_to(text, (size_t)n);
+        name = points_to[0] == '/' ? points_to : Folder_Of(name) + "/" + points_to;
+    }
+    return false;  // a loop of links
+}
+
+static bool Write_All(int fd, const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += (size_t)n;
+    }
+    return true;
+}
+
+static bool Write_In_Place(const std::string& path, const uint8_t* data, size_t size) {
+    int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = Write_All(fd, data, size);
+    // Pipes, terminals and character devices cannot be synced; a disk can.
+    if (ok && fsync(fd) != 0 && errno != EINVAL && errno != EROFS) ok = false;
+    if (close(fd) != 0) ok = false;
+    return ok;
+}
+
 static bool Write_Atomically(const std::string& path, const uint8_t* data, size_t size) {
     if (path.empty()) return false;
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string temp = folder + "/.trellum-write-XXXXXX";
+    std::string target;
+    bool in_place = false;
+    if (!Resolve_Write_Target(path, &target, &in_place)) return false;
+    if (in_place) return Write_In_Place(target, data, size);
+    std::string temp = Folder_Of(target) + "/.trellum-write-XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back(0);
     int fd = mkstemp(name.data());
@@ -620,27 +692,17 @@ static bool Write_Atomically(const std::string& path, const uint8_t* data, size_
 
     mode_t mode;
     struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         mode = st.st_mode & 07777;
     } else {
         mode_t mask = umask(0);
         umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < size) {
-        ssize_t n = write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += (size_t)n;
-    }
+    bool ok = fchmod(fd, mode) == 0 && Write_All(fd, data, size);
     if (ok && fsync(fd) != 0) ok = false;
     if (close(fd) != 0) ok = false;
-    if (ok && rename(name.data(), path.c_str()) != 0) ok = false;
+    if (ok && rename(name.data(), target.c_str()) != 0) ok = false;
     if (!ok) unlink(name.data());
     return ok;
 }

@@ -38,7 +38,10 @@ bool Encode_Bmp24(const Picture& picture, std::vector<uint8_t>* out);     // bot
 bool Read_File_Bytes(const std::string& path, size_t max_bytes, std::vector<uint8_t>* out);
 // Writes through a temporary file in the same folder renamed over `path`, so
 // a failed write leaves the old file as it was. A new file gets the usual
-// permissions (0666 less the umask); a replaced one keeps its own.
+// permissions (0666 less the umask); a replaced one keeps its own. Symbolic
+// links are followed: the file they lead to is replaced (or made) and the
+// link stays. What is not a regular file (a device, a FIFO, /dev/stdout) is
+// written in place, never replaced; false when any write fails (/dev/full).
 bool Write_File_Atomically(const std::string& path, const std::vector<uint8_t>& bytes);
 bool Write_File_Atomically(const std::string& path, const std::string& bytes);
 // True when the last characters of `name` are `ending`, compared without

@@ -282,6 +282,7 @@ bool Open_Document_File(const std::string& path, bool keep_name) {
     job.Changed = 0;
     Image_To_Buffer(picture);
     job.File_Name = keep_name ? path : std::string();
+    job.Picture_File.clear();
     // A zero, negative or non-finite calibration would make every length
     // meaningless; such files open with the default of 50 pixels per mm.
     if (!(job.Doc.PPMM > 0) || !std::isfinite(job.Doc.PPMM)) job.Doc.PPMM = 50;

@@ -153,6 +153,7 @@ int64_t Duplicate_Job(int64_t source) {
     to.In_Use = 1;
     to.Image_Changed = 1;
     to.File_Name.clear();
+    to.Picture_File.clear();
     to.Doc.TimeStamp = Local_Time_Seconds();
     to.Doc.ScaleValue = Stage_Position - Stage_Zero;
     Mark_Document_Changed(target);

@@ -146,6 +146,7 @@ struct Shared_Flag {
 struct Job_Slot {
     int64_t List_View = 0;      // control number of the slot's thumbnail view
     std::string File_Name;      // document file it was opened from or saved to
+    std::string Picture_File;   // picture file it was imported from ("" for other documents)
     Shared_Flag Image_Changed;  // 1 = pixels changed since last shown (the capture thread sets it)
     uint8_t In_Use = 0;
     // 1 = the document changed since it was made, opened or saved (a snapshot

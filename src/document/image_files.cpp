@@ -67,6 +67,7 @@ int64_t Picture_To_New_Document(const Picture& picture, double ppmm, int64_t uni
     for (size_t i = 3; i < doc.Image_Buffer.size(); i += 4) doc.Image_Buffer[i] = 255;
     job.Doc = std::move(doc);
     job.File_Name.clear();
+    job.Picture_File.clear();
     job.In_Use = 1;
     job.Image_Changed = 1;
     job.Changed = 0;  // the picture is still in its own file
@@ -102,7 +103,10 @@ bool Import_Image_File(const std::string& path, bool quiet) {
         Message_Box("Error", "Loaded job limit reached, close some jobs to continue.", MSG_ICON_ERROR);
         return false;
     }
-    return Picture_To_New_Document(picture, calibration.PPMM, calibration.Unit) > 0;
+    int64_t slot = Picture_To_New_Document(picture, calibration.PPMM, calibration.Unit);
+    if (slot < 1) return false;
+    Jobs[slot].Picture_File = path;
+    return true;
 }
 
 void Import_Image_Dialog() {

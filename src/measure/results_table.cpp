@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <utility>
 
@@ -57,6 +58,42 @@ std::string Csv_Field(const std::string& text) {
         out += c;
     }
     return out + "\"";
+}
+
+std::string Valid_Utf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const unsigned char* s = (const unsigned char*)text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        const uint32_t c = s[i];
+        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool valid = length > 0 && i + length <= n;
+        uint32_t code = c & (0x7F >> (length > 1 ? length : 0));
+        for (size_t k = 1; valid && k < length; k++) {
+            if ((s[i + k] & 0xC0) != 0x80) valid = false;
+            code = (code << 6) | (s[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past Unicode are not UTF-8 either.
+        static const uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (valid && (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) valid = false;
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";  // U+FFFD for the one byte, then go on after it
+            i++;
+        }
+    }
+    return out;
+}
+
+std::string Csv_Text(const std::string& text) {
+    std::string cell = Valid_Utf8(text);
+    // Spreadsheets run a cell that begins like this as a formula.
+    if (!cell.empty() && std::strchr("=+-@\t\r", cell[0])) cell = "'" + cell;
+    return Csv_Field(cell);
 }
 
 std::string Csv_Number(double value) {
@@ -165,7 +202,11 @@ void Append_Results_Rows(int64_t document, const std::string& file, const Doc_In
 std::vector<Results_Row> Open_Documents_Results() {
     std::vector<Results_Row> rows;
     for (int64_t slot = 1; slot < JOB_SLOTS; slot++)
-        if (Jobs[slot].In_Use) Append_Results_Rows(slot, Jobs[slot].File_Name, Jobs[slot].Doc, &rows);
+        if (Jobs[slot].In_Use) {
+            // An imported picture is named by its picture file until it is saved as a document.
+            const Job_Slot& job = Jobs[slot];
+            Append_Results_Rows(slot, job.File_Name.empty() ? job.Picture_File : job.File_Name, job.Doc, &rows);
+        }
     return rows;
 }
 
@@ -174,8 +215,8 @@ std::string Results_Csv_Text(const std::vector<Results_Row>& rows) {
     for (const char* name : Results_Column_Names) text += std::string(",") + name;
     text += '\n';
     for (const Results_Row& row : rows) {
-        text += std::to_string(row.Document) + "," + Csv_Field(row.File) + "," + std::to_string(row.Index) + "," +
-                Csv_Field(row.Kind) + "," + Csv_Field(row.Unit);
+        text += std::to_string(row.Document) + "," + Csv_Text(row.File) + "," + std::to_string(row.Index) + "," +
+                Csv_Text(row.Kind) + "," + Csv_Text(row.Unit);
         for (int c = 0; c < RESULT_VALUE_COLUMNS; c++) {
             text += ',';
             if (row.Filled[c]) text += Csv_Number(row.Value[c]);
@@ -214,8 +255,8 @@ std::string Summary_Csv_Text(const std::vector<Results_Row>& rows) {
                 double squares = 0;
                 for (double v : values) squares += (v - mean) * (v - mean);
                 std::string sd = values.size() > 1 ? Csv_Number(std::sqrt(squares / (n - 1))) : "";
-                text += std::to_string(first.Document) + "," + Csv_Field(first.File) + "," + Csv_Field(first.Kind) +
-                        "," + Csv_Field(first.Unit) + "," + Results_Column_Names[c] + "," +
+                text += std::to_string(first.Document) + "," + Csv_Text(first.File) + "," + Csv_Text(first.Kind) +
+                        "," + Csv_Text(first.Unit) + "," + Results_Column_Names[c] + "," +
                         std::to_string(values.size()) + "," + Csv_Number(mean) + "," + sd + "," + Csv_Number(low) +
                         "," + Csv_Number(high) + "\n";
             }

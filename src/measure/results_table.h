@@ -33,7 +33,7 @@ extern const char* const Results_Column_Names[RESULT_VALUE_COLUMNS];
 
 struct Results_Row {
     int64_t Document = 0;  // job slot; position on the command line in batch runs
-    std::string File;      // the document's file name, empty when it has none
+    std::string File;      // the document's file name (an imported picture's), empty when it has none
     int64_t Index = 0;     // position in the document's tool list, from 0
     int64_t Type = 0;      // tool kind
     std::string Kind;      // "line", "width", "height", "box", "circle", "blob", "threshold"
@@ -58,6 +58,12 @@ std::string Summary_Csv_Text(const std::vector<Results_Row>& rows);
 // ---- pieces, tested on their own
 // A field as RFC 4180 wants it: quoted when it holds a comma, a quote, CR or LF.
 std::string Csv_Field(const std::string& text);
+// `text` with every byte that is not part of valid UTF-8 replaced by U+FFFD.
+std::string Valid_Utf8(const std::string& text);
+// A text cell (file, kind, unit; never a number): valid UTF-8, with an
+// apostrophe before a leading "=", "+", "-", "@", tab or CR so that a
+// spreadsheet shows it as text instead of running it, then as Csv_Field.
+std::string Csv_Text(const std::string& text);
 // "%.10g" with "." whatever the locale; empty for NaN and infinities.
 std::string Csv_Number(double value);
 // Unit text of a unit code; an invalid code counts as millimetres.

@@ -6,6 +6,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -253,12 +254,19 @@ TEST(End_To_End, Batch_Commands_On_Saved_Documents) {
     picture.Width = 4;
     picture.Height = 3;
     picture.Pixels.assign(4 * 3 * 4, 255);
+    std::string saved_b;
     for (auto doc : {std::make_pair(&a, "a.jqv"), std::make_pair(&b, "b.jqv")}) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(Build_Document_Archive(*doc.first, picture, &bytes));
         ASSERT_TRUE(Write_File_Atomically(folder.File(doc.second), bytes));
+        saved_b.assign(bytes.begin(), bytes.end());
     }
     Write_Whole_File(folder.File("broken.jqv"), "not a zip archive");
+    ASSERT_EQ(symlink("b.jqv", folder.File("link.csv").c_str()), 0);
+    // A full device of our own where we may make one, so that a fault that
+    // replaced it would not replace the system's.
+    std::string full = folder.File("full");
+    if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) full = "/dev/full";
 
     // What the readable ones must give: documents numbered by their place on the line.
     std::vector<Results_Row> rows;
@@ -274,11 +282,17 @@ TEST(End_To_End, Batch_Commands_On_Saved_Documents) {
          Results_Csv_Text(rows), {"broken.jqv: not a readable document file", "missing.jqv: No such file"}},
         {{"--summary", "a.jqv", "broken.jqv", "b.jqv"}, 1, "", Summary_Csv_Text(rows), {"broken.jqv: "}},
         {{"--export-results", "folder-not-there/out.csv", "a.jqv"}, 1, "", "", {"folder-not-there/out.csv: "}},
+        {{"--export-results", "b.jqv", "a.jqv", "b.jqv"}, 2, "b.jqv", saved_b, {"b.jqv: is the input file b.jqv"}},
+        {{"--export-results", "link.csv", "b.jqv"}, 2, "b.jqv", saved_b, {"link.csv: is the input file b.jqv"}},
+        {{"--export-results", "-", "a.jqv", "broken.jqv", "b.jqv"}, 1, "", Results_Csv_Text(rows), {"broken.jqv: "}},
+        {{"--export-results", "/dev/stdout", "a.jqv", "broken.jqv", "b.jqv"}, 1, "", Results_Csv_Text(rows),
+         {"broken.jqv: "}},
+        {{"--export-results", full, "a.jqv"}, 1, "", "", {full + ": the results table cannot be written"}},
         {{"--summary", "b.jqv"}, 0, "", "", {}},  // last: its stdout is read below
     };
     std::vector<Results_Row> b_alone;
     Append_Results_Rows(1, "b.jqv", b, &b_alone);
-    runs[3].out_text = Summary_Csv_Text(b_alone);
+    runs[sizeof runs / sizeof runs[0] - 1].out_text = Summary_Csv_Text(b_alone);
     for (const Run& r : runs) {
         SCOPED_TRACE(r.args[0] + " " + r.args[1]);
         pid_t pid = Start_Program(folder, "trellum", r.args, true);
@@ -295,6 +309,9 @@ TEST(End_To_End, Batch_Commands_On_Saved_Documents) {
             EXPECT_EQ(err, "");
         }
     }
+    struct stat st;
+    EXPECT_TRUE(lstat(folder.File("link.csv").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_TRUE(stat(full.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) << full << " is still the device";
     // The blob's area is its count (497 x 0.2 um x 0.2 um), not its box.
     EXPECT_NE(Read_Whole_File(folder.File("stdout.txt")).find(",blob,um,area,1,19.88,,19.88,19.88\n"),
               std::string::npos);

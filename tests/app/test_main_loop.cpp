@@ -2,13 +2,16 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/app_state.h"
 #include "app/command_line.h"
 #include "app/main_loop.h"
+#include "app/picture_export.h"
 #include "app/status_bar.h"
 #include "base/image_io.h"
+#include "base/tiff_io.h"
 #include "document/doc_file.h"
 #include "measure/snapping.h"
 #include "support/null_fixture.h"
@@ -48,6 +51,15 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         {{"--export-results", "out.csv", "a.JQV", "b.JQV"}, ACTION_EXPORT_RESULTS, "", "out.csv", 2},
         {{"--export-picture", "pictures", "a.JQV"}, ACTION_EXPORT_PICTURE, "", "pictures", 1},
         {{"--summary", "a.JQV"}, ACTION_SUMMARY, "", "", 1},
+        {{"--export-results", "-", "a.JQV"}, ACTION_EXPORT_RESULTS, "", "-", 1},
+        {{"--export-picture", "p", "--format", "tiff", "--overwrite", "a.JQV"}, ACTION_EXPORT_PICTURE, "", "p", 1},
+        {{"--format", "png", "--export-picture", "p", "a.JQV"}, ACTION_EXPORT_PICTURE, "", "p", 1},
+        {{"--export-picture", "p", "--format", "jpeg", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--export-picture", "p", "--format", "png", "--format", "tiff", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--export-picture", "p", "a.JQV", "--format"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--export-picture", "-", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--export-results", "out.csv", "--overwrite", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--format", "tiff", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
         {{"--help"}, ACTION_SHOW_HELP, "", "", 0},
         {{"--bogus"}, ACTION_USAGE_ERROR, "", "", 0},
         {{"--camera"}, ACTION_USAGE_ERROR, "", "", 0},
@@ -72,6 +84,9 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         EXPECT_EQ(c.Camera, r.Camera);
         EXPECT_EQ(c.Output, r.Output);
         EXPECT_EQ(c.Files.size(), r.Files);
+        const bool tiff = std::find(r.Args.begin(), r.Args.end(), "tiff") != r.Args.end();
+        EXPECT_EQ(c.Format, tiff ? PICTURE_EXPORT_TIFF : PICTURE_EXPORT_PNG);
+        EXPECT_EQ(c.Overwrite, std::find(r.Args.begin(), r.Args.end(), "--overwrite") != r.Args.end());
     }
 }
 
@@ -241,9 +256,9 @@ TEST(Batch_Pictures, One_Png_Per_Document_And_Unreadable_Files_Named) {
     };
     EXPECT_EQ(run("--export-picture out a/cells.jqv broken.jqv missing.jqv a b/cells.JQV"), 1);
     std::string errors = Read_Whole_File(folder.File("stderr.txt"));
-    EXPECT_NE(errors.find("broken.jqv: not a document file, or damaged\n"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("trellum: broken.jqv: not a "), std::string::npos) << errors;
     EXPECT_NE(errors.find("missing.jqv: No such file or directory\n"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("trellum: a: is a folder\n"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("trellum: a: is a folder"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("cells"), std::string::npos) << errors;
     EXPECT_EQ(Read_Whole_File(folder.File("stdout.txt")), "out/cells.png\nout/cells-2.png\n");
     struct Expect {
@@ -274,6 +289,44 @@ TEST(Batch_Pictures, One_Png_Per_Document_And_Unreadable_Files_Named) {
     Write_Whole_File(folder.File("plain"), "x");
     EXPECT_EQ(run("--export-picture plain a/cells.jqv"), 1) << "the output is not a folder";
     EXPECT_NE(Read_Whole_File(folder.File("stderr.txt")).find("plain is not a folder"), std::string::npos);
+
+    // Files this run did not write stay, unless --overwrite; an output that
+    // is an input (here through a hard link) stops the run before it writes.
+    Write_Whole_File(folder.File("a/cells.png"), "the user's own picture");
+    ASSERT_EQ(system(("mkdir '" + folder.File("out4") + "' && ln '" + folder.File("b/cells.JQV") + "' '" +
+                      folder.File("out4/cells-2.png") + "'").c_str()),
+              0);
+    struct Rerun {
+        std::string args;
+        int exit_code;
+        std::string written, error;  // stdout; a part of stderr ("" none)
+    } reruns[] = {
+        {"--export-picture a a/cells.jqv", 1, "", "a/cells.png exists already"},
+        {"--export-picture out2 a/cells.jqv b/cells.JQV", 1, "out2/cells-2.png\n", "out2/cells.png exists already"},
+        {"--export-picture out2 --overwrite a/cells.jqv", 0, "out2/cells.png\n", ""},
+        {"--export-picture out4 --overwrite a/cells.jqv b/cells.JQV", 2, "", "out4/cells-2.png: is the input file b/cells.JQV"},
+        {"--export-picture out5 --format tiff b/cells.JQV", 0, "out5/cells.tif\n", ""},
+    };
+    const std::string user_picture = Read_Whole_File(folder.File("a/cells.png"));
+    const std::string input = Read_Whole_File(folder.File("b/cells.JQV"));
+    for (const Rerun& r : reruns) {
+        EXPECT_EQ(run(r.args), r.exit_code) << r.args;
+        EXPECT_EQ(Read_Whole_File(folder.File("stdout.txt")), r.written) << r.args;
+        const std::string err = Read_Whole_File(folder.File("stderr.txt"));
+        if (r.error.empty()) {
+            EXPECT_EQ(err, "") << r.args;
+        } else {
+            EXPECT_NE(err.find(r.error), std::string::npos) << r.args << "\n" << err;
+        }
+    }
+    EXPECT_EQ(Read_Whole_File(folder.File("a/cells.png")), user_picture);
+    EXPECT_EQ(Read_Whole_File(folder.File("b/cells.JQV")), input);
+    EXPECT_FALSE(File_Exists(folder.File("out4/cells.png"))) << "nothing written before the refusal";
+    std::string tiff = Read_Whole_File(folder.File("out5/cells.tif"));
+    Picture p;
+    Tiff_Calibration calibration;
+    ASSERT_TRUE(Decode_Tiff((const uint8_t*)tiff.data(), tiff.size(), MAX_PICTURE_EDGE, &p, &calibration));
+    EXPECT_EQ(p.Width * 1000 + p.Height, 120 * 1000 + 80);
 }
 
 }  // namespace

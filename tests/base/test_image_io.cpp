@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -431,6 +434,67 @@ TEST_F(FileHelpers, AtomicWriteKeepsModesAndTheOldFile) {
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(Read_File_Bytes(path, 6, &bytes));
     EXPECT_FALSE(Read_File_Bytes(path, 5, &bytes) || Read_File_Bytes(folder, 100, &bytes));
+}
+
+// Only regular files are replaced by rename: a link stays a link (the file
+// it leads to is replaced, or made), a FIFO and a device are written in
+// place, and a device that takes no bytes fails the write.
+TEST_F(FileHelpers, AtomicWriteFollowsLinksAndWritesOtherKindsInPlace) {
+    auto at = [&](const std::string& name) { return folder + "/" + name; };
+    Write_All(at("target.csv"), "old");
+    chmod(at("target.csv").c_str(), 0640);
+    ASSERT_EQ(mkdir(at("sub").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("target.csv", at("link.csv").c_str()), 0);
+    ASSERT_EQ(symlink("../missing.csv", at("sub/dangling.csv").c_str()), 0);  // relative to its own folder
+    ASSERT_EQ(symlink("loop-b", at("loop-a").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a", at("loop-b").c_str()), 0);
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0);
+    // Device nodes of our own where we may make them, so that a fault
+    // replaces those and never the system's (which only root could).
+    auto device = [&](const char* name, unsigned minor) {
+        std::string node = at(name);
+        if (mknod(node.c_str(), S_IFCHR | 0666, makedev(1, minor)) == 0) {
+            int fd = open(node.c_str(), O_WRONLY);
+            if (fd >= 0 && close(fd) == 0) return node;
+        }
+        return std::string("/dev/") + name;
+    };
+    const std::string null_node = device("null", 3), full_node = device("full", 7);
+    // Opened first and without blocking, so the writer finds a reader.
+    int reader = open(at("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    struct Case {
+        std::string path;
+        bool ok;
+        std::string lands_in;  // where the bytes must be read back ("" none, "fifo" the reader)
+        mode_t kind;           // of `path` afterwards, links not followed
+    } cases[] = {
+        {at("link.csv"), true, at("target.csv"), S_IFLNK},
+        {at("sub/dangling.csv"), true, at("missing.csv"), S_IFLNK},
+        {at("fifo"), true, "fifo", S_IFIFO},
+        {null_node, true, "", S_IFCHR},
+        {full_node, false, "", S_IFCHR},
+        {at("loop-a"), false, "", S_IFLNK},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string bytes = "to " + c.path;
+        EXPECT_EQ(Write_File_Atomically(c.path, bytes), c.ok);
+        struct stat st;
+        ASSERT_EQ(lstat(c.path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.kind);
+        if (c.lands_in == "fifo") {
+            char got[256];
+            ssize_t n = read(reader, got, sizeof got);
+            EXPECT_EQ(std::string(got, n > 0 ? (size_t)n : 0), bytes);
+        } else if (!c.lands_in.empty()) {
+            EXPECT_EQ(Read_All(c.lands_in), bytes);
+        }
+    }
+    close(reader);
+    struct stat st;
+    EXPECT_TRUE(stat(at("target.csv").c_str(), &st) == 0 && (st.st_mode & 0777) == 0640) << "the target keeps its mode";
+    for (const std::string& left : List_Folder(folder)) EXPECT_NE(left.rfind(".trellum-write-", 0), 0u) << left;
 }
 
 }  // namespace

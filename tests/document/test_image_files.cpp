@@ -71,6 +71,7 @@ TEST_F(ImageFiles, ImportMakesANewFrozenDocument) {
     EXPECT_EQ(Current_Job, 2);
     EXPECT_EQ(job.In_Use + job.Image_Changed, 2);
     EXPECT_EQ(job.File_Name + std::to_string(job.Doc.Tools.size()), "0");
+    EXPECT_EQ(job.Picture_File, folder + "/micro.png") << "the results table names it";
     EXPECT_EQ(job.Doc.PPMM, 42.5f);
     EXPECT_EQ(job.Doc.Measure_Unit, 4);
     EXPECT_EQ(job.Doc.Processing.Threshold_Magenta, 77);

@@ -221,16 +221,19 @@ void Results_Documents() {
     Make_Document(3, 10, 10, 5000);
     Jobs[3].Doc.Measure_Unit = 0;
     Jobs[3].File_Name = "b.jqv";
+    Jobs[3].Picture_File = "b.png";  // imported, then saved: the document's own name counts
     Tool old_blob = Make_Tool(TOOL_BLOB, 0, 0, 36, 36);
     Jobs[3].Doc.Tools.push_back(old_blob);
     old_blob.Area = 966;
     Jobs[3].Doc.Tools.push_back(old_blob);
     Make_Document(4, 10, 10, 10);
+    Jobs[4].File_Name = "=1+2 \xFF.jqv";  // a formula, and a byte that is not UTF-8
     Jobs[4].Doc.Measure_Unit = 4;
     Jobs[4].Doc.Tools.push_back(Make_Tool(TOOL_LINE, 0, 0, 1, 1, std::sqrt(2.0f), 315));
     Make_Document(5, 10, 10, 10);
     Jobs[5].Doc.Measure_Unit = 9;
-    Jobs[5].Doc.Tools.push_back(Make_Tool(TOOL_HEIGHT, 0, 0, 0, 25, 25));
+    Jobs[5].Picture_File = "/pics/cells.png";
+    Jobs[5].Doc.Tools.push_back(Make_Tool(TOOL_HEIGHT, -4, 0, -4, 25, 25));
     Set_State(CTL_UNIT_LIST, 3);
 }
 
@@ -265,8 +268,8 @@ TEST_F(Readouts, Results_Table_Rows_By_Kind) {
         {"1", f1, "7", "width_height", "mm", {E, E, E, E, E, E, E, E, E, E, E, 10}},
         {"3", "b.jqv", "0", "blob", "um", {E, 7.2, 7.2, E, E, E, E, E, 3.6, 3.6, E, 5000}},
         {"3", "b.jqv", "1", "blob", "um", {E, 7.2, 7.2, E, 38.64, E, E, E, 3.6, 3.6, E, 5000}},
-        {"4", "", "0", "line", "px", {1.414213538, 1, 1, 315, E, E, E, E, 0.5, 0.5, E, 10}},
-        {"5", "", "0", "height", "mm", {2.5, E, 2.5, E, E, E, E, E, 0, 1.25, E, 10}},
+        {"4", "'=1+2 \xEF\xBF\xBD.jqv", "0", "line", "px", {1.414213538, 1, 1, 315, E, E, E, E, 0.5, 0.5, E, 10}},
+        {"5", "/pics/cells.png", "0", "height", "mm", {2.5, E, 2.5, E, E, E, E, E, -0.4, 1.25, E, 10}},
     };
     auto rows = Parse_Csv(text);
     ASSERT_EQ(rows.size(), 1 + sizeof expected / sizeof expected[0]) << text;
@@ -294,6 +297,15 @@ TEST_F(Readouts, Results_Table_Rows_By_Kind) {
              {"plain", "plain"}, {"a,b", "\"a,b\""}, {"say \"x\"", "\"say \"\"x\"\"\""}, {"l\nr", "\"l\nr\""},
              {"cr\r", "\"cr\r\""}, {"", ""}})
         EXPECT_EQ(Csv_Field(c.first), c.second);
+    // Text cells: formulas shown as text, bytes that are not UTF-8 replaced one by one.
+    const std::string bad = "\xEF\xBF\xBD";
+    for (auto c : std::vector<std::pair<std::string, std::string>>{
+             {"=1+1", "'=1+1"}, {"+1", "'+1"}, {"-2.jqv", "'-2.jqv"}, {"@SUM(A1)", "'@SUM(A1)"}, {"\tx", "'\tx"},
+             {"a=b-c", "a=b-c"}, {"=a,b", "\"'=a,b\""}, {"", ""}, {"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
+             {"\xF0\x9F\x94\xAC", "\xF0\x9F\x94\xAC"}, {"\xFF" "a", bad + "a"}, {"a\xC3", "a" + bad},
+             {"\xE2\x82x", bad + bad + "x"}, {"\xC0\xAF", bad + bad}, {"\xED\xA0\x80", bad + bad + bad},
+             {"\xF4\x90\x80\x80", bad + bad + bad + bad}, {"\x80-", bad + "-"}})
+        EXPECT_EQ(Csv_Text(c.first), c.second) << c.first;
     const double huge = 1e300;
     for (auto c : std::vector<std::pair<double, std::string>>{{0.1, "0.1"},
                                                               {-0.0, "0"},
@@ -328,6 +340,7 @@ TEST_F(Readouts, Summary_Per_Document_And_Kind) {
     for (float w : {20.0f, 40.0f, 90.0f}) Jobs[1].Doc.Tools.push_back(Make_Tool(TOOL_BOX, 0, 0, w, 10));
     Jobs[1].Doc.Tools.insert(Jobs[1].Doc.Tools.begin() + 1, Make_Tool(TOOL_LINE, 0, 0, 30, 0, 30, 180));
     Make_Document(2, 100, 100, 10);
+    Jobs[2].File_Name = "@2.jqv";
     Jobs[2].Doc.Tools.push_back(Make_Tool(TOOL_BOX, 0, 0, 50, 20));
     Jobs[2].Doc.Tools.push_back(Make_Tool(TOOL_BLOB, 0, 0, 5, 5));  // no count: no area line
     Jobs[2].Doc.Tools.push_back(Make_Tool(TOOL_THRESHOLD_NOTE, 0, 0, 0, 0, 40));
@@ -379,7 +392,7 @@ TEST_F(Readouts, Summary_Per_Document_And_Kind) {
         SCOPED_TRACE(text.substr(0, 0) + "line " + std::to_string(r + 1));
         ASSERT_EQ(cells.size(), 10u);
         EXPECT_EQ(cells[0] + "|" + cells[1] + "|" + cells[2] + "|" + cells[3] + "|" + cells[4],
-                  std::string(e.document) + "|" + (e.document[0] == '1' ? "a,b.jqv" : "") + "|" + e.kind + "|mm|" +
+                  std::string(e.document) + "|" + (e.document[0] == '1' ? "a,b.jqv" : "'@2.jqv") + "|" + e.kind + "|mm|" +
                       e.column);
         const double want[5] = {e.n, e.mean, e.sd, e.min, e.max};
         for (int k = 0; k < 5; k++) {
