@@ -316,18 +316,36 @@ TEST_F(FileHelpers, TiffLayoutsDecodeToTheirPixels) {
 }
 
 // What the export writes is what libtiff reads back: 8-bit RGB, the
-// resolution per centimetre and the "ImageJ=" description naming the unit;
-// and what our reader makes of calibrations written by others.
+// "ImageJ=" description naming the unit and the resolution in pixels per
+// that unit (no resolution unit, except inch); and what our reader makes of
+// calibrations written by others.
 TEST_F(FileHelpers, TiffCarriesTheCalibration) {
     const std::string path = folder + "/cal.tif";
     Picture in = Pattern_Picture(33, 7);
     struct Case {
         double ppmm;
         int64_t unit;
-        const char* unit_line;  // nullptr: no calibration tags at all
-    } cases[] = {{123.25, 0, "unit=micron"}, {2.5, 1, "unit=mil"}, {1000, 2, "unit=mm"},
-                 {40, 3, "unit=inch"},        {7.75, 4, "unit=pixel"}, {0, 0, nullptr}, {NAN, 2, nullptr},
-                 {0.001, 2, "unit=mm"},       {1e-4, 2, nullptr}};  // one pixel a metre is the least kept
+        const char* unit_line;  // nullptr: no description
+        uint16_t res_unit;      // 0: no resolution tags
+        double resolution;      // pixels per res_unit, or per the description's unit
+        double read_ppmm;
+        int64_t read_unit;
+    } cases[] = {
+        {123.25, 0, "unit=micron", RESUNIT_NONE, 0.12325, 123.25, 0},
+        {2.5, 1, "unit=mil", RESUNIT_NONE, 0.0635, 2.5, 1},
+        {1000, 2, "unit=mm", RESUNIT_NONE, 1000, 1000, 2},
+        {40, 3, "unit=inch", RESUNIT_INCH, 1016, 40, 3},
+        {7.75, 4, "unit=pixel", 0, 0, 0, 4},  // lengths in pixels: no scale
+        {55, -1, nullptr, RESUNIT_CENTIMETER, 550, 55, -1},
+        {0, 0, nullptr, 0, 0, 0, -1},
+        {NAN, 2, nullptr, 0, 0, 0, -1},
+        {0.001, 2, "unit=mm", RESUNIT_NONE, 0.001, 0.001, 2},  // one pixel a metre is the least kept
+        {0.001, 0, "unit=micron", RESUNIT_NONE, 1e-6, 0.001, 0},
+        {1e-4, 2, nullptr, 0, 0, 0, -1},
+        {9.9e7, 3, "unit=inch", RESUNIT_INCH, 9.9e7 * 25.4, 9.9e7, 3},  // the most the tag holds
+        {9.9e7, -1, nullptr, RESUNIT_CENTIMETER, 9.9e8, 9.9e7, -1},
+        {1e8, 2, nullptr, 0, 0, 0, -1},
+    };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(Encode_Tiff(in, c.ppmm, c.unit, &bytes));
@@ -349,24 +367,26 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         bool has_y = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yres) == 1;
         bool has_unit = TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &res_unit) == 1;
         bool has_description = TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &description) == 1;
-        if (c.unit_line) {
-            ASSERT_TRUE(has_x && has_y && has_unit && has_description) << c.ppmm;
-            EXPECT_FLOAT_EQ(xres, (float)(c.ppmm * 10)) << "pixels per centimetre";
-            EXPECT_FLOAT_EQ(yres, (float)(c.ppmm * 10));
-            EXPECT_EQ(res_unit, RESUNIT_CENTIMETER);
-            std::string text = description;
-            EXPECT_EQ(text.rfind("ImageJ=", 0), 0u) << text;
-            EXPECT_NE(text.find(std::string("\n") + c.unit_line + "\n"), std::string::npos) << text;
+        std::string what = std::to_string(c.ppmm) + " unit " + std::to_string(c.unit);
+        if (c.res_unit) {
+            ASSERT_TRUE(has_x && has_y && has_unit) << what;
+            EXPECT_NEAR(xres, c.resolution, c.resolution * 1e-6) << what;
+            EXPECT_EQ(yres, xres) << what;
+            EXPECT_EQ(res_unit, c.res_unit) << what;
         } else {
-            EXPECT_FALSE(has_x || has_y || has_description) << c.ppmm;
+            EXPECT_FALSE(has_x || has_y) << what;
+        }
+        ASSERT_EQ(has_description, c.unit_line != nullptr) << what;
+        if (c.unit_line) {
+            EXPECT_EQ(std::string(description), std::string("ImageJ=\n") + c.unit_line + "\n");
         }
         TIFFClose(tif);
         Picture out;
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff(bytes.data(), bytes.size(), MAX_PICTURE_EDGE, &out, &cal));
         for (size_t i = 0; i < in.Pixels.size(); i++) ASSERT_EQ(out.Pixels[i], in.Pixels[i]) << "byte " << i;
-        EXPECT_NEAR(cal.PPMM, c.unit_line ? c.ppmm : 0, c.unit_line ? c.ppmm * 1e-6 : 0) << c.ppmm;
-        EXPECT_EQ(cal.Unit, c.unit_line ? c.unit : -1);
+        EXPECT_NEAR(cal.PPMM, c.read_ppmm, c.read_ppmm * 1e-6) << what;
+        EXPECT_EQ(cal.Unit, c.read_unit) << what;
     }
 
     // Calibrations as other programs write them.
@@ -379,7 +399,22 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
     } foreign[] = {
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=micron\n", 2000, 0},    // pixels per micron
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=\\u00B5m\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=microns\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=um\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=\xC2\xB5m\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=nm\n", 2e6, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=mil\n", 2 / 0.0254, 1},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=thou\n", 2 / 0.0254, 1},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=mm\n", 2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=millimeter\n", 2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\r\nunit=millimetre\r\n", 2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=cm\n", 0.2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=in\n", 2 / 25.4, 3},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=pixels\n", 0, 4},       // no length: no scale
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=px\n", 0, 4},
         {RESUNIT_INCH, 254.0f, "ImageJ=1.0\nunit=inch\n", 10, 3},
+        {RESUNIT_CENTIMETER, 50.0f, "ImageJ=1.0\nunit=pixel\n", 5, 4},  // as this program wrote them once
+        {RESUNIT_CENTIMETER, 50.0f, "ImageJ=1.0\nunit=micron\n", 5, 0},
         {RESUNIT_CENTIMETER, 50.0f, nullptr, 5, -1},
         {RESUNIT_INCH, 72.0f, nullptr, 0, -1},                          // a printing default, not a calibration
         {RESUNIT_NONE, 3.0f, "ImageJ=1.0\nunit=parsec\n", 0, -1},
