@@ -406,13 +406,24 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
     }
 
     // Calibrations as other programs write them.
+    // Of a description only the first 64 KB are read.
+    const std::string filler(70000, 'x');
+    const std::string long_first = "ImageJ=1.0\nunit=mm\n" + filler, long_last = "ImageJ=1.0\n" + filler + "\nunit=mm\n";
     struct Foreign {
         uint16_t res_unit;
         float xres;
         const char* description;  // nullptr: none
         double ppmm;
         int64_t unit;
+        const char* mode = "w";   // "wb" big-endian, "w8" BigTIFF
     } foreign[] = {
+        {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2},
+        {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2, "wb"},
+        {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2, "w8"},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "wb"},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "w8"},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=mm\n", 2, 2, "w8"},
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=micron\n", 2000, 0},    // pixels per micron
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=\\u00B5m\n", 2000, 0},
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=microns\n", 2000, 0},
@@ -439,7 +450,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         {RESUNIT_CENTIMETER, 0.5f, nullptr, 0.05, -1},
     };
     for (const Foreign& f : foreign) {
-        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        TIFF* tif = TIFFOpen(path.c_str(), f.mode);
         ASSERT_NE(tif, nullptr);
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
@@ -457,8 +468,9 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         Picture out;
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff((const uint8_t*)file.data(), file.size(), MAX_PICTURE_EDGE, &out, &cal));
-        EXPECT_NEAR(cal.PPMM, f.ppmm, f.ppmm * 1e-6) << (f.description ? f.description : "no description");
-        EXPECT_EQ(cal.Unit, f.unit) << (f.description ? f.description : "no description");
+        std::string what = std::string(f.description ? f.description : "no description").substr(0, 40) + " " + f.mode;
+        EXPECT_NEAR(cal.PPMM, f.ppmm, f.ppmm * 1e-6) << what;
+        EXPECT_EQ(cal.Unit, f.unit) << what;
     }
 }
 
