@@ -415,7 +415,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         const char* description;  // nullptr: none
         double ppmm;
         int64_t unit;
-        const char* mode = "w";   // "wb" big-endian, "w8" BigTIFF
+        const char* mode = "w";   // "wb" big-endian, "w8" BigTIFF, "w8b" both
     } foreign[] = {
         {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2},
         {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2, "wb"},
@@ -423,6 +423,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1},
         {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "wb"},
         {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "w8"},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "w8b"},
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=mm\n", 2, 2, "w8"},
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=micron\n", 2000, 0},    // pixels per micron
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=\\u00B5m\n", 2000, 0},
