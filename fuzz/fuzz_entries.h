@@ -96,8 +96,13 @@ inline void Fuzz_Tiff(const uint8_t* data, size_t size) {
     Fuzz_Require(Decode_Tiff(tiff.data(), tiff.size(), FUZZ_MAX_EDGE, &back, &again));
     for (size_t i = 0; i < p.Pixels.size(); i++)
         if (i % 4 != 3) Fuzz_Require(back.Pixels[i] == p.Pixels[i]);
-    // The resolution is stored as a float: equal to its precision.
-    Fuzz_Require(cal.PPMM == 0 ? again.PPMM == 0 : again.PPMM > cal.PPMM * 0.9999 && again.PPMM < cal.PPMM * 1.0001);
+    // The resolution is stored as a float: equal to its precision. A picture
+    // in pixels is written without a scale.
+    if (cal.PPMM > 0 && cal.Unit == 4)
+        Fuzz_Require(again.PPMM == 0 && again.Unit == 4);
+    else
+        Fuzz_Require(cal.PPMM == 0 ? again.PPMM == 0
+                                   : again.PPMM > cal.PPMM * 0.9999 && again.PPMM < cal.PPMM * 1.0001);
     if (cal.PPMM > 0 && cal.Unit >= 0) Fuzz_Require(again.Unit == cal.Unit);
 }
 

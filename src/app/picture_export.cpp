@@ -15,7 +15,9 @@
 #include "base/tiff_io.h"
 #include "document/doc_file.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/picture_render.h"
+#include "measure/units.h"
 #include "platform/platform.h"
 
 const char* const Picture_Export_Filter = "PNG|*.png|TIFF|*.tif;*.tiff";
@@ -35,11 +37,28 @@ std::string Picture_Export_Name(const std::string& typed, int filter_index, int*
 
 bool Write_Document_Picture(const Doc_Info& doc, const Picture& picture, const Picture_Render_Options& options,
                             int format, const std::string& path) {
+    // The factory calibration is no measurement: such a picture gets a bar
+    // in pixels and a TIFF without a scale, while its labels stay as the
+    // document shows them.
+    const bool uncalibrated = Is_Uncalibrated(doc.PPMM);
+    Picture_Render_Options first = options;
+    if (uncalibrated) first.Scale_Bar = 0;
     Picture drawn;
-    if (!Render_Document_Picture(doc, picture, options, &drawn)) return false;
+    if (!Render_Document_Picture(doc, picture, first, &drawn)) return false;
+    if (uncalibrated && options.Scale_Bar) {
+        Doc_Info in_pixels;
+        in_pixels.PPMM = 0;
+        in_pixels.Measure_Unit = UNIT_PIXELS;
+        Picture_Render_Options bar_only;
+        bar_only.Overlay = 0;
+        Picture with_bar;
+        if (!Render_Document_Picture(in_pixels, drawn, bar_only, &with_bar)) return false;
+        drawn = std::move(with_bar);
+    }
     std::vector<uint8_t> bytes;
-    bool ok = format == PICTURE_EXPORT_TIFF ? Encode_Tiff(drawn, doc.PPMM, doc.Measure_Unit, &bytes)
-                                            : Encode_Png(drawn, &bytes);
+    bool ok = format == PICTURE_EXPORT_TIFF
+                  ? Encode_Tiff(drawn, uncalibrated ? 0.0 : doc.PPMM, doc.Measure_Unit, &bytes)
+                  : Encode_Png(drawn, &bytes);
     return ok && Write_File_Atomically(path, bytes);
 }
 

@@ -19,6 +19,8 @@ extern const char* const Picture_Export_Filter;  // "PNG|*.png|TIFF|*.tif;*.tiff
 // and chooses its format; any other name gets the chosen filter's extension.
 std::string Picture_Export_Name(const std::string& typed, int filter_index, int* format);
 // Draws the document's picture with the options and writes it as `format`.
+// An uncalibrated document (the factory value, no calibration made) gets a
+// scale bar in pixels and a TIFF without resolution tags.
 bool Write_Document_Picture(const Doc_Info& doc, const Picture& picture, const Picture_Render_Options& options,
                             int format, const std::string& path);
 // File menu "Export picture..." for the current document; the options are

@@ -13,11 +13,20 @@ namespace {
 
 // ------------------------------------------------------------ memory I/O
 
+// Bytes that reads see in place of the file's own (a directory entry's
+// count cut down), `Size` of them from `At`.
+struct Tiff_Patch {
+    uint64_t At = 0;
+    uint8_t Bytes[8] = {};
+    size_t Size = 0;
+};
+
 struct Tiff_Memory {
     const uint8_t* Data = nullptr;   // reading
     std::vector<uint8_t>* Out = nullptr;  // writing
     size_t Size = 0;
     size_t At = 0;
+    std::vector<Tiff_Patch> Patches;  // reading only
 };
 
 tmsize_t Memory_Read(thandle_t handle, void* target, tmsize_t length) {
@@ -25,6 +34,9 @@ tmsize_t Memory_Read(thandle_t handle, void* target, tmsize_t length) {
     if (length <= 0 || m->At >= m->Size) return 0;
     size_t n = std::min((size_t)length, m->Size - m->At);
     std::memcpy(target, (m->Out ? m->Out->data() : m->Data) + m->At, n);
+    for (const Tiff_Patch& p : m->Patches)
+        for (size_t k = 0; k < p.Size; k++)
+            if (p.At + k >= m->At && p.At + k < m->At + n) ((uint8_t*)target)[p.At + k - m->At] = p.Bytes[k];
     m->At += n;
     return (tmsize_t)n;
 }
@@ -59,6 +71,47 @@ void Memory_Unmap(thandle_t, void*, toff_t) {}
 // libtiff's messages are not ours to print: a damaged file is a false result.
 int Tiff_Silent(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
+// At most this much of a description is read: the calibration keys come
+// first, and a description of hundreds of megabytes would otherwise be read
+// and copied whole before the first pixel.
+const uint64_t MAX_DESCRIPTION_BYTES = 64 << 10;
+
+// An unsigned number of `width` bytes at `at`, in the file's byte order.
+uint64_t File_Number(const uint8_t* data, bool little, uint64_t at, int width) {
+    uint64_t v = 0;
+    for (int k = 0; k < width; k++) {
+        uint64_t b = data[at + (little ? k : width - 1 - k)];
+        v |= b << (8 * k);
+    }
+    return v;
+}
+
+// libtiff reads every tag of a directory whole. The count of each
+// ImageDescription entry of the first directory above the limit is read as
+// the limit instead, so that only its start is read (without its end marker,
+// which libtiff then supplies).
+void Limit_Description(const uint8_t* data, size_t size, Tiff_Memory* m) {
+    const bool little = data[0] == 'I';
+    const bool big = File_Number(data, little, 2, 2) == 43;
+    const int word = big ? 8 : 4;
+    if (size < (size_t)(big ? 16 : 8)) return;
+    const uint64_t directory = File_Number(data, little, big ? 8 : 4, word);
+    const int count_width = big ? 8 : 2, entry_size = big ? 20 : 12;
+    if (directory >= size || size - directory < (uint64_t)count_width) return;
+    const uint64_t entries = File_Number(data, little, directory, count_width);
+    uint64_t at = directory + count_width;
+    for (uint64_t i = 0; i < entries && at <= size && size - at >= (uint64_t)entry_size; i++, at += entry_size) {
+        if (File_Number(data, little, at, 2) != TIFFTAG_IMAGEDESCRIPTION) continue;
+        if (File_Number(data, little, at + 4, word) <= MAX_DESCRIPTION_BYTES) continue;
+        Tiff_Patch p;
+        p.At = at + 4;
+        p.Size = (size_t)word;
+        for (int k = 0; k < word; k++)
+            p.Bytes[little ? k : word - 1 - k] = (uint8_t)(MAX_DESCRIPTION_BYTES >> (8 * k));
+        m->Patches.push_back(p);
+    }
+}
+
 TIFF* Open_Memory(Tiff_Memory* m, const char* mode) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options) return nullptr;
@@ -70,6 +123,14 @@ TIFF* Open_Memory(Tiff_Memory* m, const char* mode) {
                                   Memory_Close, Memory_Size, Memory_Map, Memory_Unmap, options);
     TIFFOpenOptionsFree(options);
     return tif;
+}
+
+// Reading: the caller has checked the file's first bytes with Is_Tiff.
+TIFF* Open_Reading(const uint8_t* data, size_t size, Tiff_Memory* m) {
+    m->Data = data;
+    m->Size = size;
+    Limit_Description(data, size, m);
+    return Open_Memory(m, "rm");
 }
 
 // ------------------------------------------------------------ calibration
@@ -271,13 +332,16 @@ bool Read_Own(TIFF* tif, const Tiff_Layout& l, Picture* p) {
     return true;
 }
 
-// Palette, bilevel, YCbCr, CMYK and the like, through libtiff's RGBA reader.
+// Palette, bilevel, YCbCr, CMYK and the like, through libtiff's RGBA reader,
+// into the picture's own buffer (one R, G, B, A word a pixel) and swapped to
+// B, G, R, A in place. It stops at the first strip or tile it cannot decode
+// instead of going on over the rest.
 bool Read_Generic(TIFF* tif, const Tiff_Layout& l, Picture* p) {
     char message[1024] = "";
     if (!TIFFRGBAImageOK(tif, message)) return false;
-    std::vector<uint32_t> rgba((size_t)l.Width * l.Height);
-    if (!TIFFReadRGBAImageOriented(tif, l.Width, l.Height, rgba.data(), ORIENTATION_TOPLEFT, 0)) return false;
-    for (size_t i = 0; i < rgba.size(); i++) {
+    uint32_t* rgba = (uint32_t*)(void*)p->Pixels.data();  // vector storage is aligned for any word
+    if (!TIFFReadRGBAImageOriented(tif, l.Width, l.Height, rgba, ORIENTATION_TOPLEFT, 1)) return false;
+    for (size_t i = 0, n = (size_t)l.Width * l.Height; i < n; i++) {
         uint32_t v = rgba[i];
         uint8_t* q = p->Pixels.data() + i * 4;
         q[0] = (uint8_t)TIFFGetB(v);
@@ -286,6 +350,61 @@ bool Read_Generic(TIFF* tif, const Tiff_Layout& l, Picture* p) {
         q[3] = (uint8_t)TIFFGetA(v);
     }
     return true;
+}
+
+// Decoded bytes per stored byte that no file of the compression exceeds.
+// Deflate packs at most 1032 bytes into one and LZW about 1370; a JPEG
+// block of 64 samples (of up to two bytes) takes at least a bit; a fax row
+// at least a bit, however wide; PackBits 128 bytes into two. Other codecs
+// (zstd runs, LZMA) get a bound no real picture comes near.
+uint64_t Max_Ratio(uint16_t compression, uint32_t width) {
+    switch (compression) {
+        case COMPRESSION_NONE: return 1;
+        case COMPRESSION_PACKBITS: return 64;
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+        case COMPRESSION_LZW: return 2048;
+        case COMPRESSION_JPEG:
+        case COMPRESSION_OJPEG: return 1024;
+        case COMPRESSION_CCITTRLE:
+        case COMPRESSION_CCITTRLEW:
+        case COMPRESSION_CCITTFAX3:
+        case COMPRESSION_CCITTFAX4: return std::max<uint64_t>(2048, width);
+        default: return 1 << 16;
+    }
+}
+
+// Before anything is allocated for the pixels: every strip or tile lies in
+// the file after its header (a missing one has offset 0, and libtiff would
+// take the header for its pixels), and together they are large enough for
+// the picture the directory claims at the compression's best ratio.
+bool Striles_Fit_The_File(TIFF* tif, const Tiff_Layout& l, uint64_t file_size) {
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    const uint32_t count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (count == 0) return false;
+    uint16_t compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG, samples = 1;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    const uint64_t header = TIFFIsBigTIFF(tif) ? 16 : 8;
+    uint64_t stored = 0;
+    for (uint32_t s = 0; s < count; s++) {
+        int error = 0;
+        uint64_t offset = TIFFGetStrileOffsetWithErr(tif, s, &error);
+        uint64_t bytes = error ? 0 : TIFFGetStrileByteCountWithErr(tif, s, &error);
+        if (error || bytes == 0 || offset < header || offset > file_size || bytes > file_size - offset) return false;
+        stored += bytes;
+    }
+    uint64_t decoded = 0;
+    if (tiled) {
+        decoded = TIFFTileSize64(tif) * count;
+    } else {
+        const uint64_t planes = planar == PLANARCONFIG_SEPARATE ? samples : 1;
+        decoded = TIFFScanlineSize64(tif) * l.Height * planes;
+    }
+    if (decoded == 0) return false;
+    const uint64_t ratio = Max_Ratio(compression, l.Width);
+    return stored >= (decoded + ratio - 1) / ratio;
 }
 
 }  // namespace
@@ -302,9 +421,7 @@ bool Is_Tiff(const uint8_t* data, size_t size) {
 bool Tiff_Size(const uint8_t* data, size_t size, int32_t* width, int32_t* height) {
     if (!Is_Tiff(data, size)) return false;
     Tiff_Memory m;
-    m.Data = data;
-    m.Size = size;
-    TIFF* tif = Open_Memory(&m, "rm");
+    TIFF* tif = Open_Reading(data, size, &m);
     if (!tif) return false;
     uint32_t w = 0, h = 0;
     bool ok = TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) == 1 && TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) == 1 &&
@@ -319,14 +436,13 @@ bool Tiff_Size(const uint8_t* data, size_t size, int32_t* width, int32_t* height
 bool Decode_Tiff(const uint8_t* data, size_t size, int32_t max_edge, Picture* out, Tiff_Calibration* calibration) {
     if (!Is_Tiff(data, size)) return false;
     Tiff_Memory m;
-    m.Data = data;
-    m.Size = size;
-    TIFF* tif = Open_Memory(&m, "rm");
+    TIFF* tif = Open_Reading(data, size, &m);
     if (!tif) return false;
     Tiff_Layout l;
     bool ok = TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.Width) == 1 &&
               TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.Height) == 1 && l.Width > 0 && l.Height > 0 &&
               l.Width <= (uint32_t)max_edge && l.Height <= (uint32_t)max_edge;
+    if (ok) ok = Striles_Fit_The_File(tif, l, size);
     Picture p;
     if (ok) {
         p.Width = (int32_t)l.Width;
@@ -374,13 +490,27 @@ bool Encode_Tiff(const Picture& picture, double ppmm, int64_t unit, std::vector<
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     TIFFSetField(tif, TIFFTAG_SOFTWARE, "Trellum");
     if (Plausible_Ppmm(ppmm)) {
-        TIFFSetField(tif, TIFFTAG_XRESOLUTION, (float)(ppmm * 10.0));
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, (float)(ppmm * 10.0));
-        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_CENTIMETER);
-        std::string name = Tiff_Unit_Name(unit);
-        std::string description = "ImageJ=\n";
-        if (!name.empty()) description += "unit=" + name + "\n";
-        TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, description.c_str());
+        // Analysis programs that read the description take the resolution as
+        // pixels per its unit, unless the resolution unit is inch or
+        // centimetre; so the resolution is given in the unit named.
+        const std::string name = Tiff_Unit_Name(unit);
+        const double per_unit = Millimetres_Per(name);
+        uint16_t res_unit = RESUNIT_NONE;
+        double resolution = ppmm * per_unit;
+        if (unit == 3) {
+            res_unit = RESUNIT_INCH;
+        } else if (name.empty()) {
+            res_unit = RESUNIT_CENTIMETER;  // and no description, which would make it pixels
+            resolution = ppmm * 10.0;
+        }
+        // A picture in pixels names its unit only: a pixel size in pixels
+        // other than one would be read as a scale.
+        if (per_unit > 0 || name.empty()) {
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, (float)resolution);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, (float)resolution);
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, res_unit);
+        }
+        if (!name.empty()) TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, ("ImageJ=\nunit=" + name + "\n").c_str());
     }
     bool ok = true;
     std::vector<uint8_t> row((size_t)w * 3);

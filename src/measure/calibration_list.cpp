@@ -87,7 +87,7 @@ size_t Bidi_Control_Length(const std::string& s, size_t at) {
     return 0;
 }
 
-// Shortest text of a number, whatever the locale ("0.001", "1e+09").
+// Shortest text of a number, whatever the locale ("0.001", "1e+08").
 std::string Plain_Number(double v) {
     char text[32];
     std::to_chars_result r = std::to_chars(text, text + sizeof text, v);
@@ -269,6 +269,8 @@ int64_t Find_Calibration(float ppmm) {
     return -1;
 }
 
+bool Is_Uncalibrated(double ppmm) { return !Calibration_Made && ppmm == FACTORY_PPMM; }
+
 void Create_Calibration_Row(int64_t page) {
     Create_Control(WINDOW_MAIN, CTL_CALIBRATION_LABEL, CONTROL_LABEL, 2, 204, 150, 24, "Calibration:", page);
     Create_Control(WINDOW_MAIN, CTL_CALIBRATION_CHOICE, CONTROL_DROPDOWN, 152, 202, 128, 24, "", page);
@@ -304,7 +306,7 @@ std::string Measure_Frame_Caption() {
     int64_t i = Find_Calibration(ppmm);
     if (i >= 0)
         caption += " - " + Calibrations[(size_t)i].Name;
-    else if (!Calibration_Made && ppmm == FACTORY_PPMM)
+    else if (Is_Uncalibrated(ppmm))
         caption += " (uncalibrated)";
     return caption;
 }

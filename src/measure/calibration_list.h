@@ -59,6 +59,9 @@ void Store_Named_Calibration(const std::string& name, float ppmm);
 void Note_Calibration_Made();
 // Index of the calibration whose value equals `ppmm`, or -1.
 int64_t Find_Calibration(float ppmm);
+// True while no calibration was made and `ppmm` is the factory 100: lengths
+// are then in pixels whatever their unit says.
+bool Is_Uncalibrated(double ppmm);
 
 // ---- the Settings page row and the caption
 // Creates "Calibration:" and its drop-down on the Settings page.

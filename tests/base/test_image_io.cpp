@@ -6,7 +6,9 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/image_io.h"
@@ -14,6 +16,20 @@
 #include "document/file_test_util.h"
 
 using namespace file_test;
+
+// The largest single C++ allocation since it was last set to 0, to see that
+// a hostile file is refused before its picture is allocated.
+static std::atomic<size_t> Largest_Allocation{0};
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    size_t seen = Largest_Allocation.load();
+    while (size > seen && !Largest_Allocation.compare_exchange_weak(seen, size)) {
+    }
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    std::abort();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -319,18 +335,36 @@ TEST_F(FileHelpers, TiffLayoutsDecodeToTheirPixels) {
 }
 
 // What the export writes is what libtiff reads back: 8-bit RGB, the
-// resolution per centimetre and the "ImageJ=" description naming the unit;
-// and what our reader makes of calibrations written by others.
+// "ImageJ=" description naming the unit and the resolution in pixels per
+// that unit (no resolution unit, except inch); and what our reader makes of
+// calibrations written by others.
 TEST_F(FileHelpers, TiffCarriesTheCalibration) {
     const std::string path = folder + "/cal.tif";
     Picture in = Pattern_Picture(33, 7);
     struct Case {
         double ppmm;
         int64_t unit;
-        const char* unit_line;  // nullptr: no calibration tags at all
-    } cases[] = {{123.25, 0, "unit=micron"}, {2.5, 1, "unit=mil"}, {1000, 2, "unit=mm"},
-                 {40, 3, "unit=inch"},        {7.75, 4, "unit=pixel"}, {0, 0, nullptr}, {NAN, 2, nullptr},
-                 {0.001, 2, "unit=mm"},       {1e-4, 2, nullptr}};  // one pixel a metre is the least kept
+        const char* unit_line;  // nullptr: no description
+        uint16_t res_unit;      // 0: no resolution tags
+        double resolution;      // pixels per res_unit, or per the description's unit
+        double read_ppmm;
+        int64_t read_unit;
+    } cases[] = {
+        {123.25, 0, "unit=micron", RESUNIT_NONE, 0.12325, 123.25, 0},
+        {2.5, 1, "unit=mil", RESUNIT_NONE, 0.0635, 2.5, 1},
+        {1000, 2, "unit=mm", RESUNIT_NONE, 1000, 1000, 2},
+        {40, 3, "unit=inch", RESUNIT_INCH, 1016, 40, 3},
+        {7.75, 4, "unit=pixel", 0, 0, 0, 4},  // lengths in pixels: no scale
+        {55, -1, nullptr, RESUNIT_CENTIMETER, 550, 55, -1},
+        {0, 0, nullptr, 0, 0, 0, -1},
+        {NAN, 2, nullptr, 0, 0, 0, -1},
+        {0.001, 2, "unit=mm", RESUNIT_NONE, 0.001, 0.001, 2},  // one pixel a metre is the least kept
+        {0.001, 0, "unit=micron", RESUNIT_NONE, 1e-6, 0.001, 0},
+        {1e-4, 2, nullptr, 0, 0, 0, -1},
+        {9.9e7, 3, "unit=inch", RESUNIT_INCH, 9.9e7 * 25.4, 9.9e7, 3},  // the most the tag holds
+        {9.9e7, -1, nullptr, RESUNIT_CENTIMETER, 9.9e8, 9.9e7, -1},
+        {1e8, 2, nullptr, 0, 0, 0, -1},
+    };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(Encode_Tiff(in, c.ppmm, c.unit, &bytes));
@@ -352,37 +386,66 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         bool has_y = TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yres) == 1;
         bool has_unit = TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &res_unit) == 1;
         bool has_description = TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &description) == 1;
-        if (c.unit_line) {
-            ASSERT_TRUE(has_x && has_y && has_unit && has_description) << c.ppmm;
-            EXPECT_FLOAT_EQ(xres, (float)(c.ppmm * 10)) << "pixels per centimetre";
-            EXPECT_FLOAT_EQ(yres, (float)(c.ppmm * 10));
-            EXPECT_EQ(res_unit, RESUNIT_CENTIMETER);
-            std::string text = description;
-            EXPECT_EQ(text.rfind("ImageJ=", 0), 0u) << text;
-            EXPECT_NE(text.find(std::string("\n") + c.unit_line + "\n"), std::string::npos) << text;
+        std::string what = std::to_string(c.ppmm) + " unit " + std::to_string(c.unit);
+        if (c.res_unit) {
+            ASSERT_TRUE(has_x && has_y && has_unit) << what;
+            EXPECT_NEAR(xres, c.resolution, c.resolution * 1e-6) << what;
+            EXPECT_EQ(yres, xres) << what;
+            EXPECT_EQ(res_unit, c.res_unit) << what;
         } else {
-            EXPECT_FALSE(has_x || has_y || has_description) << c.ppmm;
+            EXPECT_FALSE(has_x || has_y) << what;
+        }
+        ASSERT_EQ(has_description, c.unit_line != nullptr) << what;
+        if (c.unit_line) {
+            EXPECT_EQ(std::string(description), std::string("ImageJ=\n") + c.unit_line + "\n");
         }
         TIFFClose(tif);
         Picture out;
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff(bytes.data(), bytes.size(), MAX_PICTURE_EDGE, &out, &cal));
         for (size_t i = 0; i < in.Pixels.size(); i++) ASSERT_EQ(out.Pixels[i], in.Pixels[i]) << "byte " << i;
-        EXPECT_NEAR(cal.PPMM, c.unit_line ? c.ppmm : 0, c.unit_line ? c.ppmm * 1e-6 : 0) << c.ppmm;
-        EXPECT_EQ(cal.Unit, c.unit_line ? c.unit : -1);
+        EXPECT_NEAR(cal.PPMM, c.read_ppmm, c.read_ppmm * 1e-6) << what;
+        EXPECT_EQ(cal.Unit, c.read_unit) << what;
     }
 
     // Calibrations as other programs write them.
+    // Of a description only the first 64 KB are read.
+    const std::string filler(70000, 'x');
+    const std::string long_first = "ImageJ=1.0\nunit=mm\n" + filler, long_last = "ImageJ=1.0\n" + filler + "\nunit=mm\n";
     struct Foreign {
         uint16_t res_unit;
         float xres;
         const char* description;  // nullptr: none
         double ppmm;
         int64_t unit;
+        const char* mode = "w";   // "wb" big-endian, "w8" BigTIFF, "w8b" both
     } foreign[] = {
+        {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2},
+        {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2, "wb"},
+        {RESUNIT_NONE, 2.0f, long_first.c_str(), 2, 2, "w8"},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "wb"},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "w8"},
+        {RESUNIT_NONE, 2.0f, long_last.c_str(), 0, -1, "w8b"},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=mm\n", 2, 2, "w8"},
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=micron\n", 2000, 0},    // pixels per micron
         {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=\\u00B5m\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=microns\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=um\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=\xC2\xB5m\n", 2000, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=nm\n", 2e6, 0},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=mil\n", 2 / 0.0254, 1},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=thou\n", 2 / 0.0254, 1},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=mm\n", 2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=millimeter\n", 2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\r\nunit=millimetre\r\n", 2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=cm\n", 0.2, 2},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=in\n", 2 / 25.4, 3},
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=pixels\n", 0, 4},       // no length: no scale
+        {RESUNIT_NONE, 2.0f, "ImageJ=1.0\nunit=px\n", 0, 4},
         {RESUNIT_INCH, 254.0f, "ImageJ=1.0\nunit=inch\n", 10, 3},
+        {RESUNIT_CENTIMETER, 50.0f, "ImageJ=1.0\nunit=pixel\n", 5, 4},  // as this program wrote them once
+        {RESUNIT_CENTIMETER, 50.0f, "ImageJ=1.0\nunit=micron\n", 5, 0},
         {RESUNIT_CENTIMETER, 50.0f, nullptr, 5, -1},
         {RESUNIT_INCH, 72.0f, nullptr, 0, -1},                          // a printing default, not a calibration
         {RESUNIT_NONE, 3.0f, "ImageJ=1.0\nunit=parsec\n", 0, -1},
@@ -391,7 +454,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         {RESUNIT_CENTIMETER, 0.5f, nullptr, 0.05, -1},
     };
     for (const Foreign& f : foreign) {
-        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        TIFF* tif = TIFFOpen(path.c_str(), f.mode);
         ASSERT_NE(tif, nullptr);
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
@@ -409,8 +472,208 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         Picture out;
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff((const uint8_t*)file.data(), file.size(), MAX_PICTURE_EDGE, &out, &cal));
-        EXPECT_NEAR(cal.PPMM, f.ppmm, f.ppmm * 1e-6) << (f.description ? f.description : "no description");
-        EXPECT_EQ(cal.Unit, f.unit) << (f.description ? f.description : "no description");
+        std::string what = std::string(f.description ? f.description : "no description").substr(0, 40) + " " + f.mode;
+        EXPECT_NEAR(cal.PPMM, f.ppmm, f.ppmm * 1e-6) << what;
+        EXPECT_EQ(cal.Unit, f.unit) << what;
+    }
+}
+
+// A little-endian TIFF put together by hand, directory first: entries of
+// SHORT (3), LONG (4) or ASCII/UNDEFINED (bytes) values, the out-of-line
+// values after the directory, then `data`. Strip and tile offsets are
+// given as positions in `data`.
+struct Hand_Entry {
+    uint16_t tag, type;
+    std::vector<uint32_t> values;
+    std::string bytes;
+};
+
+std::string Hand_Tiff(std::vector<Hand_Entry> entries, const std::string& data) {
+    auto le = [](uint32_t v, int n) {
+        std::string out;
+        for (int k = 0; k < n; k++) out += (char)(v >> (8 * k));
+        return out;
+    };
+    std::sort(entries.begin(), entries.end(), [](const Hand_Entry& a, const Hand_Entry& b) { return a.tag < b.tag; });
+    std::vector<std::string> payloads;
+    size_t outside = 0;
+    for (const Hand_Entry& e : entries) {
+        std::string v = e.bytes;
+        for (uint32_t x : e.values) v += le(x, e.type == 3 ? 2 : 4);
+        payloads.push_back(v);
+        if (v.size() > 4) outside += (v.size() + 1) / 2 * 2;
+    }
+    const uint32_t directory_end = 8 + 2 + 12 * (uint32_t)entries.size() + 4;
+    const uint32_t data_at = directory_end + (uint32_t)outside;
+    for (size_t i = 0; i < entries.size(); i++)
+        if (entries[i].tag == TIFFTAG_STRIPOFFSETS || entries[i].tag == TIFFTAG_TILEOFFSETS) {
+            payloads[i].clear();
+            for (uint32_t x : entries[i].values) payloads[i] += le(x + data_at, 4);
+        }
+    std::string head = "II*" + std::string(1, '\0') + le(8, 4) + le((uint32_t)entries.size(), 2), tail;
+    for (size_t i = 0; i < entries.size(); i++) {
+        const std::string& v = payloads[i];
+        uint32_t count = entries[i].values.empty() ? (uint32_t)v.size() : (uint32_t)entries[i].values.size();
+        head += le(entries[i].tag, 2) + le(entries[i].type, 2) + le(count, 4);
+        if (v.size() <= 4) {
+            head += v + std::string(4 - v.size(), '\0');
+        } else {
+            head += le(directory_end + (uint32_t)tail.size(), 4);
+            tail += v + std::string(v.size() % 2, '\0');
+        }
+    }
+    return head + le(0, 4) + tail + data;
+}
+
+// Files whose directory promises what their data does not hold are refused
+// before the picture is allocated; what is whole still reads.
+TEST_F(FileHelpers, DamagedAndHostileTiffsAreRefused) {
+    auto basic = [](uint32_t w, uint32_t h, uint16_t bits, uint16_t samples, uint16_t photometric) {
+        std::vector<Hand_Entry> e = {{TIFFTAG_IMAGEWIDTH, 4, {w}, ""},  {TIFFTAG_IMAGELENGTH, 4, {h}, ""},
+                                     {TIFFTAG_PHOTOMETRIC, 3, {photometric}, ""},
+                                     {TIFFTAG_SAMPLESPERPIXEL, 3, {samples}, ""}};
+        e.push_back({TIFFTAG_BITSPERSAMPLE, 3, std::vector<uint32_t>(samples, bits), ""});
+        return e;
+    };
+    auto with = [](std::vector<Hand_Entry> e, std::vector<Hand_Entry> more) {
+        e.insert(e.end(), more.begin(), more.end());
+        return e;
+    };
+    // 4 x 2 RGB in three planes of one strip each: R 10.., G 20.., B 30...
+    std::string planes;
+    for (int plane = 0; plane < 3; plane++)
+        for (int i = 0; i < 8; i++) planes += (char)((plane + 1) * 10 + i);
+    auto planar = with(basic(4, 2, 8, 3, PHOTOMETRIC_RGB), {{TIFFTAG_PLANARCONFIG, 3, {PLANARCONFIG_SEPARATE}, ""},
+                                                            {TIFFTAG_ROWSPERSTRIP, 4, {2}, ""}});
+    // The same planes as one 16 x 16 tile each.
+    std::string tiles;
+    for (int plane = 0; plane < 3; plane++) {
+        std::string tile(256, '\0');
+        for (int i = 0; i < 8; i++) tile[(i / 4) * 16 + i % 4] = planes[plane * 8 + i];
+        tiles += tile;
+    }
+    auto tiled = with(basic(4, 2, 8, 3, PHOTOMETRIC_RGB), {{TIFFTAG_PLANARCONFIG, 3, {PLANARCONFIG_SEPARATE}, ""},
+                                                           {TIFFTAG_TILEWIDTH, 4, {16}, ""},
+                                                           {TIFFTAG_TILELENGTH, 4, {16}, ""}});
+    // JPEG strips from libtiff, put behind a directory at the front, as
+    // other writers place it, so that a cut loses strips and not the directory.
+    auto jpeg_file = [&](uint16_t photometric) {
+        const std::string path = folder + "/j.tif";
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        const uint32_t w = 32, h = 64;
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+        if (photometric == PHOTOMETRIC_YCBCR) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
+        std::vector<uint8_t> row(w * 3);
+        for (uint32_t y = 0; y < h; y++) {
+            for (uint32_t i = 0; i < row.size(); i++) row[i] = (uint8_t)(i * 5 + y * 3);
+            TIFFWriteScanline(tif, row.data(), y, 0);
+        }
+        TIFFClose(tif);
+        tif = TIFFOpen(path.c_str(), "r");
+        std::string data;
+        std::vector<uint32_t> offsets, counts;
+        std::vector<char> raw(1 << 16);
+        for (uint32_t s = 0; s < TIFFNumberOfStrips(tif); s++) {
+            tmsize_t n = TIFFReadRawStrip(tif, s, raw.data(), (tmsize_t)raw.size());
+            offsets.push_back((uint32_t)data.size());
+            counts.push_back((uint32_t)n);
+            data.append(raw.data(), (size_t)std::max<tmsize_t>(n, 0));
+        }
+        uint32_t table_size = 0;
+        void* table = nullptr;
+        TIFFGetField(tif, TIFFTAG_JPEGTABLES, &table_size, &table);
+        std::string tables((const char*)table, table_size);
+        TIFFClose(tif);
+        auto e = with(basic(w, h, 8, 3, photometric),
+                      {{TIFFTAG_COMPRESSION, 3, {COMPRESSION_JPEG}, ""}, {TIFFTAG_ROWSPERSTRIP, 4, {16}, ""},
+                       {TIFFTAG_STRIPOFFSETS, 4, offsets, ""}, {TIFFTAG_STRIPBYTECOUNTS, 4, counts, ""},
+                       {TIFFTAG_JPEGTABLES, 7, {}, tables}});
+        if (photometric == PHOTOMETRIC_YCBCR) e.push_back({TIFFTAG_YCBCRSUBSAMPLING, 3, {2, 2}, ""});
+        return Hand_Tiff(e, data);
+    };
+    const std::string jpeg_rgb = jpeg_file(PHOTOMETRIC_RGB), jpeg_ycbcr = jpeg_file(PHOTOMETRIC_YCBCR);
+    // 16384 x 16384 at one bit a pixel (32 MiB of rows) in a file of a few hundred bytes.
+    auto huge = [&](uint16_t compression, uint32_t stored) {
+        return Hand_Tiff(with(basic(16384, 16384, 1, 1, PHOTOMETRIC_MINISBLACK),
+                              {{TIFFTAG_COMPRESSION, 3, {compression}, ""}, {TIFFTAG_ROWSPERSTRIP, 4, {16384}, ""},
+                               {TIFFTAG_STRIPOFFSETS, 4, {0}, ""}, {TIFFTAG_STRIPBYTECOUNTS, 4, {stored}, ""}}),
+                         std::string(64, '\0'));
+    };
+    struct Case {
+        const char* what;
+        std::string file;
+        bool whole;
+    } cases[] = {
+        {"separate planes", Hand_Tiff(with(planar, {{TIFFTAG_STRIPOFFSETS, 4, {0, 8, 16}, ""},
+                                                    {TIFFTAG_STRIPBYTECOUNTS, 4, {8, 8, 8}, ""}}), planes), true},
+        {"separate planes, two strips missing",
+         Hand_Tiff(with(planar, {{TIFFTAG_STRIPOFFSETS, 4, {0}, ""}}), planes), false},
+        {"separate planes, a strip past the end",
+         Hand_Tiff(with(planar, {{TIFFTAG_STRIPOFFSETS, 4, {0, 8, 20}, ""},
+                                 {TIFFTAG_STRIPBYTECOUNTS, 4, {8, 8, 8}, ""}}), planes), false},
+        {"separate tiles", Hand_Tiff(with(tiled, {{TIFFTAG_TILEOFFSETS, 4, {0, 256, 512}, ""},
+                                                  {TIFFTAG_TILEBYTECOUNTS, 4, {256, 256, 256}, ""}}), tiles), true},
+        {"separate tiles, two missing", Hand_Tiff(with(tiled, {{TIFFTAG_TILEOFFSETS, 4, {0}, ""}}), tiles), false},
+        {"JPEG in RGB", jpeg_rgb, true},
+        {"JPEG in RGB cut at 60 %", jpeg_rgb.substr(0, jpeg_rgb.size() * 6 / 10), false},
+        {"JPEG in YCbCr", jpeg_ycbcr, true},
+        {"JPEG in YCbCr cut at 60 %", jpeg_ycbcr.substr(0, jpeg_ycbcr.size() * 6 / 10), false},
+        {"16384 x 16384, one strip of 32 MiB claimed", huge(COMPRESSION_NONE, 16384 * 2048), false},
+        {"16384 x 16384, uncompressed in 64 bytes", huge(COMPRESSION_NONE, 64), false},
+        {"16384 x 16384, deflated into 64 bytes", huge(COMPRESSION_ADOBE_DEFLATE, 64), false},
+        {"16384 x 16384, fax-coded into 64 bytes", huge(COMPRESSION_CCITTFAX4, 64), false},
+    };
+    for (const Case& c : cases) {
+        Picture p = Pattern_Picture(1, 1);
+        Largest_Allocation = 0;
+        bool read = Decode_Tiff((const uint8_t*)c.file.data(), c.file.size(), MAX_PICTURE_EDGE, &p);
+        EXPECT_EQ(read, c.whole) << c.what;
+        EXPECT_LT(Largest_Allocation.load(), (size_t)1 << 20) << c.what;
+        if (read != c.whole) continue;
+        if (!read) {
+            EXPECT_EQ(p.Width, 1) << c.what << ": output unchanged";
+        } else if (std::string(c.what).rfind("separate", 0) == 0) {
+            ASSERT_EQ(p.Width * 10 + p.Height, 42) << c.what;
+            for (int i = 0; i < 8; i++)
+                ASSERT_EQ(p.Pixels[i * 4] | p.Pixels[i * 4 + 1] << 8 | p.Pixels[i * 4 + 2] << 16,
+                          (30 + i) | (20 + i) << 8 | (10 + i) << 16) << c.what << " pixel " << i;
+        } else {
+            ASSERT_EQ(p.Width * 100 + p.Height, 3264) << c.what;
+            const uint8_t* last = &p.Pixels[((size_t)63 * 32 + 10) * 4];  // row 63: R = 50 + 189
+            EXPECT_NEAR(last[2], (uint8_t)(30 * 5 + 63 * 3), 12) << c.what;
+        }
+    }
+    // Pictures that compress as well as their codec can still read.
+    struct Flat {
+        uint16_t compression, bits, photometric;
+    } flats[] = {{COMPRESSION_ADOBE_DEFLATE, 8, PHOTOMETRIC_RGB}, {COMPRESSION_LZW, 8, PHOTOMETRIC_RGB},
+                 {COMPRESSION_PACKBITS, 8, PHOTOMETRIC_MINISBLACK}, {COMPRESSION_CCITTFAX4, 1, PHOTOMETRIC_MINISWHITE}};
+    for (const Flat& f : flats) {
+        const std::string path = folder + "/flat.tif";
+        const uint32_t edge = 2048;
+        const uint16_t samples = f.photometric == PHOTOMETRIC_RGB ? 3 : 1;
+        TIFF* tif = TIFFOpen(path.c_str(), "w");
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, edge);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, edge);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, f.bits);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, f.photometric);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, f.compression);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, edge);
+        std::vector<uint8_t> row((size_t)edge * samples * f.bits / 8, 0);
+        for (uint32_t y = 0; y < edge; y++) TIFFWriteScanline(tif, row.data(), y, 0);
+        TIFFClose(tif);
+        std::string file = Read_All(path);
+        Picture p;
+        ASSERT_TRUE(Decode_Tiff((const uint8_t*)file.data(), file.size(), MAX_PICTURE_EDGE, &p))
+            << "compression " << f.compression << " in " << file.size() << " bytes";
+        EXPECT_EQ(p.Pixels[4 * 1000] + p.Pixels[p.Pixels.size() - 2], f.photometric == PHOTOMETRIC_MINISWHITE ? 510 : 0);
     }
 }
 

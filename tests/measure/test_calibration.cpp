@@ -195,7 +195,7 @@ TEST_F(Calibration, Named_Calibrations_File) {
          true, {std::string(63, 'n')}, true},
         {"only the range picture files may carry",
          "{\"Calibrations\":[{\"Name\":\"tiny\",\"PPMM\":1e-30},{\"Name\":\"least\",\"PPMM\":0.001},"
-         "{\"Name\":\"under\",\"PPMM\":0.000999},{\"Name\":\"top\",\"PPMM\":1e9},{\"Name\":\"big\",\"PPMM\":5e8}]}",
+         "{\"Name\":\"under\",\"PPMM\":0.000999},{\"Name\":\"top\",\"PPMM\":1e8},{\"Name\":\"big\",\"PPMM\":5e7}]}",
          true, {"least", "big"}, true},
         {"a number past a double costs its entry only",
          "{\"Calibrations\":[{\"Name\":\"a\",\"PPMM\":1e999},{\"Name\":\"x 1e999\\\"\",\"PPMM\":5},"
