@@ -52,6 +52,9 @@ int64_t Last_Activity_Ms = 0;
 int64_t Last_Activity_Frames = -1;
 const int64_t IDLE_AFTER_MS = 2000;
 
+// How long the end of the program waits for the camera to close.
+const int64_t SHUTDOWN_CAMERA_WAIT_MS = 500;
+
 void On_Signal(int) { Signal_Quit = 1; }
 
 std::string Fixed(double v, int decimals) {
@@ -108,13 +111,22 @@ void Video_Settings_Event(const Platform_Event& event) {
 }
 
 void Camera_Acquisition_Step() {
+    // The capture thread is still opening the camera: nothing to request yet.
+    if (Camera_Start_Pending()) {
+        Camera_Finish_Start();
+        if (Camera_Start_Pending() || Video_Mode != VIDEO_CAMERA) return;
+    }
     switch (Get_Capture_State()) {
         case CAPTURE_IDLE:
+            // No device (it was lost or did not open): a request would only
+            // come back at once, and log its line every pass.
+            if (Capture_Device.load() == -1) break;
             Log("Was waiting, now capturing...");
             Set_Capture_State(CAPTURE_REQUESTED);
             break;
         case CAPTURE_REQUESTED: Next_Acquire_Ms = 0; break;
         case CAPTURE_READY:
+            // Into the live picture now, so that this pass's redraw shows it.
             Camera_Take_Frame();
             New_Frame = 1;
             Frames_This_Second++;
@@ -193,12 +205,7 @@ void Idle_Pass() {
         Apply_Threshold();
     }
     if (Pan_Step < 1.0f) Next_Acquire_Ms = 0;
-    if (Redraw_Request == 1) {
-        Process_Image();
-        Render_Frame();
-        Refresh_Readouts(Frames_Total % 60 == 0);
-        Redraw_Request = 0;
-    }
+    // A frame is taken before the redraw, so that it is shown in this pass.
     Now_Ms = (int64_t)std::llround(Elapsed_Ms());
     if (Now_Ms >= Next_Acquire_Ms) {
         Next_Acquire_Ms = Now_Ms + Acquire_Interval_Ms;
@@ -208,6 +215,12 @@ void Idle_Pass() {
             Camera_Acquisition_Step();
         else if (New_Frame == 1)
             New_Frame = 0;
+    }
+    // Taken by exchange: a request made while this one is drawn is kept for the next pass.
+    if (Redraw_Request.exchange(0) == 1) {
+        Process_Image();
+        Render_Frame();
+        Refresh_Readouts(Frames_Total % 60 == 0);
     }
     int64_t frames = Frames_Total + Frames_This_Second;
     if (frames != Last_Activity_Frames) {
@@ -234,7 +247,10 @@ int64_t Idle_Wait_Ms() {
     int64_t until_timing = Next_Timing_Log_Ms + 1 - now;
     if (until_timing < wait) wait = until_timing;
     if (Video_Mode == VIDEO_CAMERA) {
+        // A frame that is due is looked for every millisecond, not in a loop
+        // that spins a core while the camera exposes.
         int64_t until_acquire = Next_Acquire_Ms - now;
+        if (until_acquire < 1) until_acquire = 1;
         if (until_acquire < wait) wait = until_acquire;
     } else if (Video_Mode == VIDEO_EMULATOR) {
         // The emulator works only while the crop glides or follows a drag.
@@ -249,15 +265,17 @@ int64_t Idle_Wait_Ms() {
 void Shutdown_Program() {
     if (Video_Mode == VIDEO_CAMERA) {
         Log("Stopping Video");
+        // The capture thread closes the camera (or gives up opening it) at
+        // once; it is waited for, briefly, so the pipeline is not torn down by
+        // the process exit. One that hangs is left to the exit: the thread is
+        // detached, and the program still ends soon after the request.
+        Capture_Prepare_Exit();
         Set_Capture_State(CAPTURE_STOP);
-        Sleep_Ms(500);
+        Request_Capture_Stop();
+        if (!Wait_Camera_Closed(SHUTDOWN_CAMERA_WAIT_MS)) Log("Camera still closing");
         Log("Closing Video");
         Disable_Video();
         Log("Closed Video");
-        Sleep_Ms(500);
-        // The thread closes the device 1 s after the stop: let it finish
-        // (bounded) so the pipeline is not torn down by the process exit.
-        if (!Wait_Camera_Closed(4000)) Log("Camera still closing");
     }
     Detach_Capture_Thread();
     Log("gText finishing");

@@ -9,6 +9,7 @@
 #include "measure/canvas.h"
 #include "measure/snapping.h"
 #include "platform/platform.h"
+#include "video/camera_source.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ std::string One_Decimal(float v) {
 std::string Status_Field_Text(int field) {
     switch (field) {
         case 0:
+            if (Camera_Starting()) return "Starting camera...";
             return Video_Mode != VIDEO_NONE ? "Video: FPS: " + std::to_string(Frames_Per_Second) + ")"
                                             : "Video Disabled.";
         case 1:
@@ -54,15 +56,16 @@ std::string Status_Field_Text(int field) {
 void Fit_Status_Fields() {
     // The widest text of each field, so the bar does not shift while the
     // pointer moves; a wider text still widens its field when it is written.
-    static const char* const widest[][2] = {
-        {"Video: FPS: 1000)", "Video Disabled."},
+    static const char* const widest[][3] = {
+        {"Video: FPS: 1000)", "Video Disabled.", "Starting camera..."},
         {"Document #: 8", "No document selected."},
         {"Mouse: 16383.0x16383.0, Zoom: x16", "Mouse: -1.0x-1.0, Zoom: x16"},
         {"RGB[255, 255, 255] M:1", ""},
         {"Snapped to: Edge & Angle", ""},
     };
     for (int field = 0; field < 5; field++)
-        for (const char* text : widest[field]) Fit_Status_Field(WINDOW_MAIN, field, text);
+        for (const char* text : widest[field])
+            if (text) Fit_Status_Field(WINDOW_MAIN, field, text);
 }
 
 void Reset_Status_Cache() {

@@ -1,7 +1,8 @@
-// The "Video source..." dialog (File menu): the video emulator and every
-// camera the device monitor reports, with the resolutions each offers; OK
-// starts the chosen source and remembers it in the preferences. Also the
-// source started with the main window.
+// The "Video source..." dialog (File menu): the video emulator, every
+// camera the device monitor reports, with the resolutions each offers, and a
+// GStreamer source description typed by the user; OK starts the chosen
+// source and remembers it in the preferences. The source that runs is shown
+// chosen. Also the source started with the main window.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,8 @@ const int64_t CTL_SRC_RES_LABEL = 522;   // "Resolution:"
 const int64_t CTL_SRC_RESOLUTION = 523;  // drop-down: "Camera default", then the sizes offered
 const int64_t CTL_SRC_OK = 524;
 const int64_t CTL_SRC_CANCEL = 525;
+const int64_t CTL_SRC_GST_LABEL = 526;   // "GStreamer source:"
+const int64_t CTL_SRC_GST_TEXT = 527;    // the description, without "gst:"
 
 void Open_Video_Source_Dialog();
 void Close_Video_Source_Dialog();

@@ -90,8 +90,11 @@ Capture_Open_Status Open_Capture_Library() {
 }
 
 bool Close_Capture_Library() {
-    if (Capture_Device != -1) return false;
-    std::lock_guard<std::mutex> lock(Table_Lock);
+    if (Capture_Component_In_Use()) return false;
+    // The lock is held through a whole open or close on the capture thread:
+    // the main thread does not wait for it, the component just stays loaded.
+    std::unique_lock<std::mutex> lock(Table_Lock, std::try_to_lock);
+    if (!lock.owns_lock() || Capture_Component_In_Use()) return false;
     Release_Locked();
     return true;
 }
@@ -114,42 +117,49 @@ Capture_Library Capture_Library_Table() {
     return Table;
 }
 
-// Device numbers outside the component's unsigned range are never passed on.
+// Device numbers outside the component's unsigned range are never passed on
+// (checked before the lock: no device, no wait for the component).
 static bool Valid_Device(int64_t device) { return device >= 0 && device <= 0xFFFFFFFFLL; }
 
 void Capture_Do(int64_t device) {
+    if (!Valid_Device(device)) return;
     std::lock_guard<std::mutex> lock(Table_Lock);
-    if (Table.doCapture && Valid_Device(device)) Table.doCapture((unsigned)device);
+    if (Table.doCapture) Table.doCapture((unsigned)device);
 }
 
 int Capture_Is_Done(int64_t device) {
+    if (!Valid_Device(device)) return 0;
     std::lock_guard<std::mutex> lock(Table_Lock);
-    if (Table.isCaptureDone && Valid_Device(device)) return Table.isCaptureDone((unsigned)device);
+    if (Table.isCaptureDone) return Table.isCaptureDone((unsigned)device);
     return 0;
 }
 
 void Capture_Deinit(int64_t device) {
+    if (!Valid_Device(device)) return;
     std::lock_guard<std::mutex> lock(Table_Lock);
-    if (Table.deinitCapture && Valid_Device(device)) Table.deinitCapture((unsigned)device);
+    if (Table.deinitCapture) Table.deinitCapture((unsigned)device);
 }
 
 float Capture_Get_Property_Value(int64_t device, int property) {
+    if (!Valid_Device(device)) return -1.0f;
     std::lock_guard<std::mutex> lock(Table_Lock);
-    if (Table.getCapturePropertyValue && Valid_Device(device))
+    if (Table.getCapturePropertyValue)
         return Table.getCapturePropertyValue((unsigned)device, property);
     return -1.0f;
 }
 
 int Capture_Get_Property_Auto(int64_t device, int property) {
+    if (!Valid_Device(device)) return 0;
     std::lock_guard<std::mutex> lock(Table_Lock);
-    if (Table.getCapturePropertyAuto && Valid_Device(device))
+    if (Table.getCapturePropertyAuto)
         return Table.getCapturePropertyAuto((unsigned)device, property);
     return 0;
 }
 
 void Capture_Set_Property(int64_t device, int property, float value, int automatic) {
+    if (!Valid_Device(device)) return;
     std::lock_guard<std::mutex> lock(Table_Lock);
-    if (Table.setCaptureProperty && Valid_Device(device))
+    if (Table.setCaptureProperty)
         Table.setCaptureProperty((unsigned)device, property, value, automatic);
 }
 

@@ -53,8 +53,9 @@ enum Capture_Open_Status {
 // are shown in an "Error" message box and the component is released again.
 // Main thread only. Nothing calls this at start-up; a camera command would.
 Capture_Open_Status Open_Capture_Library();
-// Releases the component. Refused (false) while a device is open, since the
-// capture thread may still be calling into it; true when nothing is loaded afterwards.
+// Releases the component. Refused (false) while a device is open or being
+// opened or closed, since the capture thread may still be calling into it;
+// true when nothing is loaded afterwards.
 bool Close_Capture_Library();
 bool Capture_Library_Loaded();
 // Replaces the table by a test component (Handle is ignored and not closed).

@@ -29,6 +29,20 @@ std::atomic<bool> Thread_Started{false};
 std::atomic<bool> Thread_Quit{false};
 std::atomic<int64_t> Lost_Device_Pending{0};
 std::atomic<bool> Thread_Running{false};
+std::atomic<bool> Exiting{false};
+
+// The open request and its outcome, under Capture_Lock.
+struct Open_Request {
+    bool Pending = false;
+    int64_t Serial = 0;
+    Camera_Info Camera;
+    std::string Resolution;
+    Capture_Params Target;
+};
+Open_Request Request;
+bool Opening = false;  // the thread is inside the component's open
+int64_t Last_Serial = 0;
+Capture_Open_Outcome Outcome;
 
 const char* const Lost_Device_Text = "Lost video device, force-closing the video window\nA software crash may occur.";
 
@@ -60,10 +74,11 @@ void Capture_One_Frame() {
         Set_Capture_State(CAPTURE_STOP);
         return;
     }
-    Set_Capture_State(CAPTURE_READY);
+    // The main loop marks the live picture changed and asks for the redraw
+    // when it has taken the frame: a redraw asked for here would show the
+    // picture before the frame reaches it.
     Stage_Times.Capture = Elapsed_Ms() - t0;
-    Redraw_Request = 1;
-    Jobs[0].Image_Changed = 1;
+    Set_Capture_State(CAPTURE_READY);
 }
 
 void Stop_Capture() {
@@ -71,13 +86,42 @@ void Stop_Capture() {
         std::lock_guard<std::mutex> lock(Capture_Lock);
         Capture_Stop_Request = 0;
     }
-    int64_t device = Capture_Device.load();
+    // No device number from here on: the main thread's property calls give
+    // up at once instead of waiting for the component while it closes.
+    int64_t device = Capture_Device.exchange(-1);
     if (device != -1) {
-        Capture_Sleep(1000);
+        if (!Exiting.load()) Capture_Sleep(1000);
         Capture_Deinit(device);
-        Capture_Device = -1;
     }
     Set_Capture_State(CAPTURE_IDLE);
+}
+
+// Idle with an open request and no device: opens the source here, however long
+// it takes, and leaves the outcome for the main thread.
+void Open_Requested_Source() {
+    Open_Request r;
+    {
+        std::lock_guard<std::mutex> lock(Capture_Lock);
+        if (!Request.Pending) return;
+        r = Request;
+        Request.Pending = false;
+        Opening = true;
+    }
+    Install_Capture_Library(Gst_Capture_Table());
+    int64_t device = Gst_Capture_Add_Source(r.Camera, r.Resolution);
+    Capture_Params target = r.Target;
+    Capture_Open_Outcome out;
+    out.Serial = r.Serial;
+    if (Capture_Init(device, &target)) {
+        out.Device = device;
+        Capture_Device = device;
+    } else {
+        out.Result = Gst_Capture_Open_Result(&out.Text);
+    }
+    std::lock_guard<std::mutex> lock(Capture_Lock);
+    out.Cancelled = out.Device == -1 && (Capture_Stop_Request != 0 || Capture_State == CAPTURE_STOP);
+    Outcome = out;
+    Opening = false;
 }
 
 }  // namespace
@@ -95,7 +139,40 @@ void Set_Capture_State(int64_t state) {
 void Request_Capture_Stop() {
     std::lock_guard<std::mutex> lock(Capture_Lock);
     Capture_Stop_Request = 1;
+    Request.Pending = false;  // not opened yet: then it is not opened at all
 }
+
+int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resolution, const Capture_Params& target) {
+    std::lock_guard<std::mutex> lock(Capture_Lock);
+    // The device open now (or the one being opened) goes first.
+    if (Capture_Device.load() != -1 || Opening) Capture_Stop_Request = 1;
+    Request.Pending = true;
+    Request.Serial = ++Last_Serial;
+    Request.Camera = camera;
+    Request.Resolution = resolution;
+    Request.Target = target;
+    return Request.Serial;
+}
+
+bool Take_Capture_Open_Outcome(int64_t serial, Capture_Open_Outcome* outcome) {
+    std::lock_guard<std::mutex> lock(Capture_Lock);
+    if (Outcome.Serial != serial || serial == 0) return false;
+    *outcome = Outcome;
+    return true;
+}
+
+bool Capture_Component_In_Use() {
+    std::lock_guard<std::mutex> lock(Capture_Lock);
+    return Capture_Device.load() != -1 || Request.Pending || Opening || Capture_Stop_Request != 0 ||
+           Capture_State == CAPTURE_STOP;
+}
+
+bool Capture_Open_Cancelled() {
+    std::lock_guard<std::mutex> lock(Capture_Lock);
+    return Capture_Stop_Request != 0 || Capture_State == CAPTURE_STOP;
+}
+
+void Capture_Prepare_Exit() { Exiting = true; }
 
 void Capture_Thread_Step() {
     {
@@ -103,7 +180,18 @@ void Capture_Thread_Step() {
         if (Capture_Stop_Request == 1) Capture_State = CAPTURE_STOP;
     }
     switch (Get_Capture_State()) {
-        case CAPTURE_IDLE: Capture_Sleep(100); break;
+        case CAPTURE_IDLE: {
+            bool open = false;
+            {
+                std::lock_guard<std::mutex> lock(Capture_Lock);
+                open = Request.Pending && Capture_Device.load() == -1;
+            }
+            if (open)
+                Open_Requested_Source();
+            else
+                Capture_Sleep(100);
+            break;
+        }
         case CAPTURE_REQUESTED: Capture_One_Frame(); break;
         case CAPTURE_READY: Capture_Sleep(1); break;
         case CAPTURE_STOP: Stop_Capture(); break;

@@ -9,6 +9,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
+
+#include "video/camera_list.h"
+#include "video/capture_lib.h"
 
 enum Capture_State_Code : int64_t {
     CAPTURE_IDLE = 0,
@@ -39,6 +43,33 @@ void Capture_Thread_Step();
 // The thread's sleep; tests replace it to run without waiting.
 extern void (*Capture_Sleep)(int64_t ms);
 
+// ---- opening a source, on the thread
+// Opening a camera may take seconds (a pipeline that negotiates, a device
+// that never delivers), so the main thread only leaves the source here and
+// learns the outcome in a later pass. The thread opens it once no device is
+// open (a device still open is asked to stop first); a stop request, or the
+// state Stop, cancels an open in progress.
+struct Capture_Open_Outcome {
+    int64_t Serial = 0;      // the request it answers
+    int64_t Device = -1;     // the device opened (now Capture_Device); -1 when none was
+    int Result = 0;          // Gst_Open_Result of a failed open
+    std::string Text;        // the component's reason for a failed open
+    bool Cancelled = false;  // stopped before the device was open
+};
+// Leaves `camera` to be opened into `target` (which must stay valid until
+// the device is closed again) and returns the request's serial number. A
+// request not yet taken is replaced.
+int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resolution, const Capture_Params& target);
+// True (and the outcome) once the request `serial` has been carried out.
+bool Take_Capture_Open_Outcome(int64_t serial, Capture_Open_Outcome* outcome);
+// An open is waiting or in progress, a device is open, or a stop is still
+// to be carried out: the component must stay loaded.
+bool Capture_Component_In_Use();
+// For the component's waits while it opens a source: give up now.
+bool Capture_Open_Cancelled();
+// Shutdown: the pause before a device is closed is skipped from now on.
+void Capture_Prepare_Exit();
+
 // ---- messages posted by the thread for the main thread
 // Shows the pending "Lost video device" error, if any. Main loop, once per pass.
 // Returns 1 when a message was shown.
@@ -46,7 +77,7 @@ int Show_Capture_Messages();
 int64_t Capture_Messages_Pending();
 
 // ---- video off
-// Camera: asks the thread to stop; emulator: closes it. Then closes the video
+// Camera: asks the thread to stop (or not to open); emulator: closes it. Then closes the video
 // settings window, takes the live document out of use, releases the video
 // toggle, saves the preferences and moves the current document off the live one.
 void Disable_Video();

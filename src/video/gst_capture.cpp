@@ -40,8 +40,9 @@ struct Open_Source {
     GstVideoInfo Info;
 };
 
-// Every call comes from the capture-library wrappers under their lock, so
-// this state needs no lock of its own. Allocated once and never freed: a
+// Every call comes from the capture-library wrappers under their lock (the
+// open and the close from the capture thread), so this state needs no lock
+// of its own. Allocated once and never freed: a
 // detached capture thread may still close a source while the process ends.
 struct Component {
     std::vector<Source_Entry> Sources;
@@ -56,7 +57,10 @@ Component& C() {
     return *c;
 }
 
+// Each wait of the open polls every 50 ms, so that a stop (video off, the
+// program ending) cancels a start that hangs within that time.
 const int64_t START_TIMEOUT_MS = 10000;
+const char* const Cancelled_Text = "the start was cancelled";
 const int64_t STOP_TIMEOUT_MS = 3000;
 
 bool Parse_Size(const std::string& text, int* w, int* h) {
@@ -173,6 +177,10 @@ bool Wait_Playing(GstElement* pipeline, GstBus* bus) {
     GstStateChangeReturn r = gst_element_set_state(pipeline, GST_STATE_PLAYING);
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(START_TIMEOUT_MS);
     while (std::chrono::steady_clock::now() < until) {
+        if (Capture_Open_Cancelled()) {
+            Set_Result(GST_OPEN_FAILED, Cancelled_Text);
+            return false;
+        }
         GstMessage* msg = gst_bus_timed_pop_filtered(
             bus, r == GST_STATE_CHANGE_FAILURE ? 0 : 50 * GST_MSECOND,
             (GstMessageType)(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_STATE_CHANGED));
@@ -211,6 +219,10 @@ bool Wait_Playing(GstElement* pipeline, GstBus* bus) {
 bool Wait_First_Frame(GstElement* sink, GstBus* bus) {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(START_TIMEOUT_MS);
     while (std::chrono::steady_clock::now() < until) {
+        if (Capture_Open_Cancelled()) {
+            Set_Result(GST_OPEN_FAILED, Cancelled_Text);
+            return false;
+        }
         if (GstMessage* msg = gst_bus_pop_filtered(bus, (GstMessageType)(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
             if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
                 GError* err = nullptr;

@@ -395,6 +395,46 @@ TEST(End_To_End, Camera_From_The_Command_Line) {
     EXPECT_NE(prefs.find("\r\nLastDevice = \r\nLastResolution = \r\n"), std::string::npos) << prefs;
 }
 
+// A camera that never delivers a frame: the program keeps running while it
+// starts (timing lines keep coming), and SIGTERM ends it at once instead of
+// after the component's waits for the first frame.
+TEST(End_To_End, SIGTERM_While_A_Camera_Starts) {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display (the suite runs under Xvfb)";
+    Temp_Folder folder;
+    pid_t pid = Start_Program(folder, "trellum",
+                              {"--camera", "gst:videotestsrc is-live=true ! identity sleep-time=60000000"});
+    ASSERT_GT(pid, 0);
+    auto starting = [&] {
+        int opening = -1, lines_after = 0;
+        std::vector<std::string> log = Log_Of(folder);
+        for (size_t i = 0; i < log.size(); i++) {
+            if (log[i].rfind("Opening camera: ", 0) == 0) opening = (int)i;
+            if (opening >= 0 && log[i].rfind("Time, ", 0) == 0) lines_after++;
+        }
+        return lines_after >= 2;
+    };
+    bool loop_ran = Wait_Until(starting);
+    auto signalled = std::chrono::steady_clock::now();
+    kill(pid, SIGTERM);
+    int status = Wait_For_Exit(pid);
+    double took = Seconds_Since(signalled);
+    ASSERT_TRUE(loop_ran) << "no timing lines while the camera started\n" << Stderr_Of(folder);
+    ASSERT_TRUE(WIFEXITED(status)) << status << "\n" << Stderr_Of(folder);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << Stderr_Of(folder);
+    // Generous for a loaded machine; a start that held the program up took 9 s and more.
+    EXPECT_LT(took, 5.0);
+    std::vector<std::string> log = Log_Of(folder);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 1], "ended...");
+    bool stopping = false, started = false;
+    for (const std::string& line : log) {
+        stopping |= line == "Stopping Video";
+        started |= line.rfind("Camera started", 0) == 0;
+    }
+    EXPECT_TRUE(stopping);
+    EXPECT_FALSE(started);
+}
+
 // The camera list needs no display and opens no window; a bad option is a usage error.
 TEST(End_To_End, Camera_List_Without_A_Display) {
     Temp_Folder folder;

@@ -123,6 +123,8 @@ TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
     Video_Mode = VIDEO_CAMERA;
     Next_Acquire_Ms = (int64_t)Elapsed_Ms() + 5;
     EXPECT_LE(Idle_Wait_Ms(), 6);
+    Next_Acquire_Ms = 0;  // a frame is due: looked for soon, without spinning
+    EXPECT_EQ(Idle_Wait_Ms(), 1);
     Video_Mode = VIDEO_NONE;
 }
 

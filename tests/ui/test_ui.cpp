@@ -750,6 +750,9 @@ TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
     ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00", ""));
     ASSERT_EQ(Video_Mode, VIDEO_CAMERA);
     EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
+    Reset_Status_Cache();
+    Refresh_Status_Bar();
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Starting camera...") << "until the capture thread has opened it";
     int64_t first = Frames_Total;
     EXPECT_TRUE(Pump_Until([&] { return Frames_Total >= first + 5 && Frames_Per_Second > 0; }));
     const uint8_t* px = Jobs[0].Doc.Image_Buffer.data() + (100 * 640 + 50) * 4;

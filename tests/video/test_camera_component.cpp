@@ -5,6 +5,7 @@
 // source dialog.
 #include <gtest/gtest.h>
 
+#include <gst/gst.h>
 #include <linux/videodev2.h>
 
 #include <algorithm>
@@ -19,6 +20,8 @@
 
 #include "app/dispatch.h"
 #include "app/main_loop.h"
+#include "app/status_bar.h"
+#include "measure/canvas.h"
 #include "base/image_io.h"
 #include "app/video_source.h"
 #include "base/debug_log.h"
@@ -144,9 +147,15 @@ TEST(Camera_Controls, Properties_Map_To_V4L2_Controls_On_Recorded_Data) {
     } writes[] = {
         {"brightness 0.75", 0, 0.75f, 0, true, {{V4L2_CID_BRIGHTNESS, 32}}},
         {"brightness beyond 1 is clamped", 0, 2.0f, 0, true, {{V4L2_CID_BRIGHTNESS, 64}}},
+        {"brightness between steps: the nearest above (89.6 of 128)", 0, 0.7f, 0, true, {{V4L2_CID_BRIGHTNESS, 26}}},
+        {"brightness between steps: the nearest below (38.4 of 128)", 0, 0.3f, 0, true, {{V4L2_CID_BRIGHTNESS, -26}}},
         {"NaN reads as the minimum", 1, NAN, 0, true, {{V4L2_CID_CONTRAST, 0}}},
         {"focus manual: auto off first, value on its step of 5", 16, 0.3f, 0, true,
          {{V4L2_CID_FOCUS_AUTO, 0}, {V4L2_CID_FOCUS_ABSOLUTE, 75}}},
+        {"focus between steps of 5: 16.25 steps is step 16", 16, 0.325f, 0, true,
+         {{V4L2_CID_FOCUS_AUTO, 0}, {V4L2_CID_FOCUS_ABSOLUTE, 80}}},
+        {"focus between steps of 5: 16.75 steps is step 17", 16, 0.335f, 0, true,
+         {{V4L2_CID_FOCUS_AUTO, 0}, {V4L2_CID_FOCUS_ABSOLUTE, 85}}},
         {"focus automatic: the value is left alone", 16, 0.9f, 1, true, {{V4L2_CID_FOCUS_AUTO, 1}}},
         {"exposure automatic: aperture priority, the mode offered", 14, 0.5f, 1, true,
          {{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY}}},
@@ -181,7 +190,8 @@ TEST(Camera_Controls, Properties_Map_To_V4L2_Controls_On_Recorded_Data) {
     q.maximum = 10;
     q.step = 4;
     EXPECT_EQ(V4L2_From_Unit(q, 1.0f), 8) << "the last step that fits";
-    EXPECT_EQ(V4L2_From_Unit(q, 0.5f), 4) << "5 lies between steps 4 and 8";
+    EXPECT_EQ(V4L2_From_Unit(q, 0.5f), 4) << "5 lies between steps 4 and 8, nearer 4";
+    EXPECT_EQ(V4L2_From_Unit(q, 0.7f), 8) << "7 lies between steps 4 and 8, nearer 8";
     EXPECT_EQ(V4L2_To_Unit(q, -3), 0.0f);
     EXPECT_EQ(V4L2_To_Unit(q, 30), 1.0f);
     V4L2_Ioctl = system_ioctl;
@@ -212,6 +222,34 @@ namespace {
 
 void Short_Sleep(int64_t ms) { Sleep_Ms(std::min<int64_t>(ms, 20)); }
 
+// A source element whose device is always in use by someone else, as a
+// camera held by another program reports it: "trellumbusysrc".
+struct Busy_Src {
+    GstElement Parent;
+};
+struct Busy_SrcClass {
+    GstElementClass Parent;
+};
+G_DEFINE_TYPE(Busy_Src, busy_src, GST_TYPE_ELEMENT)
+GstStaticPadTemplate Busy_Src_Pad = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS_ANY);
+
+GstStateChangeReturn Busy_Src_Change_State(GstElement* element, GstStateChange transition) {
+    if (transition == GST_STATE_CHANGE_NULL_TO_READY) {
+        GST_ELEMENT_ERROR(element, RESOURCE, BUSY, ("Device is busy"), (nullptr));
+        return GST_STATE_CHANGE_FAILURE;
+    }
+    return GST_ELEMENT_CLASS(busy_src_parent_class)->change_state(element, transition);
+}
+void busy_src_class_init(Busy_SrcClass* klass) {
+    GstElementClass* element = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(element, &Busy_Src_Pad);
+    gst_element_class_set_static_metadata(element, "Busy source", "Source/Video", "Always busy", "tests");
+    element->change_state = Busy_Src_Change_State;
+}
+void busy_src_init(Busy_Src* self) {
+    gst_element_add_pad(GST_ELEMENT(self), gst_pad_new_from_static_template(&Busy_Src_Pad, "src"));
+}
+
 // The main window on the null platform, with a capture thread of the test's
 // own that runs the real thread's steps (the program's thread starts once
 // per process; another test lets it go).
@@ -237,6 +275,8 @@ class Camera : public ::testing::Test {
         std::remove((Data_Folder + Prefs_File_Name).c_str());
         std::string why;
         ASSERT_TRUE(Gstreamer_Ready(&why)) << why;
+        static bool registered = gst_element_register(nullptr, "trellumbusysrc", GST_RANK_NONE, busy_src_get_type());
+        ASSERT_TRUE(registered);
         if (!Capture_Thread_Running())
             Stepper = std::thread([this] {
                 while (!Stop.load()) Capture_Thread_Step();
@@ -269,6 +309,10 @@ class Camera : public ::testing::Test {
             Sleep_Ms(1);
         }
         return true;
+    }
+    // Passes until the capture thread has opened the camera or failed.
+    static bool Run_Until_Started(double seconds = 60) {
+        return Run_Until([] { return !Camera_Start_Pending(); }, seconds);
     }
     static uint32_t Live_Pixel(int x, int y) {
         const uint8_t* p = Jobs[0].Doc.Image_Buffer.data() + ((size_t)y * 640 + x) * 4;
@@ -304,13 +348,21 @@ TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_Cropped_To_4_3) {
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA);
     EXPECT_EQ(Current_Job, 0);
     EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 1);
+    ASSERT_TRUE(Run_Until_Started());
     int64_t device = Capture_Device.load();
-    ASSERT_GE(device, 0);
+    ASSERT_GE(device, 0) << Last_Prompt_Text();
     // The first frame may take long on a loaded machine.
     EXPECT_TRUE(Run_Until([] { return Frames_Total >= 3 && Live_Picture_Is(GREEN); }, 20))
         << "frames " << Frames_Total << ", pixel (0,0) " << std::hex << Live_Pixel(0, 0) << ", (320,240) "
         << Live_Pixel(320, 240);
     EXPECT_GT(Stage_Times.Capture.load(), 0.0f);
+    // A pass that takes a frame also draws it: nothing is left to show later.
+    for (int shown = 0; shown < 3;) {
+        int64_t frames = Frames_Total;
+        ASSERT_TRUE(Run_Until([&] { return Frames_Total != frames; }, 20));
+        EXPECT_EQ(Jobs[0].Image_Changed, 0) << "frame " << Frames_Total << " waits for the next pass";
+        shown++;
+    }
     // A source without a device node has no controls: the window shows them all automatic.
     for (int p = 0; p < 18; p++) EXPECT_EQ(Capture_Get_Property_Value(device, p), -1.0f) << p;
     Read_Camera_Settings();
@@ -359,6 +411,10 @@ TEST_F(Camera, Sources_That_Cannot_Start) {
          VIDEO_NONE},
         {"gst:videotestsrc num-buffers=0", "Error / Unable to start the camera: gst:videotestsrc num-buffers=0\n"
                                            "the source ended before its first frame", VIDEO_NONE},
+        {"gst:filesrc location=/nonexistent/trellum", "Warning / Camera not found: gst:filesrc "
+                                                      "location=/nonexistent/trellum. Using the video emulator.",
+         VIDEO_EMULATOR},
+        {"gst:trellumbusysrc", "Error / Camera busy: gst:trellumbusysrc", VIDEO_NONE},
         {"", "", VIDEO_EMULATOR},
     };
     for (const auto& c : cases) {
@@ -366,6 +422,7 @@ TEST_F(Camera, Sources_That_Cannot_Start) {
         Jobs[3].In_Use = 1;
         Current_Job = 3;
         Start_Video_Source(c.Source, "");
+        EXPECT_TRUE(Run_Until_Started()) << c.Source;
         EXPECT_EQ(Last_Prompt_Text(), c.Prompt) << c.Source;
         EXPECT_LE(Prompt_History().size(), 1u) << "one message: " << c.Source;
         EXPECT_EQ(Video_Mode, c.Mode_After) << c.Source;
@@ -391,11 +448,13 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     ASSERT_TRUE(Window_Exists(WINDOW_VIDEO_SOURCE));
     EXPECT_EQ(Prefs_Text(), factory) << "opening the dialog changes nothing";
     int64_t rows = Row_Count(CTL_SRC_LIST);
-    ASSERT_GE(rows, 2);
+    ASSERT_GE(rows, 3);
+    const int64_t camera_row = rows - 2, description_row = rows - 1;
     EXPECT_EQ(Get_Row_Text(CTL_SRC_LIST, 0), "Video emulator\n");
-    EXPECT_EQ(Get_Row_Text(CTL_SRC_LIST, rows - 1), "Test camera\n");
+    EXPECT_EQ(Get_Row_Text(CTL_SRC_LIST, camera_row), "Test camera\n");
+    EXPECT_EQ(Get_Row_Text(CTL_SRC_LIST, description_row), "GStreamer source\n");
     EXPECT_EQ(Get_State(CTL_SRC_LIST), 0) << "nothing chosen yet: the emulator";
-    Set_State(CTL_SRC_LIST, rows - 1);
+    Set_State(CTL_SRC_LIST, camera_row);
     Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_LIST, ETYPE_CHANGE));
     ASSERT_EQ(Row_Count(CTL_SRC_RESOLUTION), 3);
     EXPECT_EQ(Get_Row_Text(CTL_SRC_RESOLUTION, 0), "Camera default");
@@ -420,27 +479,90 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     EXPECT_TRUE(Run_Until([&] { return Frames_Total >= frames + 3; }, 20));
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
 
-    // The dialog opens on the choice; choosing the emulator empties both keys.
+    // The dialog opens on the running camera; choosing the emulator empties both keys.
     Open_Video_Source_Dialog();
-    EXPECT_EQ(Get_State(CTL_SRC_LIST), rows - 1);
+    EXPECT_EQ(Get_State(CTL_SRC_LIST), camera_row);
     EXPECT_EQ(Get_State(CTL_SRC_RESOLUTION), 2);
     Set_State(CTL_SRC_LIST, 0);
     Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_LIST, ETYPE_CHANGE));
     EXPECT_TRUE(Control_Disabled(CTL_SRC_RESOLUTION));
     Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_OK, ETYPE_CHANGE));
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
-    EXPECT_EQ(Capture_Device.load(), -1);
+    EXPECT_TRUE(Run_Until([] { return Capture_Device.load() == -1; }, 20)) << "the thread closes the camera";
     EXPECT_EQ(Last_Device, "");
     text = Prefs_Text();
     EXPECT_NE(text.find("\r\nLastDevice = \r\nLastResolution = \r\n"), std::string::npos) << text;
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
 
+    // A typed description: an empty one is refused with the dialog left open,
+    // one that does not start is not remembered, one that runs is, and the
+    // dialog shows it chosen with its text.
+    const std::string green = "videotestsrc pattern=solid-color foreground-color=0xff00ff00";
+    const struct {
+        const char* Typed;
+        const char* Prompt_Start;  // "" none
+        const char* Last_Device_After;
+    } typed[] = {
+        {"  ", "Error / Type a GStreamer source description", ""},
+        {"trellumnosuchsrc", "Error / Unable to start the camera: gst:trellumnosuchsrc\n", ""},
+        {green.c_str(), "", "gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00"},
+    };
+    for (const auto& t : typed) {
+        Clear_Prompt_History();
+        Open_Video_Source_Dialog();
+        Set_Text(CTL_SRC_GST_TEXT, t.Typed);
+        Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_GST_TEXT, ETYPE_CHANGE));
+        EXPECT_EQ(Get_State(CTL_SRC_LIST), description_row) << "typing chooses the description: " << t.Typed;
+        EXPECT_TRUE(Control_Disabled(CTL_SRC_RESOLUTION)) << t.Typed;
+        Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_OK, ETYPE_CHANGE));
+        EXPECT_TRUE(Run_Until_Started()) << t.Typed;
+        EXPECT_EQ(Last_Prompt_Text().rfind(t.Prompt_Start, 0), 0u) << t.Typed << ": " << Last_Prompt_Text();
+        EXPECT_EQ(Prompt_History().empty(), *t.Prompt_Start == 0) << t.Typed;
+        EXPECT_EQ(Window_Exists(WINDOW_VIDEO_SOURCE), std::string(t.Typed) == "  ") << t.Typed;
+        EXPECT_EQ(Last_Device, t.Last_Device_After) << t.Typed;
+        Close_Video_Source_Dialog();
+    }
+    EXPECT_TRUE(Run_Until([] { return Frames_Total > 0 && Live_Picture_Is(GREEN); }, 20));
+    EXPECT_NE(Prefs_Text().find("\r\nLastDevice = gst:" + green + "\r\nLastResolution = \r\n"), std::string::npos)
+        << Prefs_Text();
+    Open_Video_Source_Dialog();
+    EXPECT_EQ(Get_State(CTL_SRC_LIST), description_row);
+    EXPECT_EQ(Get_Text(CTL_SRC_GST_TEXT), green);
+    Close_Video_Source_Dialog();
+
     // A remembered camera that is gone: one message, and the emulator.
-    Close_Emulator();
+    Disable_Video();
     Last_Device = "Camera unplugged meanwhile";
     Clear_Test_Cameras();
     Video_Source_Event(Platform_Event());  // nothing happens without a window
     Start_Video_Source(Last_Device, "");
     EXPECT_EQ(Last_Prompt_Text(), "Warning / Camera not found: Camera unplugged meanwhile. Using the video emulator.");
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
+}
+
+// A start that never delivers a frame runs on the capture thread: the loop
+// keeps answering events meanwhile and the status bar says what happens. A
+// second start cancels it and runs long before the component's own 10 s
+// wait for the first frame would have ended; the first gives no message.
+TEST_F(Camera, A_Start_That_Never_Delivers_Leaves_The_Loop_Answering) {
+    ASSERT_TRUE(Start_Video_Source("gst:appsrc is-live=true caps=video/x-raw,format=BGRx,width=64,height=48", ""));
+    EXPECT_EQ(Video_Mode, VIDEO_CAMERA);
+    EXPECT_EQ(Status_Field_Text(0), "Starting camera...");
+    Magnifier_Zoom = 4;
+    for (int i = 0; i < 10; i++) {
+        Platform_Event wheel = View_Event(ETYPE_WHEEL);
+        wheel.Wheel = 1;
+        Post_Event(wheel);
+        EXPECT_TRUE(Run_Until([&] { return Magnifier_Zoom == 5 + i; }, 5)) << "event " << i << " not answered";
+    }
+    EXPECT_TRUE(Camera_Start_Pending());
+    EXPECT_TRUE(Capture_Component_In_Use());
+    EXPECT_EQ(Status_Field_Text(0), "Starting camera...");
+
+    ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00", ""));
+    // Generous for a loaded machine, and still short of the 10 s a start that
+    // waited for the first one would take.
+    EXPECT_TRUE(Run_Until([] { return Frames_Total > 0 && Live_Picture_Is(GREEN); }, 6));
+    EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
+    EXPECT_EQ(Status_Field_Text(0).rfind("Video: FPS: ", 0), 0u) << Status_Field_Text(0);
 }
