@@ -214,6 +214,32 @@ TEST_F(Recovery, Copies_Keep_The_Picture) {
     }
 }
 
+// A document replaced while its pixels are being taken (a big picture takes
+// several passes) is copied whole from its new state, never half and half.
+TEST_F(Recovery, A_Document_Replaced_While_Copied_Is_Copied_Whole) {
+    const int64_t t = Fresh_Time();
+    Make_Document(1, 4096, 4096, 100, 10);
+    Mark_Document_Changed(1);
+    Recovery_Tick(t);  // starts the copy
+    Recovery_Tick(t);  // its first slice
+    Close_Job(1);
+    Make_Document(1, 4096, 4096, 100, 90);
+    Jobs[1].Doc.Tools.push_back(Make_Tool(TOOL_LINE, 0, 0, 3, 0, 3));
+    Mark_Document_Changed(1);
+    ASSERT_TRUE(Tick_Until_Idle(t));
+    Doc_Info doc;
+    Picture picture;
+    ASSERT_TRUE(Read_Document_File(Recovery_Set_Folder() + "Document 1.JQV", &doc, &picture));
+    ASSERT_FALSE(picture.Pixels.empty());
+    // The old one when it was done before the change (a fast machine), else the new one.
+    uint8_t blue = picture.Pixels[0];
+    EXPECT_TRUE((blue == 10 && doc.Tools.empty()) || (blue == 90 && doc.Tools.size() == 1u)) << (int)blue;
+    size_t other = 0;
+    for (size_t i = 0; i < picture.Pixels.size(); i += 4)
+        if (picture.Pixels[i] != blue) other++;
+    EXPECT_EQ(other, 0u);
+}
+
 // Another running program's set is never touched; once it is gone, its
 // copies, and loose ones of an older build, are offered. Only the copies
 // restored or declined are removed; what is not a copy, and a copy that does
@@ -279,7 +305,7 @@ TEST_F(Recovery, Sets_Of_Programs_That_Are_Gone_Come_Back) {
         ASSERT_FALSE(Prompt_History().empty());
         EXPECT_EQ(Prompt_History()[0].Text, "Restore 4 documents from the last session?");
         EXPECT_EQ(Prompt_History().size(), c.answer ? 2u : 1u) << "one error, for the damaged copy";
-        EXPECT_EQ(Count_Open_Jobs(), c.restored);
+        ASSERT_EQ(Count_Open_Jobs(), c.restored);
         if (c.restored) {
             EXPECT_EQ(Jobs[1].Doc.Image_Buffer[0], 77);
             EXPECT_EQ(Jobs[2].Doc.Image_Buffer[0], 11);
@@ -294,6 +320,9 @@ TEST_F(Recovery, Sets_Of_Programs_That_Are_Gone_Come_Back) {
             EXPECT_EQ(Recovery_Files(), (std::vector<std::string>{mine + "Document 1.JQV", mine + "Document 2.JQV",
                                                                   mine + "Document 3.JQV"}));
             EXPECT_EQ(Copy_Summary(mine + "Document 3.JQV"), "12/1/4x3");
+            remove((mine + "Document 3.JQV").c_str());
+            ASSERT_TRUE(Recovery_Write());
+            EXPECT_FALSE(File_Exists(mine + "Document 3.JQV")) << "written again";
         }
         // Left alone: the damaged copy (it may be all there is), and everything else.
         EXPECT_EQ(File_Exists(base + "Document 5.JQV"), c.answer == 1);
