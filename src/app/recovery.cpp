@@ -238,10 +238,12 @@ bool Write_Copy(const std::string& json, const Pixel_Source& src, const std::str
         return false;
     }
     int failure = 0;
+    // A copy lives only until the next start: speed over size. Deflate at 1
+    // is about four times as fast as the saved documents' 6 on a big picture.
     struct archive* a = archive_write_new();
     bool ok = a && archive_write_set_format_zip(a) == ARCHIVE_OK &&
               archive_write_set_option(a, "zip", "compression", "deflate") == ARCHIVE_OK &&
-              archive_write_set_option(a, "zip", "compression-level", "6") == ARCHIVE_OK &&
+              archive_write_set_option(a, "zip", "compression-level", "1") == ARCHIVE_OK &&
               archive_write_set_option(a, "zip", "hdrcharset", "UTF-8") == ARCHIVE_OK &&
               archive_write_set_bytes_in_last_block(a, 1) == ARCHIVE_OK && archive_write_open_fd(a, fd) == ARCHIVE_OK;
     time_t now = time(nullptr);
