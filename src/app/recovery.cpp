@@ -94,7 +94,9 @@ struct Recovery_State {
     bool Failure_Told = false;  // the warning was shown since the last good round
 } R;
 
-Copy_Job Job;
+// Never destroyed: a process ended by exit() while the thread runs must not
+// abort in the destructor of a joinable thread.
+Copy_Job& Job = *new Copy_Job;
 
 // A set whose owner is gone, locked by us while its copies are offered.
 struct Orphan_Set {
