@@ -152,6 +152,10 @@ void Install_Signal_Handlers() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // The terminal it was started from closed, or the user logged out: the
+    // same orderly end, so the unsaved work is kept. SIGQUIT keeps its core
+    // dump, the way to look into a program that hangs.
+    sigaction(SIGHUP, &sa, nullptr);
     // A message box or file dialog open at that moment gives way, so that the
     // loop sees the request and the program ends in order.
     Set_Prompt_Abort_Flag(&Signal_Quit);
@@ -325,6 +329,8 @@ int Run_Program() {
         Log_Close();
         return 0;
     }
+    // The restore question may wait for a long time: what the start-up logged is on disk meanwhile.
+    Log_Flush();
     Recovery_Offer();
     Open_Start_Documents(Start_Documents);
     while (Main_Loop_Pass(true)) {

@@ -125,7 +125,7 @@ uint64_t Document_Change_Serial = 0;
 void Mark_Document_Changed(int64_t slot) {
     if (slot < 1 || slot >= JOB_SLOTS || !Jobs[slot].In_Use) return;
     Jobs[slot].Changed = 1;
-    Document_Change_Serial++;
+    Jobs[slot].Change_Serial = ++Document_Change_Serial;
 }
 
 void Mark_Document_Saved(int64_t slot) {

@@ -152,6 +152,9 @@ struct Job_Slot {
     // 1 = the document changed since it was made, opened or saved (a snapshot
     // of the live picture starts changed: its picture exists nowhere else).
     uint8_t Changed = 0;
+    // Document_Change_Serial at the slot's last change: tells which document
+    // moved on since its recovery copy was taken.
+    uint64_t Change_Serial = 0;
     Doc_Info Doc;
 };
 
