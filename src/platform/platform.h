@@ -334,6 +334,8 @@ bool Open_Url(const std::string& url);
 // Reads never wait; a write waits for room on the line at most this long and
 // then gives up (returning the bytes written, the rest of its queue dropped).
 const int64_t SERIAL_TIMEOUT_MS = 100;
+// Opens only a terminal (a character device that takes line settings); any
+// other file, device, FIFO or folder is refused untouched ("Not a serial port").
 bool Serial_Open(int64_t port, const std::string& name);
 // Why the last Serial_Open failed ("No such file or directory"), empty after a success.
 std::string Serial_Last_Error();

@@ -188,21 +188,40 @@ std::vector<std::string> Serial_Port_Names(const std::string& root) {
     return names;
 }
 
+// Only a terminal is a serial port: the requests written to anything else
+// (a disk, a loop device, a regular file) would overwrite or grow it. The
+// name is checked before it is opened, so a block device or a FIFO is never
+// opened at all, and the descriptor again after, in case the name was
+// replaced in between; non-blocking, so that opening a modem line without
+// carrier does not hang.
 bool Serial_Open(int64_t port, const std::string& name) {
     Serial_Close(port);
+    const char* not_a_port = "Not a serial port";
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0) {
+        Serial_Error = strerror(errno);
+        return false;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        Serial_Error = not_a_port;
+        return false;
+    }
     int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         Serial_Error = strerror(errno);
         return false;
     }
     struct termios tio;
-    if (tcgetattr(fd, &tio) == 0) {
-        cfmakeraw(&tio);
-        cfsetispeed(&tio, B9600);
-        cfsetospeed(&tio, B9600);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tcsetattr(fd, TCSANOW, &tio);
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || tcgetattr(fd, &tio) != 0) {
+        close(fd);
+        Serial_Error = not_a_port;
+        return false;
     }
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tcsetattr(fd, TCSANOW, &tio);
     Serial_Ports[port] = fd;
     Serial_Error.clear();
     return true;
