@@ -190,10 +190,10 @@ std::vector<std::string> Serial_Port_Names(const std::string& root) {
 
 // Only a terminal is a serial port: the requests written to anything else
 // (a disk, a loop device, a regular file) would overwrite or grow it. The
-// name is checked before it is opened, so a block device or a FIFO is never
-// opened at all, and the descriptor again after, in case the name was
-// replaced in between; non-blocking, so that opening a modem line without
-// carrier does not hang.
+// name is checked before it is opened, so that a block device or a FIFO is
+// never opened at all; the descriptor must then take line settings, which
+// only a terminal does (also when the name was replaced in between). The
+// open is non-blocking, so a modem line without carrier does not hang it.
 bool Serial_Open(int64_t port, const std::string& name) {
     Serial_Close(port);
     const char* not_a_port = "Not a serial port";
@@ -212,7 +212,7 @@ bool Serial_Open(int64_t port, const std::string& name) {
         return false;
     }
     struct termios tio;
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || tcgetattr(fd, &tio) != 0) {
+    if (tcgetattr(fd, &tio) != 0) {
         close(fd);
         Serial_Error = not_a_port;
         return false;
