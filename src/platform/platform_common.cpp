@@ -282,6 +282,26 @@ int64_t Serial_Write(int64_t port, const uint8_t* data, int64_t size) {
     return done;
 }
 
+// ---------------------------------------------------------------- event queue
+size_t Next_Deliverable_Event(const std::deque<Platform_Event>& queue, bool calibration_open) {
+    if (!calibration_open) return queue.empty() ? queue.size() : 0;
+    for (size_t i = 0; i < queue.size(); i++)
+        if (queue[i].Kind != EVENT_CLOSE_WINDOW || queue[i].Window == WINDOW_CALIBRATION) return i;
+    return queue.size();
+}
+
+int64_t Remove_Matching_Events(std::deque<Platform_Event>* queue, int64_t window, int64_t kind,
+                               int64_t first_control, int64_t last_control) {
+    size_t before = queue->size();
+    queue->erase(std::remove_if(queue->begin(), queue->end(),
+                                [&](const Platform_Event& e) {
+                                    return e.Window == window && e.Kind == kind && e.Control >= first_control &&
+                                           e.Control <= last_control;
+                                }),
+                 queue->end());
+    return (int64_t)(before - queue->size());
+}
+
 // ---------------------------------------------------------------- menu entries
 namespace {
 std::map<int64_t, std::vector<Menu_Entry>> Menu_Tables;  // window -> entries
