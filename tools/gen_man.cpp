@@ -109,7 +109,8 @@ std::string Convert(const std::vector<std::string>& lines) {
             i++;
         } else if (Starts(t, "```")) {
             roff += ".PP\n.RS 4\n.nf\n";
-            for (i++; i < lines.size() && !Starts(Trim(lines[i]), "```"); i++) roff += Line(Escape(lines[i], true)) + "\n";
+            for (i++; i < lines.size() && !Starts(Trim(lines[i]), "```"); i++)
+                roff += Line(Escape(lines[i], true)) + "\n";
             roff += ".fi\n.RE\n";
             i++;
         } else if (t[0] == '#') {
@@ -130,7 +131,8 @@ std::string Convert(const std::vector<std::string>& lines) {
                 bool ordered = lines[i][0] != '-' && lines[i][0] != '*';
                 std::string mark = ordered ? lines[i].substr(0, Item_Marker(lines[i]) - 1) : "\\(bu";
                 std::string item = Trim(lines[i].substr(Item_Marker(lines[i])));
-                for (i++; i < lines.size() && !Trim(lines[i]).empty() && (lines[i][0] == ' ' || lines[i][0] == '\t'); i++)
+                for (i++; i < lines.size() && !Trim(lines[i]).empty() && (lines[i][0] == ' ' || lines[i][0] == '\t');
+                     i++)
                     item += " " + Trim(lines[i]);
                 roff += ".IP " + mark + (ordered ? " 4" : " 2") + "\n" + Line(Inline(item)) + "\n";
             }

@@ -143,7 +143,8 @@ TEST(Null_Backend, Event_Queue_Removal_And_Held_Close_Requests) {
     Post_Event(Event_Of(WINDOW_MAIN, EVENT_CONTROL, 7));
     Post_Event(Event_Of(WINDOW_VIDEO_SETTINGS, EVENT_CLOSE_WINDOW, -1));
     Post_Event(Event_Of(WINDOW_CALIBRATION, EVENT_CLOSE_WINDOW, -1));
-    const std::string main_close = std::to_string(WINDOW_MAIN) + "/5/-1", other_close = std::to_string(WINDOW_VIDEO_SETTINGS) + "/5/-1";
+    const std::string main_close = std::to_string(WINDOW_MAIN) + "/5/-1";
+    const std::string other_close = std::to_string(WINDOW_VIDEO_SETTINGS) + "/5/-1";
     EXPECT_EQ(Drained(), (std::vector<std::string>{std::to_string(WINDOW_MAIN) + "/1/7",
                                                    std::to_string(WINDOW_CALIBRATION) + "/5/-1"}));
     // Only held requests left: the idle hook runs (it drives the input in
