@@ -102,10 +102,10 @@ void Video_Settings_Event(const Platform_Event& event) {
     } else if (event.Control == CTL_VS_SAVE) {
         Save_Camera_Settings();
     } else {
-        // A burst of slider movement is applied once: take every pending event first.
-        Platform_Event discarded;
-        while (Poll_Event(&discarded)) {
-        }
+        // A burst of slider movement is applied once: the later slider events
+        // of this window are dropped, since applying reads every slider as it
+        // stands now. Everything else (check boxes, other windows) stays queued.
+        Remove_Events(WINDOW_VIDEO_SETTINGS, EVENT_CONTROL, CTL_VS_SLIDER, CTL_VS_SLIDER + VIDEO_PROPERTY_COUNT - 1);
         Apply_Camera_Settings();
     }
 }

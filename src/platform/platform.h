@@ -104,6 +104,14 @@ void Wait_Event(int64_t timeout_ms);
 void Post_Event(const Platform_Event& event);
 // Discards every queued event (and pumps the toolkit once).
 void Flush_Events();
+// Discards the queued events of `window` and `kind` whose control number lies
+// in first_control..last_control (after pumping the toolkit once); every other
+// event stays queued in its order. Returns how many were discarded.
+int64_t Remove_Events(int64_t window, int64_t kind, int64_t first_control, int64_t last_control);
+// While the calibration input (WINDOW_CALIBRATION) is open, the close requests
+// of other windows stay queued: its loop takes only its own window's events
+// and drops the rest, and a close box must not be lost that way. Poll_Event
+// passes over them and Wait_Event does not count them until it has closed.
 
 // A hook called when Poll_Event finds the queue empty; tests use it to act
 // inside modal loops (for example to type into a dialog). nullptr removes it.
@@ -334,6 +342,8 @@ bool Open_Url(const std::string& url);
 // Reads never wait; a write waits for room on the line at most this long and
 // then gives up (returning the bytes written, the rest of its queue dropped).
 const int64_t SERIAL_TIMEOUT_MS = 100;
+// Opens only a terminal (a character device that takes line settings); any
+// other file, device, FIFO or folder is refused untouched ("Not a serial port").
 bool Serial_Open(int64_t port, const std::string& name);
 // Why the last Serial_Open failed ("No such file or directory"), empty after a success.
 std::string Serial_Last_Error();

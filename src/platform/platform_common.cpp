@@ -188,21 +188,40 @@ std::vector<std::string> Serial_Port_Names(const std::string& root) {
     return names;
 }
 
+// Only a terminal is a serial port: the requests written to anything else
+// (a disk, a loop device, a regular file) would overwrite or grow it. The
+// name is checked before it is opened, so that a block device or a FIFO is
+// never opened at all; the descriptor must then take line settings, which
+// only a terminal does (also when the name was replaced in between). The
+// open is non-blocking, so a modem line without carrier does not hang it.
 bool Serial_Open(int64_t port, const std::string& name) {
     Serial_Close(port);
+    const char* not_a_port = "Not a serial port";
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0) {
+        Serial_Error = strerror(errno);
+        return false;
+    }
+    if (!S_ISCHR(st.st_mode)) {
+        Serial_Error = not_a_port;
+        return false;
+    }
     int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         Serial_Error = strerror(errno);
         return false;
     }
     struct termios tio;
-    if (tcgetattr(fd, &tio) == 0) {
-        cfmakeraw(&tio);
-        cfsetispeed(&tio, B9600);
-        cfsetospeed(&tio, B9600);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tcsetattr(fd, TCSANOW, &tio);
+    if (tcgetattr(fd, &tio) != 0) {
+        close(fd);
+        Serial_Error = not_a_port;
+        return false;
     }
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tcsetattr(fd, TCSANOW, &tio);
     Serial_Ports[port] = fd;
     Serial_Error.clear();
     return true;
@@ -261,6 +280,26 @@ int64_t Serial_Write(int64_t port, const uint8_t* data, int64_t size) {
         poll(&p, 1, (int)left);
     }
     return done;
+}
+
+// ---------------------------------------------------------------- event queue
+size_t Next_Deliverable_Event(const std::deque<Platform_Event>& queue, bool calibration_open) {
+    if (!calibration_open) return queue.empty() ? queue.size() : 0;
+    for (size_t i = 0; i < queue.size(); i++)
+        if (queue[i].Kind != EVENT_CLOSE_WINDOW || queue[i].Window == WINDOW_CALIBRATION) return i;
+    return queue.size();
+}
+
+int64_t Remove_Matching_Events(std::deque<Platform_Event>* queue, int64_t window, int64_t kind,
+                               int64_t first_control, int64_t last_control) {
+    size_t before = queue->size();
+    queue->erase(std::remove_if(queue->begin(), queue->end(),
+                                [&](const Platform_Event& e) {
+                                    return e.Window == window && e.Kind == kind && e.Control >= first_control &&
+                                           e.Control <= last_control;
+                                }),
+                 queue->end());
+    return (int64_t)(before - queue->size());
 }
 
 // ---------------------------------------------------------------- menu entries

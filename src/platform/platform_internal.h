@@ -1,6 +1,7 @@
 // Procedures shared by the two backends (defined in platform_common.cpp).
 #pragma once
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -19,3 +20,12 @@ std::vector<std::string> Split_Columns(const std::string& text);
 void Note_Menu_Bar(int64_t window);
 void Note_Menu_Title(int64_t window, const std::string& title);
 void Note_Menu_Item(int64_t window, int64_t item, const std::string& text);
+
+// The event queue's rules, the same in both backends. The position of the
+// next event Poll_Event may hand out (queue.size() when none): close requests
+// of other windows wait while the calibration input is open.
+// `calibration_open` is Window_Exists(WINDOW_CALIBRATION).
+size_t Next_Deliverable_Event(const std::deque<Platform_Event>& queue, bool calibration_open);
+// Remove_Events on one queue.
+int64_t Remove_Matching_Events(std::deque<Platform_Event>* queue, int64_t window, int64_t kind,
+                               int64_t first_control, int64_t last_control);

@@ -90,20 +90,25 @@ void Null_Reset() {
 }
 
 // ---------------------------------------------------------------- events
+namespace {
+size_t Next_Event() { return Next_Deliverable_Event(Queue, Window_Exists(WINDOW_CALIBRATION)); }
+}  // namespace
+
 bool Poll_Event(Platform_Event* event) {
     Fire_Timers();
-    if (Queue.empty() && Hook) Hook(Hook_User);
-    if (Queue.empty()) {
+    if (Next_Event() == Queue.size() && Hook) Hook(Hook_User);
+    size_t next = Next_Event();
+    if (next == Queue.size()) {
         *event = Platform_Event();
         return false;
     }
-    *event = Queue.front();
-    Queue.pop_front();
+    *event = Queue[next];
+    Queue.erase(Queue.begin() + (std::ptrdiff_t)next);
     return true;
 }
 
 void Wait_Event(int64_t timeout_ms) {
-    if (!Queue.empty() || timeout_ms <= 0) return;
+    if (Next_Event() != Queue.size() || timeout_ms <= 0) return;
     double until = Elapsed_Ms() + (double)timeout_ms;
     for (const Null_Timer& t : Timers) until = std::min(until, t.Next);
     double now = Elapsed_Ms();
@@ -112,6 +117,10 @@ void Wait_Event(int64_t timeout_ms) {
 
 void Post_Event(const Platform_Event& event) { Queue.push_back(event); }
 void Flush_Events() { Queue.clear(); }
+
+int64_t Remove_Events(int64_t window, int64_t kind, int64_t first_control, int64_t last_control) {
+    return Remove_Matching_Events(&Queue, window, kind, first_control, last_control);
+}
 
 void Set_Idle_Hook(Idle_Hook hook, void* user) {
     Hook = hook;

@@ -394,9 +394,11 @@ void Pump_Toolkit() {
     for (int i = 0; i < 10000 && gtk_events_pending(); i++) gtk_main_iteration_do(FALSE);
 }
 
+// No event Poll_Event would hand out is queued.
 bool Queue_Empty() {
+    bool calibration_open = Window_Exists(WINDOW_CALIBRATION);
     std::lock_guard<std::mutex> lock(Queue_Lock);
-    return Queue.empty();
+    return Next_Deliverable_Event(Queue, calibration_open) == Queue.size();
 }
 
 gboolean Wait_Timeout(gpointer flag) {
@@ -410,10 +412,12 @@ gboolean Wait_Timeout(gpointer flag) {
 bool Poll_Event(Platform_Event* event) {
     Pump_Toolkit();
     {
+        bool calibration_open = Window_Exists(WINDOW_CALIBRATION);
         std::lock_guard<std::mutex> lock(Queue_Lock);
-        if (!Queue.empty()) {
-            *event = Queue.front();
-            Queue.pop_front();
+        size_t next = Next_Deliverable_Event(Queue, calibration_open);
+        if (next < Queue.size()) {
+            *event = Queue[next];
+            Queue.erase(Queue.begin() + (std::ptrdiff_t)next);
             return true;
         }
     }
@@ -445,6 +449,12 @@ void Flush_Events() {
     Pump_Toolkit();
     std::lock_guard<std::mutex> lock(Queue_Lock);
     Queue.clear();
+}
+
+int64_t Remove_Events(int64_t window, int64_t kind, int64_t first_control, int64_t last_control) {
+    Pump_Toolkit();
+    std::lock_guard<std::mutex> lock(Queue_Lock);
+    return Remove_Matching_Events(&Queue, window, kind, first_control, last_control);
 }
 
 void Set_Idle_Hook(Idle_Hook hook, void* user) {

@@ -16,6 +16,10 @@
 #include "measure/snapping.h"
 #include "support/null_fixture.h"
 #include "support/temp_folder.h"
+#include "measure/calibration.h"
+#include "measure/readouts.h"
+#include "video/camera_settings.h"
+#include "video/camera_settings_file.h"
 #include "video/emulator.h"
 
 namespace {
@@ -221,6 +225,79 @@ TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
     Post_Event(close);
     EXPECT_TRUE(Main_Loop_Pass(false));
     EXPECT_FALSE(Main_Loop_Pass(false));
+    Quit_Request = 0;
+}
+
+std::vector<std::string> Queued() {
+    std::vector<std::string> got;
+    Platform_Event e;
+    while (Poll_Event(&e))
+        got.push_back(std::to_string(e.Window) + "/" + std::to_string(e.Kind) + "/" + std::to_string(e.Control));
+    return got;
+}
+
+// A burst of slider movement in the video settings window is applied once;
+// a click in the main window or a check box at that moment is not lost.
+TEST(Main_Loop, A_Slider_Burst_Drops_Only_That_Windows_Slider_Events) {
+    Fresh_Main_Window();
+    Open_Camera_Settings_Window();
+    ASSERT_TRUE(Camera_Settings_Window_Open());
+    Set_State(CTL_VS_SLIDER + 2, 40);
+    Set_State(CTL_VS_SLIDER + 5, 70);
+    const int64_t VS = WINDOW_VIDEO_SETTINGS, MAIN = WINDOW_MAIN;
+    struct Row {
+        int64_t window, control;
+        bool stays;
+    } rows[] = {
+        {VS, CTL_VS_SLIDER + 2, false},  // the one the loop takes
+        {MAIN, CTL_PICTURE_VIEW, true}, {VS, CTL_VS_SLIDER + 5, false}, {VS, CTL_VS_CHECK + 3, true},
+        {VS, CTL_VS_SLIDER + 2, false}, {MAIN, CTL_MEASURE_LIST, true},
+    };
+    std::vector<std::string> stays;
+    for (const Row& r : rows) {
+        Post_Event(Control_Event(r.window, r.control, ETYPE_CHANGE));
+        if (r.stays) stays.push_back(std::to_string(r.window) + "/1/" + std::to_string(r.control));
+    }
+    EXPECT_TRUE(Main_Loop_Pass(false));
+    EXPECT_FLOAT_EQ(Camera_Settings.Brightness, 0) << "a slider that did not move";
+    EXPECT_FLOAT_EQ(*Video_Property(&Camera_Settings, 2), 0.4f);
+    EXPECT_FLOAT_EQ(*Video_Property(&Camera_Settings, 5), 0.7f) << "the burst was applied at once";
+    EXPECT_EQ(Queued(), stays);
+    Close_Camera_Settings_Window();
+}
+
+// The close box of the main window pressed while the calibration input is
+// open is answered once the input has ended.
+TEST(Main_Loop, The_Close_Box_Waits_For_The_Calibration_Input) {
+    Fresh_Main_Window();
+    Quit_Request = 0;
+    Make_Document(1, 64, 64);
+    Jobs[1].Doc.Tools = {Make_Tool(TOOL_LINE, 0, 0, 50, 0, 50)};
+    Current_Job = 1;
+    Rebuild_Measurement_List();
+    Set_State(CTL_MEASURE_LIST, 0);
+    Platform_Event close;
+    close.Window = WINDOW_MAIN;
+    close.Kind = EVENT_CLOSE_WINDOW;
+    Post_Event(close);
+    // The input's loop meets the held request first, then its own Cancel.
+    struct Input {
+        bool opened = false;
+    } input;
+    Set_Idle_Hook(
+        [](void* user) {
+            if (!Window_Exists(WINDOW_CALIBRATION) || ((Input*)user)->opened) return;
+            ((Input*)user)->opened = true;
+            Post_Event(Control_Event(WINDOW_CALIBRATION, CTL_CAL_CANCEL, ETYPE_CHANGE));
+        },
+        &input);
+    Calibrate();
+    Set_Idle_Hook(nullptr, nullptr);
+    ASSERT_TRUE(input.opened);
+    EXPECT_FALSE(Window_Exists(WINDOW_CALIBRATION));
+    EXPECT_EQ(Quit_Request, 0);
+    EXPECT_TRUE(Main_Loop_Pass(false));
+    EXPECT_FALSE(Main_Loop_Pass(false)) << "the close request was lost";
     Quit_Request = 0;
 }
 

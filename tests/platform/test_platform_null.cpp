@@ -92,3 +92,72 @@ TEST(Null_Backend, Rows_Geometry_And_Status_Outside_Their_Range) {
     Close_Window(W);
     EXPECT_FALSE(Control_Exists(LABEL));  // its controls go with it
 }
+
+namespace {
+
+Platform_Event Event_Of(int64_t window, int64_t kind, int64_t control) {
+    Platform_Event e;
+    e.Window = window;
+    e.Kind = kind;
+    e.Control = control;
+    return e;
+}
+
+std::vector<std::string> Drained() {
+    std::vector<std::string> got;
+    Platform_Event e;
+    while (Poll_Event(&e))
+        got.push_back(std::to_string(e.Window) + "/" + std::to_string(e.Kind) + "/" + std::to_string(e.Control));
+    return got;
+}
+
+void Count_Call(void* user) { (*(int*)user)++; }
+
+}  // namespace
+
+// Removing events takes only the window's events of that kind within the
+// control range, the rest stays in order; while the calibration input is
+// open, close requests of other windows wait in the queue until it closes.
+TEST(Null_Backend, Event_Queue_Removal_And_Held_Close_Requests) {
+    Fresh();
+    struct Row {
+        int64_t window, kind, control;
+        bool removed;
+    } rows[] = {
+        {W, EVENT_CONTROL, 20, true},  {W, EVENT_CONTROL, 19, false}, {W + 1, EVENT_CONTROL, 25, false},
+        {W, EVENT_MENU, 25, false},    {W, EVENT_CONTROL, 30, true},  {W, EVENT_CONTROL, 31, false},
+        {W, EVENT_CONTROL, 25, true},
+    };
+    std::vector<std::string> kept;
+    for (const Row& r : rows) {
+        Post_Event(Event_Of(r.window, r.kind, r.control));
+        if (!r.removed)
+            kept.push_back(std::to_string(r.window) + "/" + std::to_string(r.kind) + "/" + std::to_string(r.control));
+    }
+    EXPECT_EQ(Remove_Events(W, EVENT_CONTROL, 20, 30), 3);
+    EXPECT_EQ(Drained(), kept);
+    EXPECT_EQ(Remove_Events(W, EVENT_CONTROL, 20, 30), 0);
+
+    ASSERT_TRUE(Open_Window(WINDOW_CALIBRATION, "input", 0, 0, 100, 100, WINDOW_CLOSE_BOX));
+    Post_Event(Event_Of(WINDOW_MAIN, EVENT_CLOSE_WINDOW, -1));
+    Post_Event(Event_Of(WINDOW_MAIN, EVENT_CONTROL, 7));
+    Post_Event(Event_Of(WINDOW_VIDEO_SETTINGS, EVENT_CLOSE_WINDOW, -1));
+    Post_Event(Event_Of(WINDOW_CALIBRATION, EVENT_CLOSE_WINDOW, -1));
+    const std::string main_close = std::to_string(WINDOW_MAIN) + "/5/-1";
+    const std::string other_close = std::to_string(WINDOW_VIDEO_SETTINGS) + "/5/-1";
+    EXPECT_EQ(Drained(), (std::vector<std::string>{std::to_string(WINDOW_MAIN) + "/1/7",
+                                                   std::to_string(WINDOW_CALIBRATION) + "/5/-1"}));
+    // Only held requests left: the idle hook runs (it drives the input in
+    // tests) and a wait really waits.
+    int hook_calls = 0;
+    Set_Idle_Hook(Count_Call, &hook_calls);
+    Platform_Event e;
+    EXPECT_FALSE(Poll_Event(&e));
+    EXPECT_EQ(hook_calls, 1);
+    Set_Idle_Hook(nullptr, nullptr);
+    float start = Elapsed_Ms();
+    Wait_Event(60);
+    EXPECT_GE(Elapsed_Ms() - start, 40.0f);
+    Close_Window(WINDOW_CALIBRATION);
+    EXPECT_EQ(Drained(), (std::vector<std::string>{main_close, other_close}));
+}

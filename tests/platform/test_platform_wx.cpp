@@ -365,6 +365,14 @@ TEST_F(Events, PostedEventsComeBackInOrder) {
     Post_Event(events[0]);
     Flush_Events();
     EXPECT_FALSE(Poll_Event(&none));
+
+    // Removing takes the window's events of that kind and control range only.
+    for (const Platform_Event& e : events) Post_Event(e);
+    EXPECT_EQ(Remove_Events(WINDOW_MAIN, EVENT_CONTROL, 101, 102), 1);
+    std::vector<Platform_Event> left = Drain();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].Control, 100);
+    EXPECT_EQ(left[1].Kind, EVENT_FILE_DROP);
 }
 
 TEST_F(Events, TimerFiresAndStops) {
@@ -417,6 +425,23 @@ TEST_F(Events, WaitEndsOnPostedEventAndOnTimeout) {
     start = Elapsed_Ms();
     Wait_Event(60);
     EXPECT_GE(Elapsed_Ms() - start, 40.0f);
+
+    // So it does with only a close request held while the calibration input
+    // is open; the request comes out once the input has closed.
+    ASSERT_TRUE(Open_Window(WINDOW_CALIBRATION, "input", 0, 0, 100, 100, WINDOW_HIDDEN | WINDOW_CLOSE_BOX));
+    Platform_Event close;
+    close.Window = WIN;
+    close.Kind = EVENT_CLOSE_WINDOW;
+    Post_Event(close);
+    start = Elapsed_Ms();
+    Wait_Event(60);
+    EXPECT_GE(Elapsed_Ms() - start, 40.0f);
+    EXPECT_TRUE(Drain().empty());
+    Close_Window(WINDOW_CALIBRATION);
+    std::vector<Platform_Event> after = Drain();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0].Kind, EVENT_CLOSE_WINDOW);
+    EXPECT_EQ(after[0].Window, WIN);
 }
 
 TEST_F(Events, ClicksWheelAndKeysOfAView) {

@@ -201,6 +201,44 @@ TEST_F(ScaleReader, The_Port_Follows_The_Choice_And_Failures_Are_Reported_Once) 
     EXPECT_FLOAT_EQ(Read_Scale(SCALE_PORT, 2000), 1.23f);
 }
 
+// Only a terminal becomes the scale's port: the requests would overwrite a
+// disk or loop device, grow a regular file, or fill a FIFO's reader.
+TEST_F(ScaleReader, Only_A_Terminal_Is_Opened_As_The_Port) {
+    Temp_Folder folder;
+    const std::string file = folder.File("disk.img"), fifo = folder.File("fifo");
+    Write_Whole_File(file, "data");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int fifo_reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fifo_reader, 0);
+    struct Case {
+        std::string path;
+        bool opens;
+        std::string error;
+    } cases[] = {
+        {"/dev/null", false, "Not a serial port"},  {file, false, "Not a serial port"},
+        {fifo, false, "Not a serial port"},         {folder.Path, false, "Not a serial port"},
+        {folder.File("gone"), false, "No such file or directory"}, {ptsname(master), true, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Serial_Open(SCALE_PORT, c.path), c.opens) << c.path;
+        EXPECT_EQ(Serial_Is_Open(SCALE_PORT), c.opens) << c.path;
+        EXPECT_EQ(Serial_Last_Error(), c.error) << c.path;
+        Scale_Send("!A", false);
+    }
+    EXPECT_EQ(Read_Whole_File(file), "data");
+    char byte;
+    EXPECT_LE(read(fifo_reader, &byte, 1), 0) << "a request went into the FIFO";
+    close(fifo_reader);
+    EXPECT_EQ(Requests(), "!A\r\n") << "only the terminal was written to";
+
+    // Chosen as the port: refused with the one report of the run.
+    Scale_Port_Failure_Reported = 0;
+    Scale_Follow_Port("/dev/null");
+    EXPECT_FALSE(Serial_Is_Open(SCALE_PORT));
+    ASSERT_EQ(Prompt_History().size(), 1u);
+    EXPECT_NE(Prompt_History()[0].Text.find("port /dev/null (Not a serial port)."), std::string::npos);
+}
+
 // The drop-down: "None", the ports present in natural order, and a chosen
 // port that is unplugged now; the value stored for each row.
 TEST(Scale_Port, Choices_And_Stored_Values) {
