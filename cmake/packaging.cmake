@@ -47,7 +47,8 @@ add_custom_command(OUTPUT ${TRELLUM_MANUAL} ${TRELLUM_MANUAL}.gz
   DEPENDS gen_man trellum ${CMAKE_SOURCE_DIR}/README.md
   COMMENT "Making the manual page"
   VERBATIM)
-set(_changelog ${CMAKE_BINARY_DIR}/changelog.Debian)
+# A native package (no Debian revision) names it changelog.gz.
+set(_changelog ${CMAKE_BINARY_DIR}/changelog)
 add_custom_command(OUTPUT ${_changelog}.gz
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/data/changelog ${_changelog}
   COMMAND gzip -9nf ${_changelog}
