@@ -55,10 +55,12 @@ void Expect_Widget_Agrees(int64_t control, const std::string& where) {
     ASSERT_TRUE(Wx_Test_Widget_Shows(control, &state, &text)) << where;
     int64_t kind = Control_Kind_Of(control);
     if (kind != CONTROL_BUTTON && kind != CONTROL_LABEL && kind != CONTROL_FRAME && kind != CONTROL_TEXT_INPUT &&
-        kind != CONTROL_TEXT_READONLY)
+        kind != CONTROL_TEXT_READONLY) {
         EXPECT_EQ(state, Get_State(control)) << where;
-    if (kind != CONTROL_IMAGE_TOGGLE && kind != CONTROL_SLIDER && kind != CONTROL_LIST && kind != CONTROL_PAGES)
+    }
+    if (kind != CONTROL_IMAGE_TOGGLE && kind != CONTROL_SLIDER && kind != CONTROL_LIST && kind != CONTROL_PAGES) {
         EXPECT_EQ(text, Get_Text(control)) << where;
+    }
 }
 
 std::vector<int64_t> Types_Of(const std::vector<Platform_Event>& events, int64_t control) {
