@@ -32,7 +32,6 @@ namespace Wx_Backend {
 
 struct Wx_Window {
     int64_t Number = 0;
-    int64_t Flags = 0;
     wxFrame* Frame = nullptr;
     wxPanel* Client = nullptr;       // fills the client area; parent of the window's own controls
     Resize_Handler On_Resize = nullptr;

@@ -54,7 +54,6 @@ bool Open_Window(int64_t window, const std::string& title, int x, int y, int w, 
     wxFrame* frame = new wxFrame(parent, wxID_ANY, To_Wx(title), wxPoint(x, y), wxDefaultSize, style);
     Wx_Window& rec = Windows[window];
     rec.Number = window;
-    rec.Flags = flags;
     rec.Frame = frame;
     frame->SetClientSize(std::max(w, 1), std::max(h, 1));
     rec.Client = new wxPanel(frame, wxID_ANY, wxPoint(0, 0), frame->GetClientSize(), wxNO_BORDER);
