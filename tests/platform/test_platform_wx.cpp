@@ -378,17 +378,27 @@ TEST_F(Events, PostedEventsComeBackInOrder) {
 }
 
 TEST_F(Events, TimerFiresAndStops) {
+    // Closing a window stops its own timers and no other window's.
+    const int64_t other = WINDOW_EMULATOR;
+    ASSERT_TRUE(Open_Window(other, "Other", 10, 10, 100, 100, WINDOW_HIDDEN));
     Add_Timer(WIN, 3, 20);
+    Add_Timer(other, 4, 20);
+    Close_Window(other);
+    Flush_Events();
     int timer_events = 0;
+    int closed_window_events = 0;
     float start = Elapsed_Ms();
     // Generous deadline: timers fire late on a loaded machine.
     while (timer_events < 3 && Elapsed_Ms() - start < 60000) {
         Wait_Event(200);
         Platform_Event e;
-        while (Poll_Event(&e))
+        while (Poll_Event(&e)) {
             if (e.Kind == EVENT_TIMER && e.Window == WIN && e.Control == 3) timer_events++;
+            if (e.Kind == EVENT_TIMER && e.Window == other) closed_window_events++;
+        }
     }
     EXPECT_GE(timer_events, 3);
+    EXPECT_EQ(closed_window_events, 0);
     Remove_Timer(WIN, 3);
     Flush_Events();
     start = Elapsed_Ms();
