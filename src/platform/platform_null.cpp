@@ -26,9 +26,7 @@ struct Null_Timer {
 struct Null_Window {
     std::string Title;
     int X = 0, Y = 0, W = 0, H = 0;
-    int64_t Flags = 0;
     bool Shown = false;
-    int Opacity = 255;
     int Min_W = 0, Min_H = 0;
     Resize_Handler On_Resize = nullptr;
 };
@@ -140,7 +138,6 @@ bool Open_Window(int64_t window, const std::string& title, int x, int y, int w, 
     nw.Y = y;
     nw.W = w;
     nw.H = h;
-    nw.Flags = flags;
     nw.Shown = !(flags & WINDOW_HIDDEN);
     return true;
 }
@@ -197,9 +194,7 @@ void Set_Window_Min_Size(int64_t window, int w, int h) {
     }
 }
 
-void Set_Window_Opacity(int64_t window, int alpha) {
-    if (Null_Window* w = Find_Window(window)) w->Opacity = alpha;
-}
+void Set_Window_Opacity(int64_t, int) {}  // nothing is drawn
 
 void Set_Window_Background_Image(int64_t, const uint8_t*, int, int) {}
 void Set_Window_On_Top(int64_t, bool) {}

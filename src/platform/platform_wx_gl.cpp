@@ -1,7 +1,6 @@
 // GL views of the wx backend (make current, swap, size, display scale) and
 // the asynchronous keyboard and pointer state.
 #include <algorithm>
-#include <cstdlib>
 
 #include <gtk/gtk.h>
 

@@ -1,12 +1,15 @@
 // Shared records and helpers of the wx backend's source files
-// (platform_wx.cpp, platform_wx_menus.cpp, platform_wx_prompts.cpp,
-// platform_wx_gl.cpp, and the tests' platform_wx_test.cpp).
+// (platform_wx.cpp and the platform_wx_*.cpp beside it, and the tests'
+// platform_wx_test.cpp).
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <wx/wx.h>
@@ -29,7 +32,6 @@ namespace Wx_Backend {
 
 struct Wx_Window {
     int64_t Number = 0;
-    int64_t Flags = 0;
     wxFrame* Frame = nullptr;
     wxPanel* Client = nullptr;       // fills the client area; parent of the window's own controls
     Resize_Handler On_Resize = nullptr;
@@ -52,6 +54,16 @@ struct Wx_Control {
     bool Right_Pressed = false;
 };
 
+// What the backend's files share beyond the tables below; one instance.
+struct Wx_Shared {
+    std::mutex Queue_Lock;  // Post_Event may be called from another thread
+    std::deque<Platform_Event> Queue;
+    std::map<std::pair<int64_t, int64_t>, wxTimer*> Timers;  // by window and timer number
+    wxGLContext* Share_Context = nullptr;  // first context made; kept alive until shutdown
+    int Silent = 0;                        // > 0 while we change controls ourselves
+};
+
+extern Wx_Shared Shared;
 extern std::map<int64_t, Wx_Window> Windows;
 extern std::map<int64_t, wxMenuItem*> Menu_Items;  // menu-bar items by number
 extern std::map<int64_t, Wx_Control> Controls;
@@ -65,6 +77,20 @@ Wx_Window* Find_Window(int64_t window);
 Wx_Control* Find(int64_t control);
 // Appends an event to the FIFO (from any thread).
 void Push(const Platform_Event& event);
+// Posts a control event from a widget callback unless the change was ours.
+void Push_User_Change(int64_t control);
+// Runs the toolkit's pending work without waiting.
+void Pump_Toolkit();
+// Binds the pointer, wheel, key and focus callbacks of a GL view.
+void Bind_GL_Events(wxGLCanvas* canvas, int64_t number);
+// Binds the selection and click callbacks of a report list.
+void Bind_List_Events(wxListCtrl* list, int64_t number);
+wxBitmap Bitmap_From_Rgba(const uint8_t* rgba, int w, int h);
+// Loads the style that takes GTK's theme padding off small controls.
+void Install_Tight_Style();
+// Forgets `control` and every control inside it; the widgets themselves are
+// destroyed by the caller (children go with their parent).
+void Forget_Control_Tree(int64_t control);
 // The inner window of a report list that shows (and is clicked on) the rows.
 wxWindow* List_Rows_Window(wxListCtrl* list);
 // Runs the resize handlers held back while a window was being realised.

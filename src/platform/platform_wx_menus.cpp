@@ -1,14 +1,10 @@
 // Menus and status bars of the wx backend: menu-bar items and pop-up menus
 // whose choices arrive as EVENT_MENU, and the status fields that widen to
 // show their texts whole.
-#include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 
 #include <wx/wx.h>
-
-#include <gtk/gtk.h>
 
 #include "platform/platform.h"
 #include "platform/platform_controls.h"

@@ -1,6 +1,5 @@
 // Prompts of the wx backend: message boxes and file dialogs, scripted by the
 // tests, recorded, and ended by a termination request while they are shown.
-#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -10,7 +9,6 @@
 #include <gtk/gtk.h>
 
 #include "platform/platform.h"
-#include "platform/platform_controls.h"
 #include "platform/platform_internal.h"
 #include "platform/platform_wx_internal.h"
 

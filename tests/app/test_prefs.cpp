@@ -124,7 +124,9 @@ TEST_F(Prefs, An_Unreadable_File_Gives_The_Factory_Values_And_One_Message) {
         } else {
             ASSERT_TRUE(Create_Folder(Data_Folder));
         }
-        if (std::string(r.what) == "a folder") ASSERT_TRUE(Create_Folder(Prefs_Path()));
+        if (std::string(r.what) == "a folder") {
+            ASSERT_TRUE(Create_Folder(Prefs_Path()));
+        }
         if (std::string(r.what) == "over 1 MB") Write_Whole_File(Prefs_Path(), big);
         Jobs[0].Doc.PPMM = 0;
         Jobs[0].Doc.Measure_Unit = 0;

@@ -55,10 +55,12 @@ void Expect_Widget_Agrees(int64_t control, const std::string& where) {
     ASSERT_TRUE(Wx_Test_Widget_Shows(control, &state, &text)) << where;
     int64_t kind = Control_Kind_Of(control);
     if (kind != CONTROL_BUTTON && kind != CONTROL_LABEL && kind != CONTROL_FRAME && kind != CONTROL_TEXT_INPUT &&
-        kind != CONTROL_TEXT_READONLY)
+        kind != CONTROL_TEXT_READONLY) {
         EXPECT_EQ(state, Get_State(control)) << where;
-    if (kind != CONTROL_IMAGE_TOGGLE && kind != CONTROL_SLIDER && kind != CONTROL_LIST && kind != CONTROL_PAGES)
+    }
+    if (kind != CONTROL_IMAGE_TOGGLE && kind != CONTROL_SLIDER && kind != CONTROL_LIST && kind != CONTROL_PAGES) {
         EXPECT_EQ(text, Get_Text(control)) << where;
+    }
 }
 
 std::vector<int64_t> Types_Of(const std::vector<Platform_Event>& events, int64_t control) {
@@ -376,17 +378,27 @@ TEST_F(Events, PostedEventsComeBackInOrder) {
 }
 
 TEST_F(Events, TimerFiresAndStops) {
+    // Closing a window stops its own timers and no other window's.
+    const int64_t other = WINDOW_EMULATOR;
+    ASSERT_TRUE(Open_Window(other, "Other", 10, 10, 100, 100, WINDOW_HIDDEN));
     Add_Timer(WIN, 3, 20);
+    Add_Timer(other, 4, 20);
+    Close_Window(other);
+    Flush_Events();
     int timer_events = 0;
+    int closed_window_events = 0;
     float start = Elapsed_Ms();
     // Generous deadline: timers fire late on a loaded machine.
     while (timer_events < 3 && Elapsed_Ms() - start < 60000) {
         Wait_Event(200);
         Platform_Event e;
-        while (Poll_Event(&e))
+        while (Poll_Event(&e)) {
             if (e.Kind == EVENT_TIMER && e.Window == WIN && e.Control == 3) timer_events++;
+            if (e.Kind == EVENT_TIMER && e.Window == other) closed_window_events++;
+        }
     }
     EXPECT_GE(timer_events, 3);
+    EXPECT_EQ(closed_window_events, 0);
     Remove_Timer(WIN, 3);
     Flush_Events();
     start = Elapsed_Ms();
