@@ -356,7 +356,7 @@ TEST(Shutdown, Waits_For_The_Capture_Thread_Not_For_Fixed_Times) {
     ASSERT_TRUE(Log_Open(folder.Path));
     // A slow step, so that the thread is surely still in its loop when let go.
     void (*saved_sleep)(int64_t) = Capture_Sleep;
-    Capture_Sleep = [](int64_t) { Sleep_Ms(50); };
+    Capture_Sleep = [](int64_t) { Sleep_Ms(10); };
     Start_Capture_Thread();
     ASSERT_TRUE(Capture_Thread_Running());
     ASSERT_TRUE(Serial_Open(0, "/dev/null")) << Serial_Last_Error();
