@@ -5,6 +5,7 @@
 #include "app/batch.h"
 #include "app/main_loop.h"
 #include "app/picture_export.h"  // the formats of --format
+#include "app/splash.h"
 #include "video/camera_list.h"
 
 std::string Start_Camera_Source;
@@ -63,6 +64,9 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
                 return Refuse("--format takes png or tiff, not " + f);
             }
             format_given = true;
+        } else if (a == "--no-splash") {
+            // Taken by every command, so that a script may always pass it.
+            c.No_Splash = true;
         } else if (a == "--overwrite") {
             c.Overwrite = true;
         } else if (a == "--summary") {
@@ -93,7 +97,7 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
 }
 
 std::string Usage_Text() {
-    return "usage: trellum [--camera SOURCE] [FILE.JQV...]\n"
+    return "usage: trellum [--no-splash] [--camera SOURCE] [FILE.JQV...]\n"
            "       trellum --list-cameras\n"
            "       trellum --export-results OUT.csv|- FILE.JQV...\n"
            "       trellum --export-picture OUT_FOLDER [--format png|tiff] [--overwrite] FILE.JQV...\n"
@@ -101,7 +105,14 @@ std::string Usage_Text() {
            "SOURCE is a device node (/dev/video0), a camera name as listed, or gst: and a GStreamer source.\n"
            "OUT.csv may be - for the standard output. An output that is one of the input files is refused.\n"
            "--export-picture writes OUT_FOLDER/NAME.png (NAME.tif with --format tiff) and replaces no\n"
-           "file it did not write in this run unless --overwrite is given.\n";
+           "file it did not write in this run unless --overwrite is given.\n"
+           "--no-splash starts the window without the splash screen.\n";
+}
+
+void Apply_Start_Options(const Command_Line& c) {
+    Start_Camera_Source = c.Camera;
+    Start_Documents = c.Files;
+    Splash_At_Start = !c.No_Splash;
 }
 
 int Run_Command_Line(int argc, char** argv) {
@@ -119,7 +130,6 @@ int Run_Command_Line(int argc, char** argv) {
         case ACTION_EXPORT_PICTURE: return Batch_Export_Pictures(c.Output, c.Files, c.Format, c.Overwrite);
         case ACTION_RUN_WINDOW: break;
     }
-    Start_Camera_Source = c.Camera;
-    Start_Documents = c.Files;
+    Apply_Start_Options(c);
     return Run_Program();
 }

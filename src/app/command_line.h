@@ -22,6 +22,7 @@ struct Command_Line {
     std::string Output;              // the file or folder of --export-results / --export-picture
     int Format = 0;                  // --format of --export-picture: a Picture_Export_Format
     bool Overwrite = false;          // --overwrite: --export-picture may replace files it did not write
+    bool No_Splash = false;          // --no-splash: the window program starts without the splash
     std::vector<std::string> Files;  // documents, in the order given
     std::string Error;               // why the line was refused (ACTION_USAGE_ERROR)
 };
@@ -35,6 +36,9 @@ const int EXIT_USAGE = 2;
 Command_Line Parse_Command_Line(const std::vector<std::string>& args);
 // The usage text (several lines, ending in a line feed).
 std::string Usage_Text();
+// Hands what the window program takes from `c` to its start-up (the globals
+// below and the start-up splash).
+void Apply_Start_Options(const Command_Line& c);
 // Runs what the command line asks for; returns the process exit code.
 int Run_Command_Line(int argc, char** argv);
 

@@ -54,6 +54,19 @@ const int64_t IDLE_AFTER_MS = 2000;
 
 // How long the end of the program waits for the camera to close.
 const int64_t SHUTDOWN_CAMERA_WAIT_MS = 500;
+// How long it waits for the detached capture thread to leave its loop.
+const int64_t SHUTDOWN_THREAD_WAIT_MS = 500;
+
+// Waits, in short steps, until the detached capture thread has left its
+// loop or `timeout_ms` have passed; true when it has left.
+bool Wait_Capture_Thread_Ended(int64_t timeout_ms) {
+    double until = (double)Elapsed_Ms() + (double)timeout_ms;
+    while (Capture_Thread_Running()) {
+        if ((double)Elapsed_Ms() > until) return false;
+        Sleep_Ms(1);
+    }
+    return true;
+}
 
 void On_Signal(int) { Signal_Quit = 1; }
 
@@ -287,9 +300,12 @@ void Shutdown_Program() {
     Log("GLip finishing");
     GLip_Free_All();
     Log("ended...");
-    Sleep_Ms(500);
+    // The thread was let go above; the process exit should not tear down
+    // what it still touches. One that hangs is left to the exit.
+    Wait_Capture_Thread_Ended(SHUTDOWN_THREAD_WAIT_MS);
+    // The port is closed when Serial_Close returns (unsent bytes dropped):
+    // nothing to wait for.
     if (Serial_Is_Open(0)) Serial_Close(0);
-    Sleep_Ms(500);
     // The toolkit's teardown is the riskiest step: have the log on disk before it.
     Log_Flush();
     Platform_Shutdown();

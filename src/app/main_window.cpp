@@ -253,7 +253,7 @@ bool Build_Main_Window() {
     Log(Application_Version);
     Log(Data_Folder);
     Build_Grey_Palette();
-    Show_Splash(2500);
+    if (Splash_At_Start) Show_Splash(2500);
     Start_Capture_Thread();
     if (!Create_Main_Window_Controls()) return false;
     Flush_Events();

@@ -59,6 +59,8 @@ void Discard_One_Event() {
 
 }  // namespace
 
+bool Splash_At_Start = true;
+
 Icon_Image Prepare_Splash_Picture(const uint8_t* png, size_t size, double scale) {
     if (!(scale > 0) || !std::isfinite(scale)) scale = 1.0;
     Icon_Image img = Decode_Png_Image(png, size);

@@ -9,6 +9,10 @@
 
 #include "app/icons.h"
 
+// Whether the start of the program shows the splash (Build_Main_Window);
+// --no-splash clears it. The About box shows it regardless.
+extern bool Splash_At_Start;
+
 // Shows the splash for `hold_ms` milliseconds between fade-in and fade-out
 // and returns after the window is closed.
 void Show_Splash(int64_t hold_ms);

@@ -29,3 +29,18 @@ int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column);
 // The picture an image button shows (see platform_wx_test.cpp).
 bool Wx_Test_Button_Picture(int64_t control, int* logical_w, int* logical_h, std::vector<uint8_t>* drawn,
                             int* drawn_w, int* drawn_h);
+
+// Prompts: message boxes and file dialogs run their own modal loop, and a
+// test acts inside it from a time-out, as a person would.
+// Calls fn(user) every `ms` milliseconds, also inside modal loops, until it returns false.
+void Wx_Test_Every(int ms, bool (*fn)(void*), void* user);
+bool Wx_Test_Prompt_Open();
+// The title the open prompt's window carries ("" when none is open).
+std::string Wx_Test_Prompt_Title();
+// Presses OK / Yes (accept) or Cancel / No in the open prompt.
+bool Wx_Test_Answer_Prompt(bool accept);
+// The open file dialog's filters: how many (-1 without a file dialog), the
+// name of one, and whether one lists a file of this name (1, 0; -1 none).
+int Wx_Test_Prompt_Filter_Count();
+std::string Wx_Test_Prompt_Filter_Name(int index);
+int Wx_Test_Prompt_Filter_Shows(int index, const std::string& file_name);

@@ -20,6 +20,7 @@
 #include "measure/canvas.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "support/temp_folder.h"
 
 // A fresh current live document of w x h white pixels, thresholds 80, pointer off the image.
 inline Doc_Info& Make_Document(int32_t w, int32_t h) {
@@ -84,10 +85,10 @@ inline void Make_Analysis_Controls() {
 }
 
 inline void Open_Test_Log() {
-    char pattern[] = "/tmp/trellum-analysis-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    ASSERT_NE(dir, nullptr);
-    ASSERT_TRUE(Log_Open(dir));
+    // One folder for the process, removed at its end.
+    static Temp_Folder folder;
+    ASSERT_FALSE(folder.Path.empty());
+    ASSERT_TRUE(Log_Open(folder.Path));
 }
 
 inline std::vector<std::string> Log_Lines() {

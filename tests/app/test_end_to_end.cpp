@@ -144,7 +144,7 @@ TEST(End_To_End, Start_Run_And_Terminate) {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display (the suite runs under Xvfb)";
     Temp_Folder folder;
     auto started = std::chrono::steady_clock::now();
-    pid_t pid = Start_Program(folder, "trellum", {});
+    pid_t pid = Start_Program(folder, "trellum", {"--no-splash"});
     ASSERT_GT(pid, 0);
     // The log reaches the disk with each timing line, while the program runs.
     bool two_lines = Wait_Until([&] { return Count_Timing_Lines(Log_Of(folder)) >= 2; });
@@ -381,7 +381,7 @@ TEST(End_To_End, Unsaved_Work_Comes_Back_After_A_Signal) {
 TEST(End_To_End, Camera_From_The_Command_Line) {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display (the suite runs under Xvfb)";
     Temp_Folder folder;
-    pid_t pid = Start_Program(folder, "trellum", {"--camera", "gst:videotestsrc pattern=smpte"});
+    pid_t pid = Start_Program(folder, "trellum", {"--no-splash", "--camera", "gst:videotestsrc pattern=smpte"});
     ASSERT_GT(pid, 0);
     auto captured = [&] {
         for (const std::string& line : Log_Of(folder))
@@ -420,7 +420,7 @@ TEST(End_To_End, SIGTERM_While_A_Camera_Starts) {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display (the suite runs under Xvfb)";
     Temp_Folder folder;
     pid_t pid = Start_Program(folder, "trellum",
-                              {"--camera", "gst:videotestsrc is-live=true ! identity sleep-time=60000000"});
+                              {"--no-splash", "--camera", "gst:videotestsrc is-live=true ! identity sleep-time=60000000"});
     ASSERT_GT(pid, 0);
     auto starting = [&] {
         int opening = -1, lines_after = 0;

@@ -3,13 +3,16 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "base/app_state.h"
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/picture_export.h"
+#include "app/splash.h"
 #include "app/status_bar.h"
+#include "base/debug_log.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
 #include "document/doc_file.h"
@@ -20,6 +23,7 @@
 #include "measure/readouts.h"
 #include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
+#include "video/capture_thread.h"
 #include "video/emulator.h"
 
 namespace {
@@ -74,6 +78,10 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         {{"--summary", "--list-cameras"}, ACTION_USAGE_ERROR, "", "", 0},
         {{"--list-cameras", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
         {{"--camera", "x", "--summary", "a.JQV"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--no-splash"}, ACTION_RUN_WINDOW, "", "", 0},
+        {{"--camera", "x", "--no-splash", "a.JQV"}, ACTION_RUN_WINDOW, "x", "", 1},
+        {{"--summary", "--no-splash", "a.JQV"}, ACTION_SUMMARY, "", "", 1},
+        {{"--", "--no-splash"}, ACTION_RUN_WINDOW, "", "", 1},
     };
     for (const Row& r : rows) {
         std::string line;
@@ -91,7 +99,16 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         const bool tiff = std::find(r.Args.begin(), r.Args.end(), "tiff") != r.Args.end();
         EXPECT_EQ(c.Format, tiff ? PICTURE_EXPORT_TIFF : PICTURE_EXPORT_PNG);
         EXPECT_EQ(c.Overwrite, std::find(r.Args.begin(), r.Args.end(), "--overwrite") != r.Args.end());
+        const bool no_splash = r.Args.size() > 0 && r.Args[0] != "--" &&
+                               std::find(r.Args.begin(), r.Args.end(), "--no-splash") != r.Args.end();
+        EXPECT_EQ(c.No_Splash, no_splash);
+        // What the window program starts with.
+        Apply_Start_Options(c);
+        EXPECT_EQ(Splash_At_Start, !no_splash);
+        EXPECT_EQ(Start_Camera_Source, r.Camera);
+        EXPECT_EQ(Start_Documents.size(), r.Files);
     }
+    Splash_At_Start = true;
 }
 
 TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
@@ -406,6 +423,28 @@ TEST(Batch_Pictures, One_Png_Per_Document_And_Unreadable_Files_Named) {
     Tiff_Calibration calibration;
     ASSERT_TRUE(Decode_Tiff((const uint8_t*)tiff.data(), tiff.size(), MAX_PICTURE_EDGE, &p, &calibration));
     EXPECT_EQ(p.Width * 1000 + p.Height, 120 * 1000 + 80);
+}
+
+// The end of the program waits for the capture thread it let go, not for
+// fixed times, and closes the scale's port.
+TEST(Shutdown, Waits_For_The_Capture_Thread_Not_For_Fixed_Times) {
+    Reset_App_State();
+    Temp_Folder folder;
+    ASSERT_TRUE(Log_Open(folder.Path));
+    // A slow step, so that the thread is surely still in its loop when let go.
+    void (*saved_sleep)(int64_t) = Capture_Sleep;
+    Capture_Sleep = [](int64_t) { Sleep_Ms(10); };
+    Start_Capture_Thread();
+    ASSERT_TRUE(Capture_Thread_Running());
+    ASSERT_TRUE(Serial_Open(0, "/dev/null")) << Serial_Last_Error();
+    auto start = std::chrono::steady_clock::now();
+    Shutdown_Program();
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_FALSE(Capture_Thread_Running());
+    EXPECT_FALSE(Serial_Is_Open(0));
+    // Two fixed pauses made it a second, however soon the thread had left.
+    EXPECT_LT(took, 0.9);
+    Capture_Sleep = saved_sleep;
 }
 
 }  // namespace

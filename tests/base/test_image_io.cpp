@@ -37,12 +37,11 @@ enum Codec { CODEC_JPEG, CODEC_BMP, CODEC_PNG };
 
 class FileHelpers : public ::testing::Test {
 protected:
-    std::string folder;
+    Temp_Folder temp;
+    std::string folder = temp.Path;
     void SetUp() override {
-        folder = Make_Temp_Folder();
         ASSERT_FALSE(folder.empty());
     }
-    void TearDown() override { Remove_Tree(folder); }
 };
 
 TEST(ImageIo, EncodeDecodeRoundTrips) {
@@ -249,7 +248,7 @@ std::vector<uint8_t> Write_Test_Tiff(const std::string& path, const Tiff_Layout&
         TIFFWriteScanline(tif, &one, 0, 0);
     }
     TIFFClose(tif);
-    std::string all = Read_All(path);
+    std::string all = Read_Whole_File(path);
     return std::vector<uint8_t>(all.begin(), all.end());
 }
 
@@ -368,7 +367,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(Encode_Tiff(in, c.ppmm, c.unit, &bytes));
-        Write_All(path, std::string(bytes.begin(), bytes.end()));
+        Write_Whole_File(path, std::string(bytes.begin(), bytes.end()));
         TIFF* tif = TIFFOpen(path.c_str(), "r");
         ASSERT_NE(tif, nullptr);
         uint32_t w = 0, h = 0;
@@ -468,7 +467,7 @@ TEST_F(FileHelpers, TiffCarriesTheCalibration) {
         uint8_t v = 1;
         TIFFWriteScanline(tif, &v, 0, 0);
         TIFFClose(tif);
-        std::string file = Read_All(path);
+        std::string file = Read_Whole_File(path);
         Picture out;
         Tiff_Calibration cal;
         ASSERT_TRUE(Decode_Tiff((const uint8_t*)file.data(), file.size(), MAX_PICTURE_EDGE, &out, &cal));
@@ -669,7 +668,7 @@ TEST_F(FileHelpers, DamagedAndHostileTiffsAreRefused) {
         std::vector<uint8_t> row((size_t)edge * samples * f.bits / 8, 0);
         for (uint32_t y = 0; y < edge; y++) TIFFWriteScanline(tif, row.data(), y, 0);
         TIFFClose(tif);
-        std::string file = Read_All(path);
+        std::string file = Read_Whole_File(path);
         Picture p;
         ASSERT_TRUE(Decode_Tiff((const uint8_t*)file.data(), file.size(), MAX_PICTURE_EDGE, &p))
             << "compression " << f.compression << " in " << file.size() << " bytes";
@@ -691,7 +690,7 @@ TEST_F(FileHelpers, AtomicWriteKeepsModesAndTheOldFile) {
         File_Size_Limit limit(3);
         EXPECT_FALSE(Write_File_Atomically(path, std::string("third and longer")));
     }
-    EXPECT_EQ(Read_All(path), "second");
+    EXPECT_EQ(Read_Whole_File(path), "second");
     EXPECT_EQ(List_Folder(folder), std::vector<std::string>{"file.bin"});
     EXPECT_FALSE(Write_File_Atomically(folder, std::string("onto a folder")));
     std::vector<uint8_t> bytes;
@@ -704,7 +703,7 @@ TEST_F(FileHelpers, AtomicWriteKeepsModesAndTheOldFile) {
 // place, and a device that takes no bytes fails the write.
 TEST_F(FileHelpers, AtomicWriteFollowsLinksAndWritesOtherKindsInPlace) {
     auto at = [&](const std::string& name) { return folder + "/" + name; };
-    Write_All(at("target.csv"), "old");
+    Write_Whole_File(at("target.csv"), "old");
     chmod(at("target.csv").c_str(), 0640);
     ASSERT_EQ(mkdir(at("sub").c_str(), 0700), 0);
     ASSERT_EQ(symlink("target.csv", at("link.csv").c_str()), 0);
@@ -751,7 +750,7 @@ TEST_F(FileHelpers, AtomicWriteFollowsLinksAndWritesOtherKindsInPlace) {
             ssize_t n = read(reader, got, sizeof got);
             EXPECT_EQ(std::string(got, n > 0 ? (size_t)n : 0), bytes);
         } else if (!c.lands_in.empty()) {
-            EXPECT_EQ(Read_All(c.lands_in), bytes);
+            EXPECT_EQ(Read_Whole_File(c.lands_in), bytes);
         }
     }
     close(reader);

@@ -22,7 +22,8 @@ const char* const IMAGEJ_JAR = "/usr/share/java/ij.jar";
 
 TEST(TiffImageJ, ImageJReadsTheCalibrationWeWrite) {
     if (access(IMAGEJ_JAR, R_OK) != 0) GTEST_SKIP() << IMAGEJ_JAR << " is missing: install the Debian package imagej";
-    std::string folder = Make_Temp_Folder();
+    Temp_Folder temp;
+    std::string folder = temp.Path;
     ASSERT_FALSE(folder.empty());
     struct Case {
         int64_t unit;
@@ -44,7 +45,7 @@ TEST(TiffImageJ, ImageJReadsTheCalibrationWeWrite) {
         list += (i ? "," : "") + path;
     }
     const std::string macro = folder + "/sizes.ijm";
-    Write_All(macro,
+    Write_Whole_File(macro,
               "files = split(getArgument(), \",\");\n"
               "for (i = 0; i < files.length; i++) {\n"
               "  open(files[i]);\n"
@@ -85,7 +86,6 @@ TEST(TiffImageJ, ImageJReadsTheCalibrationWeWrite) {
         EXPECT_EQ(seen[i].first, c.imagej_unit) << what;
         EXPECT_NEAR(seen[i].second, c.pixel_size, c.pixel_size * 1e-6) << what;
     }
-    Remove_Tree(folder);
 }
 
 }  // namespace

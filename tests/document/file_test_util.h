@@ -1,4 +1,4 @@
-// Helpers of the file tests: a fresh temporary folder per test, generated
+// Helpers of the file tests (with the shared temporary folder): generated
 // pictures, ZIP archives assembled member by member, and writes that really
 // fail part-way (a file-size limit).
 #pragma once
@@ -19,20 +19,9 @@
 #include <vector>
 
 #include "base/picture.h"
+#include "support/temp_folder.h"  // Temp_Folder, Read_Whole_File, Write_Whole_File
 
 namespace file_test {
-
-inline std::string Make_Temp_Folder() {
-    const char* base = getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/trellum-test-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back(0);
-    return mkdtemp(name.data()) ? std::string(name.data()) : std::string();
-}
-
-inline void Remove_Tree(const std::string& path) {
-    if (path.find("/trellum-test-") != std::string::npos) (void)!system(("rm -rf '" + path + "'").c_str());
-}
 
 inline std::vector<std::string> List_Folder(const std::string& path) {
     std::vector<std::string> names;
@@ -43,15 +32,6 @@ inline std::vector<std::string> List_Folder(const std::string& path) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-inline std::string Read_All(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-inline void Write_All(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // Every pixel differs from its neighbours: blue = x, green = y, red = 7x + 13y.

@@ -21,10 +21,10 @@ const char* Expected_Rows =
 
 class CsvExport : public ::testing::Test {
 protected:
-    std::string folder;
+    Temp_Folder temp;
+    std::string folder = temp.Path;
     void SetUp() override {
         Reset_App_State();
-        folder = Make_Temp_Folder();
         Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 800, 600, 0);
         Create_Control(WINDOW_MAIN, CTL_MEASURE_LIST, CONTROL_LIST, 0, 0, 360, 200, "");
         for (const char* title : {"ID", "Msr1", "Msr2", "Msr3", "Msr4"}) Add_List_Column(CTL_MEASURE_LIST, title, 80);
@@ -39,7 +39,6 @@ protected:
         Add_Row(CTL_MEASURE_LIST, "1:1:\nThreshold\n12.3%\n\n", 1);
         Add_Row(CTL_MEASURE_LIST, "2:0:B\nW: 2mm\nH: 1mm\na: 2mm\xC2\xB2\n", 2);
     }
-    void TearDown() override { Remove_Tree(folder); }
     std::string Last_Text() { return Prompt_History().empty() ? "" : Prompt_History().back().Text; }
 };
 
@@ -50,7 +49,7 @@ TEST_F(CsvExport, ReportAndFileBytes) {
                   "Unit of Measurement:\tMillimetres\r\n\r\n" + Expected_Rows);
     Script_Prompt(1, folder + "/report");
     Export_Csv();
-    std::string path = folder + "/report.csv", bytes = Read_All(path);
+    std::string path = folder + "/report.csv", bytes = Read_Whole_File(path);
     std::vector<uint8_t> expected = Utf8_To_Utf16le(Csv_Report_Text(Local_Time_Seconds()));
     ASSERT_EQ(bytes.size(), expected.size());
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFET\0", 4));
@@ -64,14 +63,14 @@ TEST_F(CsvExport, ReportAndFileBytes) {
     Script_Prompt(0);
     Export_Csv();
     EXPECT_EQ(Prompt_History().back().Title + "/" + Last_Text(), "Warning/File already exists, overwrite?");
-    EXPECT_TRUE(Read_All(path) == bytes);
+    EXPECT_TRUE(Read_Whole_File(path) == bytes);
     // An empty file is replaced without a question; REPORT.CSV keeps its name.
-    Write_All(folder + "/REPORT.CSV", "");
+    Write_Whole_File(folder + "/REPORT.CSV", "");
     Clear_Prompt_History();
     Script_Prompt(1, folder + "/REPORT.CSV");
     Export_Csv();
     EXPECT_EQ(Prompt_History().size(), 2u);
-    EXPECT_GT(Read_All(folder + "/REPORT.CSV").size(), 100u);
+    EXPECT_GT(Read_Whole_File(folder + "/REPORT.CSV").size(), 100u);
     for (auto c : {std::make_pair("report.Csv", "report.Csv"), {"report.csvx", "report.csvx.csv"}})
         EXPECT_EQ(Csv_File_Name(c.first), c.second);
 }
@@ -90,7 +89,7 @@ TEST_F(CsvExport, NothingToExportAndFailedWrites) {
     Script_Prompt(1, folder + "/missing/report");
     Export_Csv();
     EXPECT_EQ(Last_Text(), error);
-    Write_All(folder + "/old.csv", "old content");
+    Write_Whole_File(folder + "/old.csv", "old content");
     Script_Prompt(1, folder + "/old.csv");
     Script_Prompt(1);
     {
@@ -98,7 +97,7 @@ TEST_F(CsvExport, NothingToExportAndFailedWrites) {
         Export_Csv();
     }
     EXPECT_EQ(Last_Text(), error);
-    EXPECT_EQ(Read_All(folder + "/old.csv"), "old content");
+    EXPECT_EQ(Read_Whole_File(folder + "/old.csv"), "old content");
 }
 
 TEST(CsvText, Utf16Conversion) {

@@ -19,13 +19,12 @@ namespace {
 
 class DocFile : public ::testing::Test {
 protected:
-    std::string folder;
+    Temp_Folder temp;
+    std::string folder = temp.Path;
     void SetUp() override {
         Reset_App_State();
-        folder = Make_Temp_Folder();
         ASSERT_FALSE(folder.empty());
     }
-    void TearDown() override { Remove_Tree(folder); }
     // A frozen document in `slot`, made current; the buffer's alpha (17) must not reach the file.
     void Make_Document(int64_t slot, int32_t w = 5, int32_t h = 3) {
         Job_Slot& job = Jobs[slot];
@@ -70,7 +69,7 @@ TEST_F(DocFile, SaveAndOpenGiveTheSameDocument) {
     EXPECT_EQ(Prompt_History()[0].Filter, "jqv|*.jqv");
 
     // The members: BMP image first, then the exact JSON, regular files 0644 with a time.
-    std::string bytes = Read_All(path);
+    std::string bytes = Read_Whole_File(path);
     struct archive* a = archive_read_new();
     archive_read_support_format_zip(a);
     ASSERT_EQ(archive_read_open_memory(a, bytes.data(), bytes.size()), ARCHIVE_OK);
@@ -114,7 +113,7 @@ TEST_F(DocFile, NamesAndTheOverwriteQuestion) {
     Make_Document(1);
     Script_Prompt(1, folder + "/part7");
     Save_Document(1);
-    std::string path = folder + "/part7.JQV", first = Read_All(path);
+    std::string path = folder + "/part7.JQV", first = Read_Whole_File(path);
     // Second save to the document's own file asks; No leaves the file as it was.
     Jobs[1].Doc.Tools.clear();
     Clear_Prompt_History();
@@ -123,14 +122,14 @@ TEST_F(DocFile, NamesAndTheOverwriteQuestion) {
     ASSERT_EQ(Prompt_History().size(), 1u);
     EXPECT_EQ(Prompt_History()[0].Title, "Error");
     EXPECT_EQ(Prompt_History()[0].Text, "File already exists,overwrite?");
-    EXPECT_TRUE(Read_All(path) == first);
+    EXPECT_TRUE(Read_Whole_File(path) == first);
     // Another document typed as "part7" meets the question too; Yes replaces the file.
     Make_Document(2);
     Script_Prompt(1, folder + "/part7");
     Script_Prompt(1);
     Save_Document(1);
     EXPECT_EQ(Last_Text(), "File already exists,overwrite?");
-    EXPECT_TRUE(Read_All(path) != first);
+    EXPECT_TRUE(Read_Whole_File(path) != first);
     // Live or no document; a folder that does not exist.
     for (int64_t current : {-1, 0}) {
         Current_Job = current;
@@ -148,7 +147,7 @@ TEST_F(DocFile, InterruptedSaveKeepsTheOldFile) {
     Make_Document(1, 64, 64);
     Script_Prompt(1, folder + "/keep");
     Save_Document(1);
-    std::string path = folder + "/keep.JQV", before = Read_All(path);
+    std::string path = folder + "/keep.JQV", before = Read_Whole_File(path);
     uint32_t noise = 12345;  // incompressible, so the new archive surely passes the limit
     for (uint8_t& b : Jobs[1].Doc.Image_Buffer) b = (uint8_t)((noise = noise * 1103515245u + 12345u) >> 24);
     Script_Prompt(1);
@@ -157,7 +156,7 @@ TEST_F(DocFile, InterruptedSaveKeepsTheOldFile) {
         Save_Document(1);
     }
     EXPECT_EQ(Last_Text(), "Unable to create selected file");
-    EXPECT_TRUE(Read_All(path) == before);
+    EXPECT_TRUE(Read_Whole_File(path) == before);
     EXPECT_EQ(List_Folder(folder), std::vector<std::string>{"keep.JQV"});  // no temporary left
 }
 
@@ -179,7 +178,7 @@ TEST_F(DocFile, ImageMemberInEveryFormatOpens) {
             {"JQV Doc Settings.json", settings[i]},
             {"JQV Image_Main.png", std::string(images[i]->begin(), images[i]->end())}};
         if (i == 3) members.push_back({"JQV Image_Main.png", std::string(other.begin(), other.end())});
-        Write_All(folder + "/f.jqv", Make_Zip(members));
+        Write_Whole_File(folder + "/f.jqv", Make_Zip(members));
         Script_Prompt(1, folder + "/f.jqv");
         Open_Document();
         ASSERT_EQ(Current_Job, 1) << i;
@@ -247,7 +246,7 @@ TEST_F(DocFile, RefusedFilesChangeNoSlot) {
     for (const auto& c : cases) {
         std::string name = c.first;
         std::string path = name == "a folder" ? folder : folder + "/refused.jqv";
-        if (path != folder) Write_All(path, c.second);
+        if (path != folder) Write_Whole_File(path, c.second);
         if (name == "budget: 6 x 6") Pixel_Budget_Bytes = open_bytes + 6 * 6 * 4 - 1;
         Clear_Prompt_History();
         Script_Prompt(1, path);
@@ -262,7 +261,7 @@ TEST_F(DocFile, RefusedFilesChangeNoSlot) {
     }
     // Just within the budget it opens.
     Pixel_Budget_Bytes = open_bytes + 6 * 6 * 4;
-    Write_All(folder + "/six.jqv", Make_Zip({{"JQV Image_Main.png", std::string(six.begin(), six.end())},
+    Write_Whole_File(folder + "/six.jqv", Make_Zip({{"JQV Image_Main.png", std::string(six.begin(), six.end())},
                                             {"JQV Doc Settings.json", json}}));
     Script_Prompt(1, folder + "/six.jqv");
     Open_Document();

@@ -31,7 +31,7 @@ TEST(FuzzCorpus, EveryReaderSurvivesItsSeeds) {
         std::vector<std::string> files = Corpus(t.name);
         EXPECT_FALSE(files.empty()) << t.name;
         for (const std::string& path : files) {
-            std::string bytes = file_test::Read_All(path);
+            std::string bytes = Read_Whole_File(path);
             t.entry((const uint8_t*)bytes.data(), bytes.size());
         }
     }
@@ -45,7 +45,7 @@ TEST(FuzzCorpus, EveryReaderSurvivesItsSeeds) {
 TEST(FuzzCorpus, PictureSeedsDecode) {
     for (const std::string kind : {"png", "jpeg", "bmp", "tiff"}) {
         for (const std::string& path : Corpus(kind.c_str())) {
-            std::string bytes = file_test::Read_All(path);
+            std::string bytes = Read_Whole_File(path);
             Picture p;
             const uint8_t* data = (const uint8_t*)bytes.data();
             ASSERT_TRUE(kind == "tiff" ? Decode_Tiff(data, bytes.size(), MAX_PICTURE_EDGE, &p)
@@ -64,7 +64,7 @@ TEST(FuzzCorpus, DocumentSeedsOpenOrAreRefusedByName) {
     for (const std::string& path : Corpus("doc_archive")) {
         std::string name = path.substr(path.rfind('/') + 1);
         bool refused = name.compare(0, 8, "refused_") == 0 || name == "missing_settings.jqv";
-        std::string bytes = file_test::Read_All(path);
+        std::string bytes = Read_Whole_File(path);
         Doc_Info doc;
         Picture picture;
         EXPECT_EQ(Read_Document_Archive((const uint8_t*)bytes.data(), bytes.size(), FUZZ_MAX_EDGE, &doc, &picture),

@@ -25,16 +25,15 @@ TEST(ImageIo, ExportNamesFollowTheFilter) {
 
 class ImageFiles : public ::testing::Test {
 protected:
-    std::string folder;
+    Temp_Folder temp;
+    std::string folder = temp.Path;
     void SetUp() override {
         Null_Reset();
         Reset_Jobs();
         Clear_Prompt_Script();
         Clear_Prompt_History();
-        folder = Make_Temp_Folder();
         ASSERT_FALSE(folder.empty());
     }
-    void TearDown() override { Remove_Tree(folder); }
     std::string Last_Text() { return Prompt_History().empty() ? "" : Prompt_History().back().Text; }
 };
 
@@ -82,7 +81,7 @@ TEST_F(ImageFiles, ImportMakesANewFrozenDocument) {
     EXPECT_EQ(job.Doc.Image_Buffer[22], p.Pixels[22]);
     EXPECT_TRUE(Prompt_History().empty());
     // Not a picture: quiet on a drop, reported from the menu.
-    Write_All(folder + "/notes.txt", "hello");
+    Write_Whole_File(folder + "/notes.txt", "hello");
     EXPECT_FALSE(Import_Image_File(folder + "/notes.txt", true));
     EXPECT_TRUE(Prompt_History().empty());
     EXPECT_FALSE(Import_Image_File(folder + "/notes.txt", false));

@@ -10,7 +10,8 @@
 // live picture with a line on it and writes "Measured"; "restore" answers
 // Yes to the restore question at start-up and then writes the question,
 // the number of frozen documents, and the tools and length of document 1
-// ("text|documents|tools|length"). A third
+// ("text|documents|tools|length"). It starts without the splash; one shown
+// at start all the same is the marker "Splash at start". A third
 // argument ends the program as a user would: "exit" (File > Exit) or
 // "close-box"; without it the test sends SIGTERM.
 #include <cstdio>
@@ -25,12 +26,8 @@
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
-
-void Wx_Test_Every(int ms, bool (*fn)(void*), void* user);
-bool Wx_Test_Prompt_Open();
-std::string Wx_Test_Prompt_Title();
-bool Wx_Test_Close_Box(int64_t window);
-bool Wx_Test_Answer_Prompt(bool accept);
+#include "platform/platform_wx_test.h"
+#include "app/splash.h"
 
 namespace {
 
@@ -75,6 +72,12 @@ void Post(int64_t kind, int64_t number) {
 void Script_Hook(void*) {
     switch (S.Step) {
         case 0:
+            // The splash polls events, so this hook runs while it is up.
+            if (Window_Exists(WINDOW_SPLASH)) {
+                Write_Marker("Splash at start");
+                S.Step = 3;
+                return;
+            }
             if (!Window_Exists(WINDOW_MAIN) || Next_Timing_Log_Ms <= 0) return;
             S.First_Timing = Next_Timing_Log_Ms;
             S.Step = 1;
@@ -173,6 +176,9 @@ int main(int argc, char** argv) {
     S.What = argv[1];
     S.Marker = argv[2];
     if (argc > 3) S.Ending = argv[3];
+    // Started a dozen times by the tests: without the start-up splash, as
+    // with --no-splash (the About box still shows it).
+    Splash_At_Start = false;
     Set_Idle_Hook(Script_Hook, nullptr);
     if (S.What == "restore") Wx_Test_Every(50, Answer_Restore, nullptr);
     return Run_Program();

@@ -18,13 +18,6 @@
 #include "platform/platform_wx_test.h"
 
 enum { T_LEFT_DOWN = 1, T_LEFT_UP, T_LEFT_DCLICK, T_RIGHT_DOWN, T_RIGHT_UP, T_MOTION, T_WHEEL };
-void Wx_Test_Every(int ms, bool (*fn)(void*), void* user);
-bool Wx_Test_Prompt_Open();
-std::string Wx_Test_Prompt_Title();
-bool Wx_Test_Answer_Prompt(bool accept);
-int Wx_Test_Prompt_Filter_Count();
-std::string Wx_Test_Prompt_Filter_Name(int index);
-int Wx_Test_Prompt_Filter_Shows(int index, const std::string& file_name);
 
 namespace {
 

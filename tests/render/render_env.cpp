@@ -25,16 +25,6 @@ bool Render_Test_Start() {
     return true;
 }
 
-void Pump(int ms) {
-    float until = Elapsed_Ms() + ms;
-    Platform_Event e;
-    do {
-        while (Poll_Event(&e)) {
-        }
-        Sleep_Ms(5);
-    } while (Elapsed_Ms() < until);
-}
-
 void Define_Start_Up_Fonts() {
     for (Font_Def& d : Font_Defs) d = Font_Def();
     std::string ascii;

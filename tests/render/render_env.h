@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/picture.h"
+#include "support/pump.h"  // Pump drains the window events here
 
 const int64_t VIEW_A = 500;  // 1000 x 500, the first view (share context)
 const int64_t VIEW_B = 501;  // 320 x 240
@@ -15,8 +16,6 @@ const int GL_BACK_BUFFER = 0x0405;
 
 // Starts the toolkit once and creates the window and views; false without a display.
 bool Render_Test_Start();
-// Pumps the toolkit for about `ms` milliseconds.
-void Pump(int ms);
 // Defines the two start-up fonts (slot 0 seven-segment, slot 1 Roboto).
 void Define_Start_Up_Fonts();
 

@@ -14,6 +14,7 @@
 
 #include "app/icons.h"
 #include "resources/resources.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -154,15 +155,13 @@ TEST(Resources, SampleTableHoldsFiveBottomUpBitmapsWithTheirNames) {
 // The embedded table came from one run of the generator at build time;
 // running it again must give the very same bytes.
 TEST(Resources, GeneratorReproducesTheEmbeddedSamples) {
-    char folder[] = "/tmp/trellum-samples-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    std::string out = std::string(folder) + "/samples.bin";
+    Temp_Folder folder;
+    ASSERT_FALSE(folder.Path.empty());
+    std::string out = folder.File("samples.bin");
     std::string command = std::string("\"") + TRELLUM_BINARY_DIR + "/tools/gen_samples\" \"" + out + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::ifstream f(out, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    std::remove(out.c_str());
-    rmdir(folder);
+    std::string read = Read_Whole_File(out);
+    std::vector<uint8_t> bytes(read.begin(), read.end());
     Resource_Data table = Resource_Sample_Table();
     ASSERT_EQ(bytes.size(), table.Size);
     EXPECT_TRUE(std::memcmp(bytes.data(), table.Data, table.Size) == 0);

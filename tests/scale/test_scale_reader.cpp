@@ -102,9 +102,8 @@ TEST_F(ScaleReader, FirstPollChecksTheLimitOnce) {
 }
 
 TEST_F(ScaleReader, ClearSendAndLogLines) {
-    std::string pattern = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/trellum-test-XXXXXX";
-    ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-    ASSERT_TRUE(Log_Open(pattern));
+    Temp_Folder folder;
+    ASSERT_TRUE(Log_Open(folder.Path));
     Scale_Says("stale 1\r\n");
     Scale_Send("!A", true);
     EXPECT_EQ(Serial_Available(SCALE_PORT), 0);
@@ -114,10 +113,8 @@ TEST_F(ScaleReader, ClearSendAndLogLines) {
     Serial_Close(SCALE_PORT);
     EXPECT_EQ(Read_Scale(SCALE_PORT, 2000), 0.0f);
     Log_Flush();
-    std::ifstream f(Log_File_Path(), std::ios::binary);
-    std::string log((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::string log = Read_Whole_File(Log_File_Path());
     Log_Close();
-    (void)!system(("rm -rf '" + pattern + "'").c_str());
     EXPECT_NE(log.find("Cleared Serial: stale 1\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("No SerialInput() available from Response() function"), std::string::npos);
     EXPECT_NE(log.find("Lost Serial??"), std::string::npos);

@@ -22,12 +22,6 @@
 #include "ui/ui_world.h"
 #include "video/emulator.h"
 
-// Test support of the wx backend (platform_wx_test.cpp).
-bool Wx_Test_Button_Picture(int64_t control, int* logical_w, int* logical_h, std::vector<uint8_t>* drawn,
-                            int* drawn_w, int* drawn_h);
-int Wx_Test_Status_Field_Cut(int64_t window, int field);
-int Wx_Test_List_Cell_Cut(int64_t control, int64_t row, int64_t column);
-
 namespace {
 
 class Ui : public ::testing::Test {

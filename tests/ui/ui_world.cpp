@@ -13,16 +13,22 @@
 #include "measure/canvas.h"
 #include "platform/platform.h"
 #include "app/renderer.h"
+#include "app/splash.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 Temp_Folder* World_Folder = nullptr;
 
+void Main_Loop_Pump_Pass() { Main_Loop_Pass(false); }
+
 class Ui_Environment : public ::testing::Environment {
 public:
     void SetUp() override {
         World_Folder = new Temp_Folder();
+        Pump_Pass = Main_Loop_Pump_Pass;
+        // Every test case is a process of its own: the start-up splash would cost each one seconds.
+        Splash_At_Start = false;
         Startup_Shared_State();
         Data_Folder = World_Folder->Path + "/config/Trellum/";
         ASSERT_TRUE(Platform_Init()) << "no display";
@@ -38,20 +44,6 @@ public:
 ::testing::Environment* const Ui_Env = ::testing::AddGlobalTestEnvironment(new Ui_Environment);
 
 }  // namespace
-
-void Pump(int ms) {
-    float until = Elapsed_Ms() + (float)ms;
-    while (Elapsed_Ms() < until) Main_Loop_Pass(false);
-}
-
-bool Pump_Until(const std::function<bool()>& done, int max_ms) {
-    float until = Elapsed_Ms() + (float)max_ms;
-    while (!done()) {
-        if (Elapsed_Ms() > until) return false;
-        Main_Loop_Pass(false);
-    }
-    return true;
-}
 
 void Settle() {
     for (int i = 0; i < 200; i++) {

@@ -9,12 +9,11 @@
 #include <string>
 
 #include "base/picture.h"
+#include "support/pump.h"
 
-// Runs main-loop passes (events and idle passes, no sleeping) for `ms`.
-void Pump(int ms);
-// Runs passes until `done` holds or `max_ms` have passed (generous: GTK answers
-// late on a loaded machine); returns whether it held.
-bool Pump_Until(const std::function<bool()>& done, int max_ms = 120000);
+// Pump and Pump_Until (support/pump.h) run main-loop passes here (events
+// and idle passes, no sleeping); Pump_Until's default limit is generous: GTK
+// answers late on a loaded machine.
 // Runs passes until the queue is empty and one idle pass rendered.
 void Settle();
 // Window position (picture-view pixels) that shows image point (x, y).

@@ -293,12 +293,8 @@ class Camera : public ::testing::Test {
         Close_Capture_Library();
     }
     static std::string Folder() {
-        static std::string folder;
-        if (folder.empty()) {
-            char pattern[] = "/tmp/trellum-camera-test-XXXXXX";
-            folder = mkdtemp(pattern) ? std::string(pattern) + "/" : "./";
-        }
-        return folder;
+        static Temp_Folder folder;  // one for the process, removed at its end
+        return folder.Path + "/";
     }
     // Main-loop passes until `done` holds; generous for a loaded machine.
     static bool Run_Until(const std::function<bool()>& done, double seconds = 30) {

@@ -16,17 +16,16 @@ namespace {
 
 class CameraSettingsFile : public ::testing::Test {
 protected:
-    std::string folder;
+    Temp_Folder temp;
+    std::string folder = temp.Path;
     void SetUp() override {
         Null_Reset();
         Clear_Prompt_Script();
         Clear_Prompt_History();
         Camera_Settings = Video_Settings();
         Last_Device.clear();
-        folder = Make_Temp_Folder();
     }
     void TearDown() override {
-        Remove_Tree(folder);
         Camera_Settings = Video_Settings();
         Last_Device.clear();
     }
@@ -42,7 +41,7 @@ TEST_F(CameraSettingsFile, SaveAndLoadBack) {
     const std::string saved = Video_Settings_To_Json(Camera_Settings);
     Script_Prompt(1, folder + "/lab");
     Save_Camera_Settings();
-    EXPECT_EQ(Read_All(folder + "/lab.VSF"), saved);
+    EXPECT_EQ(Read_Whole_File(folder + "/lab.VSF"), saved);
     EXPECT_EQ(Prompt_History()[0].Title + Prompt_History()[0].Filter, "Please choose file namevsf|*.vsf");
     EXPECT_EQ(Prompt_History()[1].Title + "/" + Last_Text(), "Success/Video Settings Saved");
     Camera_Settings = Video_Settings();
@@ -54,12 +53,12 @@ TEST_F(CameraSettingsFile, SaveAndLoadBack) {
 
     // lab.vsf keeps its name; the overwrite question's No keeps the file; a missing folder fails.
     EXPECT_EQ(Camera_Settings_File_Name("lab.vsf") + Camera_Settings_File_Name("a.vsf.bak"), "lab.vsfa.vsf.bak.VSF");
-    Write_All(folder + "/lab.vsf", "keep");
+    Write_Whole_File(folder + "/lab.vsf", "keep");
     Script_Prompt(1, folder + "/lab.vsf");
     Script_Prompt(0);
     Save_Camera_Settings();
     EXPECT_EQ(Prompt_History().back().Title + "/" + Last_Text(), "Error/File already exists,overwrite?");
-    EXPECT_EQ(Read_All(folder + "/lab.vsf"), "keep");
+    EXPECT_EQ(Read_Whole_File(folder + "/lab.vsf"), "keep");
     Script_Prompt(1, folder + "/missing/lab");
     Save_Camera_Settings();
     EXPECT_EQ(Last_Text(), "Unable to create file");
@@ -68,7 +67,7 @@ TEST_F(CameraSettingsFile, SaveAndLoadBack) {
 TEST_F(CameraSettingsFile, LoadCases) {
     Camera_Settings.Gain = 0.75f;
     for (const char* text : {"not json", "[0.5]", ""}) {
-        Write_All(folder + "/bad.vsf", text);
+        Write_Whole_File(folder + "/bad.vsf", text);
         Script_Prompt(1, folder + "/bad.vsf");
         Load_Camera_Settings();
         EXPECT_EQ(Prompt_History().back().Title + "/" + Last_Text(), "Error/Unable to load file");
@@ -86,7 +85,7 @@ TEST_F(CameraSettingsFile, LoadCases) {
     for (const Case& c : cases) {
         Last_Device = c.current;
         Camera_Settings.Gain = Camera_Settings.Auto_Gain = 0.75f;
-        Write_All(folder + "/s.vsf", "{\"Device\":\"" + c.device + "\",\"Zoom\":0.25,\"Other\":1}");
+        Write_Whole_File(folder + "/s.vsf", "{\"Device\":\"" + c.device + "\",\"Zoom\":0.25,\"Other\":1}");
         Clear_Prompt_History();
         Script_Prompt(1, folder + "/s.vsf");
         Load_Camera_Settings();
@@ -122,7 +121,7 @@ TEST_F(CameraSettingsFile, ExtremeValuesAreKeptAndShownWithinTheSliderRange) {
     std::string text = "{\"Auto_Gain\":1e30";
     for (const Row& r : rows) text += std::string(",\"") + r.property + "\":" + r.number;
     text += "}";
-    Write_All(folder + "/odd.vsf", text);
+    Write_Whole_File(folder + "/odd.vsf", text);
     Open_Camera_Settings_Window();
     Script_Prompt(1, folder + "/odd.vsf");
     Load_Camera_Settings();
@@ -144,7 +143,7 @@ TEST_F(CameraSettingsFile, ExtremeValuesAreKeptAndShownWithinTheSliderRange) {
     loaded.Auto_Gain = 1.0f;  // the check box holds on or off
     Script_Prompt(1, folder + "/back");
     Save_Camera_Settings();
-    EXPECT_EQ(Read_All(folder + "/back.VSF"), Video_Settings_To_Json(loaded));
+    EXPECT_EQ(Read_Whole_File(folder + "/back.VSF"), Video_Settings_To_Json(loaded));
     Close_Camera_Settings_Window();
 }
 

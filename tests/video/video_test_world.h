@@ -13,6 +13,7 @@
 #include "document/doc_model.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
+#include "support/temp_folder.h"
 #include "support/test_support.h"
 #include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
@@ -41,12 +42,9 @@ inline void Reset_Video_World() {
     Close_Capture_Library();
     Camera_Settings = Camera_Settings_Sent = Video_Settings();
     Last_Device.clear();
-    static std::string folder;
-    if (folder.empty()) {
-        char pattern[] = "/tmp/trellum-video-test-XXXXXX";
-        folder = mkdtemp(pattern) ? std::string(pattern) + "/" : "./";
-    }
-    Data_Folder = folder;
+    // One folder for the process, removed at its end.
+    static Temp_Folder folder;
+    Data_Folder = folder.Path + "/";
     Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 1060, 600, 0);
     Create_Control(WINDOW_MAIN, CTL_VIDEO_TOGGLE, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
 }
