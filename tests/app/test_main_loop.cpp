@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -434,9 +436,14 @@ TEST(Shutdown, Waits_For_The_Capture_Thread_Not_For_Fixed_Times) {
     // A slow step, so that the thread is surely still in its loop when let go.
     void (*saved_sleep)(int64_t) = Capture_Sleep;
     Capture_Sleep = [](int64_t) { Sleep_Ms(10); };
+    // The port must be a terminal: the far side of a pseudo-terminal.
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    ASSERT_TRUE(Serial_Open(0, ptsname(master))) << Serial_Last_Error();
     Start_Capture_Thread();
     ASSERT_TRUE(Capture_Thread_Running());
-    ASSERT_TRUE(Serial_Open(0, "/dev/null")) << Serial_Last_Error();
     auto start = std::chrono::steady_clock::now();
     Shutdown_Program();
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -445,6 +452,7 @@ TEST(Shutdown, Waits_For_The_Capture_Thread_Not_For_Fixed_Times) {
     // Two fixed pauses made it a second, however soon the thread had left.
     EXPECT_LT(took, 0.9);
     Capture_Sleep = saved_sleep;
+    close(master);
 }
 
 }  // namespace
