@@ -182,12 +182,12 @@ TEST_F(Ui, The_Main_View_Follows_Every_Change_Of_Its_Picture) {
 }
 
 TEST_F(Ui, Live_Border_Red_After_Emulator_Input_Then_Green) {
-    Last_Live_Input_Ms = (int64_t)Elapsed_Ms() - 5000;
+    Emulator_Test_Access().Last_Live_Input_Ms = (int64_t)Elapsed_Ms() - 5000;
     Settle();
     int r, g, b;
     Read_Back_At_Image(0.5f, 240, &r, &g, &b);
     EXPECT_TRUE(Near(g, 200, 40) && r < 120) << r << "," << g << "," << b;
-    Last_Live_Input_Ms = (int64_t)Elapsed_Ms();
+    Emulator_Test_Access().Last_Live_Input_Ms = (int64_t)Elapsed_Ms();
     Settle();
     Read_Back_At_Image(0.5f, 240, &r, &g, &b);
     EXPECT_TRUE(Near(r, 250, 40) && g < 120) << r << "," << g << "," << b;
@@ -409,7 +409,7 @@ TEST_F(Ui, Emulator_Press_Selects_The_Live_Document) {
     Post_Event(e);
     // Both events handled (the drag has ended) and no glide left that would
     // move the crop under the next test.
-    Pump_Until([] { return Current_Job == 0 && Pan_Dragging == 0 && Pan_Step >= 1.0f; });
+    Pump_Until([] { return Current_Job == 0 && Emulator_View().Pan_Dragging == 0 && Emulator_View().Pan_Step >= 1.0f; });
     EXPECT_EQ(Current_Job, 0);
 }
 
@@ -693,7 +693,7 @@ TEST_F(Ui, A_Line_On_The_Live_Picture_Follows_The_Stage) {
     ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
     EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_Start, 70);
     EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_End, 300);
-    Stage_Position = Pan_Current;
+    Stage_Position = Emulator_View().Pan_Current;
 }
 
 }  // namespace
@@ -722,12 +722,12 @@ TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
 
     Set_State(CTL_VIDEO_TOGGLE, 1);
     Post_Event(e);
-    Pump_Until([] { return Video_Mode == VIDEO_EMULATOR && Last_Crop_Column == 780; });
+    Pump_Until([] { return Video_Mode == VIDEO_EMULATOR && Emulator_View().Last_Crop_Column == 780; });
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_TRUE(Window_Exists(WINDOW_EMULATOR));
     EXPECT_EQ(Current_Job, 0);
     EXPECT_EQ(Jobs[0].In_Use, 1);
-    EXPECT_EQ(Last_Crop_Column, 780);
+    EXPECT_EQ(Emulator_View().Last_Crop_Column, 780);
     EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 1);
     // The live picture reaches the main view again: not the plain empty background.
     Settle();
