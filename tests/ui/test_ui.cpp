@@ -738,6 +738,7 @@ TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
 
 }  // namespace
 
+#include "app/video_source.h"
 #include "video/camera_source.h"
 
 namespace {
@@ -748,6 +749,7 @@ namespace {
 // to the camera.
 TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
     ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00", ""));
+    Show_Video_Changes();
     ASSERT_EQ(Video_Mode, VIDEO_CAMERA);
     EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
     Reset_Status_Cache();
@@ -799,6 +801,7 @@ TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
 
     // Back to the emulator for the other tests.
     EXPECT_TRUE(Start_Video_Source("", ""));
+    Show_Video_Changes();
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
 }
 
