@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+
 #include <cmath>
 #include <cstdlib>
 
@@ -411,6 +413,49 @@ TEST_F(Ui, Emulator_Press_Selects_The_Live_Document) {
     // move the crop under the next test.
     Pump_Until([] { return Current_Job == 0 && Emulator_View().Pan_Dragging == 0 && Emulator_View().Pan_Step >= 1.0f; });
     EXPECT_EQ(Current_Job, 0);
+}
+
+// Red anywhere within two pixels of overview column x, on its middle row, as
+// last drawn (the back buffer keeps it after the swap on the test display).
+bool Overview_Red_Near(int x) {
+    if (!GL_Make_Current(CTL_EMU_VIEW)) return false;
+    glReadBuffer(GL_BACK);
+    double scale = Display_Scale_X();
+    bool red = false;
+    for (int dx = -2; dx <= 2; dx++) {
+        uint8_t px[4] = {0, 0, 0, 0};
+        glReadPixels((int)std::lround((x + dx) * scale), (int)std::lround(60 * scale), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
+        red = red || (px[0] > 200 && px[1] < 80 && px[2] < 80);
+    }
+    return red;
+}
+
+TEST_F(Ui, Emulator_Overview_Frames_The_Crop_In_Red_And_Follows_A_Glide) {
+    // A press at overview x aims the crop centre at (x - 375) * 4; one overview
+    // pixel is four sample pixels, and the frame lies 6 of them inside the crop.
+    struct Glide { float press_x; int64_t column, old_column; };
+    const Glide glides[] = {{562, 1928, 780}, {275, 780, 1928}};
+    Settle();
+    for (const Glide& g : glides) {
+        Platform_Event e;
+        e.Window = WINDOW_EMULATOR;
+        e.Kind = EVENT_CONTROL;
+        e.Control = CTL_EMU_VIEW;
+        e.Type = ETYPE_LEFT_DOWN;
+        e.X = g.press_x;
+        e.Y = 60;
+        Post_Event(e);
+        Pump_Until([] { return Emulator_View().Pan_Dragging == 1 && Emulator_View().Pan_Step < 1.0f; });
+        e.Type = ETYPE_LEFT_UP;
+        Post_Event(e);
+        Pump_Until([&] { return Emulator_View().Pan_Step >= 1.0f && Emulator_View().Last_Crop_Column == g.column; });
+        Settle();
+        ASSERT_EQ(Emulator_View().Last_Crop_Column, g.column);
+        int edge = (int)(g.column + 6) / 4, old_edge = (int)(g.old_column + 6) / 4;
+        EXPECT_TRUE(Overview_Red_Near(edge)) << g.press_x;
+        EXPECT_FALSE(Overview_Red_Near(old_edge)) << g.press_x;
+        EXPECT_FALSE(Overview_Red_Near(edge + 80)) << "inside the frame the sample shows";
+    }
 }
 
 }  // namespace
