@@ -24,7 +24,7 @@
 #include "measure/tools.h"
 #include "platform/platform.h"
 #include "scale/scale_port.h"
-#include "video/camera_settings.h"
+#include "app/video_settings_window.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
 #include "video/camera_source.h"

@@ -27,11 +27,12 @@
 #include "render/glip.h"
 #include "scale/scale_port.h"
 #include "scale/scale_reader.h"
-#include "video/camera_settings.h"
 #include "video/camera_settings_file.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
 #include "video/camera_source.h"
+#include "app/emulator_window.h"
+#include "app/video_settings_window.h"
 #include "app/video_source.h"
 
 volatile sig_atomic_t Signal_Quit = 0;
@@ -133,7 +134,7 @@ void Camera_Acquisition_Step() {
         case CAPTURE_IDLE:
             // No device (it was lost or did not open): a request would only
             // come back at once, and log its line every pass.
-            if (Capture_Device.load() == -1) break;
+            if (Capture_Device_Number() == -1) break;
             Log("Was waiting, now capturing...");
             Set_Capture_State(CAPTURE_REQUESTED);
             break;
@@ -212,6 +213,7 @@ void Dispatch_Event(const Platform_Event& event) {
         case WINDOW_VIDEO_SOURCE: Video_Source_Event(event); break;
         default: break;
     }
+    Show_Video_Changes();
 }
 
 void Idle_Pass() {
@@ -221,7 +223,7 @@ void Idle_Pass() {
         Threshold_Label_Dirty = 0;
         Apply_Threshold();
     }
-    if (Pan_Step < 1.0f) Next_Acquire_Ms = 0;
+    if (Emulator_View().Pan_Step < 1.0f) Next_Acquire_Ms = 0;
     // A frame is taken before the redraw, so that it is shown in this pass.
     Now_Ms = (int64_t)std::llround(Elapsed_Ms());
     if (Now_Ms >= Next_Acquire_Ms) {
@@ -233,6 +235,7 @@ void Idle_Pass() {
         else if (New_Frame == 1)
             New_Frame = 0;
     }
+    Show_Video_Changes();
     // Taken by exchange: a request made while this one is drawn is kept for the next pass.
     if (Redraw_Request.exchange(0) == 1) {
         Process_Image();
@@ -271,7 +274,7 @@ int64_t Idle_Wait_Ms() {
         if (until_acquire < wait) wait = until_acquire;
     } else if (Video_Mode == VIDEO_EMULATOR) {
         // The emulator works only while the crop glides or follows a drag.
-        if (Pan_Step < 1.0f || (Pan_Dragging == 1 && Pan_Recompute == 1.0f)) {
+        if (Emulator_Moving()) {
             int64_t until_acquire = Next_Acquire_Ms - now;
             if (until_acquire < wait) wait = until_acquire;
         }
@@ -292,6 +295,7 @@ void Shutdown_Program() {
         if (!Wait_Camera_Closed(SHUTDOWN_CAMERA_WAIT_MS)) Log("Camera still closing");
         Log("Closing Video");
         Disable_Video();
+        Show_Video_Changes();
         Log("Closed Video");
     }
     Detach_Capture_Thread();

@@ -267,7 +267,7 @@ bool Build_Main_Window() {
     Next_Acquire_Ms = (int64_t)std::llround(now);
     Acquire_Interval_Ms = 5;
     Current_Job = -1;
-    Capture_Device = -1;
+    Clear_Capture_Device();
     Pointer_Win_X = Pointer_Win_Y = Pointer_X = Pointer_Y = -1.0f;
     Click_State = 0;
     Prefs_Load();

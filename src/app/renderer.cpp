@@ -158,7 +158,7 @@ void Render_Frame() {
 
     float render_start = Elapsed_Ms();
     if (Current_Job == 0) {
-        if (Elapsed_Ms() - (float)Last_Live_Input_Ms > LIVE_INPUT_QUIET_MS)
+        if (Elapsed_Ms() - (float)Emulator_View().Last_Live_Input_Ms > LIVE_INPUT_QUIET_MS)
             Queue_Border(Pack_RGBA(50, 200, 50, 250), LIVE_BORDER_WIDTH);
         else
             Queue_Border(Pack_RGBA(250, 59, 50, 250), LIVE_BORDER_WIDTH);

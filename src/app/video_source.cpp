@@ -4,10 +4,14 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/emulator_window.h"
+#include "app/video_settings_window.h"
 #include "base/app_state.h"
+#include "base/control_ids.h"
 #include "platform/platform.h"
 #include "video/camera_list.h"
 #include "video/camera_source.h"
+#include "video/capture_thread.h"
 
 namespace {
 
@@ -68,9 +72,23 @@ void Accept() {
     }
     Close_Video_Source_Dialog();
     Choose_Video_Source(source, resolution);
+    Show_Video_Changes();
 }
 
+// The video toggle request already shown.
+int64_t Shown_Toggle_Serial = 0;
+
 }  // namespace
+
+void Show_Video_Changes() {
+    Video_Toggle_Mark toggle = Video_Toggle_Wanted();
+    if (toggle.Serial != Shown_Toggle_Serial) {
+        Shown_Toggle_Serial = toggle.Serial;
+        Set_State(CTL_VIDEO_TOGGLE, toggle.On ? 1 : 0);
+    }
+    Show_Camera_Settings_Changes();
+    Show_Emulator_Changes();
+}
 
 bool Video_Source_Dialog_Open() { return Window_Exists(WINDOW_VIDEO_SOURCE); }
 
@@ -145,4 +163,5 @@ void Start_Startup_Video() {
         Start_Video_Source(Start_Camera_Source, "");
     else
         Start_Video_Source(Last_Device, Last_Resolution);
+    Show_Video_Changes();
 }

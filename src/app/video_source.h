@@ -24,6 +24,11 @@ bool Video_Source_Dialog_Open();
 // Events of WINDOW_VIDEO_SOURCE, from the main loop.
 void Video_Source_Event(const Platform_Event& event);
 
+// Brings the video windows and the main window's video toggle up to date
+// with what video marked (toggle, emulator window, settings window). Called
+// after every event and after the acquisition step of every idle pass.
+void Show_Video_Changes();
+
 // Start-up: the --camera source if one was given, else the chosen source of
 // the preferences (the emulator when none was ever chosen).
 void Start_Startup_Video();

@@ -46,5 +46,5 @@ void Load_Camera_Settings() {
     if (Camera_Settings.Device != Last_Device)
         Message_Box("Warning", "Video Settings generated from a different device: " + Camera_Settings.Device,
                     MSG_ICON_WARNING);
-    Show_Camera_Settings();
+    Mark_Camera_Settings_Changed();
 }

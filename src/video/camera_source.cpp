@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
@@ -18,15 +17,6 @@
 
 namespace {
 
-// The source started last in this run (the toggle starts it again).
-bool Run_Source_Set = false;
-std::string Run_Source, Run_Resolution;
-
-// The frame the component writes while the capture state is Requested.
-// Allocated once at its only size and never moved: a device being opened or
-// closed may still hold its address.
-std::vector<uint8_t> Frame_Buffer;
-
 // The start the main loop waits for.
 struct Pending_Start {
     bool Pending = false;
@@ -34,25 +24,36 @@ struct Pending_Start {
     std::string Source, Resolution, Name;
     bool Remember = false;  // a description typed in the dialog: remembered once it runs
 };
-Pending_Start Start;
-// The source of camera mode, also while it starts.
-std::string Camera_Source, Camera_Resolution;
-bool Waiting_First_Frame = false;
+
+struct Camera_Source_State {
+    // The source started last in this run (the toggle starts it again).
+    bool Run_Source_Set = false;
+    std::string Run_Source, Run_Resolution;
+    // The frame the component writes while the capture state is Requested.
+    // Allocated once at its only size and never moved: a device being opened or
+    // closed may still hold its address.
+    std::vector<uint8_t> Frame_Buffer;
+    Pending_Start Start;
+    // The source of camera mode, also while it starts.
+    std::string Camera_Source, Camera_Resolution;
+    bool Waiting_First_Frame = false;
+};
+Camera_Source_State Source;
 
 void Remember_Run_Source(const std::string& source, const std::string& resolution) {
-    Run_Source_Set = true;
-    Run_Source = source;
-    Run_Resolution = resolution;
+    Source.Run_Source_Set = true;
+    Source.Run_Source = source;
+    Source.Run_Resolution = resolution;
 }
 
 // Video off after a failed start: no live document is left behind, and,
 // unlike switching video off, the preferences are not rewritten.
 void Failed_Start_Video_Off() {
     if (Video_Mode == VIDEO_EMULATOR) Close_Emulator();
-    if (Camera_Settings_Window_Open()) Close_Camera_Settings_Window();
+    Mark_Camera_Settings_Window_Closed();
     Video_Mode = VIDEO_NONE;
     Jobs[0].In_Use = 0;
-    Set_State(CTL_VIDEO_TOGGLE, 0);
+    Mark_Video_Toggle(false);
     if (Current_Job == 0) Current_Job = First_Used_Job();
     Job_List_Changed();
 }
@@ -82,15 +83,15 @@ bool Wait_Camera_Closed(int64_t timeout_ms) {
 }
 
 void Camera_Take_Frame() {
-    if (Frame_Buffer.empty()) return;
+    if (Source.Frame_Buffer.empty()) return;
     Job_Slot& live = Jobs[0];
     if (live.Doc.Resolution.x != CAMERA_LIVE_WIDTH || live.Doc.Resolution.y != CAMERA_LIVE_HEIGHT ||
-        live.Doc.Image_Buffer.size() != Frame_Buffer.size())
+        live.Doc.Image_Buffer.size() != Source.Frame_Buffer.size())
         Allocate_Image(&live, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
-    memcpy(live.Doc.Image_Buffer.data(), Frame_Buffer.data(), Frame_Buffer.size());
+    memcpy(live.Doc.Image_Buffer.data(), Source.Frame_Buffer.data(), Source.Frame_Buffer.size());
     live.Image_Changed = 1;
     Redraw_Request = 1;
-    Waiting_First_Frame = false;
+    Source.Waiting_First_Frame = false;
 }
 
 Camera_Start_Result Camera_Result_Of_Open(int gst_open_result) {
@@ -113,74 +114,74 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
     if (!Find_Camera(source, &camera)) return CAMERA_NOT_FOUND;
     if (Video_Mode == VIDEO_EMULATOR) Close_Emulator();
     // The settings window belongs to the camera that stops now.
-    if (Camera_Settings_Window_Open()) Close_Camera_Settings_Window();
+    Mark_Camera_Settings_Window_Closed();
 
     Allocate_Image(&Jobs[0], CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
     size_t bytes = (size_t)CAMERA_LIVE_WIDTH * CAMERA_LIVE_HEIGHT * 4;
-    if (Frame_Buffer.size() != bytes) Frame_Buffer.assign(bytes, 0);
+    if (Source.Frame_Buffer.size() != bytes) Source.Frame_Buffer.assign(bytes, 0);
     Capture_Params target;
-    target.Buffer = reinterpret_cast<int32_t*>(Frame_Buffer.data());
+    target.Buffer = reinterpret_cast<int32_t*>(Source.Frame_Buffer.data());
     target.Width = CAMERA_LIVE_WIDTH;
     target.Height = CAMERA_LIVE_HEIGHT;
     Log("Opening camera: " + Gst_Pipeline_Text(camera, resolution, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT));
     // A camera still open is stopped by the thread before it opens this one.
-    Start.Serial = Request_Capture_Open(camera, resolution, target);
-    Start.Pending = true;
-    Start.Source = source;
-    Start.Resolution = resolution;
-    Start.Name = camera.Name;
-    Start.Remember = false;
-    Camera_Source = source;
-    Camera_Resolution = resolution;
-    Waiting_First_Frame = true;
+    Source.Start.Serial = Request_Capture_Open(camera, resolution, target);
+    Source.Start.Pending = true;
+    Source.Start.Source = source;
+    Source.Start.Resolution = resolution;
+    Source.Start.Name = camera.Name;
+    Source.Start.Remember = false;
+    Source.Camera_Source = source;
+    Source.Camera_Resolution = resolution;
+    Source.Waiting_First_Frame = true;
 
     Video_Mode = VIDEO_CAMERA;
     Jobs[0].In_Use = 1;
     Jobs[0].Image_Changed = 1;
     Current_Job = 0;
-    Set_State(CTL_VIDEO_TOGGLE, 1);
+    Mark_Video_Toggle(true);
     Threshold_Label_Dirty = 1;
     Redraw_Request = 1;
     Job_List_Changed();
     return CAMERA_STARTING;
 }
 
-bool Camera_Start_Pending() { return Start.Pending && Video_Mode == VIDEO_CAMERA; }
+bool Camera_Start_Pending() { return Source.Start.Pending && Video_Mode == VIDEO_CAMERA; }
 
 bool Camera_Starting() {
-    return Video_Mode == VIDEO_CAMERA && (Start.Pending || (Waiting_First_Frame && Capture_Device.load() != -1));
+    return Video_Mode == VIDEO_CAMERA && (Source.Start.Pending || (Source.Waiting_First_Frame && Capture_Device_Number() != -1));
 }
 
 void Camera_Finish_Start() {
     Capture_Open_Outcome out;
-    if (!Camera_Start_Pending() || !Take_Capture_Open_Outcome(Start.Serial, &out)) return;
-    Start.Pending = false;
+    if (!Camera_Start_Pending() || !Take_Capture_Open_Outcome(Source.Start.Serial, &out)) return;
+    Source.Start.Pending = false;
     if (out.Device != -1) {
-        Remember_Run_Source(Start.Source, Start.Resolution);
-        if (Start.Remember) {
-            Last_Device = Start.Source;
+        Remember_Run_Source(Source.Start.Source, Source.Start.Resolution);
+        if (Source.Start.Remember) {
+            Last_Device = Source.Start.Source;
             Last_Resolution = "";
             Prefs_Changed();
         }
-        Log("Camera started: " + Start.Name);
+        Log("Camera started: " + Source.Start.Name);
         return;
     }
     // Stopped on purpose before it was open: whoever stopped it chose what runs.
     if (out.Cancelled) return;
     Log("Camera not started: " + out.Text);
-    Report_Failed_Open(Start.Source, Camera_Result_Of_Open(out.Result), out.Text);
+    Report_Failed_Open(Source.Start.Source, Camera_Result_Of_Open(out.Result), out.Text);
 }
 
 std::string Shown_Video_Source() {
-    if (Video_Mode == VIDEO_CAMERA) return Camera_Source;
+    if (Video_Mode == VIDEO_CAMERA) return Source.Camera_Source;
     if (Video_Mode == VIDEO_EMULATOR) return "";
-    return Run_Source_Set ? Run_Source : Last_Device;
+    return Source.Run_Source_Set ? Source.Run_Source : Last_Device;
 }
 
 std::string Shown_Video_Resolution() {
-    if (Video_Mode == VIDEO_CAMERA) return Camera_Resolution;
+    if (Video_Mode == VIDEO_CAMERA) return Source.Camera_Resolution;
     if (Video_Mode == VIDEO_EMULATOR) return "";
-    return Run_Source_Set ? Run_Resolution : Last_Resolution;
+    return Source.Run_Source_Set ? Source.Run_Resolution : Last_Resolution;
 }
 
 bool Start_Video_Source(const std::string& source, const std::string& resolution) {
@@ -210,11 +211,11 @@ bool Choose_Video_Source(const std::string& source, const std::string& resolutio
     bool started = Start_Video_Source(source, resolution);
     // A typed description is checked by starting it: one that fails is not
     // tried again at every start of the program.
-    if (description && started) Start.Remember = true;
+    if (description && started) Source.Start.Remember = true;
     return started;
 }
 
 bool Start_Chosen_Video_Source() {
-    if (Run_Source_Set) return Start_Video_Source(Run_Source, Run_Resolution);
+    if (Source.Run_Source_Set) return Start_Video_Source(Source.Run_Source, Source.Run_Resolution);
     return Start_Video_Source(Last_Device, Last_Resolution);
 }

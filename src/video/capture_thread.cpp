@@ -3,7 +3,6 @@
 #include <thread>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
@@ -12,26 +11,13 @@
 #include "video/emulator.h"
 #include "video/gst_capture.h"
 
-std::mutex Capture_Lock;
-int64_t Capture_State = CAPTURE_IDLE;
-int64_t Capture_Stop_Request = 0;
-std::atomic<int64_t> Capture_Device{-1};
 
 static void Default_Sleep(int64_t ms) { Sleep_Ms(ms); }
 void (*Capture_Sleep)(int64_t ms) = Default_Sleep;
 
 namespace {
 
-std::thread Thread;
-std::atomic<bool> Thread_Started{false};
-// Set at shutdown so a detached thread stops calling into state that is
-// being torn down.
-std::atomic<bool> Thread_Quit{false};
-std::atomic<int64_t> Lost_Device_Pending{0};
-std::atomic<bool> Thread_Running{false};
-std::atomic<bool> Exiting{false};
-
-// The open request and its outcome, under Capture_Lock.
+// The open request, under Shared.Lock.
 struct Open_Request {
     bool Pending = false;
     int64_t Serial = 0;
@@ -39,22 +25,39 @@ struct Open_Request {
     std::string Resolution;
     Capture_Params Target;
 };
-Open_Request Request;
-bool Opening = false;  // the thread is inside the component's open
-int64_t Last_Serial = 0;
-Capture_Open_Outcome Outcome;
+
+// The thread's own side of the module: its handle and flags, and the open
+// request with its outcome (under Shared.Lock).
+struct Thread_State {
+    std::thread Handle;
+    std::atomic<bool> Started{false};
+    // Set at shutdown so a detached thread stops calling into state that is
+    // being torn down.
+    std::atomic<bool> Quit{false};
+    std::atomic<int64_t> Lost_Device_Pending{0};
+    std::atomic<bool> Running{false};
+    std::atomic<bool> Exiting{false};
+    Open_Request Request;
+    bool Opening = false;  // the thread is inside the component's open
+    int64_t Last_Serial = 0;
+    Capture_Open_Outcome Outcome;
+};
+
+Capture_Shared Shared;
+Thread_State Thread_Side;
+Video_Toggle_Mark Toggle;
 
 const char* const Lost_Device_Text = "Lost video device, force-closing the video window\nA software crash may occur.";
 
 void Thread_Main() {
-    while (!Thread_Quit.load()) Capture_Thread_Step();
-    Thread_Running = false;
+    while (!Thread_Side.Quit.load()) Capture_Thread_Step();
+    Thread_Side.Running = false;
 }
 
 // Requested: one frame from the open device, or back to Idle without one.
 void Capture_One_Frame() {
     float t0 = Elapsed_Ms();
-    int64_t device = Capture_Device.load();
+    int64_t device = Shared.Device.load();
     if (device == -1) {
         Set_Capture_State(CAPTURE_IDLE);
         return;
@@ -70,7 +73,7 @@ void Capture_One_Frame() {
         polls++;
     }
     if (answer <= 0) {
-        Lost_Device_Pending.store(1);
+        Thread_Side.Lost_Device_Pending.store(1);
         Set_Capture_State(CAPTURE_STOP);
         return;
     }
@@ -83,14 +86,14 @@ void Capture_One_Frame() {
 
 void Stop_Capture() {
     {
-        std::lock_guard<std::mutex> lock(Capture_Lock);
-        Capture_Stop_Request = 0;
+        std::lock_guard<std::mutex> lock(Shared.Lock);
+        Shared.Stop_Request = 0;
     }
     // No device number from here on: the main thread's property calls give
     // up at once instead of waiting for the component while it closes.
-    int64_t device = Capture_Device.exchange(-1);
+    int64_t device = Shared.Device.exchange(-1);
     if (device != -1) {
-        if (!Exiting.load()) Capture_Sleep(1000);
+        if (!Thread_Side.Exiting.load()) Capture_Sleep(1000);
         Capture_Deinit(device);
     }
     Set_Capture_State(CAPTURE_IDLE);
@@ -101,11 +104,11 @@ void Stop_Capture() {
 void Open_Requested_Source() {
     Open_Request r;
     {
-        std::lock_guard<std::mutex> lock(Capture_Lock);
-        if (!Request.Pending) return;
-        r = Request;
-        Request.Pending = false;
-        Opening = true;
+        std::lock_guard<std::mutex> lock(Shared.Lock);
+        if (!Thread_Side.Request.Pending) return;
+        r = Thread_Side.Request;
+        Thread_Side.Request.Pending = false;
+        Thread_Side.Opening = true;
     }
     Install_Capture_Library(Gst_Capture_Table());
     int64_t device = Gst_Capture_Add_Source(r.Camera, r.Resolution);
@@ -114,77 +117,98 @@ void Open_Requested_Source() {
     out.Serial = r.Serial;
     if (Capture_Init(device, &target)) {
         out.Device = device;
-        Capture_Device = device;
+        Shared.Device = device;
     } else {
         out.Result = Gst_Capture_Open_Result(&out.Text);
     }
-    std::lock_guard<std::mutex> lock(Capture_Lock);
-    out.Cancelled = out.Device == -1 && (Capture_Stop_Request != 0 || Capture_State == CAPTURE_STOP);
-    Outcome = out;
-    Opening = false;
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    out.Cancelled = out.Device == -1 && (Shared.Stop_Request != 0 || Shared.State == CAPTURE_STOP);
+    Thread_Side.Outcome = out;
+    Thread_Side.Opening = false;
 }
 
 }  // namespace
 
+int64_t Capture_Device_Number() { return Shared.Device.load(); }
+void Clear_Capture_Device() { Shared.Device = -1; }
+Capture_Shared& Capture_Test_Access() { return Shared; }
+
+bool Capture_Stop_Requested() {
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    return Shared.Stop_Request != 0;
+}
+
+bool Capture_Frame_Wanted(std::unique_lock<std::mutex>* lock) {
+    *lock = std::unique_lock<std::mutex>(Shared.Lock);
+    return Shared.State == CAPTURE_REQUESTED && Shared.Stop_Request == 0;
+}
+
+void Mark_Video_Toggle(bool on) {
+    Toggle.On = on;
+    Toggle.Serial++;
+}
+
+Video_Toggle_Mark Video_Toggle_Wanted() { return Toggle; }
+
 int64_t Get_Capture_State() {
-    std::lock_guard<std::mutex> lock(Capture_Lock);
-    return Capture_State;
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    return Shared.State;
 }
 
 void Set_Capture_State(int64_t state) {
-    std::lock_guard<std::mutex> lock(Capture_Lock);
-    Capture_State = state;
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    Shared.State = state;
 }
 
 void Request_Capture_Stop() {
-    std::lock_guard<std::mutex> lock(Capture_Lock);
-    Capture_Stop_Request = 1;
-    Request.Pending = false;  // not opened yet: then it is not opened at all
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    Shared.Stop_Request = 1;
+    Thread_Side.Request.Pending = false;  // not opened yet: then it is not opened at all
 }
 
 int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resolution, const Capture_Params& target) {
-    std::lock_guard<std::mutex> lock(Capture_Lock);
+    std::lock_guard<std::mutex> lock(Shared.Lock);
     // The device open now (or the one being opened) goes first.
-    if (Capture_Device.load() != -1 || Opening) Capture_Stop_Request = 1;
-    Request.Pending = true;
-    Request.Serial = ++Last_Serial;
-    Request.Camera = camera;
-    Request.Resolution = resolution;
-    Request.Target = target;
-    return Request.Serial;
+    if (Shared.Device.load() != -1 || Thread_Side.Opening) Shared.Stop_Request = 1;
+    Thread_Side.Request.Pending = true;
+    Thread_Side.Request.Serial = ++Thread_Side.Last_Serial;
+    Thread_Side.Request.Camera = camera;
+    Thread_Side.Request.Resolution = resolution;
+    Thread_Side.Request.Target = target;
+    return Thread_Side.Request.Serial;
 }
 
 bool Take_Capture_Open_Outcome(int64_t serial, Capture_Open_Outcome* outcome) {
-    std::lock_guard<std::mutex> lock(Capture_Lock);
-    if (Outcome.Serial != serial || serial == 0) return false;
-    *outcome = Outcome;
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    if (Thread_Side.Outcome.Serial != serial || serial == 0) return false;
+    *outcome = Thread_Side.Outcome;
     return true;
 }
 
 bool Capture_Component_In_Use() {
-    std::lock_guard<std::mutex> lock(Capture_Lock);
-    return Capture_Device.load() != -1 || Request.Pending || Opening || Capture_Stop_Request != 0 ||
-           Capture_State == CAPTURE_STOP;
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    return Shared.Device.load() != -1 || Thread_Side.Request.Pending || Thread_Side.Opening || Shared.Stop_Request != 0 ||
+           Shared.State == CAPTURE_STOP;
 }
 
 bool Capture_Open_Cancelled() {
-    std::lock_guard<std::mutex> lock(Capture_Lock);
-    return Capture_Stop_Request != 0 || Capture_State == CAPTURE_STOP;
+    std::lock_guard<std::mutex> lock(Shared.Lock);
+    return Shared.Stop_Request != 0 || Shared.State == CAPTURE_STOP;
 }
 
-void Capture_Prepare_Exit() { Exiting = true; }
+void Capture_Prepare_Exit() { Thread_Side.Exiting = true; }
 
 void Capture_Thread_Step() {
     {
-        std::lock_guard<std::mutex> lock(Capture_Lock);
-        if (Capture_Stop_Request == 1) Capture_State = CAPTURE_STOP;
+        std::lock_guard<std::mutex> lock(Shared.Lock);
+        if (Shared.Stop_Request == 1) Shared.State = CAPTURE_STOP;
     }
     switch (Get_Capture_State()) {
         case CAPTURE_IDLE: {
             bool open = false;
             {
-                std::lock_guard<std::mutex> lock(Capture_Lock);
-                open = Request.Pending && Capture_Device.load() == -1;
+                std::lock_guard<std::mutex> lock(Shared.Lock);
+                open = Thread_Side.Request.Pending && Shared.Device.load() == -1;
             }
             if (open)
                 Open_Requested_Source();
@@ -201,23 +225,23 @@ void Capture_Thread_Step() {
 
 void Start_Capture_Thread() {
     bool expected = false;
-    if (!Thread_Started.compare_exchange_strong(expected, true)) return;
-    Thread_Quit = false;
-    Thread_Running = true;
-    Thread = std::thread(Thread_Main);
+    if (!Thread_Side.Started.compare_exchange_strong(expected, true)) return;
+    Thread_Side.Quit = false;
+    Thread_Side.Running = true;
+    Thread_Side.Handle = std::thread(Thread_Main);
 }
 
 void Detach_Capture_Thread() {
-    Thread_Quit = true;
-    if (Thread.joinable()) Thread.detach();
+    Thread_Side.Quit = true;
+    if (Thread_Side.Handle.joinable()) Thread_Side.Handle.detach();
 }
 
-bool Capture_Thread_Running() { return Thread_Running.load(); }
+bool Capture_Thread_Running() { return Thread_Side.Running.load(); }
 
-int64_t Capture_Messages_Pending() { return Lost_Device_Pending.load(); }
+int64_t Capture_Messages_Pending() { return Thread_Side.Lost_Device_Pending.load(); }
 
 int Show_Capture_Messages() {
-    if (Lost_Device_Pending.exchange(0) == 0) return 0;
+    if (Thread_Side.Lost_Device_Pending.exchange(0) == 0) return 0;
     std::string why = Gst_Capture_Take_Stream_Error();
     Log(why.empty() ? "Lost video device" : "Lost video device: " + why);
     Message_Box("Error", Lost_Device_Text, MSG_ICON_ERROR);
@@ -231,9 +255,9 @@ void Disable_Video() {
     } else if (Video_Mode == VIDEO_EMULATOR) {
         Close_Emulator();
     }
-    if (Camera_Settings_Window_Open()) Close_Camera_Settings_Window();
+    Mark_Camera_Settings_Window_Closed();
     Jobs[0].In_Use = 0;
-    Set_State(CTL_VIDEO_TOGGLE, 0);
+    Mark_Video_Toggle(false);
     Video_Mode = VIDEO_NONE;
     Prefs_Changed();
     if (Current_Job == 0) Current_Job = First_Used_Job();

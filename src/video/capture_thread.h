@@ -1,5 +1,5 @@
 // Live capture: the capture thread that services a camera through the capture
-// library, the small state it shares with the main loop under Capture_Lock,
+// library, the small state it shares with the main loop under its lock,
 // and switching live video (camera or emulator) off.
 //
 // The thread never touches the GUI: the "Lost video device" error is left
@@ -24,10 +24,26 @@ enum Capture_State_Code : int64_t {
 // Polls of isCaptureDone (1 ms apart) before a frame counts as lost.
 const int64_t CAPTURE_MAX_POLLS = 2500;
 
-extern std::mutex Capture_Lock;            // guards Capture_State and Capture_Stop_Request
-extern int64_t Capture_State;              // Capture_State_Code; use the accessors
-extern int64_t Capture_Stop_Request;       // 1 = stop and close the device
-extern std::atomic<int64_t> Capture_Device;  // open device number, -1 none
+// What the main thread and the capture thread share, written only by
+// capture_thread.cpp (the thread's open and close included).
+struct Capture_Shared {
+    std::mutex Lock;                  // guards State and Stop_Request
+    int64_t State = CAPTURE_IDLE;     // Capture_State_Code; use the accessors
+    int64_t Stop_Request = 0;         // 1 = stop and close the device
+    std::atomic<int64_t> Device{-1};  // open device number, -1 none
+};
+
+// The open device number, -1 when none.
+int64_t Capture_Device_Number();
+// Start-up: no device is open.
+void Clear_Capture_Device();
+// True while a stop of the device is asked for and not yet carried out.
+bool Capture_Stop_Requested();
+// The component may write the frame now (the main loop waits for one and no
+// stop is asked); the capture lock is then held in *lock until it is released.
+bool Capture_Frame_Wanted(std::unique_lock<std::mutex>* lock);
+// Tests only: sets up what the thread or the component would reach.
+Capture_Shared& Capture_Test_Access();
 
 // ---- accessors (each one locked read or write)
 int64_t Get_Capture_State();
@@ -51,7 +67,7 @@ extern void (*Capture_Sleep)(int64_t ms);
 // state Stop, cancels an open in progress.
 struct Capture_Open_Outcome {
     int64_t Serial = 0;      // the request it answers
-    int64_t Device = -1;     // the device opened (now Capture_Device); -1 when none was
+    int64_t Device = -1;     // the device opened (now the open device); -1 when none was
     int Result = 0;          // Gst_Open_Result of a failed open
     std::string Text;        // the component's reason for a failed open
     bool Cancelled = false;  // stopped before the device was open
@@ -76,8 +92,18 @@ void Capture_Prepare_Exit();
 int Show_Capture_Messages();
 int64_t Capture_Messages_Pending();
 
+// ---- what the windows show (app brings them up to date)
+// The state video asks the main window's video toggle to take; Serial is
+// one more at every request.
+struct Video_Toggle_Mark {
+    bool On = false;
+    int64_t Serial = 0;
+};
+void Mark_Video_Toggle(bool on);
+Video_Toggle_Mark Video_Toggle_Wanted();
+
 // ---- video off
-// Camera: asks the thread to stop (or not to open); emulator: closes it. Then closes the video
-// settings window, takes the live document out of use, releases the video
-// toggle, saves the preferences and moves the current document off the live one.
+// Camera: asks the thread to stop (or not to open); emulator: closes it. Then
+// asks for the video settings window to close, takes the live document out of
+// use, releases the video toggle, saves the preferences and moves the current document off the live one.
 void Disable_Video();

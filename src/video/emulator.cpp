@@ -1,38 +1,31 @@
 #include "video/emulator.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
-#include "base/picture.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
-#include "render/glip.h"
-#include "render/overlay_queue.h"
 #include "resources/resources.h"
 #include "video/capture_lib.h"
+#include "video/capture_thread.h"
 
-int64_t Sample_Count = 0;
-int64_t Sample_Index = 0;
-std::vector<uint8_t> Sample_Pixels;
-int64_t Sample_Row_Bytes = 0;
-int64_t Sample_Height = 0;
-int64_t Live_Width = 640;
-int64_t Live_Height = 480;
-int64_t Live_Row_Bytes = 640 * 4;
-float Pan_Current = -400.0f;
-float Pan_Target = -400.0f;
-float Pan_Step = 1.0f;
-float Pan_Recompute = 0.0f;
-uint8_t Pan_Dragging = 0;
-int64_t Pan_Mouse_X = 0;
-float Desktop_Scale = 1.0f;
-int64_t Last_Crop_Column = 0;
-int64_t Last_Live_Input_Ms = 0;
+namespace {
+Emulator_State Emulator;
+}  // namespace
+
+const Emulator_State& Emulator_View() { return Emulator; }
+Emulator_State& Emulator_Test_Access() { return Emulator; }
+void Reset_Emulator() {
+    // The serials keep counting: the window compares them with what it last showed.
+    Emulator_State fresh;
+    fresh.Window_Serial = Emulator.Window_Serial;
+    fresh.Sample_Serial = Emulator.Sample_Serial;
+    fresh.Frame_Serial = Emulator.Frame_Serial;
+    Emulator = fresh;
+}
 
 namespace {
 
@@ -67,13 +60,6 @@ void Make_Live_Current_From_Frozen() {
     }
 }
 
-void Destroy_Window() {
-    if (!Window_Exists(WINDOW_EMULATOR)) return;
-    GLip_Free_Texture(CTL_EMU_VIEW);
-    Free_Control(CTL_EMU_VIEW);
-    Close_Window(WINDOW_EMULATOR);
-}
-
 void Prepare_Live_Document(int64_t w, int64_t h) {
     Current_Job = 0;
     Jobs[0].In_Use = 1;
@@ -82,7 +68,7 @@ void Prepare_Live_Document(int64_t w, int64_t h) {
 
 }  // namespace
 
-float Pan_Limit() { return (float)(EMULATOR_SAMPLE_HALF_WIDTH - Live_Width / 2); }
+float Pan_Limit() { return (float)(EMULATOR_SAMPLE_HALF_WIDTH - Emulator.Live_Width / 2); }
 
 bool Bitmap_To_Bottom_Up_BGRA(const uint8_t* data, size_t size, int32_t* width, int32_t* height,
                               std::vector<uint8_t>* pixels) {
@@ -151,74 +137,61 @@ void Start_Emulator() {
 }
 
 void Open_Emulator() {
-    Destroy_Window();  // a second start rebuilds the window instead of failing on the old one
-    Open_Window(WINDOW_EMULATOR, "Video emulator", 0, 0, 758, 150, WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_CLOSE_BOX);
-    Create_Control(WINDOW_EMULATOR, CTL_EMU_PREVIOUS, CONTROL_BUTTON, 4, 0, 90, 22, "< Previous");
-    Create_Control(WINDOW_EMULATOR, CTL_EMU_NEXT, CONTROL_BUTTON, 100, 0, 90, 22, "Next >");
-    Create_Control(WINDOW_EMULATOR, CTL_EMU_LABEL, CONTROL_LABEL, 200, 4, 550, 22, "Sample: ");
-    Create_Control(WINDOW_EMULATOR, CTL_EMU_VIEW, CONTROL_GL_VIEW, 4, 28, EMULATOR_VIEW_W, EMULATOR_VIEW_H, "");
-    for (int64_t control : {CTL_EMU_PREVIOUS, CTL_EMU_NEXT, CTL_EMU_LABEL, CTL_EMU_VIEW})
-        Set_Control_Font(control, "Segoe UI", 9, false);
-
-    Desktop_Scale = (float)Display_Scale_X();
-    if (!(Desktop_Scale > 0)) Desktop_Scale = 1.0f;  // the target formula divides by it
-    Live_Width = 640;
-    Live_Height = 480;
+    // A second start builds the window afresh instead of failing on the old one.
+    Emulator.Window_Wanted = true;
+    Emulator.Window_Serial++;
+    Emulator.Desktop_Scale = (float)Display_Scale_X();
+    if (!(Emulator.Desktop_Scale > 0)) Emulator.Desktop_Scale = 1.0f;  // the target formula divides by it
+    Emulator.Live_Width = 640;
+    Emulator.Live_Height = 480;
     Video_Mode = VIDEO_EMULATOR;
-    Pan_Step = 0.9f;
-    Pan_Target = Pan_Current = -400.0f;
+    Emulator.Pan_Step = 0.9f;
+    Emulator.Pan_Target = Emulator.Pan_Current = -400.0f;
 
     Resource_Data table = Resource_Sample_Table();
-    Sample_Count = (table.Data && table.Size >= 8) ? Read_I64(table.Data) : 0;
+    Emulator.Sample_Count = (table.Data && table.Size >= 8) ? Read_I64(table.Data) : 0;
 
-    Prepare_Live_Document(Live_Width, Live_Height);
-
-    Show_Window(WINDOW_EMULATOR, true);
-    int x = 0, y = 0;
-    Window_Position(WINDOW_EMULATOR, &x, &y);
-    Move_Window(WINDOW_EMULATOR, x, 20);
-    Set_Window_On_Top(WINDOW_EMULATOR, true);
-    Set_State(CTL_VIDEO_TOGGLE, 1);
+    Prepare_Live_Document(Emulator.Live_Width, Emulator.Live_Height);
+    Mark_Video_Toggle(true);
 
     Jobs[0].Image_Changed = 1;
     Jobs[0].In_Use = 1;
-    Load_Sample(Sample_Index);
+    Load_Sample(Emulator.Sample_Index);
     Emulator_Frame();
 }
 
-bool Emulator_Open() { return Window_Exists(WINDOW_EMULATOR); }
-
 void Close_Emulator() {
-    Destroy_Window();
+    Emulator.Window_Wanted = false;
     Video_Mode = VIDEO_NONE;
-    Set_State(CTL_VIDEO_TOGGLE, 0);
+    Mark_Video_Toggle(false);
     // A drag or glide cut short by the close must not carry over: the main
     // loop keeps stepping every pass while Pan_Step is below 1.
-    Pan_Dragging = 0;
-    Pan_Step = 1.0f;
+    Emulator.Pan_Dragging = 0;
+    Emulator.Pan_Step = 1.0f;
+}
+
+bool Emulator_Moving() {
+    return Emulator.Pan_Step < 1.0f || (Emulator.Pan_Dragging == 1 && Emulator.Pan_Recompute == 1.0f);
 }
 
 void Load_Sample(int64_t index) {
-    if (index < 0 || index >= Sample_Count) index = 0;
+    if (index < 0 || index >= Emulator.Sample_Count) index = 0;
     std::string name;
-    Picture picture;
-    if (!Read_Sample(index, &name, &picture.Width, &picture.Height, &picture.Pixels)) {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+    if (!Read_Sample(index, &name, &width, &height, &pixels)) {
         // Unreadable sample data: show black rather than stale or missing rows.
-        picture.Width = (int32_t)(2 * EMULATOR_SAMPLE_HALF_WIDTH);
-        picture.Height = (int32_t)Live_Height;
-        picture.Pixels.assign((size_t)picture.Width * picture.Height * 4, 0);
-        for (size_t i = 3; i < picture.Pixels.size(); i += 4) picture.Pixels[i] = 255;
+        width = (int32_t)(2 * EMULATOR_SAMPLE_HALF_WIDTH);
+        height = (int32_t)Emulator.Live_Height;
+        pixels.assign((size_t)width * height * 4, 0);
+        for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
     }
-    Set_Text(CTL_EMU_LABEL, name);
-
-    Sample_Pixels = picture.Pixels;
-    Sample_Row_Bytes = (int64_t)picture.Width * 4;
-    Sample_Height = picture.Height;
-    Live_Row_Bytes = Live_Width * 4;
-
-    // Rows go up in memory order (bottom file row first) with no flip, the
-    // same way up as the live frame.
-    GLip_Upload_Image(CTL_EMU_VIEW, &picture, 0, Background_Live, FIT_CONTAIN, 1, 0, 1, 0);
+    Emulator.Sample_Name = name;
+    Emulator.Sample_Pixels = std::move(pixels);
+    Emulator.Sample_Row_Bytes = (int64_t)width * 4;
+    Emulator.Sample_Height = height;
+    Emulator.Live_Row_Bytes = Emulator.Live_Width * 4;
+    Emulator.Sample_Serial++;
     Emulator_Frame();
 }
 
@@ -226,121 +199,102 @@ void Emulator_Frame() {
     Frames_This_Second++;
     float t0 = Elapsed_Ms();
 
-    bool drawn = GL_Make_Current(CTL_EMU_VIEW);
-    int64_t c = (int64_t)std::nearbyint((double)Pan_Current + (double)EMULATOR_SAMPLE_HALF_WIDTH - (double)(Live_Width / 2));
-    Last_Crop_Column = c;
-
-    if (drawn) {
-        GLip_Redraw(CTL_EMU_VIEW, Background_Live, FIT_CONTAIN, 0, 0, 1, 0);
-        Draw_Rect_Now((float)((double)Pan_Current - Live_Width / 2 + 6), (float)(-Live_Height / 2 + 4),
-                      (float)(Live_Width - 12), (float)(Live_Height - 12), Pack_RGBA(255, 0, 0, 255), 3);
-        GL_Swap(CTL_EMU_VIEW);
-    }
+    int64_t c = (int64_t)std::nearbyint((double)Emulator.Pan_Current + (double)EMULATOR_SAMPLE_HALF_WIDTH -
+                                        (double)(Emulator.Live_Width / 2));
+    Emulator.Last_Crop_Column = c;
 
     Job_Slot& live = Jobs[0];
-    if (live.Doc.Resolution.x != Live_Width || live.Doc.Resolution.y != Live_Height ||
-        (int64_t)live.Doc.Image_Buffer.size() != Live_Row_Bytes * Live_Height)
-        Allocate_Image(&live, (int32_t)Live_Width, (int32_t)Live_Height);
+    const int64_t row_bytes = Emulator.Live_Row_Bytes, height = Emulator.Live_Height;
+    if (live.Doc.Resolution.x != Emulator.Live_Width || live.Doc.Resolution.y != height ||
+        (int64_t)live.Doc.Image_Buffer.size() != row_bytes * height)
+        Allocate_Image(&live, (int32_t)Emulator.Live_Width, (int32_t)height);
 
     // Rows keep the sample buffer's order. The crop normally lies inside the
     // sample; whatever falls outside a smaller sample is left black.
+    const uint8_t* sample = Emulator.Sample_Pixels.data();
+    const int64_t sample_row_bytes = Emulator.Sample_Row_Bytes, sample_height = Emulator.Sample_Height;
     const int64_t src_x = 4 * c;
-    for (int64_t r = 0; r < Live_Height; r++) {
-        uint8_t* dst = live.Doc.Image_Buffer.data() + r * Live_Row_Bytes;
+    for (int64_t r = 0; r < height; r++) {
+        uint8_t* dst = live.Doc.Image_Buffer.data() + r * row_bytes;
         int64_t from = std::max<int64_t>(src_x, 0);
-        int64_t to = std::min<int64_t>(src_x + Live_Row_Bytes, Sample_Row_Bytes);
-        bool inside = r < Sample_Height && from == src_x && to == src_x + Live_Row_Bytes;
+        int64_t to = std::min<int64_t>(src_x + row_bytes, sample_row_bytes);
+        bool inside = r < sample_height && from == src_x && to == src_x + row_bytes;
         if (inside) {
-            std::memcpy(dst, Sample_Pixels.data() + r * Sample_Row_Bytes + src_x, (size_t)Live_Row_Bytes);
+            std::memcpy(dst, sample + r * sample_row_bytes + src_x, (size_t)row_bytes);
             continue;
         }
-        std::memset(dst, 0, (size_t)Live_Row_Bytes);
-        if (r < Sample_Height && to > from)
-            std::memcpy(dst + (from - src_x), Sample_Pixels.data() + r * Sample_Row_Bytes + from, (size_t)(to - from));
+        std::memset(dst, 0, (size_t)row_bytes);
+        if (r < sample_height && to > from)
+            std::memcpy(dst + (from - src_x), sample + r * sample_row_bytes + from, (size_t)(to - from));
     }
 
     live.Image_Changed = 1;
     Redraw_Request = 1;
-    Stage_Position = Pan_Current;
-    if (drawn) glFinish();
+    Stage_Position = Emulator.Pan_Current;
+    Emulator.Frame_Serial++;
     Stage_Times.Capture = Elapsed_Ms() - t0;
 }
 
 void Emulator_Step() {
     float limit = Pan_Limit();
-    if (Pan_Recompute == 1.0f) {
-        if (Pan_Dragging == 1) {
+    if (Emulator.Pan_Recompute == 1.0f) {
+        if (Emulator.Pan_Dragging == 1) {
             // One overview pixel at scale 1 is four sample pixels (3000 / 750).
-            Pan_Target = (float)(((double)Pan_Mouse_X - (double)Desktop_Scale * EMULATOR_VIEW_W / 2) *
-                                 (4.0 / (double)Desktop_Scale));
-            Pan_Step = 0;
+            double scale = (double)Emulator.Desktop_Scale;
+            Emulator.Pan_Target =
+                (float)(((double)Emulator.Pan_Mouse_X - scale * EMULATOR_VIEW_W / 2) * (4.0 / scale));
+            Emulator.Pan_Step = 0;
         }
-        Pan_Target = std::max(-limit, std::min(limit, Pan_Target));
+        Emulator.Pan_Target = std::max(-limit, std::min(limit, Emulator.Pan_Target));
     }
-    if (Pan_Step < 1.0f) {
-        Pan_Step = (float)((double)Pan_Step + 0.2);
-        Pan_Current = (float)((double)Pan_Current + (double)Pan_Step * ((double)Pan_Target - (double)Pan_Current));
-        Pan_Current = std::max(-limit, std::min(limit, Pan_Current));
+    if (Emulator.Pan_Step < 1.0f) {
+        Emulator.Pan_Step = (float)((double)Emulator.Pan_Step + 0.2);
+        double current = Emulator.Pan_Current;
+        Emulator.Pan_Current = (float)(current + (double)Emulator.Pan_Step * ((double)Emulator.Pan_Target - current));
+        Emulator.Pan_Current = std::max(-limit, std::min(limit, Emulator.Pan_Current));
         Emulator_Frame();
         Redraw_Request = 1;
-        Pan_Recompute = 1.0f;
+        Emulator.Pan_Recompute = 1.0f;
     }
 }
 
-void Emulator_Event(const Platform_Event& event) {
-    if (event.Kind == EVENT_CLOSE_WINDOW) {
-        if (event.Window == WINDOW_EMULATOR) Close_Emulator();
-        return;
+void Emulator_Next_Sample() {
+    if (Emulator.Sample_Index < Emulator.Sample_Count - 1) {
+        Emulator.Sample_Index++;
+        Load_Sample(Emulator.Sample_Index);
     }
-    if (event.Kind != EVENT_CONTROL) return;
+    Emulator.Pan_Step = 0.9f;
+}
 
-    switch (event.Control) {
-        case CTL_EMU_NEXT:
-            if (event.Type != ETYPE_CHANGE) return;
-            if (Sample_Index < Sample_Count - 1) {
-                Sample_Index++;
-                Load_Sample(Sample_Index);
-            }
-            Pan_Step = 0.9f;
-            return;
-        case CTL_EMU_PREVIOUS:
-            if (event.Type != ETYPE_CHANGE) return;
-            if (Sample_Index > 0) {
-                Sample_Index--;
-                Load_Sample(Sample_Index);
-            }
-            Pan_Step = 0.9f;
-            return;
-        case CTL_EMU_VIEW: break;
-        default: return;
+void Emulator_Previous_Sample() {
+    if (Emulator.Sample_Index > 0) {
+        Emulator.Sample_Index--;
+        Load_Sample(Emulator.Sample_Index);
     }
+    Emulator.Pan_Step = 0.9f;
+}
 
-    int64_t mouse_x = (int64_t)std::nearbyint((double)event.X * Display_Scale_X());
-    switch (event.Type) {
-        case ETYPE_LEFT_DOWN:
-            // The press position counts as the pointer position, so a press
-            // that arrives without a preceding move does not aim at a stale x.
-            Pan_Mouse_X = mouse_x;
-            Pan_Dragging = 1;
-            Pan_Recompute = 1.0f;
-            Last_Live_Input_Ms = Rounded_Ms();
-            Make_Live_Current_From_Frozen();
-            break;
-        case ETYPE_MOUSE_MOVE: {
-            bool changed = mouse_x != Pan_Mouse_X;
-            Pan_Mouse_X = mouse_x;
-            if (Pan_Dragging == 1 && changed) {
-                Last_Live_Input_Ms = Rounded_Ms();
-                Pan_Recompute = 1.0f;
-                Make_Live_Current_From_Frozen();
-            }
-            break;
-        }
-        case ETYPE_LEFT_UP:
-        case ETYPE_FOCUS_LOST:
-            Pan_Dragging = 0;
-            Pan_Recompute = 1.0f;
-            break;
-        default: break;
+void Emulator_Press(int64_t mouse_x) {
+    // The press position counts as the pointer position, so a press that
+    // arrives without a preceding move does not aim at a stale x.
+    Emulator.Pan_Mouse_X = mouse_x;
+    Emulator.Pan_Dragging = 1;
+    Emulator.Pan_Recompute = 1.0f;
+    Emulator.Last_Live_Input_Ms = Rounded_Ms();
+    Make_Live_Current_From_Frozen();
+}
+
+void Emulator_Pointer_Move(int64_t mouse_x) {
+    bool changed = mouse_x != Emulator.Pan_Mouse_X;
+    Emulator.Pan_Mouse_X = mouse_x;
+    if (Emulator.Pan_Dragging == 1 && changed) {
+        Emulator.Last_Live_Input_Ms = Rounded_Ms();
+        Emulator.Pan_Recompute = 1.0f;
+        Make_Live_Current_From_Frozen();
     }
+}
+
+void Emulator_Release() {
+    Emulator.Pan_Dragging = 0;
+    Emulator.Pan_Recompute = 1.0f;
 }

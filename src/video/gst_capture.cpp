@@ -376,16 +376,15 @@ int Is_Capture_Done(unsigned int device) {
     {
         // Video was switched off while a frame was pending: that capture ends
         // now (the stop is carried out after it), leaving the picture alone.
-        std::lock_guard<std::mutex> lock(Capture_Lock);
-        if (Capture_Stop_Request != 0) return 1;
+        if (Capture_Stop_Requested()) return 1;
     }
     GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(o.Sink), 0);
     if (!sample) return 0;
     {
         // The live picture is written only while the main loop waits for it
         // (not once video was switched off: the stop may still be pending).
-        std::lock_guard<std::mutex> lock(Capture_Lock);
-        if (Capture_State == CAPTURE_REQUESTED && Capture_Stop_Request == 0) {
+        std::unique_lock<std::mutex> lock;
+        if (Capture_Frame_Wanted(&lock)) {
             Copy_Frame(o, sample);
             o.Done = true;
         }

@@ -135,11 +135,11 @@ TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
 
     // A gliding emulator crop keeps the loop awake.
     Video_Mode = VIDEO_EMULATOR;
-    Pan_Step = 0.4f;
+    Emulator_Test_Access().Pan_Step = 0.4f;
     Next_Acquire_Ms = 0;
     EXPECT_EQ(Idle_Wait_Ms(), 0);
-    Pan_Step = 1.2f;
-    Pan_Dragging = 0;
+    Emulator_Test_Access().Pan_Step = 1.2f;
+    Emulator_Test_Access().Pan_Dragging = 0;
     EXPECT_GT(Idle_Wait_Ms(), 100);
 
     // A camera is polled every acquisition interval.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+
 #include <cmath>
 #include <cstdlib>
 
@@ -176,12 +178,12 @@ TEST_F(Ui, The_Main_View_Follows_Every_Change_Of_Its_Picture) {
 }
 
 TEST_F(Ui, Live_Border_Red_After_Emulator_Input_Then_Green) {
-    Last_Live_Input_Ms = (int64_t)Elapsed_Ms() - 5000;
+    Emulator_Test_Access().Last_Live_Input_Ms = (int64_t)Elapsed_Ms() - 5000;
     Settle();
     int r, g, b;
     Read_Back_At_Image(0.5f, 240, &r, &g, &b);
     EXPECT_TRUE(Near(g, 200, 40) && r < 120) << r << "," << g << "," << b;
-    Last_Live_Input_Ms = (int64_t)Elapsed_Ms();
+    Emulator_Test_Access().Last_Live_Input_Ms = (int64_t)Elapsed_Ms();
     Settle();
     Read_Back_At_Image(0.5f, 240, &r, &g, &b);
     EXPECT_TRUE(Near(r, 250, 40) && g < 120) << r << "," << g << "," << b;
@@ -403,8 +405,51 @@ TEST_F(Ui, Emulator_Press_Selects_The_Live_Document) {
     Post_Event(e);
     // Both events handled (the drag has ended) and no glide left that would
     // move the crop under the next test.
-    Pump_Until([] { return Current_Job == 0 && Pan_Dragging == 0 && Pan_Step >= 1.0f; });
+    Pump_Until([] { return Current_Job == 0 && Emulator_View().Pan_Dragging == 0 && Emulator_View().Pan_Step >= 1.0f; });
     EXPECT_EQ(Current_Job, 0);
+}
+
+// Red anywhere within two pixels of overview column x, on its middle row, as
+// last drawn (the back buffer keeps it after the swap on the test display).
+bool Overview_Red_Near(int x) {
+    if (!GL_Make_Current(CTL_EMU_VIEW)) return false;
+    glReadBuffer(GL_BACK);
+    double scale = Display_Scale_X();
+    bool red = false;
+    for (int dx = -2; dx <= 2; dx++) {
+        uint8_t px[4] = {0, 0, 0, 0};
+        glReadPixels((int)std::lround((x + dx) * scale), (int)std::lround(60 * scale), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
+        red = red || (px[0] > 200 && px[1] < 80 && px[2] < 80);
+    }
+    return red;
+}
+
+TEST_F(Ui, Emulator_Overview_Frames_The_Crop_In_Red_And_Follows_A_Glide) {
+    // A press at overview x aims the crop centre at (x - 375) * 4; one overview
+    // pixel is four sample pixels, and the frame lies 6 of them inside the crop.
+    struct Glide { float press_x; int64_t column, old_column; };
+    const Glide glides[] = {{562, 1928, 780}, {275, 780, 1928}};
+    Settle();
+    for (const Glide& g : glides) {
+        Platform_Event e;
+        e.Window = WINDOW_EMULATOR;
+        e.Kind = EVENT_CONTROL;
+        e.Control = CTL_EMU_VIEW;
+        e.Type = ETYPE_LEFT_DOWN;
+        e.X = g.press_x;
+        e.Y = 60;
+        Post_Event(e);
+        Pump_Until([] { return Emulator_View().Pan_Dragging == 1 && Emulator_View().Pan_Step < 1.0f; });
+        e.Type = ETYPE_LEFT_UP;
+        Post_Event(e);
+        Pump_Until([&] { return Emulator_View().Pan_Step >= 1.0f && Emulator_View().Last_Crop_Column == g.column; });
+        Settle();
+        ASSERT_EQ(Emulator_View().Last_Crop_Column, g.column);
+        int edge = (int)(g.column + 6) / 4, old_edge = (int)(g.old_column + 6) / 4;
+        EXPECT_TRUE(Overview_Red_Near(edge)) << g.press_x;
+        EXPECT_FALSE(Overview_Red_Near(old_edge)) << g.press_x;
+        EXPECT_FALSE(Overview_Red_Near(edge + 80)) << "inside the frame the sample shows";
+    }
 }
 
 }  // namespace
@@ -687,7 +732,7 @@ TEST_F(Ui, A_Line_On_The_Live_Picture_Follows_The_Stage) {
     ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
     EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_Start, 70);
     EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_End, 300);
-    Stage_Position = Pan_Current;
+    Stage_Position = Emulator_View().Pan_Current;
 }
 
 }  // namespace
@@ -716,12 +761,12 @@ TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
 
     Set_State(CTL_VIDEO_TOGGLE, 1);
     Post_Event(e);
-    Pump_Until([] { return Video_Mode == VIDEO_EMULATOR && Last_Crop_Column == 780; });
+    Pump_Until([] { return Video_Mode == VIDEO_EMULATOR && Emulator_View().Last_Crop_Column == 780; });
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_TRUE(Window_Exists(WINDOW_EMULATOR));
     EXPECT_EQ(Current_Job, 0);
     EXPECT_EQ(Jobs[0].In_Use, 1);
-    EXPECT_EQ(Last_Crop_Column, 780);
+    EXPECT_EQ(Emulator_View().Last_Crop_Column, 780);
     EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 1);
     // The live picture reaches the main view again: not the plain empty background.
     Settle();
@@ -732,6 +777,7 @@ TEST_F(Ui, Video_Off_And_On_Again_With_The_Toggle) {
 
 }  // namespace
 
+#include "app/video_source.h"
 #include "video/camera_source.h"
 
 namespace {
@@ -742,6 +788,7 @@ namespace {
 // to the camera.
 TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
     ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00", ""));
+    Show_Video_Changes();
     ASSERT_EQ(Video_Mode, VIDEO_CAMERA);
     EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
     Reset_Status_Cache();
@@ -793,6 +840,7 @@ TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
 
     // Back to the emulator for the other tests.
     EXPECT_TRUE(Start_Video_Source("", ""));
+    Show_Video_Changes();
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
 }
 

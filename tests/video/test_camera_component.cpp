@@ -262,9 +262,9 @@ class Camera : public ::testing::Test {
         Fresh_Main_Window();
         Install_Module_Hooks();
         Capture_Sleep = Short_Sleep;
-        Capture_Device = -1;
+        Capture_Test_Access().Device = -1;
         Set_Capture_State(CAPTURE_IDLE);
-        Capture_Stop_Request = 0;
+        Capture_Test_Access().Stop_Request = 0;
         Show_Capture_Messages();
         Clear_Prompt_History();
         Video_Mode = VIDEO_NONE;
@@ -341,11 +341,12 @@ TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_Cropped_To_4_3) {
                                    "video/x-raw,width=960,height=720 ! videobox left=-160 right=-160 fill=black",
                                    ""))
         << Last_Prompt_Text();
+    Show_Video_Changes();
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA);
     EXPECT_EQ(Current_Job, 0);
     EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 1);
     ASSERT_TRUE(Run_Until_Started());
-    int64_t device = Capture_Device.load();
+    int64_t device = Capture_Device_Number();
     ASSERT_GE(device, 0) << Last_Prompt_Text();
     // The first frame may take long on a loaded machine.
     EXPECT_TRUE(Run_Until([] { return Frames_Total >= 3 && Live_Picture_Is(GREEN); }, 20))
@@ -377,7 +378,7 @@ TEST_F(Camera, A_Source_That_Ends_Takes_The_Lost_Device_Path_And_Video_Starts_Ag
     EXPECT_GT(Frames_Total, 0);
     EXPECT_LE(Frames_Total, 30);
     // The thread closes the device; video stays in camera mode until the user switches it off.
-    EXPECT_TRUE(Run_Until([] { return Capture_Device.load() == -1 && Get_Capture_State() == CAPTURE_IDLE; }, 20));
+    EXPECT_TRUE(Run_Until([] { return Capture_Device_Number() == -1 && Get_Capture_State() == CAPTURE_IDLE; }, 20));
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA);
     int64_t frames = Frames_Total;
     Set_State(CTL_VIDEO_TOGGLE, 0);
@@ -419,13 +420,14 @@ TEST_F(Camera, Sources_That_Cannot_Start) {
         Current_Job = 3;
         Start_Video_Source(c.Source, "");
         EXPECT_TRUE(Run_Until_Started()) << c.Source;
+        Show_Video_Changes();
         EXPECT_EQ(Last_Prompt_Text(), c.Prompt) << c.Source;
         EXPECT_LE(Prompt_History().size(), 1u) << "one message: " << c.Source;
         EXPECT_EQ(Video_Mode, c.Mode_After) << c.Source;
         EXPECT_EQ(Jobs[0].In_Use, c.Mode_After == VIDEO_NONE ? 0 : 1) << c.Source;
         EXPECT_EQ(Current_Job, c.Mode_After == VIDEO_NONE ? 3 : 0) << c.Source;
         EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), c.Mode_After == VIDEO_NONE ? 0 : 1) << c.Source;
-        EXPECT_EQ(Capture_Device.load(), -1) << c.Source;
+        EXPECT_EQ(Capture_Device_Number(), -1) << c.Source;
         if (Video_Mode == VIDEO_EMULATOR) Close_Emulator();
     }
     EXPECT_EQ(Prefs_Text(), "") << "failed starts write no preferences";
@@ -484,7 +486,7 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     EXPECT_TRUE(Control_Disabled(CTL_SRC_RESOLUTION));
     Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_OK, ETYPE_CHANGE));
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
-    EXPECT_TRUE(Run_Until([] { return Capture_Device.load() == -1; }, 20)) << "the thread closes the camera";
+    EXPECT_TRUE(Run_Until([] { return Capture_Device_Number() == -1; }, 20)) << "the thread closes the camera";
     EXPECT_EQ(Last_Device, "");
     text = Prefs_Text();
     EXPECT_NE(text.find("\r\nLastDevice = \r\nLastResolution = \r\n"), std::string::npos) << text;

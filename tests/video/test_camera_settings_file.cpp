@@ -3,6 +3,8 @@
 #include "../document/file_test_util.h"
 #include "base/control_ids.h"
 #include "app/prefs.h"
+#include "app/video_settings_window.h"
+#include "app/video_source.h"
 #include "base/app_state.h"
 #include "document/doc_json.h"
 #include "platform/platform.h"
@@ -125,6 +127,7 @@ TEST_F(CameraSettingsFile, ExtremeValuesAreKeptAndShownWithinTheSliderRange) {
     Open_Camera_Settings_Window();
     Script_Prompt(1, folder + "/odd.vsf");
     Load_Camera_Settings();
+    Show_Video_Changes();
     ASSERT_EQ(Prompt_History().size(), 1u) << Last_Text();
     for (int i = 0; i < VIDEO_PROPERTY_COUNT; i++) {
         for (const Row& r : rows) {

@@ -40,12 +40,12 @@ class Settings_Window : public ::testing::Test {
     }
     void TearDown() override {
         Close_Camera_Settings_Window();
-        Capture_Device = -1;
+        Capture_Test_Access().Device = -1;
         Close_Capture_Library();
     }
     void Open_With_Camera() {
         Video_Mode = VIDEO_CAMERA;
-        Capture_Device = 0;
+        Capture_Test_Access().Device = 0;
         Open_Camera_Settings_Window();
     }
 };

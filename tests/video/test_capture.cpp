@@ -55,7 +55,7 @@ class Capture : public ::testing::Test {
         Install_Capture_Library(t);
     }
     void TearDown() override {
-        Capture_Device = -1;
+        Capture_Test_Access().Device = -1;
         Close_Capture_Library();
     }
 };
@@ -92,7 +92,7 @@ TEST_F(Capture, State_Machine_With_A_Fake_Component) {
         Jobs[0].Image_Changed = 0;
         Redraw_Request = 0;
         Stage_Times.Capture = -1;
-        Capture_Device = k.device;
+        Capture_Test_Access().Device = k.device;
         Set_Capture_State(k.state);
 
         Capture_Thread_Step();
@@ -120,9 +120,9 @@ TEST_F(Capture, State_Machine_With_A_Fake_Component) {
             EXPECT_EQ(Sleeps, std::vector<int64_t>{1000}) << k.what;
             EXPECT_EQ(Fake.Deinit_Calls, 1) << k.what;
             EXPECT_EQ(Fake.Last_Device, k.device) << k.what;
-            EXPECT_EQ(Capture_Device.load(), -1) << k.what;
+            EXPECT_EQ(Capture_Device_Number(), -1) << k.what;
             EXPECT_EQ(Get_Capture_State(), CAPTURE_IDLE) << k.what;
-            EXPECT_EQ(Capture_Stop_Request, 0) << k.what;
+            EXPECT_EQ(Capture_Test_Access().Stop_Request, 0) << k.what;
         } else {
             EXPECT_EQ(Fake.Deinit_Calls, 0) << k.what;
         }
@@ -133,13 +133,13 @@ TEST_F(Capture, Missing_Entry_Points_Are_Never_Called_And_The_Library_Outlives_T
     Capture_Library partial;
     partial.doCapture = Fake_Do;  // no isCaptureDone: no frame can complete
     Install_Capture_Library(partial);
-    Capture_Device = 0;
+    Capture_Test_Access().Device = 0;
     Set_Capture_State(CAPTURE_REQUESTED);
     Capture_Thread_Step();
     EXPECT_EQ(Get_Capture_State(), CAPTURE_STOP);
     EXPECT_FALSE(Close_Capture_Library()) << "the thread still needs it to close the device";
     Capture_Thread_Step();
-    EXPECT_EQ(Capture_Device.load(), -1);
+    EXPECT_EQ(Capture_Device_Number(), -1);
     EXPECT_EQ(Fake.Deinit_Calls, 0);
     EXPECT_EQ(Capture_Get_Property_Value(0, 5), -1.0f);
     EXPECT_TRUE(Close_Capture_Library());
@@ -154,7 +154,7 @@ TEST_F(Capture, Missing_Entry_Points_Are_Never_Called_And_The_Library_Outlives_T
 TEST_F(Capture, Real_Thread_Delivers_A_Frame_And_Leaves_When_Detached) {
     Capture_Sleep = No_Sleep;
     Fake.Done_After = 2;
-    Capture_Device = 0;
+    Capture_Test_Access().Device = 0;
     Start_Capture_Thread();
     Set_Capture_State(CAPTURE_REQUESTED);
     // Generous deadlines: the thread may get little time on a loaded machine.
@@ -175,12 +175,14 @@ TEST(Video_Off, Current_Document_Moves_Off_The_Live_One) {
         Reset_Video_World();
         std::remove((Data_Folder + Prefs_File_Name).c_str());
         if (k.mode == VIDEO_EMULATOR) Start_Emulator();
+        Show_Video_Changes();
         Video_Mode = k.mode;
         for (int64_t s : k.frozen) Jobs[s].In_Use = 1;
         Current_Job = k.current;
         Open_Camera_Settings_Window();
 
         Disable_Video();
+        Show_Video_Changes();
 
         EXPECT_EQ(Current_Job, k.expected) << k.mode << " " << k.current;
         EXPECT_EQ(Video_Mode, VIDEO_NONE);
@@ -189,8 +191,52 @@ TEST(Video_Off, Current_Document_Moves_Off_The_Live_One) {
         EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
         EXPECT_FALSE(Camera_Settings_Window_Open());
         EXPECT_TRUE(File_Exists(Data_Folder + Prefs_File_Name)) << "preferences saved";
-        std::lock_guard<std::mutex> lock(Capture_Lock);
-        EXPECT_EQ(Capture_Stop_Request, k.mode == VIDEO_CAMERA ? 1 : 0);
-        Capture_Stop_Request = 0;
+        std::lock_guard<std::mutex> lock(Capture_Test_Access().Lock);
+        EXPECT_EQ(Capture_Test_Access().Stop_Request, k.mode == VIDEO_CAMERA ? 1 : 0);
+        Capture_Test_Access().Stop_Request = 0;
     }
+}
+
+// Video only says what its windows should show; they change when app brings
+// them up to date, in the order the requests were made.
+TEST(Video_Windows, Follow_What_Video_Asked_For_When_Brought_Up_To_Date) {
+    Reset_Video_World();
+    struct Step {
+        const char* what;
+        void (*act)();
+        int64_t toggle, emulator_y;  // emulator_y -1: no emulator window
+        bool settings_open;
+    };
+    const Step steps[] = {
+        {"emulator on", [] { Start_Emulator(); }, 1, 20, false},
+        {"settings opened", [] { Open_Camera_Settings_Window(); }, 1, 20, true},
+        {"moved away", [] { Move_Window(WINDOW_EMULATOR, 0, 300); }, 1, 300, true},
+        {"second start builds the window afresh", [] { Start_Emulator(); }, 1, 20, true},
+        {"emulator closed", [] { Close_Emulator(); }, 0, -1, true},
+        {"video off", [] { Disable_Video(); }, 0, -1, false},
+        {"a close asked for before the window opened",
+         [] {
+             Mark_Camera_Settings_Window_Closed();
+             Open_Camera_Settings_Window();
+         },
+         0, -1, true},
+        {"camera stops", [] { Mark_Camera_Settings_Window_Closed(); }, 0, -1, false},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        Show_Video_Changes();
+        EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), s.toggle) << s.what;
+        int x = 0, y = -1;
+        if (Window_Exists(WINDOW_EMULATOR)) Window_Position(WINDOW_EMULATOR, &x, &y);
+        EXPECT_EQ(y, s.emulator_y) << s.what;
+        EXPECT_EQ(Camera_Settings_Window_Open(), s.settings_open) << s.what;
+    }
+    // Nothing changes before the windows are brought up to date.
+    Start_Emulator();
+    EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
+    EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 0);
+    Show_Video_Changes();
+    EXPECT_EQ(Get_Text(CTL_EMU_LABEL), "Widefield01");
+    Close_Emulator();
+    Show_Video_Changes();
 }

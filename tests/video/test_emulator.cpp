@@ -38,9 +38,14 @@ class Emulator : public ::testing::Test {
         ASSERT_NE(Resource_Sample_Table().Data, nullptr);
     }
     void TearDown() override { Close_Emulator(); }
+    // Video on, and the window brought up to date as the main loop would.
+    void Start() {
+        Start_Emulator();
+        Show_Video_Changes();
+    }
     int64_t Run_Until_Rest() {
         int64_t before = Frames_This_Second;
-        for (int i = 0; i < 100 && Pan_Step < 1.0f; i++) Emulator_Step();
+        for (int i = 0; i < 100 && Emulator_View().Pan_Step < 1.0f; i++) Emulator_Step();
         return Frames_This_Second - before;
     }
     void Send(int64_t control, int64_t type, float x = 0) {
@@ -49,11 +54,11 @@ class Emulator : public ::testing::Test {
     // The live frame must be the 640 x 480 crop from column c, rows in sample order.
     void Expect_Live_Is_Crop(int64_t c) {
         ASSERT_EQ(Jobs[0].Doc.Image_Buffer.size(), (size_t)640 * 480 * 4);
-        ASSERT_GE(Sample_Height, 480);
+        ASSERT_GE(Emulator_View().Sample_Height, 480);
         int bad_rows = 0;
         for (int64_t r = 0; r < 480; r++)
             bad_rows += std::memcmp(Jobs[0].Doc.Image_Buffer.data() + r * 2560,
-                                    Sample_Pixels.data() + r * Sample_Row_Bytes + 4 * c, 2560) != 0;
+                                    Emulator_View().Sample_Pixels.data() + r * Emulator_View().Sample_Row_Bytes + 4 * c, 2560) != 0;
         EXPECT_EQ(bad_rows, 0) << "crop column " << c;
     }
 };
@@ -92,7 +97,7 @@ TEST(Emulator_Bitmap, Rows_Come_Bottom_Row_First_And_Bad_Files_Are_Refused) {
 }
 
 TEST_F(Emulator, Start_Shows_First_Sample_With_Crop_780_To_1419) {
-    Start_Emulator();
+    Start();
     int w = 0, h = 0, x = 0, y = 0;
     Window_Size(WINDOW_EMULATOR, &w, &h);
     Window_Position(WINDOW_EMULATOR, &x, &y);
@@ -103,22 +108,22 @@ TEST_F(Emulator, Start_Shows_First_Sample_With_Crop_780_To_1419) {
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_EQ(Current_Job, 0);
     EXPECT_EQ(Jobs[0].In_Use + Jobs[0].Image_Changed + Redraw_Request, 3);
-    EXPECT_EQ(Sample_Count, 5);
-    EXPECT_EQ(Last_Crop_Column, 780);
+    EXPECT_EQ(Emulator_View().Sample_Count, 5);
+    EXPECT_EQ(Emulator_View().Last_Crop_Column, 780);
     EXPECT_EQ(Stage_Position, -400.0f);
     Expect_Live_Is_Crop(780);
     // The opening Pan_Step of 0.9 gives exactly one more frame, in place.
     EXPECT_EQ(Run_Until_Rest(), 1);
-    EXPECT_EQ(Last_Crop_Column, 780);
+    EXPECT_EQ(Emulator_View().Last_Crop_Column, 780);
     // Indexes outside the table show the first sample.
-    std::vector<uint8_t> first = Sample_Pixels;
+    std::vector<uint8_t> first = Emulator_View().Sample_Pixels;
     Load_Sample(1);
     Load_Sample(5);
-    EXPECT_TRUE(first == Sample_Pixels);
+    EXPECT_TRUE(first == Emulator_View().Sample_Pixels);
 }
 
 TEST_F(Emulator, Drag_To_Far_Right_Ends_On_Last_Column) {
-    Start_Emulator();
+    Start();
     Send(CTL_EMU_VIEW, ETYPE_LEFT_DOWN, 300);
     for (float mx : {400.0f, 749.0f, 900.0f}) {
         Send(CTL_EMU_VIEW, ETYPE_MOUSE_MOVE, mx);
@@ -126,7 +131,7 @@ TEST_F(Emulator, Drag_To_Far_Right_Ends_On_Last_Column) {
     }
     Send(CTL_EMU_VIEW, ETYPE_LEFT_UP, 900);
     Run_Until_Rest();
-    EXPECT_EQ(Last_Crop_Column, 2360);
+    EXPECT_EQ(Emulator_View().Last_Crop_Column, 2360);
     EXPECT_EQ(Stage_Position, 1180.0f);
     Expect_Live_Is_Crop(2360);
 }
@@ -135,17 +140,17 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
     // Overview x -> target (x - 375) * 4, clamped to +-1180.
     struct Case { float mouse_x, target; };
     for (const Case& k : {Case{375, 0}, Case{500, 500}, Case{262, -452}, Case{0, -1180}, Case{740, 1180}}) {
-        Start_Emulator();
+        Start();
         Run_Until_Rest();
-        double p = Pan_Current;
+        double p = Emulator_View().Pan_Current;
         Send(CTL_EMU_VIEW, ETYPE_LEFT_DOWN, k.mouse_x);
         int64_t frames = Frames_This_Second;
         std::vector<float> seen;
-        for (int i = 0; i < 20 && (seen.empty() || Pan_Step < 1.0f); i++) {
+        for (int i = 0; i < 20 && (seen.empty() || Emulator_View().Pan_Step < 1.0f); i++) {
             Emulator_Step();  // the first one while held, the rest after release
             Send(CTL_EMU_VIEW, ETYPE_LEFT_UP, k.mouse_x);
-            seen.push_back(Pan_Current);
-            EXPECT_EQ(Stage_Position, Pan_Current) << "step " << seen.size() << " mouse " << k.mouse_x;
+            seen.push_back(Emulator_View().Pan_Current);
+            EXPECT_EQ(Stage_Position, Emulator_View().Pan_Current) << "step " << seen.size() << " mouse " << k.mouse_x;
         }
         ASSERT_EQ(seen.size(), 5u) << k.mouse_x;
         EXPECT_EQ(Frames_This_Second - frames, 5);
@@ -154,7 +159,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
             EXPECT_NEAR(seen[i], p, 1e-3) << "step " << i << " mouse " << k.mouse_x;
         }
         EXPECT_EQ(seen.back(), k.target) << k.mouse_x;
-        EXPECT_EQ(Last_Crop_Column, (int64_t)k.target + 1180);
+        EXPECT_EQ(Emulator_View().Last_Crop_Column, (int64_t)k.target + 1180);
         Emulator_Step();
         EXPECT_EQ(Frames_This_Second - frames, 5) << "a crop at rest makes no frames";
         Close_Emulator();
@@ -162,20 +167,20 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
 }
 
 TEST_F(Emulator, Previous_On_First_And_Next_On_Last_Only_Make_A_Frame) {
-    Start_Emulator();
+    Start();
     Run_Until_Rest();
     struct Step { int64_t button; int presses; int64_t index; const char* label; };
     const Step steps[] = {{CTL_EMU_PREVIOUS, 1, 0, "Widefield01"}, {CTL_EMU_NEXT, 4, 4, "Widefield05"},
                           {CTL_EMU_NEXT, 1, 4, "Widefield05"}, {CTL_EMU_PREVIOUS, 3, 1, "Widefield02"}};
     for (const Step& s : steps) {
-        std::vector<uint8_t> before = Sample_Pixels, live = Jobs[0].Doc.Image_Buffer;
-        bool stays = Sample_Index == s.index;
+        std::vector<uint8_t> before = Emulator_View().Sample_Pixels, live = Jobs[0].Doc.Image_Buffer;
+        bool stays = Emulator_View().Sample_Index == s.index;
         for (int i = 0; i < s.presses; i++) Send(s.button, ETYPE_CHANGE);
         EXPECT_EQ(Run_Until_Rest(), 1) << s.label;
-        EXPECT_EQ(Sample_Index, s.index);
+        EXPECT_EQ(Emulator_View().Sample_Index, s.index);
         EXPECT_EQ(Get_Text(CTL_EMU_LABEL), s.label);
-        EXPECT_EQ(Last_Crop_Column, 780);
-        EXPECT_EQ(before == Sample_Pixels, stays) << s.label;
+        EXPECT_EQ(Emulator_View().Last_Crop_Column, 780);
+        EXPECT_EQ(before == Emulator_View().Sample_Pixels, stays) << s.label;
         EXPECT_EQ(live == Jobs[0].Doc.Image_Buffer, stays) << s.label;
         Expect_Live_Is_Crop(780);
     }
@@ -184,7 +189,7 @@ TEST_F(Emulator, Previous_On_First_And_Next_On_Last_Only_Make_A_Frame) {
 TEST_F(Emulator, Press_Or_Drag_In_The_View_Makes_The_Live_Document_Current) {
     struct Case { int64_t current; bool press; float move_to; int64_t expected; };
     for (const Case& k : {Case{2, true, -1, 0}, Case{3, false, 420, 3}, Case{3, true, 420, 0}}) {
-        Start_Emulator();
+        Start();
         Jobs[2].In_Use = Jobs[3].In_Use = 1;
         Send(CTL_EMU_VIEW, ETYPE_MOUSE_MOVE, 300);
         Current_Job = k.current;
@@ -195,13 +200,13 @@ TEST_F(Emulator, Press_Or_Drag_In_The_View_Makes_The_Live_Document_Current) {
         }
         EXPECT_EQ(Current_Job, k.expected) << k.current << k.press << k.move_to;
         Send(CTL_EMU_VIEW, ETYPE_FOCUS_LOST);
-        EXPECT_EQ(Pan_Dragging, 0);
+        EXPECT_EQ(Emulator_View().Pan_Dragging, 0);
         Close_Emulator();
     }
 }
 
 TEST_F(Emulator, Close_And_Reopen_Keeps_Sample_And_Recentres_Crop) {
-    Start_Emulator();
+    Start();
     Send(CTL_EMU_NEXT, ETYPE_CHANGE);
     Send(CTL_EMU_NEXT, ETYPE_CHANGE);
     Send(CTL_EMU_VIEW, ETYPE_LEFT_DOWN, 600);
@@ -214,23 +219,23 @@ TEST_F(Emulator, Close_And_Reopen_Keeps_Sample_And_Recentres_Crop) {
     EXPECT_EQ(Video_Mode, VIDEO_NONE);
     EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 0);
     EXPECT_EQ(Jobs[0].In_Use, 1) << "the close box leaves the live document alone";
-    EXPECT_GE(Pan_Step, 1.0f) << "no glide left running with the window closed";
+    EXPECT_GE(Emulator_View().Pan_Step, 1.0f) << "no glide left running with the window closed";
 
-    Start_Emulator();
+    Start();
     EXPECT_EQ(Get_Text(CTL_EMU_LABEL), "Widefield03");
-    EXPECT_EQ(Sample_Count, 5);
-    EXPECT_EQ(Pan_Current, -400.0f);
+    EXPECT_EQ(Emulator_View().Sample_Count, 5);
+    EXPECT_EQ(Emulator_View().Pan_Current, -400.0f);
     EXPECT_EQ(Run_Until_Rest(), 1);
-    EXPECT_EQ(Last_Crop_Column, 780);
+    EXPECT_EQ(Emulator_View().Last_Crop_Column, 780);
     Expect_Live_Is_Crop(780);
 }
 
 TEST_F(Emulator, A_Sample_Smaller_Than_The_Crop_Leaves_The_Rest_Black) {
-    Start_Emulator();
+    Start();
     // 1200 x 2 sample of 0x11 bytes; the crop from column 780 overlaps 420 columns of 2 rows.
-    Sample_Pixels.assign(1200 * 4 * 2, 0x11);
-    Sample_Row_Bytes = 1200 * 4;
-    Sample_Height = 2;
+    Emulator_Test_Access().Sample_Pixels.assign(1200 * 4 * 2, 0x11);
+    Emulator_Test_Access().Sample_Row_Bytes = 1200 * 4;
+    Emulator_Test_Access().Sample_Height = 2;
     Emulator_Frame();
     const std::vector<uint8_t>& live = Jobs[0].Doc.Image_Buffer;
     size_t copied = 0;

@@ -10,6 +10,9 @@
 #include "base/control_ids.h"
 #include "app/main_window.h"
 #include "app/prefs.h"
+#include "app/emulator_window.h"
+#include "app/video_settings_window.h"
+#include "app/video_source.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
@@ -30,13 +33,12 @@ inline void Reset_Video_World() {
     Reset_Jobs();
     Current_Job = -1;
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = Frames_This_Second = Sample_Index = Pan_Mouse_X = 0;
-    Pan_Dragging = 0;
-    Pan_Step = 1.0f;
+    Redraw_Request = Frames_This_Second = 0;
+    Reset_Emulator();
     Capture_Sleep = No_Sleep;
-    Capture_Device = -1;
+    Clear_Capture_Device();
     Set_Capture_State(CAPTURE_IDLE);
-    Capture_Stop_Request = 0;
+    Capture_Test_Access().Stop_Request = 0;
     Show_Capture_Messages();
     Clear_Prompt_History();
     Close_Capture_Library();
