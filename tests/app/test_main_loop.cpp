@@ -14,6 +14,7 @@
 #include "app/picture_export.h"
 #include "app/splash.h"
 #include "app/status_bar.h"
+#include "app/video_settings_window.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
