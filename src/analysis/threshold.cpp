@@ -54,6 +54,7 @@ uint8_t Mode_Limit(uint8_t mode, uint8_t tc, uint8_t tm, uint8_t ty, uint8_t tk)
 // Whole-pixel position under the pointer, or false when it is off the image.
 // Truncation toward zero: -0.5 still reads column 0.
 bool Pointer_Pixel(int32_t w, int32_t h, int64_t* index) {
+    const float Pointer_X = Canvas_View().Pointer_X, Pointer_Y = Canvas_View().Pointer_Y;
     if (!(Pointer_X > -1.0f && Pointer_X < (float)w && Pointer_Y > -1.0f && Pointer_Y < (float)h)) return false;
     const int64_t x = (int64_t)Pointer_X, y = (int64_t)Pointer_Y;
     *index = y * (int64_t)w + x;

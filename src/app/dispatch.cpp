@@ -16,6 +16,7 @@
 #include "document/doc_file.h"
 #include "document/doc_model.h"
 #include "document/image_files.h"
+#include "document/settings.h"
 #include "measure/calibration.h"
 #include "measure/calibration_list.h"
 #include "measure/canvas.h"
@@ -31,6 +32,10 @@
 #include "app/video_source.h"
 
 namespace {
+
+const int64_t Tool_Buttons[9] = {CTL_TOOL_LINE,  CTL_TOOL_BOX,      CTL_TOOL_CIRCLE,
+                                 CTL_TOOL_WIDTH, CTL_TOOL_HEIGHT,   CTL_TOOL_AXES,
+                                 CTL_TOOL_AUTO_BOX, CTL_TOOL_BLOB, CTL_TOOL_AUTO_CIRCLE};
 
 void Unit_Changed() {
     if (Current_Job > -1) {
@@ -123,14 +128,42 @@ void Menu_Command(const Platform_Event& event) {
     }
 }
 
+void Settings_From_Widgets() {
+    User_Settings s = Settings_View();
+    s.Unit = Get_State(CTL_UNIT_LIST);
+    s.Snap_Edges = Get_State(CTL_SNAP_EDGES) == 1;
+    s.Snap_Angle = Get_State(CTL_SNAP_ANGLE) == 1;
+    s.Magnify = Get_State(CTL_MAGNIFY) == 1;
+    s.Export_Scale_Bar = Get_State(CTL_EXPORT_SCALE_BAR) == 1;
+    s.Export_Overlay = Get_State(CTL_EXPORT_OVERLAY) == 1;
+    s.Invert_Hits = Get_State(CTL_PLUS_MINUS) == 1;
+    Store_Settings(s);
+}
+
+void Choose_Tool_Button(int64_t button) {
+    if (button >= 0) {
+        for (int64_t b : Tool_Buttons) Set_State(b, 0);
+        Set_State(button, 1);
+    }
+    for (int i = 0; i < 9; i++) {
+        if (Get_State(Tool_Buttons[i]) == 1) {
+            Choose_Tool(MTOOL_LINE + i);
+            return;
+        }
+    }
+    Choose_Tool(MTOOL_LINE);
+    Set_State(CTL_TOOL_LINE, 1);
+}
+
 void Control_Command(const Platform_Event& event) {
     int64_t c = event.Control;
+    Settings_From_Widgets();
     if (c >= CTL_ANALYSIS_FIRST && c <= CTL_ANALYSIS_LAST) {
         Select_Analysis_Mode(c - CTL_ANALYSIS_FIRST + 1);
         return;
     }
     if (c >= CTL_TOOL_LINE && c <= CTL_TOOL_AUTO_CIRCLE) {
-        Choose_Tool(c);
+        Choose_Tool_Button(c);
         return;
     }
     switch (c) {
@@ -171,7 +204,7 @@ void Control_Command(const Platform_Event& event) {
             if (!Camera_Settings_Window_Open()) Open_Camera_Settings_Window();
             break;
         case CTL_MAGNIFY:
-        case CTL_PLUS_MINUS: break;  // their state is read where it matters
+        case CTL_PLUS_MINUS: break;  // the settings record took their state
         default:
             if (c >= CTL_THUMBNAIL_FIRST && c < CTL_THUMBNAIL_FIRST + JOB_SLOTS && event.Type == ETYPE_LEFT_CLICK)
                 Thumbnail_Click(c);

@@ -2,7 +2,15 @@
 // number to their actions, with the confirmations asked before destructive ones.
 #pragma once
 
+#include <cstdint>
+
 struct Platform_Event;
 
 void Menu_Command(const Platform_Event& event);
+// Takes the settings the lower layers read from the widgets that show them;
+// after any change of those widgets.
+void Settings_From_Widgets();
+// Presses tool button 128..136 (or, for -1, keeps the pressed one; the line
+// when none is) and chooses its tool.
+void Choose_Tool_Button(int64_t button);
 void Control_Command(const Platform_Event& event);

@@ -60,8 +60,8 @@ static void Append_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_
     // A tiny negative angle plus 360 can round up to 360 in float32.
     if (t.Angle >= 360.0f) t.Angle = 0.0f;
     t.Distance = (float)d;
-    t.Scale_Start = Live_Measure.Scale_Start;
-    t.Scale_End = Live_Measure.Scale_End;
+    t.Scale_Start = Canvas_View().Live_Measure.Scale_Start;
+    t.Scale_End = Canvas_View().Live_Measure.Scale_End;
     t.Colour = colour;
     if (type == TOOL_BLOB && pixel_count > 0) t.Area = pixel_count;
 

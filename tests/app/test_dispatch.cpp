@@ -179,10 +179,12 @@ TEST_F(Dispatch, Thumbnail_Click_Selects_Its_Slot) {
     Current_Job = 0;
     Control_Command(Control(5, ETYPE_LEFT_CLICK));
     EXPECT_EQ(Current_Job, 5);
-    Click_State = 1;
+    Canvas_State canvas = Canvas_View();
+    canvas.Click_State = 1;
+    Set_Canvas_State_For_Test(canvas);
     Control_Command(Control(CTL_THUMBNAIL_FIRST + 0, ETYPE_LEFT_CLICK));
     EXPECT_EQ(Current_Job, 0);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
 }
 
 TEST_F(Dispatch, Job_List_Positions_And_Scroll_Height) {

@@ -6,6 +6,7 @@
 #include "analysis/threshold.h"
 #include "base/app_state.h"
 #include "base/control_ids.h"
+#include "app/dispatch.h"
 #include "app/icons.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
@@ -78,9 +79,9 @@ TEST_F(Ui, Layout_Follows_The_Window_Size) {
 TEST_F(Ui, Manual_Line_On_A_Frozen_Document) {
     int64_t slot = Open_Plain_Document(640, 480, 120, 120, 120);
     Click_Image(10.4f, 20.6f);
-    EXPECT_EQ(Click_State, 1);
+    EXPECT_EQ(Canvas_View().Click_State, 1);
     Click_Image(110.5f, 20.4f);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     ASSERT_EQ(Jobs[slot].Doc.Tools.size(), 1u);
     const Tool& t = Jobs[slot].Doc.Tools[0];
     EXPECT_FLOAT_EQ(t.X_Start, 10);
@@ -115,11 +116,11 @@ TEST_F(Ui, Keys_Reach_The_Picture_View) {
     EXPECT_EQ(Get_Text(CTL_THRESHOLD_FRAME), "Threshold [255]");
     Post_View_Event(ETYPE_KEY_DOWN, 0, 0, 'X');
     Settle();
-    EXPECT_EQ(Current_Tool, MTOOL_AXES);
-    Magnifier_Zoom = 4;
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_AXES);
+    Set_Magnifier_Zoom(4);
     Post_View_Event(ETYPE_WHEEL, 0, 0, 0, -3);
     Settle();
-    EXPECT_EQ(Magnifier_Zoom, 1);
+    EXPECT_EQ(Canvas_View().Magnifier_Zoom, 1);
 }
 
 TEST_F(Ui, Reticle_Only_On_The_Live_Document) {
@@ -236,19 +237,22 @@ TEST_F(Ui, Status_Bar_And_Readouts) {
     // Under the desktop font every field shows its longest text whole: the
     // magnifier's power and the threshold bit at the end included.
     Set_State(CTL_MAGNIFY, 1);
-    Magnifier_Zoom = 16;
-    Pointer_X = 16383;
-    Pointer_Y = 479;
+    Canvas_State canvas = Canvas_View();
+    canvas.Magnifier_Zoom = 16;
+    canvas.Pointer_X = 16383;
+    canvas.Pointer_Y = 479;
+    canvas.Snapped_To_Edge = canvas.Snapped_To_Angle = 1;
+    Set_Canvas_State_For_Test(canvas);
     Cursor_Colour = -1;
     Cursor_Hit = 1;
-    Snapped_To_Edge = Snapped_To_Angle = 1;
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: 16383.0x479.0, Zoom: x16");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 3), "RGB[255, 255, 255] M:1");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Snapped to: Edge & Angle");
     for (int field = 0; field < 5; field++)
         EXPECT_EQ(Wx_Test_Status_Field_Cut(WINDOW_MAIN, field), 0) << Get_Status_Text(WINDOW_MAIN, field);
-    Snapped_To_Edge = Snapped_To_Angle = 0;
+    canvas.Snapped_To_Edge = canvas.Snapped_To_Angle = 0;
+    Set_Canvas_State_For_Test(canvas);
     Cursor_Colour = 0;
     Cursor_Hit = 0;
     Set_State(CTL_MAGNIFY, 0);
@@ -630,21 +634,21 @@ namespace {
 TEST_F(Ui, Canvas_Cases_Through_The_Real_View) {
     // Three points on one line make no circle and end the click sequence.
     int64_t slot = Open_Plain_Document(640, 480, 90, 90, 90);
-    Choose_Tool(CTL_TOOL_CIRCLE);
+    Choose_Tool_Button(CTL_TOOL_CIRCLE);
     Click_Image(0, 0);
     Click_Image(10, 10);
     Click_Image(20, 20);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     EXPECT_TRUE(Jobs[slot].Doc.Tools.empty());
 
     // Wheel notches, limited to 1 .. 16.
-    Magnifier_Zoom = 4;
+    Set_Magnifier_Zoom(4);
     Post_View_Event(ETYPE_WHEEL, 10, 10, 0, -4);
     Settle();
-    EXPECT_EQ(Magnifier_Zoom, 1);
+    EXPECT_EQ(Canvas_View().Magnifier_Zoom, 1);
     Post_View_Event(ETYPE_WHEEL, 10, 10, 0, 30);
     Settle();
-    EXPECT_EQ(Magnifier_Zoom, 16);
+    EXPECT_EQ(Canvas_View().Magnifier_Zoom, 16);
 
     // Threshold keys at the slider's bounds.
     Post_View_Event(ETYPE_KEY_DOWN, 0, 0, 'S');
@@ -671,7 +675,7 @@ TEST_F(Ui, Both_Axes_From_The_Live_Picture_Land_In_One_New_Document) {
     Select_Analysis_Mode(3);
     Set_State(CTL_THRESHOLD_SLIDER, 80);
     Apply_Threshold();
-    Choose_Tool(CTL_TOOL_AXES);
+    Choose_Tool_Button(CTL_TOOL_AXES);
     Settle();
     Click_Image(120, 230);
     EXPECT_EQ(Current_Job, 1);
