@@ -23,12 +23,13 @@
 #include <vector>
 
 #include "allocation_count.h"
+#include "app/analysis_panel.h"
 #include "analysis/analysis_kernels.h"
 #include "analysis/auto_measure.h"
 #include "analysis/auto_threshold.h"
 #include "analysis/blob.h"
 #include "analysis/threshold.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/analysis_panel.h"
 #include "analysis/analysis_kernels.h"
 #include "analysis/blob.h"
 #include "analysis/threshold.h"
@@ -21,9 +22,10 @@
 #include "app/main_window.h"
 #include "app/renderer.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "platform/platform.h"
 

@@ -1,3 +1,4 @@
+#include "app/analysis_panel.h"
 #include "app/dispatch.h"
 
 #include "analysis/auto_threshold.h"
@@ -9,7 +10,7 @@
 #include "app/splash.h"
 #include "app/unsaved.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/csv_export.h"
@@ -20,6 +21,7 @@
 #include "measure/calibration.h"
 #include "measure/calibration_list.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/results_table.h"
 #include "measure/tools.h"
@@ -79,7 +81,8 @@ void Measurement_List_Event(const Platform_Event& event) {
 }
 
 void Scale_Port_Chosen() {
-    std::string chosen = Scale_Port_Choice_Value(Comport_Name);
+    const int64_t row = Get_State(CTL_SCALE_PORT);
+    std::string chosen = Scale_Port_Choice_Value(Comport_Name, row, Get_Row_Text(CTL_SCALE_PORT, row));
     if (chosen == Comport_Name) return;
     Comport_Name = chosen;
     Log("Scale port: " + Comport_Name);
@@ -103,11 +106,11 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_NEW: New_Command(); break;
         case MENU_OPEN: Open_Document(); break;
         case MENU_SAVE: Save_Document(1); break;
-        case MENU_EXPORT_DATA: Export_Csv(); break;
+        case MENU_EXPORT_DATA: Export_Csv(Measurement_List_For_Csv()); break;
         case MENU_EXPORT_RESULTS: Export_Results(); break;
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
         case MENU_VIDEO_SOURCE: Open_Video_Source_Dialog(); break;
-        case MENU_EXPORT_IMAGE: Export_Image(); break;
+        case MENU_EXPORT_IMAGE: Export_Image(CTL_PICTURE_VIEW); break;
         case MENU_EXPORT_PICTURE: Export_Picture(); break;
         case MENU_EXIT: Quit_Command(); break;
         case MENU_ABOUT: Show_Splash(5000000); break;
@@ -138,6 +141,13 @@ void Settings_From_Widgets() {
     s.Export_Overlay = Get_State(CTL_EXPORT_OVERLAY) == 1;
     s.Invert_Hits = Get_State(CTL_PLUS_MINUS) == 1;
     Store_Settings(s);
+}
+
+void Fill_Scale_Port_Choice(const std::string& comport, const std::string& root) {
+    const Scale_Port_Rows rows = Scale_Port_Choices(comport, root);
+    Clear_Rows(CTL_SCALE_PORT);
+    for (const std::string& name : rows.Names) Add_Row(CTL_SCALE_PORT, name);
+    Set_State(CTL_SCALE_PORT, rows.Selected);
 }
 
 void Choose_Tool_Button(int64_t button) {

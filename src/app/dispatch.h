@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct Platform_Event;
 
@@ -13,4 +14,7 @@ void Settings_From_Widgets();
 // Presses tool button 128..136 (or, for -1, keeps the pressed one; the line
 // when none is) and chooses its tool.
 void Choose_Tool_Button(int64_t button);
+// Fills the "Scale port:" drop-down with the choices for `comport` (ports
+// below `root`, for tests) and selects its row.
+void Fill_Scale_Port_Choice(const std::string& comport, const std::string& root = "");
 void Control_Command(const Platform_Event& event);

@@ -1,3 +1,4 @@
+#include "app/analysis_panel.h"
 #include "app/main_window.h"
 
 #include <algorithm>
@@ -11,11 +12,12 @@
 #include "app/status_bar.h"
 #include "app/dispatch.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/calibration_list.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/snapping.h"
 #include "platform/platform.h"

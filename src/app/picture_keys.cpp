@@ -1,3 +1,4 @@
+#include "app/analysis_panel.h"
 #include "app/picture_keys.h"
 
 #include <cstdio>
@@ -9,10 +10,11 @@
 #include "app/job_list.h"
 #include "app/prefs.h"
 #include "app/renderer.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "platform/platform.h"

@@ -9,7 +9,7 @@
 
 #include "app/dispatch.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/doc_model.h"

@@ -6,7 +6,7 @@
 #include "analysis/auto_measure.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/overlay.h"

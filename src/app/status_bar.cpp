@@ -4,7 +4,7 @@
 
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"

@@ -15,6 +15,7 @@
 #include "document/doc_json.h"
 #include "document/doc_model.h"
 #include "measure/calibration.h"
+#include "measure/units.h"
 #include "platform/platform.h"
 
 std::vector<Named_Calibration> Calibrations;
@@ -301,7 +302,7 @@ void Calibration_Chosen() {
 }
 
 std::string Measure_Frame_Caption() {
-    std::string caption = "Measurement: " + Get_Text(CTL_UNIT_LIST);
+    std::string caption = "Measurement: " + Unit_Name(Current_Unit_Code());
     float ppmm = Current_PPMM();
     int64_t i = Find_Calibration(ppmm);
     if (i >= 0)

@@ -14,7 +14,7 @@
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/analysis_panel.h"
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "analysis_helpers.h"

@@ -23,6 +23,7 @@
 #include "base/image_io.h"
 #include "base/tiff_io.h"
 #include "document/doc_file.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "scale/scale_port.h"
@@ -84,6 +85,7 @@ TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
     Jobs[1].Doc.Tools.push_back(Line(0, 100));
     Current_Job = 1;
     Set_State(CTL_UNIT_LIST, 4);
+    Settings_From_Widgets();
     Control_Command(Control(CTL_UNIT_LIST));
     EXPECT_EQ(Jobs[1].Doc.Measure_Unit, 4);
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Pixels");
@@ -94,6 +96,7 @@ TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
     remove(Prefs_Path().c_str());
     Current_Job = -1;
     Set_State(CTL_UNIT_LIST, 0);
+    Settings_From_Widgets();
     Control_Command(Control(CTL_UNIT_LIST));
     EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);
     EXPECT_TRUE(File_Exists(Prefs_Path()));
@@ -148,6 +151,7 @@ TEST_F(Dispatch, Threshold_Note_And_Stage_Zero_From_The_Readouts) {
     Current_Job = 0;
     Jobs[0].Doc.Measure.Hits = 12.5f;
     Set_State(CTL_PLUS_MINUS, 1);
+    Settings_From_Widgets();
     Control_Command(Control(CTL_READOUT_THRESHOLD_PCT, ETYPE_LEFT_DOUBLE_CLICK));
     ASSERT_EQ(Current_Job, 1);  // the note goes into a snapshot
     ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);

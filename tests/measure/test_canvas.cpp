@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/analysis_panel.h"
 #include "analysis/auto_measure.h"
 #include "analysis/threshold.h"
 #include "app/dispatch.h"

@@ -3,9 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/analysis_panel.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "app/dispatch.h"
 #include "app/icons.h"
 #include "app/job_list.h"
@@ -13,6 +14,7 @@
 #include "app/status_bar.h"
 #include "document/doc_model.h"
 #include "measure/calibration_list.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"
@@ -228,9 +230,11 @@ TEST_F(Ui, Status_Bar_And_Readouts) {
     int64_t slot = Open_Plain_Document(640, 480, 100, 100, 100);
     Jobs[slot].Doc.Measure.Hits = 12.5f;
     Set_State(CTL_PLUS_MINUS, 1);
+    Settings_From_Widgets();
     Refresh_Readouts(true);
     EXPECT_EQ(Readout_Texts[5], "87.5%");
     Set_State(CTL_PLUS_MINUS, 0);
+    Settings_From_Widgets();
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "Document #: " + std::to_string(slot));
 
@@ -470,7 +474,7 @@ TEST_F(Ui, Exported_Picture_Is_The_View_As_Drawn) {
     Settle();
     Script_Prompt(1, folder.File("shot"), 2);  // the PNG filter
     Script_Prompt(1);                          // the "Success" box
-    Export_Image();
+    Export_Image(CTL_PICTURE_VIEW);
     std::string path = folder.File("shot.png");
     EXPECT_EQ(Prompt_History().back().Title, "Success");
     EXPECT_EQ(Prompt_History().back().Text, "Saved image to:\n" + path);
@@ -576,6 +580,7 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     Rebuild_Measurement_List();
     Set_State(CTL_MEASURE_LIST, 0);
     Set_State(CTL_UNIT_LIST, 2);
+    Settings_From_Widgets();
     Calibration_Typing typing;
     Set_Idle_Hook(Type_Into_Calibration, &typing);
     Script_Prompt(1);  // the "Calibration complete" box

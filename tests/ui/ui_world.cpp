@@ -1,15 +1,17 @@
+#include "app/analysis_panel.h"
 #include "ui/ui_world.h"
 
 #include <cmath>
 
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "app/dispatch.h"
 #include "app/job_list.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "document/doc_model.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
