@@ -1,3 +1,4 @@
+#include "app/calibration_panel.h"
 #include "app/analysis_panel.h"
 #include "app/dispatch.h"
 

@@ -1,3 +1,4 @@
+#include "app/calibration_panel.h"
 #include "app/analysis_panel.h"
 #include "app/main_window.h"
 

@@ -1,3 +1,4 @@
+#include "app/calibration_panel.h"
 #include "app/prefs.h"
 
 #include <cmath>

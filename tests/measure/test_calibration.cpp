@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "app/calibration_panel.h"
 #include "app/dispatch.h"
 #include "base/app_state.h"
 #include "app/prefs.h"

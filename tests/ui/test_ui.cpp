@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/calibration_panel.h"
 #include "app/analysis_panel.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
