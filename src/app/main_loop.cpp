@@ -178,8 +178,10 @@ void Dispatch_Event(const Platform_Event& event) {
                 case EVENT_CONTROL:
                     if (event.Control == CTL_PICTURE_VIEW && event.Type == ETYPE_KEY_DOWN)
                         Picture_View_Key(event.Key);
-                    else if (event.Control == CTL_PICTURE_VIEW)
+                    else if (event.Control == CTL_PICTURE_VIEW) {
+                        if (event.Type == ETYPE_MOUSE_ENTER) Set_Focus(CTL_PICTURE_VIEW);
                         Picture_View_Event(event);
+                    }
                     else
                         Control_Command(event);
                     break;

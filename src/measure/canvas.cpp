@@ -218,9 +218,6 @@ void Choose_Tool(int64_t tool) {
 void Picture_View_Event(const Platform_Event& event) {
     if (event.Kind != EVENT_CONTROL) return;
     switch (event.Type) {
-        case ETYPE_MOUSE_ENTER:
-            if (Picture_View >= 0) Set_Focus(Picture_View);
-            break;
         case ETYPE_MOUSE_LEAVE:
             Canvas.Pointer_Inside = 0;
             Redraw_Request = 1;

@@ -54,8 +54,9 @@ void Window_To_Image(float wx, float wy, float* x, float* y);
 float Stage_Compensated_Start_X();
 // Chooses a measuring tool (Measuring_Tool); anything else chooses the line.
 void Choose_Tool(int64_t tool);
-// Every event of the picture view. The view's settings: edge and angle
-// snapping, and whether the magnifier follows the pointer.
+// Every event of the picture view (the app gives it the keyboard focus when
+// the pointer enters). The view's settings: edge and angle snapping, and
+// whether the magnifier follows the pointer.
 void Picture_View_Event(const Platform_Event& event);
 // Whole-number rounding of the click coordinates: nearest, halves to even.
 int64_t Round_Half_Even(double v);
