@@ -11,6 +11,7 @@
 #include "app/picture_keys.h"
 #include "base/app_state.h"
 #include "measure/canvas.h"
+#include "measure/snapping.h"
 #include "measure/tools.h"
 #include "support/null_fixture.h"
 
@@ -75,6 +76,37 @@ TEST_F(Canvas, Manual_Line_Rounds_Its_Points_Half_To_Even) {
     EXPECT_EQ(Round_Half_Even(INFINITY), INT64_MAX);
     EXPECT_EQ(Round_Half_Even(-INFINITY), INT64_MIN);
     EXPECT_EQ(Round_Half_Even(1e300), INT64_MAX);
+}
+
+// From a first point at (100, 100), a move to (195, 103) near the left edge of
+// a hit box (200..259, 100..159) is levelled, pulled onto the edge, or both.
+TEST_F(Canvas, Moves_Snap_As_The_Settings_Say) {
+    Set_Snap_Preferences(12, 3.0f);
+    Prepare_Snap_Offsets();
+    Current_Job = 1;
+    Jobs[1].Doc.Processing.Mode = 2;
+    Mask_Rects({{200, 100, 259, 159}});
+    struct Row {
+        int64_t angle, edges;
+        float want_x, want_y;
+    } rows[] = {{0, 0, 195, 103}, {1, 0, 195, 100}, {0, 1, 200, 103}, {1, 1, 200, 100}};
+    for (const Row& r : rows) {
+        Set_State(CTL_SNAP_ANGLE, 0);
+        Set_State(CTL_SNAP_EDGES, 0);
+        Settings_From_Widgets();
+        Drop_Tool_Click();
+        Click_At(100, 100);
+        Set_State(CTL_SNAP_ANGLE, r.angle);
+        Set_State(CTL_SNAP_EDGES, r.edges);
+        Settings_From_Widgets();
+        Move(195, 103);
+        const Canvas_State& c = Canvas_View();
+        EXPECT_EQ(c.Pointer_X, r.want_x) << r.angle << r.edges;
+        EXPECT_EQ(c.Pointer_Y, r.want_y) << r.angle << r.edges;
+        if (r.angle) EXPECT_EQ(c.Snapped_To_Angle, 1) << r.edges;
+        if (r.edges) EXPECT_EQ(c.Snapped_To_Edge, 1) << r.angle;
+        EXPECT_FLOAT_EQ(c.Live_Measure.Y_End, r.want_y);
+    }
 }
 
 TEST_F(Canvas, A_Click_On_The_Live_Picture_Freezes_It_First) {
