@@ -78,8 +78,8 @@ TEST_F(Canvas, Manual_Line_Rounds_Its_Points_Half_To_Even) {
     EXPECT_EQ(Round_Half_Even(1e300), INT64_MAX);
 }
 
-// From a first point at (100, 100), a move to (195, 103) near the left edge of
-// a hit box (200..259, 100..159) is levelled, pulled onto the edge, or both.
+// From a first point at (100, 100), a move near the left or top edge of a hit
+// box (200..259, 100..159) is levelled, pulled onto the edge, or both.
 TEST_F(Canvas, Moves_Snap_As_The_Settings_Say) {
     Set_Snap_Preferences(12, 3.0f);
     Prepare_Snap_Offsets();
@@ -88,8 +88,9 @@ TEST_F(Canvas, Moves_Snap_As_The_Settings_Say) {
     Mask_Rects({{200, 100, 259, 159}});
     struct Row {
         int64_t angle, edges;
-        float want_x, want_y;
-    } rows[] = {{0, 0, 195, 103}, {1, 0, 195, 100}, {0, 1, 200, 103}, {1, 1, 200, 100}};
+        float x, y, want_x, want_y;
+    } rows[] = {{0, 0, 195, 103, 195, 103}, {1, 0, 195, 103, 195, 100}, {0, 1, 195, 103, 200, 103},
+                {1, 1, 195, 103, 200, 100}, {0, 1, 230, 92, 230, 100},   {1, 0, 230, 92, 230, 92}};
     for (const Row& r : rows) {
         Set_State(CTL_SNAP_ANGLE, 0);
         Set_State(CTL_SNAP_EDGES, 0);
@@ -99,11 +100,11 @@ TEST_F(Canvas, Moves_Snap_As_The_Settings_Say) {
         Set_State(CTL_SNAP_ANGLE, r.angle);
         Set_State(CTL_SNAP_EDGES, r.edges);
         Settings_From_Widgets();
-        Move(195, 103);
+        Move(r.x, r.y);
         const Canvas_State& c = Canvas_View();
         EXPECT_EQ(c.Pointer_X, r.want_x) << r.angle << r.edges;
         EXPECT_EQ(c.Pointer_Y, r.want_y) << r.angle << r.edges;
-        if (r.angle) EXPECT_EQ(c.Snapped_To_Angle, 1) << r.edges;
+        if (r.angle) EXPECT_EQ(c.Snapped_To_Angle, r.y == r.want_y ? 0 : 1) << r.edges;
         if (r.edges) EXPECT_EQ(c.Snapped_To_Edge, 1) << r.angle;
         EXPECT_FLOAT_EQ(c.Live_Measure.Y_End, r.want_y);
     }
