@@ -7,7 +7,6 @@
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
-#include "measure/readouts.h"
 #include "platform/platform.h"
 
 // Packed as red + green*256 + blue*65536 + alpha*16777216.
