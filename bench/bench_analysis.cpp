@@ -23,12 +23,13 @@
 #include <vector>
 
 #include "allocation_count.h"
+#include "app/analysis_panel.h"
 #include "analysis/analysis_kernels.h"
 #include "analysis/auto_measure.h"
 #include "analysis/auto_threshold.h"
 #include "analysis/blob.h"
 #include "analysis/threshold.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
@@ -145,11 +146,12 @@ void BM_Blob_Fill(benchmark::State& state, bool full_area) {
         Hit_Mask.assign((size_t)W * H, 0);
         for (int32_t y = 200; y < 240; y++) memset(&Hit_Mask[(size_t)y * W + 300], 1, 50);
     }
-    Blob_Fill(320, 220);  // the work arrays are made by the first fill
+    sMeasurement box;
+    Blob_Fill(&box, 320, 220);  // the work arrays are made by the first fill
     const int64_t before = Allocations;
     int64_t count = 0;
     for (auto _ : state) {
-        count = Blob_Fill(320, 220);
+        count = Blob_Fill(&box, 320, 220);
         benchmark::DoNotOptimize(count);
     }
     state.counters["allocs_per_call"] =
@@ -168,9 +170,11 @@ void BM_Auto_Measure_Circle(benchmark::State& state) {
     for (int32_t y = 0; y < H; y++)
         for (int32_t x = 0; x < W; x++)
             if ((x - 320) * (x - 320) + (y - 240) * (y - 240) <= 3600) Hit_Mask[(size_t)y * W + x] = 1;
-    Current_Tool = MTOOL_AUTO_CIRCLE;
-    Pointer_X = 305;
-    Pointer_Y = 250;
+    Canvas_State canvas = Canvas_View();
+    canvas.Current_Tool = MTOOL_AUTO_CIRCLE;
+    canvas.Pointer_X = 305;
+    canvas.Pointer_Y = 250;
+    Set_Canvas_State_For_Test(canvas);
     const int64_t before = Allocations;
     for (auto _ : state) {
         Auto_Measure();
@@ -178,7 +182,7 @@ void BM_Auto_Measure_Circle(benchmark::State& state) {
     }
     state.counters["allocs_per_call"] =
         benchmark::Counter((double)(Allocations - before), benchmark::Counter::kAvgIterations);
-    state.counters["radius"] = Live_Measure.Radius;
+    state.counters["radius"] = Canvas_View().Live_Measure.Radius;
 }
 BENCHMARK(BM_Auto_Measure_Circle)->Unit(benchmark::kMicrosecond);
 

@@ -12,17 +12,20 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/analysis_panel.h"
 #include "analysis/analysis_kernels.h"
 #include "analysis/blob.h"
 #include "analysis/threshold.h"
+#include "app/dispatch.h"
 #include "app/job_list.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "app/renderer.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "platform/platform.h"
 
@@ -56,10 +59,12 @@ void Full_Pass(benchmark::State& state, int64_t analysis_button, int64_t tool_bu
     }
     Select_Job(0);
     Select_Analysis_Mode(analysis_button);
-    Choose_Tool(tool_button);
-    Pointer_Inside = 1;
-    Pointer_X = 300;
-    Pointer_Y = 200;
+    Choose_Tool_Button(tool_button);
+    Canvas_State canvas = Canvas_View();
+    canvas.Pointer_Inside = 1;
+    canvas.Pointer_X = 300;
+    canvas.Pointer_Y = 200;
+    Set_Canvas_State_For_Test(canvas);
     Apply_Threshold();
     if (on_object) {
         Process_Image();
@@ -67,10 +72,12 @@ void Full_Pass(benchmark::State& state, int64_t analysis_button, int64_t tool_bu
         for (int32_t y = 4; y < Hit_Mask_Height; y += 8)
             for (int32_t x = 4; x < Hit_Mask_Width; x += 8) {
                 if (!Hit_Mask[(size_t)y * Hit_Mask_Width + x]) continue;
-                const int64_t count = Blob_Fill(x, y);
-                if (count > largest) largest = count, Pointer_X = (float)x, Pointer_Y = (float)y;
+                sMeasurement box;
+                const int64_t count = Blob_Fill(&box, x, y);
+                if (count > largest) largest = count, canvas.Pointer_X = (float)x, canvas.Pointer_Y = (float)y;
             }
     }
+    Set_Canvas_State_For_Test(canvas);
     for (auto _ : state) {
         Jobs[0].Image_Changed = 1;  // a new live frame every pass
         Redraw_Request = 1;
@@ -80,7 +87,7 @@ void Full_Pass(benchmark::State& state, int64_t analysis_button, int64_t tool_bu
         Redraw_Request = 0;
     }
     state.counters["process_ms"] = Stage_Times.Process;
-    state.counters["blob_pixels"] = Live_Measure.Area;
+    state.counters["blob_pixels"] = Canvas_View().Live_Measure.Area;
     state.SetLabel(Kernel_Level_Name(Kernel_Level_In_Use));
 }
 

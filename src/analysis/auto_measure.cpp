@@ -25,9 +25,8 @@ void Clear_Circle(sMeasurement* m) {
 
 // The circle tool. Returns false when the object is not round enough at the
 // pointer: the document's Measure is then not updated for this render.
-bool Circle_Search(int64_t px, int64_t py, int32_t w, int32_t h) {
-    sMeasurement& m = Live_Measure;
-    Axis_Scan(px, py);
+bool Circle_Search(sMeasurement& m, int64_t px, int64_t py, int32_t w, int32_t h) {
+    Axis_Scan(&m, px, py);
     if (Not_Round(m.w, m.h)) {
         Clear_Circle(&m);
         m.w = m.h = m.Area = 0;
@@ -45,7 +44,7 @@ bool Circle_Search(int64_t px, int64_t py, int32_t w, int32_t h) {
     }
 
     // Scan again through the estimated centre.
-    Axis_Scan((int64_t)std::nearbyint(c1x), (int64_t)std::nearbyint(c1y));
+    Axis_Scan(&m, (int64_t)std::nearbyint(c1x), (int64_t)std::nearbyint(c1y));
     if (m.h == 0.0f || Not_Round(m.w, m.h)) {
         Clear_Circle(&m);
         return true;
@@ -87,7 +86,7 @@ bool Circle_Search(int64_t px, int64_t py, int32_t w, int32_t h) {
 
 }  // namespace
 
-void Axis_Scan(int64_t x, int64_t y) {
+void Axis_Scan(sMeasurement* out, int64_t x, int64_t y) {
     const int64_t w = Hit_Mask_Width, h = Hit_Mask_Height;
     if (x < 0 || y < 0 || x >= w || y >= h || (int64_t)Hit_Mask.size() < w * h) return;
     const uint8_t* mask = Hit_Mask.data();
@@ -100,7 +99,7 @@ void Axis_Scan(int64_t x, int64_t y) {
     while (top > 0 && mask[(top - 1) * w + x] == v) top--;
     while (bottom < h - 1 && mask[(bottom + 1) * w + x] == v) bottom++;
 
-    sMeasurement& m = Live_Measure;
+    sMeasurement& m = *out;
     m.hfx = (float)left;
     m.htx = (float)right;
     m.hfy = m.hty = (float)y;
@@ -118,41 +117,47 @@ void Auto_Measure() {
     const int32_t w = doc.Resolution.x, h = doc.Resolution.y;
     // The mask must be this document's (Process_Image runs before every render).
     if (w != Hit_Mask_Width || h != Hit_Mask_Height || (int64_t)Hit_Mask.size() < (int64_t)w * h) return;
-    if (!std::isfinite(Pointer_X) || !std::isfinite(Pointer_Y)) return;
-    const double px_r = std::nearbyint((double)Pointer_X), py_r = std::nearbyint((double)Pointer_Y);
+    const Canvas_State& canvas = Canvas_View();
+    if (!std::isfinite(canvas.Pointer_X) || !std::isfinite(canvas.Pointer_Y)) return;
+    const double px_r = std::nearbyint((double)canvas.Pointer_X), py_r = std::nearbyint((double)canvas.Pointer_Y);
     if (px_r < 0 || py_r < 0 || px_r > w - 1 || py_r > h - 1) return;
     const int64_t px = (int64_t)px_r, py = (int64_t)py_r;
 
-    sMeasurement& m = Live_Measure;
+    sMeasurement m = canvas.Live_Measure;
     const bool on_object = Hit_Mask[(size_t)(py * w + px)] == 1;
     m.w = 0;
     m.h = 0;
 
-    switch (Current_Tool) {
+    switch (canvas.Current_Tool) {
         case MTOOL_WIDTH:
-            Axis_Scan(px, py);
+            Axis_Scan(&m, px, py);
             m.h = 0;
             break;
         case MTOOL_HEIGHT:
-            Axis_Scan(px, py);
+            Axis_Scan(&m, px, py);
             m.w = 0;
             break;
-        case MTOOL_AXES: Axis_Scan(px, py); break;
+        case MTOOL_AXES: Axis_Scan(&m, px, py); break;
         case MTOOL_AUTO_BOX:
-            Axis_Scan(px, py);
+            Axis_Scan(&m, px, py);
             m.Area = m.w * m.h;
             break;
         case MTOOL_BLOB:
             m.hfx = m.vfy = m.htx = m.vty = 0;
-            if (on_object) m.Area = (float)Blob_Fill(px, py);
+            if (on_object) m.Area = (float)Blob_Fill(&m, px, py);
             break;
         case MTOOL_AUTO_CIRCLE:
-            if (!Circle_Search(px, py, w, h)) return;
+            if (!Circle_Search(m, px, py, w, h)) {
+                // Not round: the live preview shows nothing, the document keeps its Measure.
+                Take_Live_Measure(m);
+                return;
+            }
             break;
         default: break;  // manual tools measure nothing here
     }
 
     m.Hits = doc.Measure.Hits;
     m.Hit_Pixels = doc.Measure.Hit_Pixels;
+    Take_Live_Measure(m);
     doc.Measure = m;
 }

@@ -5,7 +5,6 @@
 
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
-#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
@@ -69,12 +68,11 @@ Auto_Threshold_Choice Auto_Threshold_Choose(const int64_t A[AUTO_THRESHOLD_LEVEL
     return choice;
 }
 
-void Auto_Threshold() {
+bool Auto_Threshold_Of_Current(int64_t* threshold) {
     Job_Slot* slot = Current_Slot();
-    if (!slot) return;
+    if (!slot) return false;
     const uint8_t mode = slot->Doc.Processing.Mode;
-    if (mode < MODE_CYAN || mode > MODE_BLACK) return;  // 0, 5 and values only a file can carry
-    const float t0 = std::nearbyint(Elapsed_Ms());
+    if (mode < MODE_CYAN || mode > MODE_BLACK) return false;  // 0, 5 and values only a file can carry
 
     int64_t A[AUTO_THRESHOLD_LEVELS];
     Auto_Threshold_Curve(slot->Doc, A);
@@ -82,7 +80,6 @@ void Auto_Threshold() {
     Log("FirstPC below 10: " + std::to_string(choice.First_Below_10));
     Log("FirstPC above 100: " + std::to_string(choice.First_Above_100));
 
-    Set_State(CTL_THRESHOLD_SLIDER, choice.Threshold);  // the slider keeps it within 1..255
-    Apply_Threshold();
-    Log("Time for auto threshold: " + std::to_string((int64_t)std::nearbyint(Elapsed_Ms() - t0)) + "ms");
+    *threshold = choice.Threshold;
+    return true;
 }

@@ -129,7 +129,7 @@ Blob_Extent Blob_Fill_Kernel(const uint8_t* mask, int32_t w, int32_t h, int32_t 
     return e;
 }
 
-int64_t Blob_Fill(int64_t x, int64_t y) {
+int64_t Blob_Fill(sMeasurement* out, int64_t x, int64_t y) {
     const int64_t w = Hit_Mask_Width, h = Hit_Mask_Height;
     if (x < 0 || y < 0 || x >= w || y >= h || (int64_t)Hit_Mask.size() < w * h) return 0;
     if (x > BLOB_AREA_WIDTH || y > BLOB_AREA_HEIGHT) return 0;
@@ -139,12 +139,12 @@ int64_t Blob_Fill(int64_t x, int64_t y) {
         Blob_Fill_Kernel(Hit_Mask.data(), (int32_t)w, (int32_t)h, (int32_t)x, (int32_t)y, &Blob_Fill_Work);
     const int64_t count = e.Count;
     if (count > 1) {
-        Live_Measure.hfx = (float)e.Min_X;
-        Live_Measure.vfy = (float)e.Min_Y;
-        Live_Measure.htx = (float)(e.Max_X + 1);
-        Live_Measure.vty = (float)(e.Max_Y + 1);
-        Live_Measure.w = (float)(e.Max_X - e.Min_X);
-        Live_Measure.h = (float)(e.Max_Y - e.Min_Y);
+        out->hfx = (float)e.Min_X;
+        out->vfy = (float)e.Min_Y;
+        out->htx = (float)(e.Max_X + 1);
+        out->vty = (float)(e.Max_Y + 1);
+        out->w = (float)(e.Max_X - e.Min_X);
+        out->h = (float)(e.Max_Y - e.Min_Y);
         if (count != Blob_Last_Logged) {
             Log("Blob - PixelCount: " + std::to_string(count) + ", Time: " +
                 std::to_string((int64_t)std::nearbyint(Elapsed_Ms() - t0)) + "ms");

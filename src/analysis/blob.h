@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "document/doc_model.h"
+
 const int32_t BLOB_AREA_WIDTH = 640;
 const int32_t BLOB_AREA_HEIGHT = 480;
 // The visited grid has one column and one row more than the search area, so
@@ -40,11 +42,11 @@ struct Blob_Extent {
 };
 
 // Floods from (x, y) and returns the pixel count. When the count is above 1
-// it writes the box into Live_Measure: hfx, vfy = minimum x, y; htx, vty =
+// it writes the box into *out: hfx, vfy = minimum x, y; htx, vty =
 // maximum x + 1, y + 1; w, h = maximum - minimum. The first fill of each new
 // count logs "Blob - PixelCount: <n>, Time: <ms>ms". A start outside the image
 // or beyond column 640 / row 480 measures nothing and returns 0.
-int64_t Blob_Fill(int64_t x, int64_t y);
+int64_t Blob_Fill(sMeasurement* out, int64_t x, int64_t y);
 
 // The fill itself on a w x h mask (rows from the top, 1 = hit) from (x, y),
 // with work arrays the caller keeps (empty ones are sized by the first fill).

@@ -5,7 +5,6 @@
 
 #include "analysis/analysis_kernels.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
@@ -54,11 +53,14 @@ uint8_t Mode_Limit(uint8_t mode, uint8_t tc, uint8_t tm, uint8_t ty, uint8_t tk)
 // Whole-pixel position under the pointer, or false when it is off the image.
 // Truncation toward zero: -0.5 still reads column 0.
 bool Pointer_Pixel(int32_t w, int32_t h, int64_t* index) {
+    const float Pointer_X = Canvas_View().Pointer_X, Pointer_Y = Canvas_View().Pointer_Y;
     if (!(Pointer_X > -1.0f && Pointer_X < (float)w && Pointer_Y > -1.0f && Pointer_Y < (float)h)) return false;
     const int64_t x = (int64_t)Pointer_X, y = (int64_t)Pointer_Y;
     *index = y * (int64_t)w + x;
     return true;
 }
+
+}  // namespace
 
 uint8_t* Threshold_Of_Mode(ProcessMode* p, uint8_t mode) {
     switch (mode) {
@@ -69,8 +71,6 @@ uint8_t* Threshold_Of_Mode(ProcessMode* p, uint8_t mode) {
         default: return nullptr;
     }
 }
-
-}  // namespace
 
 void Build_Grey_Palette() {
     for (int i = 0; i < 256; i++) {
@@ -140,38 +140,4 @@ void Process_Image() {
     // An empty picture has no share of hits (not 0 / 0).
     doc.Measure.Hits = n > 0 ? (float)((double)count / (double)n * 100.0) : 0.0f;
     Stage_Times.Process = Elapsed_Ms() - t0;
-}
-
-void Apply_Threshold() {
-    Job_Slot* slot = Current_Slot();
-    if (!slot) return;
-    Redraw_Request = 1;
-    const int64_t v = Get_State(CTL_THRESHOLD_SLIDER);
-    uint8_t* threshold = Threshold_Of_Mode(&slot->Doc.Processing, slot->Doc.Processing.Mode);
-    if (threshold) *threshold = (uint8_t)v;
-    Set_Text(CTL_THRESHOLD_FRAME, "Threshold [" + std::to_string(v) + "]");
-}
-
-void Select_Analysis_Mode(int64_t button) {
-    if (button < 1 || button > 6) return;
-    Threshold_Label_Dirty = 1;
-    Redraw_Request = 1;
-
-    for (int64_t c = CTL_ANALYSIS_FIRST; c <= CTL_ANALYSIS_LAST; c++) Set_State(c, 0);
-    Set_State(CTL_ANALYSIS_FIRST + button - 1, 1);
-
-    Job_Slot* slot = Current_Slot();
-    Disable_Control(CTL_THRESHOLD_SLIDER, false);
-    if (slot) Set_State(CTL_UNIT_LIST, slot->Doc.Measure_Unit);
-    Set_State(CTL_THRESHOLD_SLIDER, 0);  // the slider shows its minimum, 1
-
-    const uint8_t mode = (uint8_t)(button - 1);
-    if (slot) {
-        ProcessMode& p = slot->Doc.Processing;
-        const uint8_t* threshold = Threshold_Of_Mode(&p, mode);
-        if (threshold) Set_State(CTL_THRESHOLD_SLIDER, *threshold);
-        p.Mode = mode;
-    }
-
-    for (int64_t c = CTL_TOOL_WIDTH; c <= CTL_TOOL_AUTO_CIRCLE; c++) Hide_Control(c, mode == MODE_NONE);
 }

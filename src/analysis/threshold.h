@@ -36,10 +36,7 @@ void Process_Image();
 // Value 0..255 of the mode's colour (modes 1..4) for one pixel; 0 for other modes.
 uint8_t Mode_Channel_Value(uint8_t mode, uint8_t r, uint8_t g, uint8_t b);
 
-// ---- controls
-// Stores the slider value as the current document's threshold for its mode
-// and writes "Threshold [v]" into the threshold frame.
-void Apply_Threshold();
-// Analysis button 1..6: presses it, sets the document's mode, shows the
-// mode's threshold on the slider, hides the automatic tool buttons in mode 0.
-void Select_Analysis_Mode(int64_t button);
+// The threshold of colour mode `mode` (1..4) in `p`, or nullptr for the
+// modes without one.
+struct ProcessMode;
+uint8_t* Threshold_Of_Mode(ProcessMode* p, uint8_t mode);

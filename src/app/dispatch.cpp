@@ -1,3 +1,5 @@
+#include "app/calibration_panel.h"
+#include "app/analysis_panel.h"
 #include "app/dispatch.h"
 
 #include "analysis/auto_threshold.h"
@@ -9,16 +11,18 @@
 #include "app/splash.h"
 #include "app/unsaved.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/csv_export.h"
 #include "document/doc_file.h"
 #include "document/doc_model.h"
 #include "document/image_files.h"
+#include "document/settings.h"
 #include "measure/calibration.h"
 #include "measure/calibration_list.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/results_table.h"
 #include "measure/tools.h"
@@ -31,6 +35,10 @@
 #include "app/video_source.h"
 
 namespace {
+
+const int64_t Tool_Buttons[9] = {CTL_TOOL_LINE,  CTL_TOOL_BOX,      CTL_TOOL_CIRCLE,
+                                 CTL_TOOL_WIDTH, CTL_TOOL_HEIGHT,   CTL_TOOL_AXES,
+                                 CTL_TOOL_AUTO_BOX, CTL_TOOL_BLOB, CTL_TOOL_AUTO_CIRCLE};
 
 void Unit_Changed() {
     if (Current_Job > -1) {
@@ -74,7 +82,8 @@ void Measurement_List_Event(const Platform_Event& event) {
 }
 
 void Scale_Port_Chosen() {
-    std::string chosen = Scale_Port_Choice_Value(Comport_Name);
+    const int64_t row = Get_State(CTL_SCALE_PORT);
+    std::string chosen = Scale_Port_Choice_Value(Comport_Name, row, Get_Row_Text(CTL_SCALE_PORT, row));
     if (chosen == Comport_Name) return;
     Comport_Name = chosen;
     Log("Scale port: " + Comport_Name);
@@ -98,11 +107,11 @@ void Menu_Command(const Platform_Event& event) {
         case MENU_NEW: New_Command(); break;
         case MENU_OPEN: Open_Document(); break;
         case MENU_SAVE: Save_Document(1); break;
-        case MENU_EXPORT_DATA: Export_Csv(); break;
+        case MENU_EXPORT_DATA: Export_Csv(Measurement_List_For_Csv()); break;
         case MENU_EXPORT_RESULTS: Export_Results(); break;
         case MENU_IMPORT_IMAGE: Import_Image_Dialog(); break;
         case MENU_VIDEO_SOURCE: Open_Video_Source_Dialog(); break;
-        case MENU_EXPORT_IMAGE: Export_Image(); break;
+        case MENU_EXPORT_IMAGE: Export_Image(CTL_PICTURE_VIEW); break;
         case MENU_EXPORT_PICTURE: Export_Picture(); break;
         case MENU_EXIT: Quit_Command(); break;
         case MENU_ABOUT: Show_Splash(5000000); break;
@@ -123,14 +132,49 @@ void Menu_Command(const Platform_Event& event) {
     }
 }
 
+void Settings_From_Widgets() {
+    User_Settings s = Settings_View();
+    s.Unit = Get_State(CTL_UNIT_LIST);
+    s.Snap_Edges = Get_State(CTL_SNAP_EDGES) == 1;
+    s.Snap_Angle = Get_State(CTL_SNAP_ANGLE) == 1;
+    s.Magnify = Get_State(CTL_MAGNIFY) == 1;
+    s.Export_Scale_Bar = Get_State(CTL_EXPORT_SCALE_BAR) == 1;
+    s.Export_Overlay = Get_State(CTL_EXPORT_OVERLAY) == 1;
+    s.Invert_Hits = Get_State(CTL_PLUS_MINUS) == 1;
+    Store_Settings(s);
+}
+
+void Fill_Scale_Port_Choice(const std::string& comport, const std::string& root) {
+    const Scale_Port_Rows rows = Scale_Port_Choices(comport, root);
+    Clear_Rows(CTL_SCALE_PORT);
+    for (const std::string& name : rows.Names) Add_Row(CTL_SCALE_PORT, name);
+    Set_State(CTL_SCALE_PORT, rows.Selected);
+}
+
+void Choose_Tool_Button(int64_t button) {
+    if (button >= 0) {
+        for (int64_t b : Tool_Buttons) Set_State(b, 0);
+        Set_State(button, 1);
+    }
+    for (int i = 0; i < 9; i++) {
+        if (Get_State(Tool_Buttons[i]) == 1) {
+            Choose_Tool(MTOOL_LINE + i);
+            return;
+        }
+    }
+    Choose_Tool(MTOOL_LINE);
+    Set_State(CTL_TOOL_LINE, 1);
+}
+
 void Control_Command(const Platform_Event& event) {
     int64_t c = event.Control;
+    Settings_From_Widgets();
     if (c >= CTL_ANALYSIS_FIRST && c <= CTL_ANALYSIS_LAST) {
         Select_Analysis_Mode(c - CTL_ANALYSIS_FIRST + 1);
         return;
     }
     if (c >= CTL_TOOL_LINE && c <= CTL_TOOL_AUTO_CIRCLE) {
-        Choose_Tool(c);
+        Choose_Tool_Button(c);
         return;
     }
     switch (c) {
@@ -171,7 +215,7 @@ void Control_Command(const Platform_Event& event) {
             if (!Camera_Settings_Window_Open()) Open_Camera_Settings_Window();
             break;
         case CTL_MAGNIFY:
-        case CTL_PLUS_MINUS: break;  // their state is read where it matters
+        case CTL_PLUS_MINUS: break;  // the settings record took their state
         default:
             if (c >= CTL_THUMBNAIL_FIRST && c < CTL_THUMBNAIL_FIRST + JOB_SLOTS && event.Type == ETYPE_LEFT_CLICK)
                 Thumbnail_Click(c);

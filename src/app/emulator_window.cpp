@@ -6,7 +6,7 @@
 
 #include "app/video_source.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/picture.h"
 #include "platform/platform.h"
 #include "render/glip.h"

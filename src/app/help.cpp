@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "app/picture_keys.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "platform/platform.h"
 

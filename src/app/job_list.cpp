@@ -1,13 +1,15 @@
 #include "app/job_list.h"
 
 #include "analysis/threshold.h"
+#include "app/dispatch.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/doc_model.h"
 #include "document/image_files.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "platform/platform.h"
 
@@ -37,7 +39,7 @@ void Select_Job(int64_t slot) {
     Redraw_Request = 1;
     Activate_Job(slot);
     Job_Update_List();
-    Click_State = 0;
+    Drop_Tool_Click();
 }
 
 void Activate_Job(int64_t slot) {
@@ -58,6 +60,7 @@ void Activate_Job(int64_t slot) {
     }
     Set_State(CTL_THRESHOLD_SLIDER, threshold);
     Set_State(CTL_UNIT_LIST, Jobs[slot].Doc.Measure_Unit);
+    Settings_From_Widgets();
     // The automatic tools make sense only on a thresholded picture.
     for (int64_t b = CTL_TOOL_WIDTH; b <= CTL_TOOL_AUTO_CIRCLE; b++) Hide_Control(b, mode == 0);
     Threshold_Label_Dirty = 1;

@@ -1,3 +1,4 @@
+#include "app/analysis_panel.h"
 #include "app/main_loop.h"
 
 #include <csignal>
@@ -17,10 +18,11 @@
 #include "app/status_bar.h"
 #include "app/unsaved.h"
 #include "app/window_title.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "platform/platform.h"
 #include "render/font_atlas.h"
@@ -194,8 +196,10 @@ void Dispatch_Event(const Platform_Event& event) {
                 case EVENT_CONTROL:
                     if (event.Control == CTL_PICTURE_VIEW && event.Type == ETYPE_KEY_DOWN)
                         Picture_View_Key(event.Key);
-                    else if (event.Control == CTL_PICTURE_VIEW)
+                    else if (event.Control == CTL_PICTURE_VIEW) {
+                        if (event.Type == ETYPE_MOUSE_ENTER) Set_Focus(CTL_PICTURE_VIEW);
                         Picture_View_Event(event);
+                    }
                     else
                         Control_Command(event);
                     break;

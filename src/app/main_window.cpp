@@ -1,3 +1,5 @@
+#include "app/calibration_panel.h"
+#include "app/analysis_panel.h"
 #include "app/main_window.h"
 
 #include <algorithm>
@@ -9,12 +11,14 @@
 #include "app/prefs.h"
 #include "app/splash.h"
 #include "app/status_bar.h"
+#include "app/dispatch.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/calibration_list.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/snapping.h"
 #include "platform/platform.h"
@@ -268,8 +272,9 @@ bool Build_Main_Window() {
     Acquire_Interval_Ms = 5;
     Current_Job = -1;
     Clear_Capture_Device();
-    Pointer_Win_X = Pointer_Win_Y = Pointer_X = Pointer_Y = -1.0f;
-    Click_State = 0;
+    Forget_Pointer();
+    Attach_Picture_View(CTL_PICTURE_VIEW);
+    Settings_From_Widgets();
     Prefs_Load();
     Fill_Scale_Port_Choice(Comport_Name);
     Prepare_Snap_Offsets();
@@ -281,9 +286,9 @@ bool Build_Main_Window() {
     gText_Define_Font(1, "Roboto", 20, 0, printable);
     gText_Build_Atlas(256);
     Start_Startup_Video();
-    Magnifier_Zoom = 4;
+    Set_Magnifier_Zoom(4);
     On_Main_Window_Resized();
-    Choose_Tool(-1);
+    Choose_Tool_Button(-1);
     Refresh_Readouts(true);
     Select_Analysis_Mode(1);
     Show_Window(WINDOW_MAIN, true);

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "app/command_line.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/image_io.h"
 #include "base/picture.h"
 #include "base/tiff_io.h"

@@ -1,3 +1,4 @@
+#include "app/analysis_panel.h"
 #include "app/picture_keys.h"
 
 #include <cstdio>
@@ -5,13 +6,15 @@
 
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
+#include "app/dispatch.h"
 #include "app/job_list.h"
 #include "app/prefs.h"
 #include "app/renderer.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
@@ -65,17 +68,21 @@ void Next_Document(int32_t) {
 }
 
 void Toggle_Reticle(int32_t) { Reticle_Hidden = (uint8_t)(1 - Reticle_Hidden); }
-void Line_Tool(int32_t) { Choose_Tool(CTL_TOOL_LINE); }
-void Blob_Tool(int32_t) { Choose_Tool(CTL_TOOL_BLOB); }
-void Axes_Tool(int32_t) { Choose_Tool(CTL_TOOL_AXES); }
-void Toggle_Snap_Edges(int32_t) { Set_State(CTL_SNAP_EDGES, 1 - Get_State(CTL_SNAP_EDGES)); }
+void Line_Tool(int32_t) { Choose_Tool_Button(CTL_TOOL_LINE); }
+void Blob_Tool(int32_t) { Choose_Tool_Button(CTL_TOOL_BLOB); }
+void Axes_Tool(int32_t) { Choose_Tool_Button(CTL_TOOL_AXES); }
+void Toggle_Snap_Edges(int32_t) {
+    Set_State(CTL_SNAP_EDGES, 1 - Get_State(CTL_SNAP_EDGES));
+    Settings_From_Widgets();
+}
 
 void Toggle_Magnifier(int32_t) {
     Set_State(CTL_MAGNIFY, 1 - Get_State(CTL_MAGNIFY));
+    Settings_From_Widgets();
     Prefs_Save();
 }
 
-void Drop_Started_Tool(int32_t) { Click_State = 0; }
+void Drop_Started_Tool(int32_t) { Drop_Tool_Click(); }
 void Delete_Selected(int32_t) { Delete_Selected_Measurement(); }
 void Nudge(int32_t key) {
     Nudge_Selected(key == VK_LEFT_ ? -1 : key == VK_RIGHT_ ? 1 : 0, key == VK_UP_ ? -1 : key == VK_DOWN_ ? 1 : 0);

@@ -1,3 +1,4 @@
+#include "app/calibration_panel.h"
 #include "app/prefs.h"
 
 #include <cmath>
@@ -7,8 +8,9 @@
 
 #include <sys/stat.h>
 
+#include "app/dispatch.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/doc_model.h"
@@ -188,8 +190,7 @@ void Prefs_Load() {
     Last_Resolution = text_of("LastResolution", "640x480");
     Snap_Edge_Pixels = integer("Snap_EdgePixels", 12);
     Snap_Edge_Sensitivity = integer("Snap_EdgeSensitivity", 64);
-    Snap_Edge_Radius = integer("Snap_EdgeRadius", 12);
-    Snap_Angle_Tolerance = (float)real("Snap_AngleTolerance", 3.0);
+    Set_Snap_Preferences(integer("Snap_EdgeRadius", 12), (float)real("Snap_AngleTolerance", 3.0));
     Comport_Name = text_of("Comport", "COM3");
     float ppmm = (float)real("PPMM", 100.0);
     // A zero, negative or non-finite calibration would make every length meaningless.
@@ -201,6 +202,7 @@ void Prefs_Load() {
 
     // A unit number outside the list selects nothing (lengths then read in mm).
     Set_State(CTL_UNIT_LIST, Jobs[0].Doc.Measure_Unit);
+    Settings_From_Widgets();
     // The named calibrations live beside the preferences and are read with them.
     Calibration_List_Load();
     Fill_Calibration_Choice();
@@ -215,11 +217,11 @@ void Prefs_Save() {
         {"MeasureUnit", std::to_string(Jobs[0].Doc.Measure_Unit)},
         {"PPMM", Float6(Jobs[0].Doc.PPMM)},
         {"SnapToAngle", Bool01(Get_State(CTL_SNAP_ANGLE))},
-        {"Snap_AngleTolerance", Float6(Snap_Angle_Tolerance)},
+        {"Snap_AngleTolerance", Float6(Snap_View().Angle_Tolerance)},
         {"SnapToEdge", Bool01(Get_State(CTL_SNAP_EDGES))},
         {"Snap_EdgePixels", std::to_string(Snap_Edge_Pixels)},
         {"Snap_EdgeSensitivity", std::to_string(Snap_Edge_Sensitivity)},
-        {"Snap_EdgeRadius", std::to_string(Snap_Edge_Radius)},
+        {"Snap_EdgeRadius", std::to_string(Snap_View().Edge_Radius)},
         {"Comport", Comport_Name},
     };
     // The data folder is not created here: a deleted folder makes saves fail silently.

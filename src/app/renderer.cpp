@@ -6,7 +6,7 @@
 #include "analysis/auto_measure.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/overlay.h"
@@ -56,13 +56,13 @@ void Queue_Reticle() {
 }
 
 void Queue_Tool_Overlay() {
-    const sMeasurement& m = Live_Measure;
-    switch (Current_Tool) {
+    const sMeasurement& m = Canvas_View().Live_Measure;
+    switch (Canvas_View().Current_Tool) {
         case MTOOL_LINE:
         case MTOOL_BOX:
         case MTOOL_CIRCLE: {
-            int32_t c = Snapped_To_Edge == 1 ? Pack_RGBA(250, 25, 250, 255) : Pack_RGBA(20, 225, 70, 255);
-            Queue_Crosshair(Pointer_X, Pointer_Y, 0, 0, 0, 0, c, 1.5f, 1);
+            int32_t c = Canvas_View().Snapped_To_Edge == 1 ? Pack_RGBA(250, 25, 250, 255) : Pack_RGBA(20, 225, 70, 255);
+            Queue_Crosshair(Canvas_View().Pointer_X, Canvas_View().Pointer_Y, 0, 0, 0, 0, c, 1.5f, 1);
             break;
         }
         case MTOOL_WIDTH:
@@ -95,20 +95,20 @@ void Queue_Tool_Overlay() {
 }
 
 void Queue_Rubber_Bands() {
-    const sMeasurement& m = Live_Measure;
-    float s = Current_Job == 0 ? m.X_Start + (First_Point_Stage - (Stage_Position - Stage_Zero)) : m.X_Start;
-    if (Current_Tool == MTOOL_LINE && Click_State == 1) Queue_Line(s, m.Y_Start, Pointer_X, Pointer_Y, BAND, 2.5f, 1);
-    if (Current_Tool == MTOOL_CIRCLE && Click_State == 1)
-        Queue_Line(s, m.Y_Start, Pointer_X, Pointer_Y, BAND, 2.5f, 1);
-    if (Current_Tool == MTOOL_CIRCLE && Click_State == 2) {
+    const sMeasurement& m = Canvas_View().Live_Measure;
+    float s = Current_Job == 0 ? m.X_Start + (Canvas_View().First_Point_Stage - (Stage_Position - Stage_Zero)) : m.X_Start;
+    if (Canvas_View().Current_Tool == MTOOL_LINE && Canvas_View().Click_State == 1) Queue_Line(s, m.Y_Start, Canvas_View().Pointer_X, Canvas_View().Pointer_Y, BAND, 2.5f, 1);
+    if (Canvas_View().Current_Tool == MTOOL_CIRCLE && Canvas_View().Click_State == 1)
+        Queue_Line(s, m.Y_Start, Canvas_View().Pointer_X, Canvas_View().Pointer_Y, BAND, 2.5f, 1);
+    if (Canvas_View().Current_Tool == MTOOL_CIRCLE && Canvas_View().Click_State == 2) {
         float cx = 0, cy = 0, r = 0;
-        Circle_Through(m.X_Start, m.Y_Start, m.X_End, m.Y_End, Pointer_X, Pointer_Y, &cx, &cy, &r);
+        Circle_Through(m.X_Start, m.Y_Start, m.X_End, m.Y_End, Canvas_View().Pointer_X, Canvas_View().Pointer_Y, &cx, &cy, &r);
         Queue_Circle(m.X_Start, m.Y_Start, 5.0f, BAND, 2.5f, 1);
         Queue_Circle(m.X_End, m.Y_End, 5.0f, BAND, 2.5f, 1);
-        Queue_Circle(Pointer_X, Pointer_Y, 5.0f, BAND, 2.5f, 1);
+        Queue_Circle(Canvas_View().Pointer_X, Canvas_View().Pointer_Y, 5.0f, BAND, 2.5f, 1);
         if (r > 0) Queue_Circle(cx, cy, r, BAND, 2.5f, 1);
     }
-    if (Current_Tool == MTOOL_BOX && Click_State == 1) Queue_Rect(s, m.Y_Start, Pointer_X, Pointer_Y, BAND, 2.5f, 1);
+    if (Canvas_View().Current_Tool == MTOOL_BOX && Canvas_View().Click_State == 1) Queue_Rect(s, m.Y_Start, Canvas_View().Pointer_X, Canvas_View().Pointer_Y, BAND, 2.5f, 1);
 }
 
 // What the main view's texture was made from. The processed picture follows
@@ -167,19 +167,19 @@ void Render_Frame() {
 
     Job_Slot* current = Current_Slot();
     int64_t w = current ? current->Doc.Resolution.x : 0, h = current ? current->Doc.Resolution.y : 0;
-    if (Pointer_Inside == 1 && Current_Job >= 0 && current) {
-        if (Get_State(CTL_MAGNIFY) == 1 && Pointer_X > -1 && Pointer_Y > -1 && w > 0 && h > 0 &&
+    if (Canvas_View().Pointer_Inside == 1 && Current_Job >= 0 && current) {
+        if (Get_State(CTL_MAGNIFY) == 1 && Canvas_View().Pointer_X > -1 && Canvas_View().Pointer_Y > -1 && w > 0 && h > 0 &&
             !current->Doc.Image_Buffer.empty()) {
-            uint8_t corner = Pointer_X <= w / 2.0f ? 2 : 3;
-            Queue_Magnifier(std::ceil(Pointer_X) / (float)w, Pointer_Y / (float)h, (float)Magnifier_Zoom, corner,
-                            current->Doc.Image_Buffer.data(), w, h, (int64_t)std::lround(Pointer_Y),
+            uint8_t corner = Canvas_View().Pointer_X <= w / 2.0f ? 2 : 3;
+            Queue_Magnifier(std::ceil(Canvas_View().Pointer_X) / (float)w, Canvas_View().Pointer_Y / (float)h, (float)Canvas_View().Magnifier_Zoom, corner,
+                            current->Doc.Image_Buffer.data(), w, h, (int64_t)std::lround(Canvas_View().Pointer_Y),
                             (float)h / MAGNIFIER_SOURCE_ROWS, MAGNIFIER_FRAME_WIDTH);
         }
         Auto_Measure();
         Queue_Tool_Overlay();
     }
     if (Current_Job >= 0) Draw_Measurement_Overlay();
-    if (Pointer_Inside == 1) Queue_Rubber_Bands();
+    if (Canvas_View().Pointer_Inside == 1) Queue_Rubber_Bands();
 
     if (current && w > 0 && h > 0 && Processed_Image.size() == (size_t)(w * h * 4)) {
         const ProcessMode& p = current->Doc.Processing;

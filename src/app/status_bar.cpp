@@ -4,7 +4,7 @@
 
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"
@@ -34,8 +34,8 @@ std::string Status_Field_Text(int field) {
         case 1:
             return Current_Job > 0 ? "Document #: " + std::to_string(Current_Job) : "No document selected.";
         case 2: {
-            std::string text = "Mouse: " + One_Decimal(Pointer_X) + "x" + One_Decimal(Pointer_Y);
-            if (Get_State(CTL_MAGNIFY) == 1) text += ", Zoom: x" + std::to_string(Magnifier_Zoom);
+            std::string text = "Mouse: " + One_Decimal(Canvas_View().Pointer_X) + "x" + One_Decimal(Canvas_View().Pointer_Y);
+            if (Get_State(CTL_MAGNIFY) == 1) text += ", Zoom: x" + std::to_string(Canvas_View().Magnifier_Zoom);
             return text;
         }
         case 3: {
@@ -45,9 +45,9 @@ std::string Status_Field_Text(int field) {
                    "] M:" + std::to_string((int)Cursor_Hit);
         }
         case 4:
-            if (Snapped_To_Angle == 1 && Snapped_To_Edge == 1) return "Snapped to: Edge & Angle";
-            if (Snapped_To_Angle == 1) return "Snapped to: Angle";
-            if (Snapped_To_Edge == 1) return "Snapped to: Edge";
+            if (Canvas_View().Snapped_To_Angle == 1 && Canvas_View().Snapped_To_Edge == 1) return "Snapped to: Edge & Angle";
+            if (Canvas_View().Snapped_To_Angle == 1) return "Snapped to: Angle";
+            if (Canvas_View().Snapped_To_Edge == 1) return "Snapped to: Edge";
             return "";
         default: return "";
     }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/platform.h"
 #include "video/camera_settings.h"
 #include "video/camera_settings_file.h"

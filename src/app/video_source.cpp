@@ -7,7 +7,7 @@
 #include "app/emulator_window.h"
 #include "app/video_settings_window.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "platform/platform.h"
 #include "video/camera_list.h"
 #include "video/camera_source.h"

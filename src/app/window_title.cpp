@@ -1,3 +1,4 @@
+#include "app/calibration_panel.h"
 #include "app/window_title.h"
 
 #include "base/app_state.h"

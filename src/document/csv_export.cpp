@@ -1,7 +1,6 @@
 #include "document/csv_export.h"
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "base/image_io.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
@@ -11,7 +10,7 @@ std::string Csv_File_Name(const std::string& typed) {
     return typed + ".csv";
 }
 
-std::string Csv_Report_Text(int64_t local_seconds) {
+std::string Csv_Report_Text(int64_t local_seconds, const Csv_List& list) {
     const std::string end = "\r\n";
     const Job_Slot* slot = Current_Slot();
     size_t entries = slot ? slot->Doc.Tools.size() : 0;
@@ -22,16 +21,14 @@ std::string Csv_Report_Text(int64_t local_seconds) {
     text += end;
     text += "Entries:\t" + std::to_string(entries) + end;
     text += end;
-    text += "Unit of Measurement:\t" + Get_Text(CTL_UNIT_LIST) + end;
+    text += "Unit of Measurement:\t" + list.Unit + end;
     text += end;
     text += "ID\tLength\tAngle\tScale" + end;
-    int64_t rows = Row_Count(CTL_MEASURE_LIST);
-    int64_t columns = List_Column_Count(CTL_MEASURE_LIST);
-    for (int64_t r = 0; r < rows; r++) {
+    for (const std::vector<std::string>& row : list.Rows) {
         std::string line;
-        for (int64_t k = 0; k < columns; k++) {
-            line += Get_Cell_Text(CTL_MEASURE_LIST, r, k);
-            if (k < columns - 1) line += '\t';
+        for (size_t k = 0; k < row.size(); k++) {
+            line += row[k];
+            if (k + 1 < row.size()) line += '\t';
         }
         text += line + end;
     }
@@ -81,7 +78,7 @@ std::vector<uint8_t> Utf8_To_Utf16le(const std::string& text) {
     return out;
 }
 
-void Export_Csv() {
+void Export_Csv(const Csv_List& list) {
     if (Current_Job < 1 || Current_Job >= JOB_SLOTS) return;
     const Job_Slot& slot = Jobs[Current_Job];
     if (!slot.In_Use || slot.Doc.Tools.empty()) return;
@@ -91,7 +88,7 @@ void Export_Csv() {
     name = Csv_File_Name(name);
     if (File_Size(name) > 0 && Message_Box("Warning", "File already exists, overwrite?", MSG_YES_NO | MSG_ICON_WARNING) != 1)
         return;
-    std::vector<uint8_t> bytes = Utf8_To_Utf16le(Csv_Report_Text(Local_Time_Seconds()));
+    std::vector<uint8_t> bytes = Utf8_To_Utf16le(Csv_Report_Text(Local_Time_Seconds(), list));
     if (!Write_File_Atomically(name, bytes)) {
         Message_Box("Error", "Unable write to the selected file, is it already open in a different application?",
                     MSG_ICON_ERROR);

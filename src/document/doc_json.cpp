@@ -265,7 +265,7 @@ static void Get_Float(const json& object, const char* name, float* field) {
     *field = (float)d;
 }
 
-static void Get_Text(const json& object, const char* name, std::string* field) {
+static void Read_Text_Field(const json& object, const char* name, std::string* field) {
     const json* value = Member(object, name);
     if (value && value->is_string()) *field = value->get<std::string>();
 }
@@ -277,9 +277,9 @@ static const json* Get_Object(const json& object, const char* name) {
 }
 
 static void Read_Video_Settings(const json& o, Video_Settings* v) {
-    Get_Text(o, "Name", &v->Name);
+    Read_Text_Field(o, "Name", &v->Name);
     Get_Int(o, "LoadedImage", &v->LoadedImage);
-    Get_Text(o, "Device", &v->Device);
+    Read_Text_Field(o, "Device", &v->Device);
     for (int i = 0; i < VIDEO_PROPERTY_COUNT; i++) {
         Get_Float(o, Video_Property_Names[i], Video_Property(v, i));
         std::string name = std::string("Auto_") + Video_Property_Names[i];
@@ -317,7 +317,7 @@ static void Read_Measure(const json& o, sMeasurement* m) {
 
 static void Read_Tool(const json& o, Tool* t) {
     Get_Int(o, "Type", &t->Type);
-    Get_Text(o, "Text", &t->Text);
+    Read_Text_Field(o, "Text", &t->Text);
     Get_Float(o, "X_Start", &t->X_Start);
     Get_Float(o, "Y_Start", &t->Y_Start);
     Get_Float(o, "X_End", &t->X_End);
@@ -356,7 +356,7 @@ bool Json_To_Doc(const std::string& text, Doc_Info* out) {
     Get_Float(root, "PPMM", &doc.PPMM);
     Get_Float(root, "Threshold_Percentage", &doc.Threshold_Percentage);
     if (const json* p = Get_Object(root, "Processing")) {
-        Get_Text(*p, "Name", &doc.Processing.Name);
+        Read_Text_Field(*p, "Name", &doc.Processing.Name);
         Get_Int(*p, "Mode", &doc.Processing.Mode);
         Get_Int(*p, "Threshold_Cyan", &doc.Processing.Threshold_Cyan);
         Get_Int(*p, "Threshold_Magenta", &doc.Processing.Threshold_Magenta);
@@ -367,8 +367,8 @@ bool Json_To_Doc(const std::string& text, Doc_Info* out) {
     if (const json* v = Get_Object(root, "Video_Settings")) Read_Video_Settings(*v, &doc.Video_Settings);
     Get_Int(root, "Measure_Unit", &doc.Measure_Unit);
     Get_Int(root, "TimeStamp", &doc.TimeStamp);
-    Get_Text(root, "Comment", &doc.Comment);
-    Get_Text(root, "Operator", &doc.Operator);
+    Read_Text_Field(root, "Comment", &doc.Comment);
+    Read_Text_Field(root, "Operator", &doc.Operator);
     Get_Float(root, "ScaleValue", &doc.ScaleValue);
     if (const json* m = Get_Object(root, "Measure")) Read_Measure(*m, &doc.Measure);
     const json* tools = Member(root, "Tools");

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <utility>
 
-#include "base/control_ids.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
 #include "document/doc_model.h"
@@ -30,7 +29,7 @@ bool Write_Export_File(const Picture& picture, int filter_index, const std::stri
     return ok && Write_File_Atomically(path, bytes);
 }
 
-void Export_Image() {
+void Export_Image(int64_t view) {
     if (Current_Job < 0 || Current_Job >= JOB_SLOTS) {
         Message_Box("Error", "No document selected", MSG_ICON_ERROR);
         return;
@@ -40,7 +39,7 @@ void Export_Image() {
     if (!Save_File_Dialog("Please choose file to save", "", "Jpg|*.jpg|Bitmap|*.bmp|PNG|*.png", &typed, &filter))
         return;
     Picture picture;
-    GLip_Read_Back(CTL_PICTURE_VIEW, &picture, 0);
+    GLip_Read_Back(view, &picture, 0);
     std::string path = Export_File_Name(typed, filter);
     if (Write_Export_File(picture, filter, path))
         Message_Box("Success", "Saved image to:\n" + path, MSG_ICON_INFO);

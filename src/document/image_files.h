@@ -14,8 +14,9 @@ enum Export_Filter { EXPORT_JPEG = 0, EXPORT_BMP = 1, EXPORT_PNG = 2 };
 std::string Export_File_Name(const std::string& typed, int filter_index);
 // Encodes `picture` for the filter and writes it to `path`. False on failure.
 bool Write_Export_File(const Picture& picture, int filter_index, const std::string& path);
-// File menu "Export Image": the picture view as drawn, in JPEG, BMP or PNG.
-void Export_Image();
+// File menu "Export Image": GL view `view` (the picture view) as drawn, in
+// JPEG, BMP or PNG.
+void Export_Image(int64_t view);
 // File menu "Import Image" (with the file dialog): PNG, BMP, JPEG and TIFF.
 void Import_Image_Dialog();
 // Makes `picture` a new frozen document in the lowest free slot, with the

@@ -1,14 +1,10 @@
 // Calibration: sets the pixels per millimetre of every document in use from a
-// measurement of known length, chosen in the measurement list.
+// measurement of known length (the dialog that asks for it is the app's).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// Works on the row selected in the measurement list; opens the "Enter
-// calibration value" dialog (which says, for a circle, that the length
-// asked for is its radius) and applies the new calibration on OK.
-void Calibrate();
 // The length typed into the dialog: one decimal number above 0 ("2", "0.5",
 // "1e-3"), blanks around it allowed; 0 for anything else (empty, "abc",
 // "-5", "2mm", "2,5", "inf", "nan", "1e999"), which keeps OK disabled.
@@ -17,6 +13,6 @@ double Typed_Length(const std::string& text);
 // length typed in unit `unit_code` (negative -> 100, 100000 or more -> 100000).
 float Calibration_PPMM(double measured_pixels, double actual, int64_t unit_code);
 // Sets `ppmm` in the live document and every document in use (those whose
-// value changes count as changed), saves the preferences and rebuilds the
-// measurement list: what OK in the dialog and a named calibration both do.
+// value changes count as changed), saves the preferences and marks the
+// measurement list changed: what OK in the calibration dialog does.
 void Apply_Calibration_PPMM(float ppmm);

@@ -8,13 +8,13 @@
 #include <nlohmann/json.hpp>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
 #include "measure/calibration.h"
+#include "measure/units.h"
 #include "platform/platform.h"
 
 std::vector<Named_Calibration> Calibrations;
@@ -28,11 +28,6 @@ const float FACTORY_PPMM = 100.0f;
 // Set when the file on disk could not be read: it is moved aside before the
 // list is written again, so a hand-edited file with a typo is not lost.
 bool File_Was_Broken = false;
-
-// What the caption and the drop-down showed last, so the periodic refresh
-// only touches the controls when something changed.
-std::string Shown_Caption;
-int64_t Shown_Choice = -2;
 
 std::string Lower(const std::string& s) {
     std::string out = s;
@@ -233,9 +228,9 @@ bool Calibration_List_Save() {
     return Write_File_Atomically(path, Calibration_List_Text(Calibrations, Calibration_Made));
 }
 
-void Store_Named_Calibration(const std::string& typed, float ppmm) {
+bool Store_Named_Calibration(const std::string& typed, float ppmm) {
     std::string name = Clean_Calibration_Name(typed);
-    if (name.empty() || !Usable_PPMM(ppmm)) return;
+    if (name.empty() || !Usable_PPMM(ppmm)) return false;
     Calibration_Made = true;
     bool replaced = false;
     for (Named_Calibration& c : Calibrations)
@@ -248,13 +243,13 @@ void Store_Named_Calibration(const std::string& typed, float ppmm) {
         if (Calibrations.size() >= MAX_CALIBRATIONS) {
             Message_Box("Error", "Too many named calibrations: remove some from " + Calibration_List_Path() + ".",
                         MSG_ICON_ERROR);
-            return;
+            return false;
         }
         Calibrations.push_back({name, ppmm});
     }
     if (!Calibration_List_Save())
         Message_Box("Error", "Unable to save the calibration to " + Calibration_List_Path(), MSG_ICON_ERROR);
-    Fill_Calibration_Choice();
+    return true;
 }
 
 void Note_Calibration_Made() {
@@ -271,37 +266,8 @@ int64_t Find_Calibration(float ppmm) {
 
 bool Is_Uncalibrated(double ppmm) { return !Calibration_Made && ppmm == FACTORY_PPMM; }
 
-void Create_Calibration_Row(int64_t page) {
-    Create_Control(WINDOW_MAIN, CTL_CALIBRATION_LABEL, CONTROL_LABEL, 2, 204, 150, 24, "Calibration:", page);
-    Create_Control(WINDOW_MAIN, CTL_CALIBRATION_CHOICE, CONTROL_DROPDOWN, 152, 202, 128, 24, "", page);
-    Set_Tooltip(CTL_CALIBRATION_CHOICE,
-                "Calibration of the live picture and of the pictures frozen from now on; saved from the "
-                "calibration dialog");
-    Fill_Calibration_Choice();
-}
-
-void Fill_Calibration_Choice() {
-    Clear_Rows(CTL_CALIBRATION_CHOICE);
-    for (const Named_Calibration& c : Calibrations) Add_Row(CTL_CALIBRATION_CHOICE, c.Name);
-    Disable_Control(CTL_CALIBRATION_CHOICE, Calibrations.empty());
-    Shown_Choice = -2;
-    Refresh_Calibration_Display();
-}
-
-void Calibration_Chosen() {
-    int64_t i = Get_State(CTL_CALIBRATION_CHOICE);
-    if (i < 0 || i >= (int64_t)Calibrations.size()) return;
-    Log("Calibration chosen: " + Calibrations[(size_t)i].Name);
-    // A new objective says nothing about pictures taken with the old one:
-    // frozen, opened and imported documents keep their own calibration.
-    Jobs[0].Doc.PPMM = Calibrations[(size_t)i].PPMM;
-    Prefs_Changed();
-    Measurement_List_Changed();
-    Refresh_Calibration_Display();
-}
-
 std::string Measure_Frame_Caption() {
-    std::string caption = "Measurement: " + Get_Text(CTL_UNIT_LIST);
+    std::string caption = "Measurement: " + Unit_Name(Current_Unit_Code());
     float ppmm = Current_PPMM();
     int64_t i = Find_Calibration(ppmm);
     if (i >= 0)
@@ -309,18 +275,4 @@ std::string Measure_Frame_Caption() {
     else if (Is_Uncalibrated(ppmm))
         caption += " (uncalibrated)";
     return caption;
-}
-
-void Refresh_Calibration_Display() {
-    std::string caption = Measure_Frame_Caption();
-    if (caption != Shown_Caption || Get_Text(CTL_MEASURE_FRAME) != caption) {
-        Set_Text(CTL_MEASURE_FRAME, caption);
-        Shown_Caption = caption;
-    }
-    // The drop-down is the live picture's setting, whichever document is shown.
-    int64_t choice = Find_Calibration(Jobs[0].Doc.PPMM);
-    if (choice != Shown_Choice) {
-        Set_State(CTL_CALIBRATION_CHOICE, choice);
-        Shown_Choice = choice;
-    }
 }

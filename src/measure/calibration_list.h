@@ -53,8 +53,9 @@ void Calibration_List_Load();
 // Writes the list; false when the file could not be written.
 bool Calibration_List_Save();
 // Stores `ppmm` under `name` (an existing name, compared without case, takes
-// the new value in its place) and saves. Empty names are ignored.
-void Store_Named_Calibration(const std::string& name, float ppmm);
+// the new value in its place) and saves. Empty names are ignored. True when
+// the list may have changed (the drop-down then needs filling again).
+bool Store_Named_Calibration(const std::string& name, float ppmm);
 // Records that a calibration was made and saves when that is news.
 void Note_Calibration_Made();
 // Index of the calibration whose value equals `ppmm`, or -1.
@@ -63,18 +64,8 @@ int64_t Find_Calibration(float ppmm);
 // are then in pixels whatever their unit says.
 bool Is_Uncalibrated(double ppmm);
 
-// ---- the Settings page row and the caption
-// Creates "Calibration:" and its drop-down on the Settings page.
-void Create_Calibration_Row(int64_t page);
-// Rebuilds the drop-down's rows and selects the one matching the live picture.
-void Fill_Calibration_Choice();
-// The drop-down's change: the live picture takes the chosen calibration
-// (saved in the preferences); frozen documents keep theirs.
-void Calibration_Chosen();
-// "Measurement: " + the unit as shown in the unit selector, then " - " and
+// ---- the caption
+// "Measurement: " + the unit's name (as the unit selector shows it), then " - " and
 // the calibration's name when the current document's value matches one,
 // or " (uncalibrated)" while no calibration was made and it has the factory 100.
 std::string Measure_Frame_Caption();
-// Brings the caption and the drop-down's selection up to date (cheap when
-// nothing changed; called by the periodic refresh).
-void Refresh_Calibration_Display();

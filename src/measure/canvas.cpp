@@ -4,28 +4,18 @@
 #include <cmath>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "base/debug_log.h"
+#include "document/settings.h"
 #include "measure/snapping.h"
 #include "measure/tools.h"
 #include "platform/platform.h"
 #include "render/glip.h"
 
-float Pointer_Win_X = -1.0f, Pointer_Win_Y = -1.0f;
-float Pointer_X = -1.0f, Pointer_Y = -1.0f;
-uint8_t Pointer_Inside = 0;
-int64_t Magnifier_Zoom = 4;
-int64_t Current_Tool = MTOOL_LINE;
-int64_t Click_State = 0;
-sMeasurement Live_Measure;
-float First_Point_Stage = 0;
-int64_t Wheel_Remainder = 0;
-
 namespace {
 
-const int64_t Tool_Buttons[9] = {CTL_TOOL_LINE,  CTL_TOOL_BOX,      CTL_TOOL_CIRCLE,
-                                 CTL_TOOL_WIDTH, CTL_TOOL_HEIGHT,   CTL_TOOL_AXES,
-                                 CTL_TOOL_AUTO_BOX, CTL_TOOL_BLOB, CTL_TOOL_AUTO_CIRCLE};
+Canvas_State Canvas;
+// Not part of the interaction state: a reset keeps the view the window made.
+int64_t Picture_View = -1;
 
 void Document_Size(float* w, float* h) {
     Job_Slot* slot = Current_Slot();
@@ -40,19 +30,33 @@ float Direction(double x1, double y1, double x2, double y2) {
     return (float)a;
 }
 
-bool Snap_To_Angle_On() { return Get_State(CTL_SNAP_ANGLE) == 1; }
-bool Snap_To_Edges_On() { return Get_State(CTL_SNAP_EDGES) == 1; }
+bool Snap_To_Angle_On() { return Settings_View().Snap_Angle; }
+bool Snap_To_Edges_On() { return Settings_View().Snap_Edges; }
+
+void Level_Pointer() {
+    Snap_Result s = Angle_Snap(Canvas.Pointer_X, Canvas.Pointer_Y, Stage_Compensated_Start_X(),
+                               Canvas.Live_Measure.Y_Start);
+    Canvas.Pointer_Y = s.Y;
+    Canvas.Snapped_To_Angle = s.Snapped ? 1 : 0;
+}
 
 void Pointer_Moved(float wx, float wy) {
-    Pointer_Inside = 1;
-    Pointer_Win_X = wx;
-    Pointer_Win_Y = wy;
-    Window_To_Image(wx, wy, &Pointer_X, &Pointer_Y);
-    if (Click_State != 0 && Snap_To_Angle_On()) Angle_Snap();
+    Canvas.Pointer_Inside = 1;
+    Canvas.Pointer_Win_X = wx;
+    Canvas.Pointer_Win_Y = wy;
+    Window_To_Image(wx, wy, &Canvas.Pointer_X, &Canvas.Pointer_Y);
+    if (Canvas.Click_State != 0 && Snap_To_Angle_On()) Level_Pointer();
     if (Snap_To_Edges_On()) {
-        Edge_Snap();
-        if (Click_State != 0 && Snap_To_Angle_On()) Angle_Snap();
+        Snap_Result s = Edge_Snap(Canvas.Pointer_X, Canvas.Pointer_Y, Canvas.Current_Tool);
+        Canvas.Pointer_X = s.X;
+        Canvas.Pointer_Y = s.Y;
+        Canvas.Snapped_To_Edge = s.Snapped ? 1 : 0;
+        if (Canvas.Click_State != 0 && Snap_To_Angle_On()) Level_Pointer();
     }
+    float& Pointer_X = Canvas.Pointer_X;
+    float& Pointer_Y = Canvas.Pointer_Y;
+    int64_t& Click_State = Canvas.Click_State;
+    sMeasurement& Live_Measure = Canvas.Live_Measure;
     if (Current_Job >= 0) {
         Redraw_Request = 1;
         float w, h;
@@ -62,8 +66,8 @@ void Pointer_Moved(float wx, float wy) {
         if (Pointer_Y < 0) Pointer_Y = 0;
         if (Pointer_Y > h - 1) Pointer_Y = h - 1;
     }
-    if (Get_State(CTL_MAGNIFY) == 1) Redraw_Request = 1;
-    if (Click_State != 0 && Pointer_Inside == 1) {
+    if (Settings_View().Magnify) Redraw_Request = 1;
+    if (Click_State != 0 && Canvas.Pointer_Inside == 1) {
         if (Click_State != 2) {
             Live_Measure.X_End = Pointer_X;
             Live_Measure.Y_End = Pointer_Y;
@@ -79,6 +83,11 @@ int64_t R(double v) { return Round_Half_Even(v); }
 
 void Left_Click() {
     if (Current_Job == -1) return;
+    sMeasurement& Live_Measure = Canvas.Live_Measure;
+    const float Pointer_X = Canvas.Pointer_X, Pointer_Y = Canvas.Pointer_Y;
+    int64_t& Click_State = Canvas.Click_State;
+    const int64_t Current_Tool = Canvas.Current_Tool;
+    float& First_Point_Stage = Canvas.First_Point_Stage;
     Live_Measure.Scale_End = Stage_Position;
     const sMeasurement& m = Live_Measure;
     switch (Current_Tool) {
@@ -136,12 +145,9 @@ void Left_Click() {
 }
 
 void Wheel(int32_t notches) {
-    Magnifier_Zoom += notches;
-    if (Magnifier_Zoom < 1) Magnifier_Zoom = 1;
-    if (Magnifier_Zoom > 16) Magnifier_Zoom = 16;
+    Set_Magnifier_Zoom(Canvas.Magnifier_Zoom + notches);
     Redraw_Request = 1;
 }
-
 
 }  // namespace
 
@@ -156,22 +162,36 @@ int64_t Round_Half_Even(double v) {
     return (int64_t)r;
 }
 
+const Canvas_State& Canvas_View() { return Canvas; }
+
 void Reset_Canvas_State() {
-    Pointer_Win_X = Pointer_Win_Y = -1.0f;
-    Pointer_X = Pointer_Y = -1.0f;
-    Pointer_Inside = 0;
-    Magnifier_Zoom = 4;
-    Current_Tool = MTOOL_LINE;
-    Click_State = 0;
-    Live_Measure = sMeasurement();
-    Stage_Position = Stage_Zero = First_Point_Stage = 0;
-    Wheel_Remainder = 0;
+    Canvas = Canvas_State{};
+    Stage_Position = Stage_Zero = 0;
 }
+
+void Drop_Tool_Click() { Canvas.Click_State = 0; }
+
+void Forget_Pointer() {
+    Canvas.Pointer_Win_X = Canvas.Pointer_Win_Y = Canvas.Pointer_X = Canvas.Pointer_Y = -1.0f;
+    Canvas.Click_State = 0;
+}
+
+void Set_Magnifier_Zoom(int64_t zoom) {
+    if (zoom < 1) zoom = 1;
+    if (zoom > 16) zoom = 16;
+    Canvas.Magnifier_Zoom = zoom;
+}
+
+void Take_Live_Measure(const sMeasurement& m) { Canvas.Live_Measure = m; }
+
+void Set_Canvas_State_For_Test(const Canvas_State& state) { Canvas = state; }
+
+void Attach_Picture_View(int64_t view) { Picture_View = view; }
 
 void Window_To_Image(float wx, float wy, float* x, float* y) {
     float w, h;
     Document_Size(&w, &h);
-    if (!GL_View_Exists(CTL_PICTURE_VIEW)) {
+    if (Picture_View < 0 || !GL_View_Exists(Picture_View)) {
         // Without a picture view (logic tests) window pixels are image pixels.
         *x = wx;
         *y = wy;
@@ -180,42 +200,31 @@ void Window_To_Image(float wx, float wy, float* x, float* y) {
     // Pointer positions come in logical pixels; the view's viewport, which
     // the unprojection inverts, is in device pixels.
     float u = 0, v = 0;
-    GLip_Unproject(CTL_PICTURE_VIEW, (float)(wx * Display_Scale_X()), (float)(wy * Display_Scale_Y()), &u, &v);
+    GLip_Unproject(Picture_View, (float)(wx * Display_Scale_X()), (float)(wy * Display_Scale_Y()), &u, &v);
     *x = u + w / 2;
     *y = v + h / 2;
 }
 
 float Stage_Compensated_Start_X() {
-    if (Current_Job == 0) return Live_Measure.X_Start + First_Point_Stage - (Stage_Position - Stage_Zero);
-    return Live_Measure.X_Start;
+    const sMeasurement& m = Canvas.Live_Measure;
+    if (Current_Job == 0) return m.X_Start + Canvas.First_Point_Stage - (Stage_Position - Stage_Zero);
+    return m.X_Start;
 }
 
-void Choose_Tool(int64_t button) {
-    if (button >= 0) {
-        for (int64_t b : Tool_Buttons) Set_State(b, 0);
-        Set_State(button, 1);
-    }
-    for (int i = 0; i < 9; i++) {
-        if (Get_State(Tool_Buttons[i]) == 1) {
-            Current_Tool = i + 1;
-            return;
-        }
-    }
-    Current_Tool = MTOOL_LINE;
-    Set_State(CTL_TOOL_LINE, 1);
+void Choose_Tool(int64_t tool) {
+    Canvas.Current_Tool = (tool >= MTOOL_LINE && tool <= MTOOL_AUTO_CIRCLE) ? tool : MTOOL_LINE;
 }
 
 void Picture_View_Event(const Platform_Event& event) {
     if (event.Kind != EVENT_CONTROL) return;
     switch (event.Type) {
-        case ETYPE_MOUSE_ENTER: Set_Focus(CTL_PICTURE_VIEW); break;
         case ETYPE_MOUSE_LEAVE:
-            Pointer_Inside = 0;
+            Canvas.Pointer_Inside = 0;
             Redraw_Request = 1;
             break;
         case ETYPE_MOUSE_MOVE: Pointer_Moved(event.X, event.Y); break;
         case ETYPE_LEFT_CLICK: Left_Click(); break;
-        case ETYPE_RIGHT_CLICK: Click_State = 0; break;
+        case ETYPE_RIGHT_CLICK: Drop_Tool_Click(); break;
         case ETYPE_WHEEL: Wheel(event.Wheel); break;
         default: break;
     }

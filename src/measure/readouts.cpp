@@ -5,16 +5,12 @@
 #include <cstdlib>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
+#include "document/settings.h"
 #include "measure/canvas.h"
 #include "measure/overlay.h"
 #include "measure/units.h"
-#include "platform/platform.h"
-#include "render/pixel_view.h"
-
-std::string Readout_Texts[6];
 
 namespace {
 
@@ -73,17 +69,6 @@ std::string Measurement_Row_Text(int64_t slot, int64_t position, const Tool& t, 
     return row;
 }
 
-void Rebuild_Measurement_List() {
-    Log("Refreshing job list for gadget: " + std::to_string(Current_Job));
-    Clear_Rows(CTL_MEASURE_LIST);
-    for (int64_t slot = 1; slot < JOB_SLOTS; slot++) {
-        if (!Jobs[slot].In_Use) continue;
-        const Doc_Info& doc = Jobs[slot].Doc;
-        for (size_t i = 0; i < doc.Tools.size(); i++)
-            Add_Row(CTL_MEASURE_LIST, Measurement_Row_Text(slot, (int64_t)i, doc.Tools[i], doc.PPMM), slot);
-    }
-}
-
 bool Parse_Measurement_Id(const std::string& id, int64_t* slot, int64_t* position) {
     size_t first = id.find(':');
     if (first == std::string::npos || first == 0) return false;
@@ -100,25 +85,7 @@ bool Parse_Measurement_Id(const std::string& id, int64_t* slot, int64_t* positio
     return true;
 }
 
-void Delete_Selected_Measurement() {
-    int64_t row = Get_State(CTL_MEASURE_LIST);
-    if (row < 0 || row >= Row_Count(CTL_MEASURE_LIST)) return;
-    std::string id = Get_Cell_Text(CTL_MEASURE_LIST, row, 0);
-    int64_t slot = 0, position = 0;
-    Log("gadget data: Line: " + std::to_string(row) + ", Handle: " + id);
-    // A row whose numbers do not name an existing tool deletes nothing.
-    if (!Parse_Measurement_Id(id, &slot, &position)) return;
-    if (slot < 1 || slot >= JOB_SLOTS || !Jobs[slot].In_Use) return;
-    std::vector<Tool>& tools = Jobs[slot].Doc.Tools;
-    if (position < 0 || position >= (int64_t)tools.size()) return;
-    tools.erase(tools.begin() + position);
-    Mark_Document_Changed(slot);
-    Rebuild_Measurement_List();
-}
-
-void Refresh_Readouts(bool full) {
-    (void)full;  // every view is redrawn on every call
-    float t0 = Elapsed_Ms();
+std::array<std::string, 6> Readout_Values() {
     std::string scale_x = "0.0", length = "0.0", angle = "0.0", threshold = "N.A.";
     Job_Slot* slot = Current_Slot();
     if (slot) {
@@ -129,21 +96,8 @@ void Refresh_Readouts(bool full) {
         if (a < 0) a += 360.0;
         angle = std::isnan(a) ? "0.0" : One_Decimal(a);
         double hits = m.Hits;
-        if (Get_State(CTL_PLUS_MINUS) == 1) hits = 100.0 - hits;
+        if (Settings_View().Invert_Hits) hits = 100.0 - hits;
         threshold = One_Decimal(hits) + "%";
     }
-    Readout_Texts[0] = scale_x;
-    Readout_Texts[1] = "";
-    Readout_Texts[2] = "";
-    Readout_Texts[3] = length;
-    Readout_Texts[4] = angle;
-    Readout_Texts[5] = threshold;
-    Draw_Readout(CTL_READOUT_SCALE_X, Readout_Texts[0], 1);
-    Draw_Readout(CTL_READOUT_SCALE_Y, Readout_Texts[1], 1);
-    Draw_Readout(CTL_READOUT_SCALE_Z, Readout_Texts[2], 1);
-    Draw_Readout(CTL_READOUT_LENGTH, Readout_Texts[3], 0);
-    Draw_Readout(CTL_READOUT_ANGLE, Readout_Texts[4], 0);
-    Draw_Readout(CTL_READOUT_THRESHOLD_PCT, Readout_Texts[5], 2);
-    GL_Make_Current(CTL_PICTURE_VIEW);
-    Stage_Times.DD = Elapsed_Ms() - t0;
+    return {scale_x, "", "", length, angle, threshold};
 }

@@ -7,7 +7,6 @@
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
-#include "measure/readouts.h"
 #include "platform/platform.h"
 
 // Packed as red + green*256 + blue*65536 + alpha*16777216.
@@ -60,8 +59,8 @@ static void Append_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_
     // A tiny negative angle plus 360 can round up to 360 in float32.
     if (t.Angle >= 360.0f) t.Angle = 0.0f;
     t.Distance = (float)d;
-    t.Scale_Start = Live_Measure.Scale_Start;
-    t.Scale_End = Live_Measure.Scale_End;
+    t.Scale_Start = Canvas_View().Live_Measure.Scale_Start;
+    t.Scale_End = Canvas_View().Live_Measure.Scale_End;
     t.Colour = colour;
     if (type == TOOL_BLOB && pixel_count > 0) t.Area = pixel_count;
 
@@ -69,7 +68,7 @@ static void Append_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_
         std::to_string(x2) + ", ToY: " + std::to_string(y2));
     Mark_Document_Changed(Current_Job);
     Select_Tool((int64_t)tools.size() - 1);
-    Rebuild_Measurement_List();
+    Measurement_List_Changed();
 }
 
 void Add_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour) {
@@ -89,7 +88,7 @@ void Add_Threshold_Note(float value) {
     note.Distance = value;  // the percentage; a note is never selected by its creation
     slot->Doc.Tools.push_back(note);
     Mark_Document_Changed(Current_Job);
-    Rebuild_Measurement_List();
+    Measurement_List_Changed();
 }
 
 void Circle_Through(double x1, double y1, double x2, double y2, double x3, double y3, float* cx, float* cy,
@@ -150,7 +149,7 @@ void Nudge_Selected(float dx, float dy) {
     // The system pointer follows, so it keeps pointing at the moved tool.
     Move_Pointer_By(Whole_Pixels(dx), Whole_Pixels(dy));
     Redraw_Request = 1;
-    Rebuild_Measurement_List();
+    Measurement_List_Changed();
 }
 
 void Clear_All_Measurements() {
@@ -162,5 +161,5 @@ void Clear_All_Measurements() {
     if (!slot->Doc.Tools.empty()) Mark_Document_Changed(Current_Job);
     slot->Doc.Tools.clear();
     Redraw_Request = 1;
-    Rebuild_Measurement_List();
+    Measurement_List_Changed();
 }

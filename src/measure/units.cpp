@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/control_ids.h"
 #include "document/doc_model.h"
+#include "document/settings.h"
 #include "platform/platform.h"
 
 int64_t Current_Unit_Code() {
-    int64_t state = Get_State(CTL_UNIT_LIST);
+    int64_t state = Settings_View().Unit;
     if (state < 0 || state >= UNIT_COUNT) return -1;
     return state;
 }

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "platform/platform.h"
 #include "scale/scale_reader.h"
@@ -16,27 +15,24 @@ std::string Open_Port_Name;  // the device port 0 was opened on
 
 bool Scale_Port_Named(const std::string& comport) { return comport.rfind("/dev/", 0) == 0; }
 
-void Fill_Scale_Port_Choice(const std::string& comport, const std::string& root) {
-    std::vector<std::string> names = Serial_Port_Names(root);
-    Clear_Rows(CTL_SCALE_PORT);
-    Add_Row(CTL_SCALE_PORT, SCALE_PORT_NONE);
-    int64_t selected = 0;
-    for (const std::string& name : names) {
-        if (name == comport) selected = Row_Count(CTL_SCALE_PORT);
-        Add_Row(CTL_SCALE_PORT, name);
+Scale_Port_Rows Scale_Port_Choices(const std::string& comport, const std::string& root) {
+    Scale_Port_Rows rows;
+    rows.Names.push_back(SCALE_PORT_NONE);
+    for (const std::string& name : Serial_Port_Names(root)) {
+        if (name == comport) rows.Selected = (int64_t)rows.Names.size();
+        rows.Names.push_back(name);
     }
     // A scale that is unplugged now still shows as the choice.
-    if (Scale_Port_Named(comport) && selected == 0) {
-        selected = Row_Count(CTL_SCALE_PORT);
-        Add_Row(CTL_SCALE_PORT, comport);
+    if (Scale_Port_Named(comport) && rows.Selected == 0) {
+        rows.Selected = (int64_t)rows.Names.size();
+        rows.Names.push_back(comport);
     }
-    Set_State(CTL_SCALE_PORT, selected);
+    return rows;
 }
 
-std::string Scale_Port_Choice_Value(const std::string& comport) {
-    int64_t row = Get_State(CTL_SCALE_PORT);
+std::string Scale_Port_Choice_Value(const std::string& comport, int64_t row, const std::string& row_text) {
     if (row <= 0) return Scale_Port_Named(comport) ? SCALE_PORT_NONE : comport;
-    return Get_Row_Text(CTL_SCALE_PORT, row);
+    return row_text;
 }
 
 void Scale_Follow_Port(const std::string& comport) {

@@ -14,13 +14,22 @@
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
 #include "support/temp_folder.h"
+
+// The canvas's tool and pointer (image pixels), as a move would leave them.
+inline void Point_Tool_At(int64_t tool, float x, float y) {
+    Canvas_State canvas = Canvas_View();
+    canvas.Current_Tool = tool;
+    canvas.Pointer_X = x;
+    canvas.Pointer_Y = y;
+    Set_Canvas_State_For_Test(canvas);
+}
 
 // A fresh current live document of w x h white pixels, thresholds 80, pointer off the image.
 inline Doc_Info& Make_Document(int32_t w, int32_t h) {

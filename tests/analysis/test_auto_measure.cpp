@@ -42,12 +42,14 @@ TEST(Auto_Measure, AxisScans) {
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.tool << " at " << r.px << ", " << r.py);
         Doc_Info& doc = Square_Scene();
-        Live_Measure.hfx = -123;
-        Live_Measure.Area = -1;
-        Current_Tool = r.tool;
-        Pointer_X = r.px, Pointer_Y = r.py;
+        Canvas_State canvas = Canvas_View();
+        canvas.Live_Measure.hfx = -123;
+        canvas.Live_Measure.Area = -1;
+        canvas.Current_Tool = r.tool;
+        canvas.Pointer_X = r.px, canvas.Pointer_Y = r.py;
+        Set_Canvas_State_For_Test(canvas);
         Auto_Measure();
-        const sMeasurement& m = Live_Measure;
+        const sMeasurement& m = Canvas_View().Live_Measure;
         EXPECT_EQ(m.hfx, r.hfx);
         EXPECT_EQ(doc.Measure.hfx, r.hfx);  // the document has the record ...
         EXPECT_EQ(doc.Measure.Hits, 12.5f);  // ... with its own hit share
@@ -69,8 +71,7 @@ TEST(Auto_Measure, AxisScans) {
     for (const auto& p : off) {
         Doc_Info& doc = Square_Scene();
         if (p[0] == 120) Clear_Mask(320, 480);
-        Current_Tool = MTOOL_AXES;
-        Pointer_X = p[0], Pointer_Y = p[1];
+        Point_Tool_At(MTOOL_AXES, p[0], p[1]);
         Auto_Measure();
         EXPECT_EQ(doc.Measure.hfx, -123) << p[0] << ", " << p[1];
     }
@@ -101,10 +102,9 @@ TEST(Auto_Measure, CircleSearch) {
         Doc_Info& doc = Square_Scene();
         Clear_Mask(640, 480);
         r.paint();
-        Current_Tool = MTOOL_AUTO_CIRCLE;
-        Pointer_X = r.px, Pointer_Y = r.py;
+        Point_Tool_At(MTOOL_AUTO_CIRCLE, r.px, r.py);
         Auto_Measure();
-        const sMeasurement& m = Live_Measure;
+        const sMeasurement& m = Canvas_View().Live_Measure;
         EXPECT_NEAR(m.cx, r.cx, r.tolerance);
         EXPECT_NEAR(m.cy, r.cy, r.tolerance);
         EXPECT_NEAR(m.Radius, r.radius, r.tolerance);
@@ -118,21 +118,20 @@ TEST(Auto_Measure, CircleSearch) {
         }
     }
     // the re-centred runs of the cross stay: 40 x 0 through column 122
-    EXPECT_EQ(Live_Measure.w, 40);
-    EXPECT_EQ(Live_Measure.h, 0);
-    EXPECT_EQ(Live_Measure.vfx, 122);
+    EXPECT_EQ(Canvas_View().Live_Measure.w, 40);
+    EXPECT_EQ(Canvas_View().Live_Measure.h, 0);
+    EXPECT_EQ(Canvas_View().Live_Measure.vfx, 122);
 }
 
 TEST(Auto_Measure, BlobToolKeepsTheAreaOffObjects) {
     Doc_Info& doc = Square_Scene();
-    Current_Tool = MTOOL_BLOB;
-    Pointer_X = 120, Pointer_Y = 230;
+    Point_Tool_At(MTOOL_BLOB, 120, 230);
     Auto_Measure();
     EXPECT_EQ(doc.Measure.Area, 2500);
-    EXPECT_EQ(Live_Measure.htx, 150);
-    Pointer_X = 300;  // background
+    EXPECT_EQ(Canvas_View().Live_Measure.htx, 150);
+    Point_Tool_At(MTOOL_BLOB, 300, 230);  // background
     Auto_Measure();
-    EXPECT_EQ(Live_Measure.Area, 2500);
-    EXPECT_EQ(Live_Measure.hfx + Live_Measure.vfy + Live_Measure.htx + Live_Measure.vty, 0);
-    EXPECT_EQ(Live_Measure.w + Live_Measure.h, 0);
+    EXPECT_EQ(Canvas_View().Live_Measure.Area, 2500);
+    EXPECT_EQ(Canvas_View().Live_Measure.hfx + Canvas_View().Live_Measure.vfy + Canvas_View().Live_Measure.htx + Canvas_View().Live_Measure.vty, 0);
+    EXPECT_EQ(Canvas_View().Live_Measure.w + Canvas_View().Live_Measure.h, 0);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/analysis_panel.h"
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
 #include "analysis_helpers.h"

@@ -39,6 +39,9 @@ Box Reference_Fill(int32_t sx, int32_t sy) {
     return b;
 }
 
+// What the fills write into.
+sMeasurement Live_Measure;
+
 // The box is written only for blobs of more than one pixel; -5 marks "not written".
 void Expect_Box(const Box& b) {
     const sMeasurement& m = Live_Measure;
@@ -88,15 +91,15 @@ TEST(Blob, CountsAndBoxes) {
         Clear_Mask(r.w, r.h);
         Mask_Rect(r.rx0, r.ry0, r.rx1, r.ry1);
         Mark_Box();
-        ASSERT_EQ(Blob_Fill(r.x, r.y), r.want.count);
+        ASSERT_EQ(Blob_Fill(&Live_Measure, r.x, r.y), r.want.count);
         Expect_Box(r.want);
     }
     // corner-touching squares are two blobs
     Clear_Mask(640, 480);
     Mask_Rect(10, 10, 14, 14);
     Mask_Rect(15, 15, 19, 19);
-    EXPECT_EQ(Blob_Fill(12, 12), 25);
-    EXPECT_EQ(Blob_Fill(19, 19), 25);
+    EXPECT_EQ(Blob_Fill(&Live_Measure, 12, 12), 25);
+    EXPECT_EQ(Blob_Fill(&Live_Measure, 19, 19), 25);
 }
 
 TEST(Blob, MatchesAReferenceFillOnRandomMasks) {
@@ -118,7 +121,7 @@ TEST(Blob, MatchesAReferenceFillOnRandomMasks) {
             SCOPED_TRACE(testing::Message() << r.w << " x " << r.h << " at " << x << ", " << y);
             const Box want = Reference_Fill(x, y);
             Mark_Box();
-            ASSERT_EQ(Blob_Fill(x, y), want.count);
+            ASSERT_EQ(Blob_Fill(&Live_Measure, x, y), want.count);
             Expect_Box(want);
         }
     }
@@ -130,10 +133,10 @@ TEST(Blob, LogsOncePerChangeOfTheCount) {
     Mask_Rect(100, 50, 109, 59);    // 100 pixels
     Mask_Rect(300, 300, 301, 301);  // 4
     Mask_Rect(400, 400, 400, 400);  // 1: never logged
-    Blob_Fill(300, 300);            // whatever earlier tests left, the last count is now 4
+    Blob_Fill(&Live_Measure, 300, 300);            // whatever earlier tests left, the last count is now 4
     Open_Test_Log();
     const int64_t starts[][2] = {{105, 55}, {100, 50}, {109, 59}, {300, 300}, {400, 400}, {301, 301}, {105, 55}};
-    for (const auto& s : starts) Blob_Fill(s[0], s[1]);
+    for (const auto& s : starts) Blob_Fill(&Live_Measure, s[0], s[1]);
     const std::vector<std::string> lines = Log_Lines();
     const char* counts[] = {"100", "4", "100"};
     ASSERT_EQ(lines.size(), 3u);
@@ -219,7 +222,7 @@ TEST(Blob, KernelEqualsTheBreadthFirstFlood) {
             Hit_Mask = mask;
             Hit_Mask_Width = r.w;
             Hit_Mask_Height = r.h;
-            EXPECT_EQ(Blob_Fill(x, y), want.count);
+            EXPECT_EQ(Blob_Fill(&Live_Measure, x, y), want.count);
         }
     }
     // starts the flood refuses

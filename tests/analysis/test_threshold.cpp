@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/analysis_panel.h"
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "analysis_helpers.h"
@@ -73,7 +74,7 @@ TEST(Threshold, HitShareAndPointerReadings) {
         SCOPED_TRACE(testing::Message() << p.x << ", " << p.y);
         Cursor_Colour = 0x11223344;
         Cursor_Hit = 7;
-        Pointer_X = p.x, Pointer_Y = p.y;
+        Point_Tool_At(MTOOL_LINE, p.x, p.y);
         Redraw_Request = 1;
         Process_Image();
         EXPECT_EQ(Redraw_Request, 0);

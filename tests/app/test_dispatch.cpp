@@ -23,6 +23,8 @@
 #include "base/image_io.h"
 #include "base/tiff_io.h"
 #include "document/doc_file.h"
+#include "document/settings.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "scale/scale_port.h"
@@ -97,6 +99,40 @@ TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
     Control_Command(Control(CTL_UNIT_LIST));
     EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);
     EXPECT_TRUE(File_Exists(Prefs_Path()));
+}
+
+// The settings the lower layers read follow their widgets, whether the user
+// changes a widget or a key does.
+TEST_F(Dispatch, Settings_Follow_Their_Widgets) {
+    struct Row {
+        int64_t control;
+        bool User_Settings::*field;
+    } rows[] = {{CTL_SNAP_EDGES, &User_Settings::Snap_Edges},   {CTL_SNAP_ANGLE, &User_Settings::Snap_Angle},
+                {CTL_MAGNIFY, &User_Settings::Magnify},          {CTL_PLUS_MINUS, &User_Settings::Invert_Hits},
+                {CTL_EXPORT_SCALE_BAR, &User_Settings::Export_Scale_Bar},
+                {CTL_EXPORT_OVERLAY, &User_Settings::Export_Overlay}};
+    for (const Row& r : rows) {
+        for (int64_t state : {1, 0, 1}) {
+            Set_State(r.control, state);
+            Control_Command(Control(r.control, ETYPE_LEFT_CLICK));
+            EXPECT_EQ(Settings_View().*r.field, state == 1) << r.control;
+            for (const Row& other : rows) {
+                if (other.control != r.control) {
+                    EXPECT_EQ(Settings_View().*other.field, Get_State(other.control) == 1) << other.control;
+                }
+            }
+        }
+    }
+    Set_State(CTL_UNIT_LIST, 3);
+    Control_Command(Control(CTL_UNIT_LIST));
+    EXPECT_EQ(Settings_View().Unit, 3);
+    for (int32_t key : {'E', 'Z'}) {
+        const int64_t control = key == 'E' ? CTL_SNAP_EDGES : CTL_MAGNIFY;
+        const bool before = key == 'E' ? Settings_View().Snap_Edges : Settings_View().Magnify;
+        Picture_View_Key(key);
+        EXPECT_EQ(Get_State(control), before ? 0 : 1) << (char)key;
+        EXPECT_EQ(key == 'E' ? Settings_View().Snap_Edges : Settings_View().Magnify, !before) << (char)key;
+    }
 }
 
 TEST_F(Dispatch, List_Click_Navigates_To_The_Rows_Document) {
@@ -179,10 +215,12 @@ TEST_F(Dispatch, Thumbnail_Click_Selects_Its_Slot) {
     Current_Job = 0;
     Control_Command(Control(5, ETYPE_LEFT_CLICK));
     EXPECT_EQ(Current_Job, 5);
-    Click_State = 1;
+    Canvas_State canvas = Canvas_View();
+    canvas.Click_State = 1;
+    Set_Canvas_State_For_Test(canvas);
     Control_Command(Control(CTL_THUMBNAIL_FIRST + 0, ETYPE_LEFT_CLICK));
     EXPECT_EQ(Current_Job, 0);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
 }
 
 TEST_F(Dispatch, Job_List_Positions_And_Scroll_Height) {

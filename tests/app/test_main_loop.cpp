@@ -9,9 +9,11 @@
 #include <cstdlib>
 
 #include "base/app_state.h"
+#include "app/calibration_panel.h"
 #include "app/command_line.h"
 #include "app/main_loop.h"
 #include "app/picture_export.h"
+#include "app/readout_panel.h"
 #include "app/splash.h"
 #include "app/status_bar.h"
 #include "app/video_settings_window.h"
@@ -186,29 +188,34 @@ TEST(Status_Bar, Texts_And_Write_Cache) {
 
     Video_Mode = VIDEO_NONE;
     Current_Job = 3;
-    Pointer_X = 123;
-    Pointer_Y = 45.25f;
+    Canvas_State canvas = Canvas_View();
+    canvas.Pointer_X = 123;
+    canvas.Pointer_Y = 45.25f;
+    canvas.Magnifier_Zoom = 7;
+    canvas.Snapped_To_Edge = 1;
+    canvas.Snapped_To_Angle = 0;
+    Set_Canvas_State_For_Test(canvas);
     Set_State(CTL_MAGNIFY, 1);
-    Magnifier_Zoom = 7;
     Cursor_Colour = (int32_t)(10 | (20 << 8) | (30 << 16) | (255u << 24));  // blue 10, green 20, red 30
     Cursor_Hit = 1;
-    Snapped_To_Edge = 1;
-    Snapped_To_Angle = 0;
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video Disabled.");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "Document #: 3");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: 123.0x45.2, Zoom: x7");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 3), "RGB[30, 20, 10] M:1");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Snapped to: Edge");
-    Snapped_To_Angle = 1;
+    canvas.Snapped_To_Angle = 1;
+    Set_Canvas_State_For_Test(canvas);
     Set_State(CTL_MAGNIFY, 0);
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Snapped to: Edge & Angle");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: 123.0x45.2");
-    Snapped_To_Edge = 0;
+    canvas.Snapped_To_Edge = 0;
+    Set_Canvas_State_For_Test(canvas);
     EXPECT_EQ(Status_Field_Text(4), "Snapped to: Angle");
     EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 5), 0);
-    Snapped_To_Angle = 0;
+    canvas.Snapped_To_Angle = 0;
+    Set_Canvas_State_For_Test(canvas);
 }
 
 }  // namespace
@@ -228,13 +235,13 @@ TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
         e.Wheel = 1;
         Post_Event(e);
     }
-    Magnifier_Zoom = 4;
+    Set_Magnifier_Zoom(4);
     Now_Ms = -5;  // the idle pass would set it from the clock
     for (int i = 0; i < 3; i++) {
         EXPECT_TRUE(Main_Loop_Pass(false));
         EXPECT_EQ(Now_Ms, -5) << "idle work ran before the queue was empty";
     }
-    EXPECT_EQ(Magnifier_Zoom, 7);
+    EXPECT_EQ(Canvas_View().Magnifier_Zoom, 7);
     EXPECT_TRUE(Main_Loop_Pass(false));
     EXPECT_GE(Now_Ms, 0);
 

@@ -80,8 +80,8 @@ TEST_F(Prefs, Reader_Rules) {
     EXPECT_EQ(Last_Resolution, "800x600");
     EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 250.5f);  // first match wins, other groups ignored
     EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 4);
-    EXPECT_EQ(Snap_Edge_Radius, 7);
-    EXPECT_FLOAT_EQ(Snap_Angle_Tolerance, 2.5f);
+    EXPECT_EQ(Snap_View().Edge_Radius, 7);
+    EXPECT_FLOAT_EQ(Snap_View().Angle_Tolerance, 2.5f);
     EXPECT_EQ(Comport_Name, "/dev/ttyUSB0");
     EXPECT_EQ(Get_State(CTL_SNAP_EDGES), 0);
     EXPECT_EQ(Get_State(CTL_SNAP_ANGLE), 1);  // missing: default 1
@@ -130,14 +130,13 @@ TEST_F(Prefs, An_Unreadable_File_Gives_The_Factory_Values_And_One_Message) {
         if (std::string(r.what) == "over 1 MB") Write_Whole_File(Prefs_Path(), big);
         Jobs[0].Doc.PPMM = 0;
         Jobs[0].Doc.Measure_Unit = 0;
-        Snap_Edge_Radius = 0;
-        Snap_Angle_Tolerance = 0;
+        Set_Snap_Preferences(0, 0);
         Set_State(CTL_SNAP_EDGES, 0);
         Prefs_Load();
         EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f) << r.what;
         EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2) << r.what;
-        EXPECT_EQ(Snap_Edge_Radius, 12) << r.what;
-        EXPECT_FLOAT_EQ(Snap_Angle_Tolerance, 3.0f) << r.what;
+        EXPECT_EQ(Snap_View().Edge_Radius, 12) << r.what;
+        EXPECT_FLOAT_EQ(Snap_View().Angle_Tolerance, 3.0f) << r.what;
         EXPECT_EQ(Get_State(CTL_SNAP_EDGES), 1) << r.what;
         EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres (uncalibrated)") << r.what;
         ASSERT_EQ(Prompt_History().size(), 1u) << r.what;
@@ -180,7 +179,7 @@ TEST_F(Prefs, Extreme_Values_Are_Kept_And_Written_Back) {
             EXPECT_EQ(Current_Unit_Code(), -1) << r.value;
         }
         Prepare_Snap_Offsets();
-        EXPECT_LE(Snap_Offsets.size(), (size_t)(2 * SNAP_EDGE_RADIUS_MAX + 1) * (2 * SNAP_EDGE_RADIUS_MAX + 1));
+        EXPECT_LE(Snap_View().Offsets.size(), (size_t)(2 * SNAP_EDGE_RADIUS_MAX + 1) * (2 * SNAP_EDGE_RADIUS_MAX + 1));
         Prefs_Save();
         EXPECT_NE(Read_Whole_File(Prefs_Path()).find(std::string("\r\n") + r.saved + "\r\n"), std::string::npos)
             << Read_Whole_File(Prefs_Path());
@@ -209,8 +208,8 @@ TEST_F(Prefs, Missing_Keys_Read_As_The_Defaults) {
         Write_Whole_File(Prefs_Path(), file);
         Last_Device = "cam";
         Last_Resolution = "1x1";
-        Snap_Edge_Pixels = Snap_Edge_Sensitivity = Snap_Edge_Radius = 1;
-        Snap_Angle_Tolerance = 9;
+        Snap_Edge_Pixels = Snap_Edge_Sensitivity = 1;
+        Set_Snap_Preferences(1, 9);
         Comport_Name = "x";
         Jobs[0].Doc.PPMM = 7;
         Jobs[0].Doc.Measure_Unit = 4;
@@ -221,8 +220,8 @@ TEST_F(Prefs, Missing_Keys_Read_As_The_Defaults) {
         EXPECT_EQ(Last_Resolution, "640x480");
         EXPECT_EQ(Snap_Edge_Pixels, 12);
         EXPECT_EQ(Snap_Edge_Sensitivity, 64);
-        EXPECT_EQ(Snap_Edge_Radius, 12);
-        EXPECT_FLOAT_EQ(Snap_Angle_Tolerance, 3.0f);
+        EXPECT_EQ(Snap_View().Edge_Radius, 12);
+        EXPECT_FLOAT_EQ(Snap_View().Angle_Tolerance, 3.0f);
         EXPECT_EQ(Comport_Name, "COM3");
         EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f);
         EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);

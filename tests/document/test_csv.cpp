@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
 #include "document/csv_export.h"
 #include "document/doc_model.h"
 #include "file_test_util.h"
@@ -23,34 +22,29 @@ class CsvExport : public ::testing::Test {
 protected:
     Temp_Folder temp;
     std::string folder = temp.Path;
+    // The rows cover documents 1 and 2, the count only the current one.
+    const Csv_List list = {"Millimetres",
+                           {{"1:0:M", "W: 2mm", "", "", ""},
+                            {"1:1:", "Threshold", "12.3%", "", ""},
+                            {"2:0:B", "W: 2mm", "H: 1mm", "a: 2mm\xC2\xB2", ""}}};
     void SetUp() override {
         Reset_App_State();
-        Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 800, 600, 0);
-        Create_Control(WINDOW_MAIN, CTL_MEASURE_LIST, CONTROL_LIST, 0, 0, 360, 200, "");
-        for (const char* title : {"ID", "Msr1", "Msr2", "Msr3", "Msr4"}) Add_List_Column(CTL_MEASURE_LIST, title, 80);
-        Create_Control(WINDOW_MAIN, CTL_UNIT_LIST, CONTROL_DROPDOWN, 0, 0, 100, 20, "");
-        for (const char* unit : {"Microns", "Thous", "Millimetres"}) Add_Row(CTL_UNIT_LIST, unit);
-        Set_State(CTL_UNIT_LIST, 2);
-        // The rows cover documents 1 and 2, the count only the current one.
         Jobs[1].In_Use = Jobs[2].In_Use = 1;
         Jobs[1].Doc.Tools.resize(2);
         Current_Job = 1;
-        Add_Row(CTL_MEASURE_LIST, "1:0:M\nW: 2mm\n\n\n", 1);
-        Add_Row(CTL_MEASURE_LIST, "1:1:\nThreshold\n12.3%\n\n", 1);
-        Add_Row(CTL_MEASURE_LIST, "2:0:B\nW: 2mm\nH: 1mm\na: 2mm\xC2\xB2\n", 2);
     }
     std::string Last_Text() { return Prompt_History().empty() ? "" : Prompt_History().back().Text; }
 };
 
 TEST_F(CsvExport, ReportAndFileBytes) {
-    EXPECT_EQ(Csv_Report_Text(1733616309),  // 08/12/2024 00:05:09 local
+    EXPECT_EQ(Csv_Report_Text(1733616309, list),  // 08/12/2024 00:05:09 local
               Application_Name + " - CSV export\t" + Application_Version +
                   "\r\n\r\nReport Generated:\t08/12/2024 @ 00:05:09\r\n\r\nEntries:\t2\r\n\r\n"
                   "Unit of Measurement:\tMillimetres\r\n\r\n" + Expected_Rows);
     Script_Prompt(1, folder + "/report");
-    Export_Csv();
+    Export_Csv(list);
     std::string path = folder + "/report.csv", bytes = Read_Whole_File(path);
-    std::vector<uint8_t> expected = Utf8_To_Utf16le(Csv_Report_Text(Local_Time_Seconds()));
+    std::vector<uint8_t> expected = Utf8_To_Utf16le(Csv_Report_Text(Local_Time_Seconds(), list));
     ASSERT_EQ(bytes.size(), expected.size());
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFET\0", 4));
     EXPECT_EQ(bytes.substr(bytes.size() - 8), std::string("\xB2\0\t\0\r\0\n\0", 8));
@@ -61,14 +55,14 @@ TEST_F(CsvExport, ReportAndFileBytes) {
     Jobs[1].Doc.Tools.resize(5);
     Script_Prompt(1, folder + "/report");
     Script_Prompt(0);
-    Export_Csv();
+    Export_Csv(list);
     EXPECT_EQ(Prompt_History().back().Title + "/" + Last_Text(), "Warning/File already exists, overwrite?");
     EXPECT_TRUE(Read_Whole_File(path) == bytes);
     // An empty file is replaced without a question; REPORT.CSV keeps its name.
     Write_Whole_File(folder + "/REPORT.CSV", "");
     Clear_Prompt_History();
     Script_Prompt(1, folder + "/REPORT.CSV");
-    Export_Csv();
+    Export_Csv(list);
     EXPECT_EQ(Prompt_History().size(), 2u);
     EXPECT_GT(Read_Whole_File(folder + "/REPORT.CSV").size(), 100u);
     for (auto c : {std::make_pair("report.Csv", "report.Csv"), {"report.csvx", "report.csvx.csv"}})
@@ -79,22 +73,22 @@ TEST_F(CsvExport, NothingToExportAndFailedWrites) {
     Jobs[0].In_Use = 1;
     Jobs[0].Doc.Tools.resize(3);
     Current_Job = 0;  // the live document, even with tools
-    Export_Csv();
+    Export_Csv(list);
     Jobs[3].In_Use = 1;
     Current_Job = 3;  // no tools
-    Export_Csv();
+    Export_Csv(list);
     EXPECT_TRUE(Prompt_History().empty());
     const std::string error = "Unable write to the selected file, is it already open in a different application?";
     Current_Job = 1;
     Script_Prompt(1, folder + "/missing/report");
-    Export_Csv();
+    Export_Csv(list);
     EXPECT_EQ(Last_Text(), error);
     Write_Whole_File(folder + "/old.csv", "old content");
     Script_Prompt(1, folder + "/old.csv");
     Script_Prompt(1);
     {
         File_Size_Limit limit(40);  // fails half-way: an error, never "completed"
-        Export_Csv();
+        Export_Csv(list);
     }
     EXPECT_EQ(Last_Text(), error);
     EXPECT_EQ(Read_Whole_File(folder + "/old.csv"), "old content");

@@ -39,12 +39,12 @@ protected:
 
 TEST_F(ImageFiles, ExportFailuresAreNeverSuccess) {
     Current_Job = -1;
-    Export_Image();
+    Export_Image(108);  // no such view here
     EXPECT_EQ(Last_Text(), "No document selected");
     // Without a picture view nothing can be read back.
     Current_Job = 0;
     Script_Prompt(1, folder + "/shot", EXPORT_PNG);
-    Export_Image();
+    Export_Image(108);  // no such view here
     ASSERT_EQ(Prompt_History().size(), 3u);
     EXPECT_EQ(Prompt_History()[1].Filter, "Jpg|*.jpg|Bitmap|*.bmp|PNG|*.png");
     EXPECT_EQ(Prompt_History()[2].Title + "/" + Last_Text(), "Error/Unable to save image file");

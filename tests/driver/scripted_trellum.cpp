@@ -18,11 +18,12 @@
 #include <string>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "app/help.h"
 #include "app/main_loop.h"
 #include "app/picture_keys.h"
 #include "document/doc_model.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "platform/platform.h"

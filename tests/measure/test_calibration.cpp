@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include "app/calibration_panel.h"
+#include "app/dispatch.h"
 #include "base/app_state.h"
 #include "app/prefs.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/calibration.h"
 #include "support/null_fixture.h"
@@ -69,6 +72,7 @@ protected:
         Rebuild_Measurement_List();
         Set_State(CTL_MEASURE_LIST, 0);
         Set_State(CTL_UNIT_LIST, unit);
+        Settings_From_Widgets();
         Dialog_Script script;
         script.Typed = typed;
         script.Press_Ok = ok;

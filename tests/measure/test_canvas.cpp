@@ -4,11 +4,14 @@
 #include <cmath>
 #include <vector>
 
+#include "app/analysis_panel.h"
 #include "analysis/auto_measure.h"
 #include "analysis/threshold.h"
+#include "app/dispatch.h"
 #include "app/picture_keys.h"
 #include "base/app_state.h"
 #include "measure/canvas.h"
+#include "measure/snapping.h"
 #include "measure/tools.h"
 #include "support/null_fixture.h"
 
@@ -45,6 +48,8 @@ protected:
         Fresh_Main_Window();
         Set_State(CTL_SNAP_ANGLE, 0);
         Set_State(CTL_SNAP_EDGES, 0);
+        Settings_From_Widgets();
+    Settings_From_Widgets();
         Make_Document(0, 640, 480);
         Make_Document(1, 640, 480);
     }
@@ -53,9 +58,9 @@ protected:
 TEST_F(Canvas, Manual_Line_Rounds_Its_Points_Half_To_Even) {
     Current_Job = 1;
     Click_At(10.4f, 20.6f);
-    EXPECT_EQ(Click_State, 1);
+    EXPECT_EQ(Canvas_View().Click_State, 1);
     Click_At(110.5f, 20.4f);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
     const Tool& t = Jobs[1].Doc.Tools[0];
     EXPECT_EQ(t.Type, TOOL_LINE);
@@ -73,6 +78,42 @@ TEST_F(Canvas, Manual_Line_Rounds_Its_Points_Half_To_Even) {
     EXPECT_EQ(Round_Half_Even(1e300), INT64_MAX);
 }
 
+// From a first point at (100, 100), a move near the left or top edge of a hit
+// box (200..259, 100..159) is levelled, pulled onto the edge, or both.
+TEST_F(Canvas, Moves_Snap_As_The_Settings_Say) {
+    Set_Snap_Preferences(12, 3.0f);
+    Prepare_Snap_Offsets();
+    Current_Job = 1;
+    Jobs[1].Doc.Processing.Mode = 2;
+    Mask_Rects({{200, 100, 259, 159}});
+    struct Row {
+        int64_t angle, edges;
+        float x, y, want_x, want_y;
+    } rows[] = {{0, 0, 195, 103, 195, 103}, {1, 0, 195, 103, 195, 100}, {0, 1, 195, 103, 200, 103},
+                {1, 1, 195, 103, 200, 100}, {0, 1, 230, 92, 230, 100},   {1, 0, 230, 92, 230, 92}};
+    for (const Row& r : rows) {
+        Set_State(CTL_SNAP_ANGLE, 0);
+        Set_State(CTL_SNAP_EDGES, 0);
+        Settings_From_Widgets();
+        Drop_Tool_Click();
+        Click_At(100, 100);
+        Set_State(CTL_SNAP_ANGLE, r.angle);
+        Set_State(CTL_SNAP_EDGES, r.edges);
+        Settings_From_Widgets();
+        Move(r.x, r.y);
+        const Canvas_State& c = Canvas_View();
+        EXPECT_EQ(c.Pointer_X, r.want_x) << r.angle << r.edges;
+        EXPECT_EQ(c.Pointer_Y, r.want_y) << r.angle << r.edges;
+        if (r.angle) {
+            EXPECT_EQ(c.Snapped_To_Angle, r.y == r.want_y ? 0 : 1) << r.edges;
+        }
+        if (r.edges) {
+            EXPECT_EQ(c.Snapped_To_Edge, 1) << r.angle;
+        }
+        EXPECT_FLOAT_EQ(c.Live_Measure.Y_End, r.want_y);
+    }
+}
+
 TEST_F(Canvas, A_Click_On_The_Live_Picture_Freezes_It_First) {
     Jobs[1].In_Use = 0;
     Current_Job = 0;
@@ -87,16 +128,18 @@ TEST_F(Canvas, A_Click_On_The_Live_Picture_Freezes_It_First) {
 TEST_F(Canvas, Width_And_Height_Axis_Puts_Both_Tools_Into_One_New_Document) {
     Jobs[1].In_Use = 0;
     Current_Job = 0;
-    Choose_Tool(CTL_TOOL_AXES);
-    EXPECT_EQ(Current_Tool, MTOOL_AXES);
-    Live_Measure.hfx = 100;
-    Live_Measure.hfy = 50;
-    Live_Measure.htx = 149;
-    Live_Measure.hty = 50;
-    Live_Measure.vfx = 120;
-    Live_Measure.vfy = 99;
-    Live_Measure.vtx = 120;
-    Live_Measure.vty = 20;
+    Choose_Tool_Button(CTL_TOOL_AXES);
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_AXES);
+    sMeasurement m = Canvas_View().Live_Measure;
+    m.hfx = 100;
+    m.hfy = 50;
+    m.htx = 149;
+    m.hty = 50;
+    m.vfx = 120;
+    m.vfy = 99;
+    m.vtx = 120;
+    m.vty = 20;
+    Take_Live_Measure(m);
     Click();
     EXPECT_EQ(Current_Job, 1);
     ASSERT_EQ(Jobs[1].Doc.Tools.size(), 2u);
@@ -108,17 +151,17 @@ TEST_F(Canvas, Width_And_Height_Axis_Puts_Both_Tools_Into_One_New_Document) {
 
 TEST_F(Canvas, Three_Points_On_A_Line_Make_No_Circle) {
     Current_Job = 1;
-    Choose_Tool(CTL_TOOL_CIRCLE);
+    Choose_Tool_Button(CTL_TOOL_CIRCLE);
     Click_At(0, 0);
     Click_At(10, 10);
-    EXPECT_EQ(Click_State, 2);
+    EXPECT_EQ(Canvas_View().Click_State, 2);
     // Choosing another tool keeps the points: the next click still ends the circle.
-    Choose_Tool(CTL_TOOL_LINE);
+    Choose_Tool_Button(CTL_TOOL_LINE);
     Click_At(20, 20);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     EXPECT_TRUE(Jobs[1].Doc.Tools.empty());
 
-    Choose_Tool(CTL_TOOL_CIRCLE);
+    Choose_Tool_Button(CTL_TOOL_CIRCLE);
     Click_At(0, 10);
     Click_At(10, 0);
     Click_At(20, 10);
@@ -131,10 +174,10 @@ TEST_F(Canvas, Right_Click_And_Escape_Drop_The_First_Point) {
     Current_Job = 1;
     Click_At(5, 5);
     Picture_View_Event(View_Event(ETYPE_RIGHT_CLICK));
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     Click_At(5, 5);
     Key(VK_ESCAPE_);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     EXPECT_TRUE(Jobs[1].Doc.Tools.empty());
 }
 
@@ -146,9 +189,9 @@ TEST_F(Canvas, Wheel_Limits_The_Magnifier_Power) {
     };
     const Case cases[] = {{4, {-1, -1, -1}, 1}, {4, {-1, -1, -1, -5}, 1}, {1, {20}, 16}, {4, {2, 3}, 9}};
     for (const Case& c : cases) {
-        Magnifier_Zoom = c.start;
+        Set_Magnifier_Zoom(c.start);
         for (int32_t n : c.notches) Wheel(n);
-        EXPECT_EQ(Magnifier_Zoom, c.end);
+        EXPECT_EQ(Canvas_View().Magnifier_Zoom, c.end);
     }
 }
 
@@ -254,16 +297,22 @@ TEST_F(Canvas, Automatic_Clicks_Place_Only_What_Was_Found) {
         Fresh_Main_Window();
         Set_State(CTL_SNAP_ANGLE, 0);
         Set_State(CTL_SNAP_EDGES, 0);
+        Settings_From_Widgets();
+    Settings_From_Widgets();
         Make_Document(1, r.w, r.h);
         Current_Job = 1;
         Mask_Rects({{100, 50, 109, 59}, r.object});
-        Choose_Tool(r.tool);
+        Choose_Tool_Button(r.tool);
         Move(105, 55);
         Auto_Measure();
-        ASSERT_GT(Live_Measure.htx, 0);
+        ASSERT_GT(Canvas_View().Live_Measure.htx, 0);
         Move(r.px, r.py);
         Auto_Measure();
-        if (r.forced_radius != 0) Live_Measure.Radius = r.forced_radius;
+        if (r.forced_radius != 0) {
+            sMeasurement m = Canvas_View().Live_Measure;
+            m.Radius = r.forced_radius;
+            Take_Live_Measure(m);
+        }
         Click();
         std::vector<Tool>& tools = Jobs[1].Doc.Tools;
         EXPECT_EQ(tools.size(), r.tools);
@@ -291,19 +340,19 @@ TEST_F(Canvas, Arrow_Keys_Move_The_Selected_Tool) {
 
 TEST_F(Canvas, Tool_Keys) {
     Key('X');
-    EXPECT_EQ(Current_Tool, MTOOL_AXES);
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_AXES);
     Key('M');
-    EXPECT_EQ(Current_Tool, MTOOL_LINE);
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_LINE);
     Key('Y');
-    EXPECT_EQ(Current_Tool, MTOOL_AXES);
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_AXES);
     EXPECT_EQ(Get_State(CTL_TOOL_AXES), 1);
     EXPECT_EQ(Get_State(CTL_TOOL_LINE), 0);
     Key('L');
-    EXPECT_EQ(Current_Tool, MTOOL_BLOB);
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_BLOB);
     // With no tool button pressed the line tool is chosen.
     Set_State(CTL_TOOL_BLOB, 0);
-    Choose_Tool(-1);
-    EXPECT_EQ(Current_Tool, MTOOL_LINE);
+    Choose_Tool_Button(-1);
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_LINE);
     EXPECT_EQ(Get_State(CTL_TOOL_LINE), 1);
     int64_t edges = Get_State(CTL_SNAP_EDGES);
     Key('E');
@@ -318,29 +367,29 @@ TEST_F(Canvas, A_Line_On_The_Live_Picture_Follows_The_Stage) {
     Click_At(100, 200);
     Stage_Position = 80;
     Move(300, 200);
-    EXPECT_FLOAT_EQ(Live_Measure.Distance, 230);
+    EXPECT_FLOAT_EQ(Canvas_View().Live_Measure.Distance, 230);
     Click();
     ASSERT_EQ(Jobs[1].Doc.Tools.size(), 1u);
     EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_Start, 70);
     EXPECT_FLOAT_EQ(Jobs[1].Doc.Tools[0].X_End, 300);
-    EXPECT_FLOAT_EQ(First_Point_Stage, 0);
+    EXPECT_FLOAT_EQ(Canvas_View().First_Point_Stage, 0);
 }
 
 TEST_F(Canvas, Pointer_Is_Clamped_To_The_Image) {
     Current_Job = 1;
     Move(-20, 900);
-    EXPECT_FLOAT_EQ(Pointer_X, 0);
-    EXPECT_FLOAT_EQ(Pointer_Y, 479);
-    EXPECT_EQ(Pointer_Inside, 1);
+    EXPECT_FLOAT_EQ(Canvas_View().Pointer_X, 0);
+    EXPECT_FLOAT_EQ(Canvas_View().Pointer_Y, 479);
+    EXPECT_EQ(Canvas_View().Pointer_Inside, 1);
     Picture_View_Event(View_Event(ETYPE_MOUSE_LEAVE));
-    EXPECT_EQ(Pointer_Inside, 0);
-    EXPECT_FLOAT_EQ(Pointer_Y, 479);
+    EXPECT_EQ(Canvas_View().Pointer_Inside, 0);
+    EXPECT_FLOAT_EQ(Canvas_View().Pointer_Y, 479);
     // With no document nothing is clamped and clicks place nothing.
     Current_Job = -1;
     Move(-20, 900);
-    EXPECT_FLOAT_EQ(Pointer_X, -20);
+    EXPECT_FLOAT_EQ(Canvas_View().Pointer_X, -20);
     Click();
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
+#include "app/dispatch.h"
 #include "base/app_state.h"
 #include "measure/overlay.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/results_table.h"
 #include "measure/tools.h"
@@ -57,6 +59,7 @@ TEST_F(Readouts, Row_Texts_By_Kind) {
     };
     for (const Case& c : cases) {
         Set_State(CTL_UNIT_LIST, c.unit);
+        Settings_From_Widgets();
         EXPECT_EQ(Measurement_Row_Text(1, 0, c.tool, c.ppmm), c.row);
     }
 }
@@ -66,6 +69,7 @@ TEST_F(Readouts, Picture_Labels_Of_Boxes_And_Blobs) {
     Tool blob = Make_Tool(TOOL_BLOB, 0, 0, 30, 20), box = Make_Tool(TOOL_BOX, 0, 0, 30, 20);
     const std::string um2 = "um\xC2\xB2";
     Set_State(CTL_UNIT_LIST, 0);
+    Settings_From_Widgets();
     EXPECT_EQ(Tool_Label_Text(blob, 2), "2: 60000.00" + um2);  // no count: the box
     EXPECT_EQ(Tool_Label_Text(box, 0), "0: 300 x 200um");
     blob.Area = 497;
@@ -145,6 +149,7 @@ TEST_F(Readouts, Readout_Texts) {
     EXPECT_EQ(Readout_Texts[4], "270.0");
     EXPECT_EQ(Readout_Texts[5], "12.5%");
     Set_State(CTL_PLUS_MINUS, 1);
+    Settings_From_Widgets();
     Refresh_Readouts(true);
     EXPECT_EQ(Readout_Texts[5], "87.5%");
 }
@@ -235,6 +240,7 @@ void Results_Documents() {
     Jobs[5].Picture_File = "/pics/cells.png";
     Jobs[5].Doc.Tools.push_back(Make_Tool(TOOL_HEIGHT, -4, 0, -4, 25, 25));
     Set_State(CTL_UNIT_LIST, 3);
+    Settings_From_Widgets();
 }
 
 TEST_F(Readouts, Results_Table_Rows_By_Kind) {

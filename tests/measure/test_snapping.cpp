@@ -36,11 +36,24 @@ void Fill_Mask(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
         for (int32_t x = x0; x <= x1; x++) Hit_Mask[(size_t)y * Hit_Mask_Width + x] = 1;
 }
 
+// The last snap's result, and what the next one starts from.
+float Pointer_X, Pointer_Y;
+int Snapped_To_Edge, Snapped_To_Angle;
+int64_t Current_Tool;
+float Start_X, Start_Y;
+
 void Snap_From(float x, float y) {
-    Pointer_X = x;
-    Pointer_Y = y;
-    Snapped_To_Edge = 7;  // must be reset by every call
-    Edge_Snap();
+    Snap_Result r = Edge_Snap(x, y, Current_Tool);
+    Pointer_X = r.X;
+    Pointer_Y = r.Y;
+    Snapped_To_Edge = r.Snapped ? 1 : 0;
+}
+
+void Level_From(float x, float y, float start_x) {
+    Snap_Result r = Angle_Snap(x, y, start_x, Start_Y);
+    Pointer_X = r.X;
+    Pointer_Y = r.Y;
+    Snapped_To_Angle = r.Snapped ? 1 : 0;
 }
 
 class Snapping : public ::testing::Test {
@@ -50,8 +63,7 @@ class Snapping : public ::testing::Test {
         Reset_Jobs();
         Reset_Canvas_State();
         Current_Tool = MTOOL_LINE;
-        Snap_Edge_Radius = 12;
-        Snap_Angle_Tolerance = 3.0f;
+        Set_Snap_Preferences(12, 3.0f);
         Prepare_Snap_Offsets();
     }
     void TearDown() override {
@@ -67,15 +79,17 @@ TEST_F(Snapping, OffsetTableOrderAndCount) {
         size_t count;
     } rows[] = {{0, 1}, {1, 5}, {2, 13}, {3, 29}, {5, 81}, {12, 441}, {-3, 0}};
     for (const Row& r : rows) {
-        Snap_Edge_Radius = r.radius;
+        Set_Snap_Preferences(r.radius, 3.0f);
         Prepare_Snap_Offsets();
+        const std::vector<Snap_Offset>& Snap_Offsets = Snap_View().Offsets;
         ASSERT_EQ(Snap_Offsets.size(), r.count) << r.radius;
         for (size_t i = 1; i < Snap_Offsets.size(); i++) {
             EXPECT_LE(Snap_Offsets[i - 1].distance, Snap_Offsets[i].distance) << r.radius << " at " << i;
             EXPECT_LE(Snap_Offsets[i].distance, (float)r.radius);
         }
     }
-    Snap_Edge_Radius = 12;
+    Set_Snap_Preferences(12, 3.0f);
+    const std::vector<Snap_Offset>& Snap_Offsets = Snap_View().Offsets;
     ASSERT_TRUE(Log_Open(::testing::TempDir()));
     Prepare_Snap_Offsets();
     // Equal distances keep the generation order: dx outer, dy inner, both from -R.
@@ -106,9 +120,10 @@ TEST_F(Snapping, OutOfRangeRadiusIsLimited) {
                 {INT64_MIN, -1},
                 {-1, -1}};
     for (const Row& r : rows) {
-        Snap_Edge_Radius = r.radius;
+        Set_Snap_Preferences(r.radius, 3.0f);
         Prepare_Snap_Offsets();
-        EXPECT_EQ(Snap_Edge_Radius, r.radius);
+        const std::vector<Snap_Offset>& Snap_Offsets = Snap_View().Offsets;
+        EXPECT_EQ(Snap_View().Edge_Radius, r.radius);
         EXPECT_EQ(Snap_Radius_In_Use(), r.in_use);
         if (r.in_use < 0) {
             EXPECT_TRUE(Snap_Offsets.empty()) << r.radius;
@@ -273,8 +288,8 @@ TEST_F(Snapping, RawPixelLaplacian) {
 
 TEST_F(Snapping, AngleSnapLevelsNearlyHorizontalLines) {
     Open_Snap_Document(0);
-    Live_Measure.X_Start = 100;
-    Live_Measure.Y_Start = 200;
+    Start_X = 100;
+    Start_Y = 200;
     struct Row {
         float x, y;
         bool snaps;
@@ -289,10 +304,7 @@ TEST_F(Snapping, AngleSnapLevelsNearlyHorizontalLines) {
         {100, 200, true},     // on the first point
     };
     for (const Row& r : rows) {
-        Pointer_X = r.x;
-        Pointer_Y = r.y;
-        Snapped_To_Angle = 7;
-        Angle_Snap();
+        Level_From(r.x, r.y, Start_X);
         EXPECT_EQ(Snapped_To_Angle, r.snaps ? 1 : 0) << r.x << "," << r.y;
         EXPECT_EQ(Pointer_Y, r.snaps ? 200.0f : r.y) << r.x << "," << r.y;
         EXPECT_EQ(Pointer_X, r.x);
@@ -305,11 +317,9 @@ TEST_F(Snapping, AngleSnapLevelsNearlyHorizontalLines) {
     } tolerances[] = {{4.0f, 4.0f, true}, {1e30f, 90.0f, true}, {inf, 90.0f, true},
                       {-5.0f, 0.0f, false}, {nan, 0.0f, false}, {-inf, 0.0f, false}};
     for (const Tolerance& t : tolerances) {
-        Snap_Angle_Tolerance = t.read;
+        Set_Snap_Preferences(12, t.read);
         EXPECT_EQ(Snap_Tolerance_In_Use(), t.in_use) << t.read;
-        Pointer_X = 150;
-        Pointer_Y = 203;
-        Angle_Snap();
+        Level_From(150, 203, Start_X);
         EXPECT_EQ(Snapped_To_Angle, t.snaps_at_3_43 ? 1 : 0) << t.read;
     }
 }
@@ -320,21 +330,21 @@ TEST_F(Snapping, AngleSnapUsesStageCompensatedStart) {
     Jobs[0].In_Use = 1;
     Allocate_Image(&Jobs[0], W, H);
     Current_Job = 0;
-    Live_Measure.X_Start = 100;
-    Live_Measure.Y_Start = 200;
+    Canvas_State canvas = Canvas_View();
+    canvas.Live_Measure.X_Start = 100;
+    canvas.Live_Measure.Y_Start = Start_Y = 200;
+    canvas.First_Point_Stage = 50;
+    Set_Canvas_State_For_Test(canvas);
     Stage_Zero = 0;
-    First_Point_Stage = 50;
     Stage_Position = 80;
-    Pointer_X = 120;  // 2.29 degrees from (70, 200); 5.7 from (100, 200)
-    Pointer_Y = 202;
-    Angle_Snap();
+    // 2.29 degrees from (70, 200); 5.7 from (100, 200)
+    Level_From(120, 202, Stage_Compensated_Start_X());
     EXPECT_EQ(Snapped_To_Angle, 1);
     EXPECT_EQ(Pointer_Y, 200.0f);
 
     Current_Job = 1;  // a frozen document does not compensate
     Open_Snap_Document(0);
-    Pointer_Y = 202;
-    Angle_Snap();
+    Level_From(120, 202, Stage_Compensated_Start_X());
     EXPECT_EQ(Snapped_To_Angle, 0);
     EXPECT_EQ(Pointer_Y, 202.0f);
 }

@@ -70,8 +70,10 @@ TEST_F(Tools, AddToolDistanceAngleAndSelection) {
     Current_Job = 1;
     Jobs[1].Doc.Tools.push_back(Line_Tool(1, 1, 2, 2));
     Jobs[1].Doc.Tools.back().Selected = 1;
-    Live_Measure.Scale_Start = 3.5f;
-    Live_Measure.Scale_End = 7.25f;
+    sMeasurement live = Canvas_View().Live_Measure;
+    live.Scale_Start = 3.5f;
+    live.Scale_End = 7.25f;
+    Take_Live_Measure(live);
     size_t expected_count = 1;
     for (const Row& r : rows) {
         Add_Tool(TOOL_LINE, r.x1, r.y1, r.x2, r.y2, Manual_Tool_Colour);

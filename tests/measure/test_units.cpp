@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "base/control_ids.h"
 #include "document/doc_model.h"
+#include "document/settings.h"
 #include "base/picture.h"
 #include "measure/picture_render.h"
 #include "measure/scale_bar.h"
@@ -16,14 +16,11 @@
 
 namespace {
 
-// A unit selection with the five items, set to `code` (-1 = nothing selected).
+// The unit setting `code` (-1 = nothing selected).
 void Use_Unit(int64_t code) {
-    if (!Control_Exists(CTL_UNIT_LIST)) {
-        Open_Window(WINDOW_MAIN, "main", 0, 0, 800, 600, 0);
-        Create_Control(WINDOW_MAIN, CTL_UNIT_LIST, CONTROL_DROPDOWN, 0, 0, 100, 20, "");
-        for (int64_t i = 0; i < UNIT_COUNT; i++) Add_Row(CTL_UNIT_LIST, Unit_Name(i));
-    }
-    Set_State(CTL_UNIT_LIST, code);
+    User_Settings settings = Settings_View();
+    settings.Unit = code;
+    Store_Settings(settings);
 }
 
 class Units : public ::testing::Test {

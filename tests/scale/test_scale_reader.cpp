@@ -11,7 +11,6 @@
 #include <iterator>
 #include <vector>
 
-#include "base/control_ids.h"
 #include "base/debug_log.h"
 #include "platform/platform.h"
 #include "platform/platform_null.h"
@@ -251,8 +250,6 @@ TEST(Scale_Port, Choices_And_Stored_Values) {
     EXPECT_EQ(Serial_Port_Names(root.Path), present);
     EXPECT_TRUE(Serial_Port_Names(root.Path + "/nowhere").empty());
 
-    ASSERT_TRUE(Open_Window(WINDOW_MAIN, "t", 0, 0, 100, 100, 0));
-    ASSERT_TRUE(Create_Control(WINDOW_MAIN, CTL_SCALE_PORT, CONTROL_DROPDOWN, 0, 0, 10, 10, ""));
     struct Case {
         std::string comport;
         int64_t rows, selected;
@@ -266,15 +263,16 @@ TEST(Scale_Port, Choices_And_Stored_Values) {
         {"/dev/serial/by-id/usb-Scale_Co_A1-if00-port0", 5, 1, "None"},
     };
     for (const Case& c : cases) {
-        Fill_Scale_Port_Choice(c.comport, root.Path);
-        ASSERT_EQ(Row_Count(CTL_SCALE_PORT), c.rows) << c.comport;
-        EXPECT_EQ(Get_Row_Text(CTL_SCALE_PORT, 0), "None");
-        EXPECT_EQ(Get_State(CTL_SCALE_PORT), c.selected) << c.comport;
-        EXPECT_EQ(Scale_Port_Choice_Value(c.comport), c.selected ? c.comport : c.none_value) << c.comport;
-        Set_State(CTL_SCALE_PORT, 0);
-        EXPECT_EQ(Scale_Port_Choice_Value(c.comport), c.none_value) << c.comport;
-        Set_State(CTL_SCALE_PORT, 2);
-        EXPECT_EQ(Scale_Port_Choice_Value(c.comport), "/dev/ttyUSB2") << c.comport;
+        const Scale_Port_Rows rows = Scale_Port_Choices(c.comport, root.Path);
+        ASSERT_EQ((int64_t)rows.Names.size(), c.rows) << c.comport;
+        EXPECT_EQ(rows.Names[0], "None");
+        EXPECT_EQ(rows.Selected, c.selected) << c.comport;
+        EXPECT_EQ(Scale_Port_Choice_Value(c.comport, rows.Selected, rows.Names[(size_t)rows.Selected]),
+                  c.selected ? c.comport : c.none_value)
+            << c.comport;
+        EXPECT_EQ(Scale_Port_Choice_Value(c.comport, 0, "None"), c.none_value) << c.comport;
+        EXPECT_EQ(Scale_Port_Choice_Value(c.comport, -1, ""), c.none_value) << c.comport;
+        EXPECT_EQ(Scale_Port_Choice_Value(c.comport, 2, rows.Names[2]), "/dev/ttyUSB2") << c.comport;
     }
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "analysis/threshold.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "app/main_window.h"
 #include "document/doc_model.h"
 #include "measure/calibration_list.h"

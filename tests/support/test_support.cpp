@@ -3,11 +3,13 @@
 
 // The fixture header names the program headers the builders use.
 #include "support/null_fixture.h"
+#include "document/settings.h"
 
 void Reset_App_State() {
     Null_Reset();
     Reset_Jobs();
     Reset_Canvas_State();
+    Reset_Settings();
     Clear_Prompt_Script();
     Clear_Prompt_History();
     Calibrations.clear();

@@ -5,15 +5,19 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/calibration_panel.h"
+#include "app/analysis_panel.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
+#include "app/dispatch.h"
 #include "app/icons.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/status_bar.h"
 #include "document/doc_model.h"
 #include "measure/calibration_list.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/canvas.h"
 #include "measure/snapping.h"
@@ -74,9 +78,9 @@ TEST_F(Ui, Layout_Follows_The_Window_Size) {
 TEST_F(Ui, Manual_Line_On_A_Frozen_Document) {
     int64_t slot = Open_Plain_Document(640, 480, 120, 120, 120);
     Click_Image(10.4f, 20.6f);
-    EXPECT_EQ(Click_State, 1);
+    EXPECT_EQ(Canvas_View().Click_State, 1);
     Click_Image(110.5f, 20.4f);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     ASSERT_EQ(Jobs[slot].Doc.Tools.size(), 1u);
     const Tool& t = Jobs[slot].Doc.Tools[0];
     EXPECT_FLOAT_EQ(t.X_Start, 10);
@@ -111,11 +115,11 @@ TEST_F(Ui, Keys_Reach_The_Picture_View) {
     EXPECT_EQ(Get_Text(CTL_THRESHOLD_FRAME), "Threshold [255]");
     Post_View_Event(ETYPE_KEY_DOWN, 0, 0, 'X');
     Settle();
-    EXPECT_EQ(Current_Tool, MTOOL_AXES);
-    Magnifier_Zoom = 4;
+    EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_AXES);
+    Set_Magnifier_Zoom(4);
     Post_View_Event(ETYPE_WHEEL, 0, 0, 0, -3);
     Settle();
-    EXPECT_EQ(Magnifier_Zoom, 1);
+    EXPECT_EQ(Canvas_View().Magnifier_Zoom, 1);
 }
 
 TEST_F(Ui, Reticle_Only_On_The_Live_Document) {
@@ -223,28 +227,33 @@ TEST_F(Ui, Status_Bar_And_Readouts) {
     int64_t slot = Open_Plain_Document(640, 480, 100, 100, 100);
     Jobs[slot].Doc.Measure.Hits = 12.5f;
     Set_State(CTL_PLUS_MINUS, 1);
+    Settings_From_Widgets();
     Refresh_Readouts(true);
     EXPECT_EQ(Readout_Texts[5], "87.5%");
     Set_State(CTL_PLUS_MINUS, 0);
+    Settings_From_Widgets();
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "Document #: " + std::to_string(slot));
 
     // Under the desktop font every field shows its longest text whole: the
     // magnifier's power and the threshold bit at the end included.
     Set_State(CTL_MAGNIFY, 1);
-    Magnifier_Zoom = 16;
-    Pointer_X = 16383;
-    Pointer_Y = 479;
+    Canvas_State canvas = Canvas_View();
+    canvas.Magnifier_Zoom = 16;
+    canvas.Pointer_X = 16383;
+    canvas.Pointer_Y = 479;
+    canvas.Snapped_To_Edge = canvas.Snapped_To_Angle = 1;
+    Set_Canvas_State_For_Test(canvas);
     Cursor_Colour = -1;
     Cursor_Hit = 1;
-    Snapped_To_Edge = Snapped_To_Angle = 1;
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 2), "Mouse: 16383.0x479.0, Zoom: x16");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 3), "RGB[255, 255, 255] M:1");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 4), "Snapped to: Edge & Angle");
     for (int field = 0; field < 5; field++)
         EXPECT_EQ(Wx_Test_Status_Field_Cut(WINDOW_MAIN, field), 0) << Get_Status_Text(WINDOW_MAIN, field);
-    Snapped_To_Edge = Snapped_To_Angle = 0;
+    canvas.Snapped_To_Edge = canvas.Snapped_To_Angle = 0;
+    Set_Canvas_State_For_Test(canvas);
     Cursor_Colour = 0;
     Cursor_Hit = 0;
     Set_State(CTL_MAGNIFY, 0);
@@ -505,7 +514,7 @@ TEST_F(Ui, Exported_Picture_Is_The_View_As_Drawn) {
     Settle();
     Script_Prompt(1, folder.File("shot"), 2);  // the PNG filter
     Script_Prompt(1);                          // the "Success" box
-    Export_Image();
+    Export_Image(CTL_PICTURE_VIEW);
     std::string path = folder.File("shot.png");
     EXPECT_EQ(Prompt_History().back().Title, "Success");
     EXPECT_EQ(Prompt_History().back().Text, "Saved image to:\n" + path);
@@ -611,6 +620,7 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     Rebuild_Measurement_List();
     Set_State(CTL_MEASURE_LIST, 0);
     Set_State(CTL_UNIT_LIST, 2);
+    Settings_From_Widgets();
     Calibration_Typing typing;
     Set_Idle_Hook(Type_Into_Calibration, &typing);
     Script_Prompt(1);  // the "Calibration complete" box
@@ -669,21 +679,21 @@ namespace {
 TEST_F(Ui, Canvas_Cases_Through_The_Real_View) {
     // Three points on one line make no circle and end the click sequence.
     int64_t slot = Open_Plain_Document(640, 480, 90, 90, 90);
-    Choose_Tool(CTL_TOOL_CIRCLE);
+    Choose_Tool_Button(CTL_TOOL_CIRCLE);
     Click_Image(0, 0);
     Click_Image(10, 10);
     Click_Image(20, 20);
-    EXPECT_EQ(Click_State, 0);
+    EXPECT_EQ(Canvas_View().Click_State, 0);
     EXPECT_TRUE(Jobs[slot].Doc.Tools.empty());
 
     // Wheel notches, limited to 1 .. 16.
-    Magnifier_Zoom = 4;
+    Set_Magnifier_Zoom(4);
     Post_View_Event(ETYPE_WHEEL, 10, 10, 0, -4);
     Settle();
-    EXPECT_EQ(Magnifier_Zoom, 1);
+    EXPECT_EQ(Canvas_View().Magnifier_Zoom, 1);
     Post_View_Event(ETYPE_WHEEL, 10, 10, 0, 30);
     Settle();
-    EXPECT_EQ(Magnifier_Zoom, 16);
+    EXPECT_EQ(Canvas_View().Magnifier_Zoom, 16);
 
     // Threshold keys at the slider's bounds.
     Post_View_Event(ETYPE_KEY_DOWN, 0, 0, 'S');
@@ -710,7 +720,7 @@ TEST_F(Ui, Both_Axes_From_The_Live_Picture_Land_In_One_New_Document) {
     Select_Analysis_Mode(3);
     Set_State(CTL_THRESHOLD_SLIDER, 80);
     Apply_Threshold();
-    Choose_Tool(CTL_TOOL_AXES);
+    Choose_Tool_Button(CTL_TOOL_AXES);
     Settle();
     Click_Image(120, 230);
     EXPECT_EQ(Current_Job, 1);

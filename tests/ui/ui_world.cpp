@@ -1,14 +1,17 @@
+#include "app/analysis_panel.h"
 #include "ui/ui_world.h"
 
 #include <cmath>
 
 #include "analysis/threshold.h"
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
+#include "app/dispatch.h"
 #include "app/job_list.h"
 #include "app/main_loop.h"
 #include "app/main_window.h"
 #include "document/doc_model.h"
+#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/canvas.h"
 #include "platform/platform.h"
@@ -139,13 +142,16 @@ void Reset_World() {
     }
     Select_Job(0);
     Select_Analysis_Mode(1);
-    Choose_Tool(CTL_TOOL_LINE);
+    Choose_Tool_Button(CTL_TOOL_LINE);
     Set_State(CTL_SNAP_EDGES, 0);
     Set_State(CTL_SNAP_ANGLE, 0);
     Set_State(CTL_MAGNIFY, 0);
-    Click_State = 0;
+    Settings_From_Widgets();
     Reticle_Hidden = 0;
-    Pointer_Inside = 0;  // no cross-hair or live preview over the pictures
+    Canvas_State canvas = Canvas_View();
+    canvas.Click_State = 0;
+    canvas.Pointer_Inside = 0;  // no cross-hair or live preview over the pictures
+    Set_Canvas_State_For_Test(canvas);
 
     Flush_Events();
     Rebuild_Measurement_List();

@@ -546,12 +546,12 @@ TEST_F(Camera, A_Start_That_Never_Delivers_Leaves_The_Loop_Answering) {
     ASSERT_TRUE(Start_Video_Source("gst:appsrc is-live=true caps=video/x-raw,format=BGRx,width=64,height=48", ""));
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA);
     EXPECT_EQ(Status_Field_Text(0), "Starting camera...");
-    Magnifier_Zoom = 4;
+    Set_Magnifier_Zoom(4);
     for (int i = 0; i < 10; i++) {
         Platform_Event wheel = View_Event(ETYPE_WHEEL);
         wheel.Wheel = 1;
         Post_Event(wheel);
-        EXPECT_TRUE(Run_Until([&] { return Magnifier_Zoom == 5 + i; }, 5)) << "event " << i << " not answered";
+        EXPECT_TRUE(Run_Until([&] { return Canvas_View().Magnifier_Zoom == 5 + i; }, 5)) << "event " << i << " not answered";
     }
     EXPECT_TRUE(Camera_Start_Pending());
     EXPECT_TRUE(Capture_Component_In_Use());

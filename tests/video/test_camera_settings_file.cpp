@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "../document/file_test_util.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "app/prefs.h"
 #include "app/video_settings_window.h"
 #include "app/video_source.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/app_state.h"
-#include "base/control_ids.h"
+#include "app/control_ids.h"
 #include "app/main_window.h"
 #include "app/prefs.h"
 #include "app/emulator_window.h"
