@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/picture_export.h"
 #include "base/image_io.h"
+#include "base/unit_table.h"
 #include "base/picture.h"
 #include "document/doc_file.h"
 #include "document/doc_model.h"
@@ -37,8 +38,8 @@ bool Load_Document(const std::string& path, Doc_Info* doc, Picture* picture) {
         bool over_budget = false;
         if (Read_Document_File(path, doc, picture, &over_budget)) {
             // As the open dialog does: without a usable calibration the
-            // document counts 50 pixels per mm.
-            if (!(doc->PPMM > 0) || !std::isfinite(doc->PPMM)) doc->PPMM = 50;
+            // document counts OPENED_DOCUMENT_PPMM.
+            if (!(doc->PPMM > 0) || !std::isfinite(doc->PPMM)) doc->PPMM = OPENED_DOCUMENT_PPMM;
             return true;
         }
         reason = over_budget ? "its picture is too large to open"

@@ -122,7 +122,7 @@ std::vector<Prefs_Entry> Factory_Entries() {
         {"ApplicationName", Application_Name},
         {"LastDevice", ""},
         {"LastResolution", ""},
-        {"PPMM", Float6(100.0)},
+        {"PPMM", Float6(FACTORY_PPMM)},
         {"MeasureUnit", "2"},
         {"SnapToAngle", "1"},
         {"Snap_AngleTolerance", Float6(3.0)},
@@ -192,9 +192,9 @@ void Prefs_Load() {
     Snap_Edge_Sensitivity = integer("Snap_EdgeSensitivity", 64);
     Set_Snap_Preferences(integer("Snap_EdgeRadius", 12), (float)real("Snap_AngleTolerance", 3.0));
     Comport_Name = text_of("Comport", "COM3");
-    float ppmm = (float)real("PPMM", 100.0);
+    float ppmm = (float)real("PPMM", FACTORY_PPMM);
     // A zero, negative or non-finite calibration would make every length meaningless.
-    if (!std::isfinite(ppmm) || ppmm <= 0) ppmm = 100.0f;
+    if (!std::isfinite(ppmm) || ppmm <= 0) ppmm = FACTORY_PPMM;
     Jobs[0].Doc.PPMM = ppmm;
     Jobs[0].Doc.Measure_Unit = integer("MeasureUnit", 2);
     Set_State(CTL_SNAP_ANGLE, integer("SnapToAngle", 1) ? 1 : 0);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/image_io.h"
+#include "base/unit_table.h"
 
 namespace {
 
@@ -165,13 +166,8 @@ double Millimetres_Per(const std::string& name) {
     int64_t unit = Unit_From_Name(name);
     if (name == "cm") return 10;
     if (name == "nm") return 1e-6;
-    switch (unit) {
-        case 0: return 1e-3;
-        case 1: return 0.0254;
-        case 2: return 1;
-        case 3: return 25.4;
-        default: return 0;
-    }
+    const Unit_Info* info = Unit_Info_Of(unit);
+    return info ? info->Exact_Millimetres : 0;
 }
 
 // The value of "key=" in a description of "key=value" lines; "" when absent.
@@ -460,14 +456,8 @@ bool Decode_Tiff(const uint8_t* data, size_t size, int32_t max_edge, Picture* ou
 }
 
 std::string Tiff_Unit_Name(int64_t unit) {
-    switch (unit) {
-        case 0: return "micron";
-        case 1: return "mil";
-        case 2: return "mm";
-        case 3: return "inch";
-        case 4: return "pixel";
-        default: return "";
-    }
+    const Unit_Info* info = Unit_Info_Of(unit);
+    return info ? info->Tiff : "";
 }
 
 bool Encode_Tiff(const Picture& picture, double ppmm, int64_t unit, std::vector<uint8_t>* out) {

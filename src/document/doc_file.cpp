@@ -9,6 +9,7 @@
 
 #include "base/image_io.h"
 #include "base/picture.h"
+#include "base/unit_table.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
 #include "platform/platform.h"
@@ -285,7 +286,7 @@ bool Open_Document_File(const std::string& path, bool keep_name) {
     job.Picture_File.clear();
     // A zero, negative or non-finite calibration would make every length
     // meaningless; such files open with the default of 50 pixels per mm.
-    if (!(job.Doc.PPMM > 0) || !std::isfinite(job.Doc.PPMM)) job.Doc.PPMM = 50;
+    if (!(job.Doc.PPMM > 0) || !std::isfinite(job.Doc.PPMM)) job.Doc.PPMM = OPENED_DOCUMENT_PPMM;
     Job_List_Changed();
     Measurement_List_Changed();
     return true;

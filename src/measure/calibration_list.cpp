@@ -11,6 +11,7 @@
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
+#include "base/unit_table.h"
 #include "document/doc_json.h"
 #include "document/doc_model.h"
 #include "measure/calibration.h"
@@ -23,7 +24,6 @@ bool Calibration_Made = false;
 namespace {
 
 const char* const LIST_FILE = "calibrations.json";
-const float FACTORY_PPMM = 100.0f;
 
 // Set when the file on disk could not be read: it is moved aside before the
 // list is written again, so a hand-edited file with a typo is not lost.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/image_io.h"
+#include "base/unit_table.h"
 #include "document/csv_export.h"
 #include "document/doc_model.h"
 #include "measure/units.h"
@@ -107,13 +108,8 @@ std::string Csv_Number(double value) {
 }
 
 std::string Results_Unit(int64_t code) {
-    switch (code) {
-        case UNIT_MICRONS: return "um";
-        case UNIT_THOU: return "thou";
-        case UNIT_INCHES: return "in";
-        case UNIT_PIXELS: return "px";
-        default: return "mm";  // as the conversion treats an invalid code
-    }
+    const Unit_Info* unit = Unit_Info_Of(code);
+    return unit ? unit->Results : "mm";  // as the conversion treats an invalid code
 }
 
 std::string Summary_File_Name(const std::string& results_name) {

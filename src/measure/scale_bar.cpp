@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/unit_table.h"
 #include "measure/units.h"
 
 namespace {
@@ -11,38 +12,18 @@ int64_t Usable_Unit(int64_t unit) { return unit >= UNIT_MICRONS && unit <= UNIT_
 
 bool Usable_Calibration(double ppmm) { return std::isfinite(ppmm) && ppmm > 0; }
 
-// Unit lengths per picture pixel.
+// Unit lengths per picture pixel (the read-outs' factors).
 double Units_Per_Pixel(double ppmm, int64_t unit) {
-    switch (unit) {
-        case UNIT_MICRONS: return 1000.0 / ppmm;
-        case UNIT_THOU: return 39.37 / ppmm;  // the read-outs' factor
-        case UNIT_INCHES: return 1.0 / (25.4 * ppmm);
-        case UNIT_PIXELS: return 1.0;
-        default: return 1.0 / ppmm;
-    }
+    if (Usable_Unit(unit) == UNIT_PIXELS) return 1.0;
+    const Unit_Info* info = Unit_Info_Of(Usable_Unit(unit));
+    return info->Multiply / (info->Divide * ppmm);
 }
 
-const char* Bar_Symbol(int64_t unit) {
-    switch (unit) {
-        case UNIT_MICRONS: return "\xC2\xB5m";
-        case UNIT_THOU: return "thou";
-        case UNIT_INCHES: return "in";
-        case UNIT_PIXELS: return "px";
-        default: return "mm";
-    }
-}
+const char* Bar_Symbol(int64_t unit) { return Unit_Info_Of(Usable_Unit(unit))->Bar; }
 
 }  // namespace
 
-std::string Unit_Short_Label(int64_t unit) {
-    switch (Usable_Unit(unit)) {
-        case UNIT_MICRONS: return "um";
-        case UNIT_THOU: return "thou";
-        case UNIT_INCHES: return "inch";
-        case UNIT_PIXELS: return "px";
-        default: return "mm";
-    }
-}
+std::string Unit_Short_Label(int64_t unit) { return Unit_Info_Of(Usable_Unit(unit))->Label; }
 
 std::string Format_Length_In_Unit(double pixels, double ppmm, int64_t unit, int with_unit) {
     double value = Length_In_Unit(pixels, ppmm, unit);

@@ -13,39 +13,19 @@ int64_t Current_Unit_Code() {
     return state;
 }
 
-static const char* Short_Label_Of(int64_t code) {
-    switch (code) {
-        case UNIT_MICRONS: return "um";
-        case UNIT_THOU: return "thou";
-        case UNIT_MILLIMETRES: return "mm";
-        case UNIT_INCHES: return "inch";
-        case UNIT_PIXELS: return "px";
-        default: return "";
-    }
+std::string Unit_Label() {
+    const Unit_Info* unit = Unit_Info_Of(Current_Unit_Code());
+    return unit ? unit->Label : "";
 }
 
-std::string Unit_Label() { return Short_Label_Of(Current_Unit_Code()); }
-
 std::string Unit_Caption() {
-    switch (Current_Unit_Code()) {
-        case UNIT_MICRONS: return "um";
-        case UNIT_THOU: return "thou";
-        case UNIT_MILLIMETRES: return "mm";
-        case UNIT_INCHES: return "in";
-        case UNIT_PIXELS: return "pixels";
-        default: return "";
-    }
+    const Unit_Info* unit = Unit_Info_Of(Current_Unit_Code());
+    return unit ? unit->Caption : "";
 }
 
 std::string Unit_Name(int64_t code) {
-    switch (code) {
-        case UNIT_MICRONS: return "Microns";
-        case UNIT_THOU: return "Thous";
-        case UNIT_MILLIMETRES: return "Millimetres";
-        case UNIT_INCHES: return "Inches";
-        case UNIT_PIXELS: return "Pixels";
-        default: return "";
-    }
+    const Unit_Info* unit = Unit_Info_Of(code);
+    return unit ? unit->Name : "";
 }
 
 static double Convert_In_Unit(double pixels, double ppmm, int64_t code) {
@@ -61,12 +41,9 @@ static double Convert_In_Unit(double pixels, double ppmm, int64_t code) {
 double Length_In_Unit(double pixels, double ppmm, int64_t code) {
     if (code == UNIT_PIXELS) return pixels;
     double mm = pixels / ppmm;
-    switch (code) {
-        case UNIT_MICRONS: return mm * 1000.0;
-        case UNIT_THOU: return mm * 39.37;  // the factor as users know it, not 1000 / 25.4
-        case UNIT_INCHES: return mm / 25.4;
-        default: return mm;                 // millimetres, and no valid unit
-    }
+    const Unit_Info* unit = Unit_Info_Of(code);
+    // Without a valid unit the length is in millimetres.
+    return unit ? mm * unit->Multiply / unit->Divide : mm;
 }
 
 double Convert_Length(float pixels, float ppmm) {
@@ -96,7 +73,7 @@ std::string Format_Compact(double value) {
 std::string Format_Length(double pixels, double ppmm, int with_unit) {
     int64_t code = Current_Unit_Code();
     std::string text = Format_Compact(Convert_In_Unit(pixels, ppmm, code));
-    if (with_unit == 1) text += code < 0 ? "mm" : Short_Label_Of(code);
+    if (with_unit == 1) text += code < 0 ? "mm" : Unit_Info_Of(code)->Label;
     return text;
 }
 

@@ -7,15 +7,7 @@
 #include <cstdint>
 #include <string>
 
-// Unit codes: the item index of the unit selection, also Doc_Info::Measure_Unit.
-enum Unit_Code : int64_t {
-    UNIT_MICRONS = 0,
-    UNIT_THOU = 1,
-    UNIT_MILLIMETRES = 2,
-    UNIT_INCHES = 3,
-    UNIT_PIXELS = 4,
-};
-const int64_t UNIT_COUNT = 5;
+#include "base/unit_table.h"
 
 // ---- the unit in effect (read from the unit selection, never from a document)
 // Selected item 0..4, or -1 when no valid item is selected.
