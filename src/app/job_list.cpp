@@ -33,7 +33,7 @@ void Job_Update_List() {
 }
 
 void Select_Job(int64_t slot) {
-    Current_Job = slot;
+    Make_Current_Job(slot);
     Redraw_Request = 1;
     Activate_Job(slot);
     Job_Update_List();
@@ -42,7 +42,7 @@ void Select_Job(int64_t slot) {
 
 void Activate_Job(int64_t slot) {
     if (slot < 0 || slot >= JOB_SLOTS) return;
-    Current_Job = slot;
+    Make_Current_Job(slot);
     const ProcessMode& p = Jobs[slot].Doc.Processing;
     int64_t mode = p.Mode <= 5 ? p.Mode : 0;
     for (int64_t b = CTL_ANALYSIS_FIRST; b <= CTL_ANALYSIS_LAST; b++) Set_State(b, 0);

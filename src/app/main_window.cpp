@@ -266,7 +266,7 @@ bool Build_Main_Window() {
     Next_Timing_Log_Ms = (int64_t)std::llround(now) + 1000;
     Next_Acquire_Ms = (int64_t)std::llround(now);
     Acquire_Interval_Ms = 5;
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Capture_Device = -1;
     Pointer_Win_X = Pointer_Win_Y = Pointer_X = Pointer_Y = -1.0f;
     Click_State = 0;

@@ -227,9 +227,9 @@ bool Save_Job(int64_t slot, int flag) {
     if (!job.In_Use) return false;
     Picture picture;
     int64_t current = Current_Job;
-    Current_Job = slot;
+    Make_Current_Job(slot);
     Buffer_To_Image(&picture);
-    Current_Job = current;
+    Make_Current_Job(current);
     std::vector<uint8_t> bytes;
     if (!Build_Document_Archive(job.Doc, picture, &bytes) || !Write_File_Atomically(name, bytes)) {
         Message_Box("Error", "Unable to create selected file", MSG_ICON_ERROR);
@@ -273,7 +273,7 @@ bool Open_Document_File(const std::string& path, bool keep_name) {
     }
     int64_t slot = First_Free_Job();
     if (slot < 1) return false;  // cannot happen after the count check
-    Current_Job = slot;
+    Make_Current_Job(slot);
     Job_Slot& job = Jobs[slot];
     job.Doc = std::move(doc);
     job.Doc.Image_Buffer.clear();

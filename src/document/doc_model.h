@@ -158,8 +158,26 @@ struct Job_Slot {
     Doc_Info Doc;
 };
 
-extern Job_Slot Jobs[JOB_SLOTS];
-extern int64_t Current_Job;  // -1 none, 0 live, 1..8 frozen
+// The slot table. doc_model.cpp owns it and alone decides which slot is
+// current and which slots are in use; the modules that work on a document
+// (its tools, pixels, file names) edit the slot's contents through `Jobs`.
+struct Job_Table_State {
+    Job_Slot Slots[JOB_SLOTS];
+    int64_t Current = -1;  // -1 none, 0 live, 1..8 frozen
+    // Counts every change of a frozen document (recovery copies are rewritten
+    // only when it moved on).
+    uint64_t Change_Serial = 0;
+};
+const Job_Table_State& Job_Table_View();
+extern Job_Slot (&Jobs)[JOB_SLOTS];          // Job_Table_View().Slots, writable contents
+extern const int64_t& Current_Job;           // Job_Table_View().Current
+extern const uint64_t& Document_Change_Serial;  // Job_Table_View().Change_Serial
+
+// Makes `slot` (-1 none, 0 live, 1..8 frozen) the current document, nothing
+// else: the panels follow through Select_Job or the next window update.
+void Make_Current_Job(int64_t slot);
+// The live document was current: the lowest frozen one is now, or none.
+void Leave_Live_Job();
 
 // The current document's hit mask, written by the threshold pass and read by
 // the snapping and the automatic measurements.
@@ -198,9 +216,6 @@ uint64_t Pixel_Budget_Left();     // what one more picture may take, bytes
 std::string Pixel_Budget_Message();
 
 // ---- unsaved changes
-// Counts every change of a frozen document (recovery copies are rewritten
-// only when it moved on).
-extern uint64_t Document_Change_Serial;
 // Marks frozen slot `slot` (1..8, in use) as changed; other slots are ignored.
 void Mark_Document_Changed(int64_t slot);
 void Mark_Document_Saved(int64_t slot);

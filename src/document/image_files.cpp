@@ -71,7 +71,7 @@ int64_t Picture_To_New_Document(const Picture& picture, double ppmm, int64_t uni
     job.In_Use = 1;
     job.Image_Changed = 1;
     job.Changed = 0;  // the picture is still in its own file
-    Current_Job = slot;
+    Make_Current_Job(slot);
     Job_List_Changed();
     Measurement_List_Changed();
     Select_Job_Through_Hook(slot);

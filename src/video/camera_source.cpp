@@ -53,7 +53,7 @@ void Failed_Start_Video_Off() {
     Video_Mode = VIDEO_NONE;
     Jobs[0].In_Use = 0;
     Set_State(CTL_VIDEO_TOGGLE, 0);
-    if (Current_Job == 0) Current_Job = First_Used_Job();
+    Leave_Live_Job();
     Job_List_Changed();
 }
 
@@ -137,7 +137,7 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
     Video_Mode = VIDEO_CAMERA;
     Jobs[0].In_Use = 1;
     Jobs[0].Image_Changed = 1;
-    Current_Job = 0;
+    Make_Current_Job(0);
     Set_State(CTL_VIDEO_TOGGLE, 1);
     Threshold_Label_Dirty = 1;
     Redraw_Request = 1;

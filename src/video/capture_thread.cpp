@@ -236,6 +236,6 @@ void Disable_Video() {
     Set_State(CTL_VIDEO_TOGGLE, 0);
     Video_Mode = VIDEO_NONE;
     Prefs_Changed();
-    if (Current_Job == 0) Current_Job = First_Used_Job();
+    Leave_Live_Job();
     Job_List_Changed();
 }

@@ -75,7 +75,7 @@ void Destroy_Window() {
 }
 
 void Prepare_Live_Document(int64_t w, int64_t h) {
-    Current_Job = 0;
+    Make_Current_Job(0);
     Jobs[0].In_Use = 1;
     Allocate_Image(&Jobs[0], (int32_t)w, (int32_t)h);
 }
@@ -146,7 +146,7 @@ void Start_Emulator() {
     Job_List_Changed();
     Close_Capture_Library();
     Threshold_Label_Dirty = 1;
-    Current_Job = 0;
+    Make_Current_Job(0);
     Job_List_Changed();
 }
 

@@ -70,7 +70,7 @@ protected:
 TEST_F(Dispatch, Close_Selected_File_Steps_Down_Once) {
     Make_Document(0, 4, 4);
     Make_Document(1, 4, 4);
-    Current_Job = 1;
+    Make_Current_Job(1);
     Control_Command(Control(CTL_CLOSE_FILE));
     EXPECT_EQ(Jobs[1].In_Use, 0);
     EXPECT_EQ(Current_Job, 0);  // the live document, not "no document"
@@ -82,7 +82,7 @@ TEST_F(Dispatch, Close_Selected_File_Steps_Down_Once) {
 TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
     Make_Document(1, 4, 4, 10);
     Jobs[1].Doc.Tools.push_back(Line(0, 100));
-    Current_Job = 1;
+    Make_Current_Job(1);
     Set_State(CTL_UNIT_LIST, 4);
     Control_Command(Control(CTL_UNIT_LIST));
     EXPECT_EQ(Jobs[1].Doc.Measure_Unit, 4);
@@ -92,7 +92,7 @@ TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
 
     // With no document current the unit of the live document stays and the file is still written.
     remove(Prefs_Path().c_str());
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Set_State(CTL_UNIT_LIST, 0);
     Control_Command(Control(CTL_UNIT_LIST));
     EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);
@@ -104,7 +104,7 @@ TEST_F(Dispatch, List_Click_Navigates_To_The_Rows_Document) {
     Make_Document(2, 4, 4);
     Jobs[1].Doc.Tools.push_back(Line(0, 10));
     Jobs[2].Doc.Tools.push_back(Line(0, 20));
-    Current_Job = 1;
+    Make_Current_Job(1);
     Rebuild_Measurement_List();
     Set_State(CTL_MEASURE_LIST, 1);
     Control_Command(Control(CTL_MEASURE_LIST, ETYPE_LEFT_CLICK));
@@ -115,7 +115,7 @@ TEST_F(Dispatch, List_Click_Navigates_To_The_Rows_Document) {
 TEST_F(Dispatch, Confirmations_Of_The_List_Menu) {
     Make_Document(1, 4, 4);
     Jobs[1].Doc.Tools = {Line(0, 10), Line(0, 20)};
-    Current_Job = 1;
+    Make_Current_Job(1);
     Rebuild_Measurement_List();
     Set_State(CTL_MEASURE_LIST, 0);
 
@@ -136,7 +136,7 @@ TEST_F(Dispatch, Confirmations_Of_The_List_Menu) {
     EXPECT_TRUE(Jobs[1].Doc.Tools.empty());
 
     // With no document these ask nothing.
-    Current_Job = -1;
+    Make_Current_Job(-1);
     size_t asked = Prompt_History().size();
     Menu_Command(Menu(MENU_DELETE_MEASUREMENT));
     Menu_Command(Menu(MENU_CLEAR_MEASUREMENTS));
@@ -145,7 +145,7 @@ TEST_F(Dispatch, Confirmations_Of_The_List_Menu) {
 
 TEST_F(Dispatch, Threshold_Note_And_Stage_Zero_From_The_Readouts) {
     Make_Document(0, 4, 4);
-    Current_Job = 0;
+    Make_Current_Job(0);
     Jobs[0].Doc.Measure.Hits = 12.5f;
     Set_State(CTL_PLUS_MINUS, 1);
     Control_Command(Control(CTL_READOUT_THRESHOLD_PCT, ETYPE_LEFT_DOUBLE_CLICK));
@@ -176,7 +176,7 @@ TEST_F(Dispatch, New_And_Exit) {
 TEST_F(Dispatch, Thumbnail_Click_Selects_Its_Slot) {
     Make_Document(0, 4, 4);
     Make_Document(5, 4, 4);
-    Current_Job = 0;
+    Make_Current_Job(0);
     Control_Command(Control(5, ETYPE_LEFT_CLICK));
     EXPECT_EQ(Current_Job, 5);
     Click_State = 1;
@@ -256,7 +256,7 @@ TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
         EXPECT_EQ(format, n.format) << n.typed;
     }
 
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Menu_Command(Menu(MENU_EXPORT_PICTURE));
     EXPECT_EQ(Last_Prompt_Text(), "Error / No document selected");
 
@@ -265,7 +265,7 @@ TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
     Tool t = Make_Tool(TOOL_LINE, 10, 60, 110, 60);
     t.Colour = 0xFFFFFF;
     Jobs[1].Doc.Tools.push_back(t);
-    Current_Job = 1;
+    Make_Current_Job(1);
     ASSERT_EQ(Get_State(CTL_EXPORT_SCALE_BAR) * 10 + Get_State(CTL_EXPORT_OVERLAY), 11) << "both on at start";
     struct Case {
         const char* typed;
@@ -490,7 +490,7 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         remove((part1 + ".JQV").c_str());
         Make_Document(0, 4, 4);
         for (int slot : {1, 2, 3}) Make_Document(slot, 4, 4);
-        Current_Job = 0;
+        Make_Current_Job(0);
         ASSERT_EQ(Duplicate_Job(0), 0);  // a snapshot that exists nowhere else: slot 4
         EXPECT_EQ(Jobs[4].Changed, 1);
         Close_Job(4);
@@ -500,7 +500,7 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         Jobs[3].Doc.Tools.push_back(Line(0, 10));
         Jobs[3].Changed = 1;
         Jobs[2].File_Name = folder.Path + "/two.JQV";
-        Current_Job = 3;
+        Make_Current_Job(3);
         for (const Answer& a : c.answers) Script_Prompt(a.Value, a.Path);
         Quit_Request = 0;
         Platform_Event e = c.kind == EVENT_CONTROL ? Control(c.number) : Menu(c.number);
@@ -562,13 +562,13 @@ TEST_F(Dispatch, Window_Title_Names_The_Current_Document) {
         {3, 1, 1, "Trellum - v0.241202"},  // a free slot is no document
     };
     for (const Case& c : cases) {
-        Current_Job = c.current;
+        Make_Current_Job(c.current);
         Jobs[1].Changed = (uint8_t)c.changed1;
         Jobs[2].Changed = (uint8_t)c.changed2;
         EXPECT_EQ(Window_Title_Text(), c.title) << c.current;
     }
     Jobs[2].File_Name.clear();
-    Current_Job = 2;
+    Make_Current_Job(2);
     EXPECT_EQ(Window_Title_Text(), "Trellum - v0.241202 - Document 2*");
 
     // Saving clears the mark, a new measurement sets it again.
@@ -587,7 +587,7 @@ TEST_F(Dispatch, Documents_From_The_Command_Line) {
     Make_Document(0, 4, 4);
     Make_Document(1, 5, 3, 70);
     Jobs[1].Doc.Tools.push_back(Line(0, 2));
-    Current_Job = 1;
+    Make_Current_Job(1);
     Script_Prompt(1, folder.Path + "/given");
     Save_Document(1);
     Close_Job(1);

@@ -150,7 +150,7 @@ TEST(Status_Bar, Texts_And_Write_Cache) {
     Reset_Status_Cache();
     Video_Mode = VIDEO_EMULATOR;
     Frames_Per_Second = 25;
-    Current_Job = 0;
+    Make_Current_Job(0);
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: 25)");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "No document selected.");
@@ -161,7 +161,7 @@ TEST(Status_Bar, Texts_And_Write_Cache) {
     EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 0), writes);  // unchanged text is not rewritten
 
     Video_Mode = VIDEO_NONE;
-    Current_Job = 3;
+    Make_Current_Job(3);
     Pointer_X = 123;
     Pointer_Y = 45.25f;
     Set_State(CTL_MAGNIFY, 1);

@@ -34,7 +34,7 @@ protected:
         // The rows cover documents 1 and 2, the count only the current one.
         Jobs[1].In_Use = Jobs[2].In_Use = 1;
         Jobs[1].Doc.Tools.resize(2);
-        Current_Job = 1;
+        Make_Current_Job(1);
         Add_Row(CTL_MEASURE_LIST, "1:0:M\nW: 2mm\n\n\n", 1);
         Add_Row(CTL_MEASURE_LIST, "1:1:\nThreshold\n12.3%\n\n", 1);
         Add_Row(CTL_MEASURE_LIST, "2:0:B\nW: 2mm\nH: 1mm\na: 2mm\xC2\xB2\n", 2);
@@ -79,14 +79,14 @@ TEST_F(CsvExport, ReportAndFileBytes) {
 TEST_F(CsvExport, NothingToExportAndFailedWrites) {
     Jobs[0].In_Use = 1;
     Jobs[0].Doc.Tools.resize(3);
-    Current_Job = 0;  // the live document, even with tools
+    Make_Current_Job(0);  // the live document, even with tools
     Export_Csv();
     Jobs[3].In_Use = 1;
-    Current_Job = 3;  // no tools
+    Make_Current_Job(3);  // no tools
     Export_Csv();
     EXPECT_TRUE(Prompt_History().empty());
     const std::string error = "Unable write to the selected file, is it already open in a different application?";
-    Current_Job = 1;
+    Make_Current_Job(1);
     Script_Prompt(1, folder + "/missing/report");
     Export_Csv();
     EXPECT_EQ(Last_Text(), error);

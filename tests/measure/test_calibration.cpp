@@ -59,7 +59,7 @@ protected:
         Make_Document(0, 640, 480, 50);
         Make_Document(1, 640, 480, 50);
         Make_Document(2, 640, 480, 80);
-        Current_Job = 1;
+        Make_Current_Job(1);
     }
     void TearDown() override { Set_Idle_Hook(nullptr, nullptr); }
 
@@ -260,10 +260,10 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
     Fill_Calibration_Choice();
     Jobs[1].Changed = Jobs[2].Changed = 0;
     EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres");  // 50 is not the factory value
-    Current_Job = 0;
+    Make_Current_Job(0);
     Jobs[0].Doc.PPMM = 100;  // the factory value on the live document
     EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres (uncalibrated)");
-    Current_Job = 1;
+    Make_Current_Job(1);
 
     Run(Line(200.4f), 2, "2", true, " 10x ");  // 100 px/mm
     ASSERT_EQ(Calibrations.size(), 1u);

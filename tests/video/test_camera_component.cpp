@@ -420,7 +420,7 @@ TEST_F(Camera, Sources_That_Cannot_Start) {
     for (const auto& c : cases) {
         Clear_Prompt_History();
         Jobs[3].In_Use = 1;
-        Current_Job = 3;
+        Make_Current_Job(3);
         Start_Video_Source(c.Source, "");
         EXPECT_TRUE(Run_Until_Started()) << c.Source;
         EXPECT_EQ(Last_Prompt_Text(), c.Prompt) << c.Source;

@@ -177,7 +177,7 @@ TEST(Video_Off, Current_Document_Moves_Off_The_Live_One) {
         if (k.mode == VIDEO_EMULATOR) Start_Emulator();
         Video_Mode = k.mode;
         for (int64_t s : k.frozen) Jobs[s].In_Use = 1;
-        Current_Job = k.current;
+        Make_Current_Job(k.current);
         Open_Camera_Settings_Window();
 
         Disable_Video();

@@ -187,10 +187,10 @@ TEST_F(Emulator, Press_Or_Drag_In_The_View_Makes_The_Live_Document_Current) {
         Start_Emulator();
         Jobs[2].In_Use = Jobs[3].In_Use = 1;
         Send(CTL_EMU_VIEW, ETYPE_MOUSE_MOVE, 300);
-        Current_Job = k.current;
+        Make_Current_Job(k.current);
         if (k.press) Send(CTL_EMU_VIEW, ETYPE_LEFT_DOWN, 300);
         if (k.move_to >= 0) {
-            Current_Job = k.current;  // only the move may switch now
+            Make_Current_Job(k.current);  // only the move may switch now
             Send(CTL_EMU_VIEW, ETYPE_MOUSE_MOVE, k.move_to);
         }
         EXPECT_EQ(Current_Job, k.expected) << k.current << k.press << k.move_to;

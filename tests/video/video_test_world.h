@@ -27,7 +27,7 @@ inline void Reset_Video_World() {
     Install_Module_Hooks();
     Clear_Prompt_Script();
     Reset_Jobs();
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Video_Mode = VIDEO_NONE;
     Redraw_Request = Frames_This_Second = Sample_Index = Pan_Mouse_X = 0;
     Pan_Dragging = 0;
