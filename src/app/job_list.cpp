@@ -29,12 +29,12 @@ void Job_Update_List() {
     int w = 0, h = 0;
     Scroll_Area_Inner_Size(CTL_THUMBNAIL_SCROLL, &w, &h);
     Set_Scroll_Area_Inner_Size(CTL_THUMBNAIL_SCROLL, w > 0 ? w : THUMB_W + 2, y + 4);
-    Redraw_Request = 1;
+    Request_Redraw();
 }
 
 void Select_Job(int64_t slot) {
     Make_Current_Job(slot);
-    Redraw_Request = 1;
+    Request_Redraw();
     Activate_Job(slot);
     Job_Update_List();
     Click_State = 0;
@@ -60,8 +60,8 @@ void Activate_Job(int64_t slot) {
     Set_State(CTL_UNIT_LIST, Jobs[slot].Doc.Measure_Unit);
     // The automatic tools make sense only on a thresholded picture.
     for (int64_t b = CTL_TOOL_WIDTH; b <= CTL_TOOL_AUTO_CIRCLE; b++) Hide_Control(b, mode == 0);
-    Threshold_Label_Dirty = 1;
-    Redraw_Request = 1;
+    Request_Threshold_Label();
+    Request_Redraw();
     Rebuild_Measurement_List();
 }
 

@@ -28,6 +28,6 @@ int64_t Idle_Wait_Ms();
 void Shutdown_Program();
 // The performance line "Time, ... ms" for the given stage times.
 std::string Format_Timing_Line(const Stage_Times_Record& times);
-// Set by SIGTERM and SIGINT; the loop turns it into Quit_Request.
+// Set by SIGTERM and SIGINT; the loop turns it into Main_Loop.Quit_Request.
 extern volatile sig_atomic_t Signal_Quit;
 void Install_Signal_Handlers();

@@ -30,7 +30,7 @@ bool Ask_About_Unsaved(const std::vector<int64_t>& slots) {
 }
 
 void Quit_Command() {
-    if (Ask_About_Unsaved(Unsaved_Jobs())) Quit_Request = 1;
+    if (Ask_About_Unsaved(Unsaved_Jobs())) Request_Quit();
 }
 
 void New_Command() {

@@ -54,7 +54,7 @@ void Pointer_Moved(float wx, float wy) {
         if (Click_State != 0 && Snap_To_Angle_On()) Angle_Snap();
     }
     if (Current_Job >= 0) {
-        Redraw_Request = 1;
+        Request_Redraw();
         float w, h;
         Document_Size(&w, &h);
         if (Pointer_X < 0) Pointer_X = 0;
@@ -62,7 +62,7 @@ void Pointer_Moved(float wx, float wy) {
         if (Pointer_Y < 0) Pointer_Y = 0;
         if (Pointer_Y > h - 1) Pointer_Y = h - 1;
     }
-    if (Get_State(CTL_MAGNIFY) == 1) Redraw_Request = 1;
+    if (Get_State(CTL_MAGNIFY) == 1) Request_Redraw();
     if (Click_State != 0 && Pointer_Inside == 1) {
         if (Click_State != 2) {
             Live_Measure.X_End = Pointer_X;
@@ -139,7 +139,7 @@ void Wheel(int32_t notches) {
     Magnifier_Zoom += notches;
     if (Magnifier_Zoom < 1) Magnifier_Zoom = 1;
     if (Magnifier_Zoom > 16) Magnifier_Zoom = 16;
-    Redraw_Request = 1;
+    Request_Redraw();
 }
 
 
@@ -211,7 +211,7 @@ void Picture_View_Event(const Platform_Event& event) {
         case ETYPE_MOUSE_ENTER: Set_Focus(CTL_PICTURE_VIEW); break;
         case ETYPE_MOUSE_LEAVE:
             Pointer_Inside = 0;
-            Redraw_Request = 1;
+            Request_Redraw();
             break;
         case ETYPE_MOUSE_MOVE: Pointer_Moved(event.X, event.Y); break;
         case ETYPE_LEFT_CLICK: Left_Click(); break;

@@ -149,7 +149,7 @@ void Nudge_Selected(float dx, float dy) {
     }
     // The system pointer follows, so it keeps pointing at the moved tool.
     Move_Pointer_By(Whole_Pixels(dx), Whole_Pixels(dy));
-    Redraw_Request = 1;
+    Request_Redraw();
     Rebuild_Measurement_List();
 }
 
@@ -161,6 +161,6 @@ void Clear_All_Measurements() {
     if (!slot) return;
     if (!slot->Doc.Tools.empty()) Mark_Document_Changed(Current_Job);
     slot->Doc.Tools.clear();
-    Redraw_Request = 1;
+    Request_Redraw();
     Rebuild_Measurement_List();
 }

@@ -89,7 +89,7 @@ void Camera_Take_Frame() {
         Allocate_Image(&live, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
     memcpy(live.Doc.Image_Buffer.data(), Frame_Buffer.data(), Frame_Buffer.size());
     live.Image_Changed = 1;
-    Redraw_Request = 1;
+    Request_Redraw();
     Waiting_First_Frame = false;
 }
 
@@ -139,8 +139,8 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
     Jobs[0].Image_Changed = 1;
     Make_Current_Job(0);
     Set_State(CTL_VIDEO_TOGGLE, 1);
-    Threshold_Label_Dirty = 1;
-    Redraw_Request = 1;
+    Request_Threshold_Label();
+    Request_Redraw();
     Job_List_Changed();
     return CAMERA_STARTING;
 }

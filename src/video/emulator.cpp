@@ -145,7 +145,7 @@ void Start_Emulator() {
     Open_Emulator();
     Job_List_Changed();
     Close_Capture_Library();
-    Threshold_Label_Dirty = 1;
+    Request_Threshold_Label();
     Make_Current_Job(0);
     Job_List_Changed();
 }
@@ -223,7 +223,7 @@ void Load_Sample(int64_t index) {
 }
 
 void Emulator_Frame() {
-    Frames_This_Second++;
+    Count_Frame();
     float t0 = Elapsed_Ms();
 
     bool drawn = GL_Make_Current(CTL_EMU_VIEW);
@@ -260,7 +260,7 @@ void Emulator_Frame() {
     }
 
     live.Image_Changed = 1;
-    Redraw_Request = 1;
+    Request_Redraw();
     Stage_Position = Pan_Current;
     if (drawn) glFinish();
     Stage_Times.Capture = Elapsed_Ms() - t0;
@@ -282,7 +282,7 @@ void Emulator_Step() {
         Pan_Current = (float)((double)Pan_Current + (double)Pan_Step * ((double)Pan_Target - (double)Pan_Current));
         Pan_Current = std::max(-limit, std::min(limit, Pan_Current));
         Emulator_Frame();
-        Redraw_Request = 1;
+        Request_Redraw();
         Pan_Recompute = 1.0f;
     }
 }

@@ -63,7 +63,7 @@ protected:
     Temp_Folder folder;
     void SetUp() override {
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/";
+        Program_Names.Data_Folder = folder.Path + "/";
     }
 };
 
@@ -167,10 +167,10 @@ TEST_F(Dispatch, New_And_Exit) {
     EXPECT_EQ(Count_Open_Jobs(), 0);
     Menu_Command(Menu(MENU_EXPORT_RESULTS));  // nothing left to export, and it says so
     EXPECT_EQ(Last_Prompt_Text(), "Info / No measurements to export");
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
     Menu_Command(Menu(MENU_EXIT));
-    EXPECT_EQ(Quit_Request, 1);
-    Quit_Request = 0;
+    EXPECT_EQ(Main_Loop.Quit_Request, 1);
+    Main_Loop.Quit_Request = 0;
 }
 
 TEST_F(Dispatch, Thumbnail_Click_Selects_Its_Slot) {
@@ -355,7 +355,7 @@ TEST_F(Dispatch, Scale_Port_Choice_And_The_Camera_Mode_Poll) {
     for (const Poll& p : polls) {
         Select_Job(1);
         Comport_Name = p.comport;
-        Frames_Total += p.new_frames;
+        Main_Loop.Frames_Total += p.new_frames;
         Dispatch_Event(timer);
         EXPECT_EQ(Stage_Position, p.stage) << p.comport;
         EXPECT_EQ(Prompt_History().size(), p.prompts) << p.comport;
@@ -486,7 +486,7 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/";
+        Program_Names.Data_Folder = folder.Path + "/";
         remove((part1 + ".JQV").c_str());
         Make_Document(0, 4, 4);
         for (int slot : {1, 2, 3}) Make_Document(slot, 4, 4);
@@ -502,7 +502,7 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         Jobs[2].File_Name = folder.Path + "/two.JQV";
         Make_Current_Job(3);
         for (const Answer& a : c.answers) Script_Prompt(a.Value, a.Path);
-        Quit_Request = 0;
+        Main_Loop.Quit_Request = 0;
         Platform_Event e = c.kind == EVENT_CONTROL ? Control(c.number) : Menu(c.number);
         e.Kind = c.kind;
         Dispatch_Event(e);
@@ -513,7 +513,7 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         EXPECT_EQ(Prompt_History()[0].Text, c.question);
         EXPECT_EQ(Prompt_History()[0].Filter, "Save|Discard|Cancel");
         EXPECT_EQ(Scripted_Prompts_Left(), 0) << "every scripted answer was asked for";
-        EXPECT_EQ(Quit_Request == 1, c.quits);
+        EXPECT_EQ(Main_Loop.Quit_Request == 1, c.quits);
         std::vector<int> open, unsaved;
         for (int slot = 1; slot < JOB_SLOTS; slot++) {
             if (Jobs[slot].In_Use) open.push_back(slot);
@@ -527,15 +527,15 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         for (const Answer& a : c.answers) saved_one = saved_one || (a.Value == 1 && a.Path == part1);
         EXPECT_EQ(File_Exists(part1 + ".JQV"), saved_one);
     }
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
 
     // Nothing unsaved: Exit asks nothing, "New" asks its own question.
     Fresh_Main_Window();
     Make_Document(2, 4, 4);
     Menu_Command(Menu(MENU_EXIT));
-    EXPECT_EQ(Quit_Request, 1);
+    EXPECT_EQ(Main_Loop.Quit_Request, 1);
     EXPECT_TRUE(Prompt_History().empty());
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
     Script_Prompt(0);
     Menu_Command(Menu(MENU_NEW));
     EXPECT_EQ(Last_Prompt_Text(), "Message / Close all document windows, are you sure?");

@@ -93,27 +93,27 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
 TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
     Fresh_Main_Window();
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = 0;
-    Threshold_Label_Dirty = 0;
-    Quit_Request = 0;
+    Take_Redraw_Request();
+    Take_Threshold_Label_Request();
+    Main_Loop.Quit_Request = 0;
     int64_t now = (int64_t)Elapsed_Ms();
-    Next_Timing_Log_Ms = now + 800;
+    Main_Loop.Next_Timing_Log_Ms = now + 800;
     int64_t idle = Idle_Wait_Ms();
     EXPECT_GT(idle, 100);
     EXPECT_LE(idle, 801);
 
-    Next_Timing_Log_Ms = now + 20;  // the timing line is due soon
+    Main_Loop.Next_Timing_Log_Ms = now + 20;  // the timing line is due soon
     EXPECT_LE(Idle_Wait_Ms(), 21);
 
-    Next_Timing_Log_Ms = now + 800;
-    Redraw_Request = 1;
+    Main_Loop.Next_Timing_Log_Ms = now + 800;
+    Request_Redraw();
     EXPECT_EQ(Idle_Wait_Ms(), 0);
-    Redraw_Request = 0;
+    Take_Redraw_Request();
 
     // A gliding emulator crop keeps the loop awake.
     Video_Mode = VIDEO_EMULATOR;
     Pan_Step = 0.4f;
-    Next_Acquire_Ms = 0;
+    Main_Loop.Next_Acquire_Ms = 0;
     EXPECT_EQ(Idle_Wait_Ms(), 0);
     Pan_Step = 1.2f;
     Pan_Dragging = 0;
@@ -121,9 +121,9 @@ TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
 
     // A camera is polled every acquisition interval.
     Video_Mode = VIDEO_CAMERA;
-    Next_Acquire_Ms = (int64_t)Elapsed_Ms() + 5;
+    Main_Loop.Next_Acquire_Ms = (int64_t)Elapsed_Ms() + 5;
     EXPECT_LE(Idle_Wait_Ms(), 6);
-    Next_Acquire_Ms = 0;  // a frame is due: looked for soon, without spinning
+    Main_Loop.Next_Acquire_Ms = 0;  // a frame is due: looked for soon, without spinning
     EXPECT_EQ(Idle_Wait_Ms(), 1);
     Video_Mode = VIDEO_NONE;
 }
@@ -131,25 +131,25 @@ TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
 TEST(Idle_Pass, Writes_The_Timing_Line_At_Most_Once_A_Second) {
     Fresh_Main_Window();
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = 0;
-    Frames_This_Second = 7;
-    Next_Timing_Log_Ms = (int64_t)Elapsed_Ms() - 1;
+    Take_Redraw_Request();
+    Main_Loop.Frames_This_Second = 7;
+    Main_Loop.Next_Timing_Log_Ms = (int64_t)Elapsed_Ms() - 1;
     Idle_Pass();
-    EXPECT_EQ(Frames_Per_Second, 7);
-    EXPECT_EQ(Frames_This_Second, 0);
-    int64_t next = Next_Timing_Log_Ms;
-    EXPECT_GE(next, Now_Ms + 999);
-    Frames_This_Second = 3;
+    EXPECT_EQ(Main_Loop.Frames_Per_Second, 7);
+    EXPECT_EQ(Main_Loop.Frames_This_Second, 0);
+    int64_t next = Main_Loop.Next_Timing_Log_Ms;
+    EXPECT_GE(next, Main_Loop.Now_Ms + 999);
+    Main_Loop.Frames_This_Second = 3;
     Idle_Pass();
-    EXPECT_EQ(Next_Timing_Log_Ms, next);
-    EXPECT_EQ(Frames_Per_Second, 7);
+    EXPECT_EQ(Main_Loop.Next_Timing_Log_Ms, next);
+    EXPECT_EQ(Main_Loop.Frames_Per_Second, 7);
 }
 
 TEST(Status_Bar, Texts_And_Write_Cache) {
     Fresh_Main_Window();
     Reset_Status_Cache();
     Video_Mode = VIDEO_EMULATOR;
-    Frames_Per_Second = 25;
+    Main_Loop.Frames_Per_Second = 25;
     Make_Current_Job(0);
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: 25)");
@@ -194,7 +194,7 @@ namespace {
 TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
     Fresh_Main_Window();
     Video_Mode = VIDEO_NONE;
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
     for (int i = 0; i < 3; i++) {
         Platform_Event e;
         e.Window = WINDOW_MAIN;
@@ -205,14 +205,14 @@ TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
         Post_Event(e);
     }
     Magnifier_Zoom = 4;
-    Now_Ms = -5;  // the idle pass would set it from the clock
+    Main_Loop.Now_Ms = -5;  // the idle pass would set it from the clock
     for (int i = 0; i < 3; i++) {
         EXPECT_TRUE(Main_Loop_Pass(false));
-        EXPECT_EQ(Now_Ms, -5) << "idle work ran before the queue was empty";
+        EXPECT_EQ(Main_Loop.Now_Ms, -5) << "idle work ran before the queue was empty";
     }
     EXPECT_EQ(Magnifier_Zoom, 7);
     EXPECT_TRUE(Main_Loop_Pass(false));
-    EXPECT_GE(Now_Ms, 0);
+    EXPECT_GE(Main_Loop.Now_Ms, 0);
 
     // The close box ends the loop after the next idle pass.
     Platform_Event close;
@@ -221,7 +221,7 @@ TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
     Post_Event(close);
     EXPECT_TRUE(Main_Loop_Pass(false));
     EXPECT_FALSE(Main_Loop_Pass(false));
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
 }
 
 // The real program without a display: one PNG per document with its scale

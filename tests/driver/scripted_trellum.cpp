@@ -75,12 +75,12 @@ void Post(int64_t kind, int64_t number) {
 void Script_Hook(void*) {
     switch (S.Step) {
         case 0:
-            if (!Window_Exists(WINDOW_MAIN) || Next_Timing_Log_Ms <= 0) return;
-            S.First_Timing = Next_Timing_Log_Ms;
+            if (!Window_Exists(WINDOW_MAIN) || Main_Loop.Next_Timing_Log_Ms <= 0) return;
+            S.First_Timing = Main_Loop.Next_Timing_Log_Ms;
             S.Step = 1;
             return;
         case 1:
-            if (Next_Timing_Log_Ms == S.First_Timing) return;
+            if (Main_Loop.Next_Timing_Log_Ms == S.First_Timing) return;
             S.Step = 2;
             if (S.What == "settings") {
                 Post(EVENT_CONTROL, CTL_VIDEO_SETTINGS_BUTTON);

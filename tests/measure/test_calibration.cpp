@@ -55,7 +55,7 @@ protected:
     Temp_Folder folder;
     void SetUp() override {
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/";
+        Program_Names.Data_Folder = folder.Path + "/";
         Make_Document(0, 640, 480, 50);
         Make_Document(1, 640, 480, 50);
         Make_Document(2, 640, 480, 80);

@@ -24,7 +24,7 @@ public:
     void SetUp() override {
         World_Folder = new Temp_Folder();
         Startup_Shared_State();
-        Data_Folder = World_Folder->Path + "/config/Trellum/";
+        Program_Names.Data_Folder = World_Folder->Path + "/config/Trellum/";
         ASSERT_TRUE(Platform_Init()) << "no display";
         ASSERT_TRUE(Build_Main_Window());
         Pump(500);
@@ -59,7 +59,7 @@ void Settle() {
         if (!Poll_Event(&e)) break;
         Dispatch_Event(e);
     }
-    Redraw_Request = 1;
+    Request_Redraw();
     Idle_Pass();
 }
 

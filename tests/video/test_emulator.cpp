@@ -39,9 +39,9 @@ class Emulator : public ::testing::Test {
     }
     void TearDown() override { Close_Emulator(); }
     int64_t Run_Until_Rest() {
-        int64_t before = Frames_This_Second;
+        int64_t before = Main_Loop.Frames_This_Second;
         for (int i = 0; i < 100 && Pan_Step < 1.0f; i++) Emulator_Step();
-        return Frames_This_Second - before;
+        return Main_Loop.Frames_This_Second - before;
     }
     void Send(int64_t control, int64_t type, float x = 0) {
         Emulator_Event(Control_Event(WINDOW_EMULATOR, control, type, x));
@@ -102,7 +102,7 @@ TEST_F(Emulator, Start_Shows_First_Sample_With_Crop_780_To_1419) {
     EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 1);
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_EQ(Current_Job, 0);
-    EXPECT_EQ(Jobs[0].In_Use + Jobs[0].Image_Changed + Redraw_Request, 3);
+    EXPECT_EQ(Jobs[0].In_Use + Jobs[0].Image_Changed + Redraw_Requested(), 3);
     EXPECT_EQ(Sample_Count, 5);
     EXPECT_EQ(Last_Crop_Column, 780);
     EXPECT_EQ(Stage_Position, -400.0f);
@@ -139,7 +139,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
         Run_Until_Rest();
         double p = Pan_Current;
         Send(CTL_EMU_VIEW, ETYPE_LEFT_DOWN, k.mouse_x);
-        int64_t frames = Frames_This_Second;
+        int64_t frames = Main_Loop.Frames_This_Second;
         std::vector<float> seen;
         for (int i = 0; i < 20 && (seen.empty() || Pan_Step < 1.0f); i++) {
             Emulator_Step();  // the first one while held, the rest after release
@@ -148,7 +148,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
             EXPECT_EQ(Stage_Position, Pan_Current) << "step " << seen.size() << " mouse " << k.mouse_x;
         }
         ASSERT_EQ(seen.size(), 5u) << k.mouse_x;
-        EXPECT_EQ(Frames_This_Second - frames, 5);
+        EXPECT_EQ(Main_Loop.Frames_This_Second - frames, 5);
         for (int i = 0; i < 5; i++) {
             p = (float)(p + 0.2 * (i + 1) * (k.target - p));
             EXPECT_NEAR(seen[i], p, 1e-3) << "step " << i << " mouse " << k.mouse_x;
@@ -156,7 +156,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
         EXPECT_EQ(seen.back(), k.target) << k.mouse_x;
         EXPECT_EQ(Last_Crop_Column, (int64_t)k.target + 1180);
         Emulator_Step();
-        EXPECT_EQ(Frames_This_Second - frames, 5) << "a crop at rest makes no frames";
+        EXPECT_EQ(Main_Loop.Frames_This_Second - frames, 5) << "a crop at rest makes no frames";
         Close_Emulator();
     }
 }

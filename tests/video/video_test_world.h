@@ -29,7 +29,8 @@ inline void Reset_Video_World() {
     Reset_Jobs();
     Make_Current_Job(-1);
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = Frames_This_Second = Sample_Index = Pan_Mouse_X = 0;
+    Take_Redraw_Request();
+    Main_Loop.Frames_This_Second = Sample_Index = Pan_Mouse_X = 0;
     Pan_Dragging = 0;
     Pan_Step = 1.0f;
     Capture_Sleep = No_Sleep;
@@ -46,7 +47,7 @@ inline void Reset_Video_World() {
         char pattern[] = "/tmp/trellum-video-test-XXXXXX";
         folder = mkdtemp(pattern) ? std::string(pattern) + "/" : "./";
     }
-    Data_Folder = folder;
+    Program_Names.Data_Folder = folder;
     Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 1060, 600, 0);
     Create_Control(WINDOW_MAIN, CTL_VIDEO_TOGGLE, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
 }
