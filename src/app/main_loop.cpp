@@ -201,6 +201,18 @@ void Dispatch_Event(const Platform_Event& event) {
     }
 }
 
+void Update_Windows() {
+    Window_Changes changes = Take_Window_Changes();
+    // Selecting a slot rebuilds both lists with its panels.
+    if (changes.Job_Panels && Current_Job >= 0) {
+        Select_Job(Current_Job);
+    } else {
+        if (changes.Job_List || changes.Job_Panels) Job_Update_List();
+        if (changes.Measurement_List) Rebuild_Measurement_List();
+    }
+    if (Take_Prefs_Change()) Prefs_Save();
+}
+
 void Idle_Pass() {
     // Messages raised on the capture thread are shown here, on the main thread.
     if (Capture_Messages_Pending() > 0) Show_Capture_Messages();
@@ -217,6 +229,8 @@ void Idle_Pass() {
         else if (Main_Loop.New_Frame == 1)
             Main_Loop.New_Frame = 0;
     }
+    // What the acquisition changed is in the panels before this pass draws.
+    Update_Windows();
     // Taken by exchange: a request made while this one is drawn is kept for the next pass.
     if (Take_Redraw_Request()) {
         Process_Image();
@@ -299,6 +313,7 @@ bool Main_Loop_Pass(bool may_wait) {
     if (Poll_Event(&event)) {
         Main_Loop.Last_Event = event.Kind;
         Dispatch_Event(event);
+        Update_Windows();
         return true;
     }
     Main_Loop.Last_Event = 0;

@@ -170,15 +170,7 @@ void Build_Settings_Page() {
 
 }  // namespace
 
-void Install_Module_Hooks() {
-    Job_List_Hook = Job_Update_List;
-    Measurement_List_Hook = Rebuild_Measurement_List;
-    Select_Job_Hook = Select_Job;
-    Prefs_Save_Hook = Prefs_Save;
-}
-
 bool Create_Main_Window_Controls() {
-    Install_Module_Hooks();
     if (!Open_Window(WINDOW_MAIN, Application_Name + " - " + Application_Version, 0, 0, MAIN_INITIAL_W,
                      MAIN_INITIAL_H,
                      WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_RESIZABLE | WINDOW_CLOSE_BOX | WINDOW_ACCEPT_FILES))
@@ -247,8 +239,6 @@ void On_Main_Window_Resized() {
 }
 
 bool Build_Main_Window() {
-    // Before the capture thread starts: its start-up may already rebuild the job list.
-    Install_Module_Hooks();
     Log(Application_Name);
     Log(Application_Version);
     Log(Program_Names.Data_Folder);

@@ -42,8 +42,8 @@ void New_Command() {
     if (Ask_About_Unsaved(unsaved))
         Discard_All_Jobs();
     else {
-        Job_List_Changed();
-        Measurement_List_Changed();
+        Mark_Job_List_Changed();
+        Mark_Measurement_List_Changed();
     }
 }
 

@@ -9,6 +9,7 @@ namespace {
 struct Loop_Requests {
     std::atomic<bool> Redraw{false};
     std::atomic<bool> Threshold_Label{false};
+    std::atomic<bool> Prefs{false};
 };
 Loop_Requests Requests;
 }  // namespace
@@ -31,11 +32,8 @@ float Stage_Zero = 0;
 std::string Last_Device;
 std::string Last_Resolution;
 
-void (*Prefs_Save_Hook)() = nullptr;
-
-void Prefs_Changed() {
-    if (Prefs_Save_Hook) Prefs_Save_Hook();
-}
+void Mark_Prefs_Changed() { Requests.Prefs = true; }
+bool Take_Prefs_Change() { return Requests.Prefs.exchange(false); }
 
 Stage_Times_Record Stage_Times;
 

@@ -57,10 +57,10 @@ extern float Stage_Zero;
 extern std::string Last_Device;
 extern std::string Last_Resolution;
 
-// Rewrites the preferences file; set by the main window at start-up (null:
-// nothing is written). Lower modules call it when a remembered setting changes.
-extern void (*Prefs_Save_Hook)();
-void Prefs_Changed();
+// A remembered setting changed: the preferences file is rewritten at the
+// main loop's next window update.
+void Mark_Prefs_Changed();
+bool Take_Prefs_Change();  // true if marked since the last call; clears it
 
 enum Video_Mode_Code : int64_t { VIDEO_NONE = 0, VIDEO_CAMERA = 1, VIDEO_EMULATOR = 2 };
 extern int64_t Video_Mode;

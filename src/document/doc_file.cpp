@@ -248,8 +248,8 @@ void Open_Document() {
     std::string path;
     int filter = 0;
     if (!Open_File_Dialog("Choose file to load", "", "jqv|*.jqv", &path, &filter)) {
-        Job_List_Changed();
-        Measurement_List_Changed();
+        Mark_Job_List_Changed();
+        Mark_Measurement_List_Changed();
         return;
     }
     if (!File_Exists(path)) return;
@@ -286,7 +286,7 @@ bool Open_Document_File(const std::string& path, bool keep_name) {
     // A zero, negative or non-finite calibration would make every length
     // meaningless; such files open with the default of 50 pixels per mm.
     if (!(job.Doc.PPMM > 0) || !std::isfinite(job.Doc.PPMM)) job.Doc.PPMM = 50;
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
     return true;
 }

@@ -24,20 +24,19 @@ void Leave_Live_Job() {
 std::vector<uint8_t> Hit_Mask;
 int32_t Hit_Mask_Width = 0, Hit_Mask_Height = 0;
 
-void (*Job_List_Hook)() = nullptr;
-void (*Measurement_List_Hook)() = nullptr;
-void (*Select_Job_Hook)(int64_t slot) = nullptr;
+void Mark_Job_List_Changed() { Job_Table.Changes.Job_List = true; }
 
-void Job_List_Changed() {
-    if (Job_List_Hook) Job_List_Hook();
+void Mark_Measurement_List_Changed() { Job_Table.Changes.Measurement_List = true; }
+
+void Select_Job_Later(int64_t slot) {
+    Job_Table.Current = slot;
+    Job_Table.Changes.Job_Panels = true;
 }
 
-void Measurement_List_Changed() {
-    if (Measurement_List_Hook) Measurement_List_Hook();
-}
-
-void Select_Job_Through_Hook(int64_t slot) {
-    if (Select_Job_Hook) Select_Job_Hook(slot);
+Window_Changes Take_Window_Changes() {
+    Window_Changes taken = Job_Table.Changes;
+    Job_Table.Changes = Window_Changes{};
+    return taken;
 }
 
 const char* const Video_Property_Names[VIDEO_PROPERTY_COUNT] = {
@@ -169,8 +168,8 @@ int64_t Duplicate_Job(int64_t source) {
     to.Doc.ScaleValue = Stage_Position - Stage_Zero;
     Mark_Document_Changed(target);
 
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
     return 0;
 }
 
@@ -191,9 +190,9 @@ void Close_Job(int64_t i) {
     // The current slot must hold a document: step down to the nearest one in use.
     int64_t next = Nearest_Lower_Used(i);
     Job_Table.Current = next;
-    if (next >= 0) Select_Job_Through_Hook(next);
-    Job_List_Changed();
-    Measurement_List_Changed();
+    if (next >= 0) Select_Job_Later(next);
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
 }
 
 void Close_All_Jobs() {
@@ -202,8 +201,8 @@ void Close_All_Jobs() {
         Discard_All_Jobs();
         return;
     }
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
 }
 
 void Discard_All_Jobs() {
@@ -213,6 +212,6 @@ void Discard_All_Jobs() {
         Jobs[i].Doc.Tools.clear();
     }
     Job_Table.Current = Jobs[0].In_Use ? 0 : -1;
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
 }

@@ -158,6 +158,21 @@ struct Job_Slot {
     Doc_Info Doc;
 };
 
+// ---- what changed, for the windows above this module. Document, video and
+// measure code marks it; the main loop takes the marks and brings the windows
+// up to date once per pass (Update_Windows): nothing here calls upward.
+struct Window_Changes {
+    bool Job_List = false;          // the thumbnail column
+    bool Measurement_List = false;
+    bool Job_Panels = false;        // the current slot's panels: mode, threshold, unit, lists
+};
+void Mark_Job_List_Changed();
+void Mark_Measurement_List_Changed();
+// Makes `slot` current now; its panels follow at the next window update.
+void Select_Job_Later(int64_t slot);
+// The marks made since the last call, cleared.
+Window_Changes Take_Window_Changes();
+
 // The slot table. doc_model.cpp owns it and alone decides which slot is
 // current and which slots are in use; the modules that work on a document
 // (its tools, pixels, file names) edit the slot's contents through `Jobs`.
@@ -167,6 +182,7 @@ struct Job_Table_State {
     // Counts every change of a frozen document (recovery copies are rewritten
     // only when it moved on).
     uint64_t Change_Serial = 0;
+    Window_Changes Changes;  // what the windows have not caught up with yet
 };
 const Job_Table_State& Job_Table_View();
 extern Job_Slot (&Jobs)[JOB_SLOTS];          // Job_Table_View().Slots, writable contents
@@ -184,18 +200,9 @@ void Leave_Live_Job();
 extern std::vector<uint8_t> Hit_Mask;  // one byte per pixel, rows from the top, 1 = hit
 extern int32_t Hit_Mask_Width, Hit_Mask_Height;
 
-// ---- hooks to the panels above this module, set by the main window at start-up
-// (null: nothing happens). Document, video and measure code calls them
-// through the procedures below whenever the slots or their tools change.
-extern void (*Job_List_Hook)();            // rebuilds the thumbnail column
-extern void (*Measurement_List_Hook)();    // rebuilds the measurement list
-extern void (*Select_Job_Hook)(int64_t slot);  // makes a slot current with its panels
-void Job_List_Changed();
-void Measurement_List_Changed();
-void Select_Job_Through_Hook(int64_t slot);
-
 // ---- slot table
-// Empties every slot (start-up state); thumbnails get List_View = slot index.
+// Empties every slot (start-up state), with no window changes pending;
+// thumbnails get List_View = slot index.
 void Reset_Jobs();
 int64_t Count_Open_Jobs();  // frozen slots in use
 int64_t First_Free_Job();   // lowest free slot 1..8, or -1

@@ -72,9 +72,9 @@ int64_t Picture_To_New_Document(const Picture& picture, double ppmm, int64_t uni
     job.Image_Changed = 1;
     job.Changed = 0;  // the picture is still in its own file
     Make_Current_Job(slot);
-    Job_List_Changed();
-    Measurement_List_Changed();
-    Select_Job_Through_Hook(slot);
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
+    Select_Job_Later(slot);
     return slot;
 }
 

@@ -54,7 +54,7 @@ void Failed_Start_Video_Off() {
     Jobs[0].In_Use = 0;
     Set_State(CTL_VIDEO_TOGGLE, 0);
     Leave_Live_Job();
-    Job_List_Changed();
+    Mark_Job_List_Changed();
 }
 
 // The message of a camera that could not be opened, and the video that runs then.
@@ -141,7 +141,7 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
     Set_State(CTL_VIDEO_TOGGLE, 1);
     Request_Threshold_Label();
     Request_Redraw();
-    Job_List_Changed();
+    Mark_Job_List_Changed();
     return CAMERA_STARTING;
 }
 
@@ -160,7 +160,7 @@ void Camera_Finish_Start() {
         if (Start.Remember) {
             Last_Device = Start.Source;
             Last_Resolution = "";
-            Prefs_Changed();
+            Mark_Prefs_Changed();
         }
         Log("Camera started: " + Start.Name);
         return;
@@ -205,7 +205,7 @@ bool Choose_Video_Source(const std::string& source, const std::string& resolutio
     if (!description) {
         Last_Device = source;
         Last_Resolution = source.empty() ? "" : resolution;
-        Prefs_Changed();
+        Mark_Prefs_Changed();
     }
     bool started = Start_Video_Source(source, resolution);
     // A typed description is checked by starting it: one that fails is not

@@ -235,7 +235,7 @@ void Disable_Video() {
     Jobs[0].In_Use = 0;
     Set_State(CTL_VIDEO_TOGGLE, 0);
     Video_Mode = VIDEO_NONE;
-    Prefs_Changed();
+    Mark_Prefs_Changed();
     Leave_Live_Job();
-    Job_List_Changed();
+    Mark_Job_List_Changed();
 }

@@ -61,10 +61,7 @@ std::string Utf16_Name(const uint8_t* p) {
 int64_t Rounded_Ms() { return (int64_t)std::nearbyint((double)Elapsed_Ms()); }
 
 void Make_Live_Current_From_Frozen() {
-    if (Current_Job > 0) {
-        Select_Job_Through_Hook(0);
-        Job_List_Changed();
-    }
+    if (Current_Job > 0) Select_Job_Later(0);
 }
 
 void Destroy_Window() {
@@ -143,11 +140,10 @@ bool Read_Sample(int64_t index, std::string* name, int32_t* width, int32_t* heig
 void Start_Emulator() {
     Video_Mode = VIDEO_EMULATOR;
     Open_Emulator();
-    Job_List_Changed();
     Close_Capture_Library();
     Request_Threshold_Label();
     Make_Current_Job(0);
-    Job_List_Changed();
+    Mark_Job_List_Changed();
 }
 
 void Open_Emulator() {

@@ -112,6 +112,7 @@ void Script_Hook(void*) {
             if (S.What == "calibrate") {
                 // A line on a frozen document, chosen in the list.
                 Add_Tool(TOOL_LINE, 100, 100, 300, 100, Manual_Tool_Colour);
+                Update_Windows();  // the frozen document's panels, before a row is chosen in its list
                 Select_Tool(0);
                 Rebuild_Measurement_List();
                 Set_State(CTL_MEASURE_LIST, 0);

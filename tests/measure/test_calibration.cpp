@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "base/app_state.h"
+#include "app/main_loop.h"
 #include "app/prefs.h"
 #include "measure/readouts.h"
 #include "measure/calibration.h"
@@ -110,6 +111,7 @@ TEST_F(Calibration, New_Calibration_From_A_Known_Length) {
         for (int slot : {0, 1, 2}) EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, c.ppmm) << c.typed << " slot " << slot;
         EXPECT_EQ(Last_Prompt_Text(), "Info / Calibration complete");
     }
+    Update_Windows();
     EXPECT_NE(Read_Whole_File(Prefs_Path()).find("PPMM = 15.748032\r\n"), std::string::npos);
 }
 
@@ -292,6 +294,7 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
     EXPECT_FLOAT_EQ(Jobs[2].Doc.PPMM, 200);
     EXPECT_EQ(Jobs[1].Changed + Jobs[2].Changed, 0);
     EXPECT_TRUE(Prompt_History().empty()) << "a choice needs no confirmation";
+    Update_Windows();
     EXPECT_NE(Read_Whole_File(Prefs_Path()).find("PPMM = 100.000000\r\n"), std::string::npos);
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");  // document 1 keeps its 50
     Fill_Calibration_Choice();  // rebuilt while document 1 is shown

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/main_loop.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
 #include "base/control_ids.h"
@@ -581,6 +582,7 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, 100.0f);
     EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f);
     EXPECT_EQ(Prompt_History().back().Text, "Calibration complete");
+    Update_Windows();
     EXPECT_NE(Read_Whole_File(folder.File("Orbisk.prefs")).find("PPMM = 100.000000"), std::string::npos);
     // "Save as:" sits left of OK on the buttons' row, and the name reaches the Settings page.
     EXPECT_LE(typing.Save_As[0] + typing.Save_As[2], typing.Ok[0]);

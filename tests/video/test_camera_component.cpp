@@ -260,7 +260,7 @@ class Camera : public ::testing::Test {
 
     void SetUp() override {
         Fresh_Main_Window();
-        Install_Module_Hooks();
+        Take_Prefs_Change();  // one left by an earlier test would be written into this test's folder
         Capture_Sleep = Short_Sleep;
         Capture_Device = -1;
         Set_Capture_State(CAPTURE_IDLE);
@@ -465,6 +465,7 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA) << Last_Prompt_Text();
     EXPECT_EQ(Last_Device, "Test camera");
     EXPECT_EQ(Last_Resolution, "320x240");
+    Update_Windows();
     std::string text = Prefs_Text();
     EXPECT_NE(text.find("\r\nLastDevice = Test camera\r\nLastResolution = 320x240\r\n"), std::string::npos) << text;
     EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(RED); }, 20))
@@ -490,6 +491,7 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_TRUE(Run_Until([] { return Capture_Device.load() == -1; }, 20)) << "the thread closes the camera";
     EXPECT_EQ(Last_Device, "");
+    Update_Windows();
     text = Prefs_Text();
     EXPECT_NE(text.find("\r\nLastDevice = \r\nLastResolution = \r\n"), std::string::npos) << text;
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "video_test_world.h"
+#include "app/main_loop.h"
 
 namespace {
 
@@ -181,6 +182,7 @@ TEST(Video_Off, Current_Document_Moves_Off_The_Live_One) {
         Open_Camera_Settings_Window();
 
         Disable_Video();
+        Update_Windows();
 
         EXPECT_EQ(Current_Job, k.expected) << k.mode << " " << k.current;
         EXPECT_EQ(Video_Mode, VIDEO_NONE);

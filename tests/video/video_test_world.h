@@ -24,7 +24,6 @@ inline void No_Sleep(int64_t) {}
 
 inline void Reset_Video_World() {
     Null_Reset();
-    Install_Module_Hooks();
     Clear_Prompt_Script();
     Reset_Jobs();
     Make_Current_Job(-1);
