@@ -7,9 +7,12 @@
 
 #include "base/app_state.h"
 #include "app/command_line.h"
+#include "app/job_list.h"
+#include "app/prefs.h"
 #include "app/main_loop.h"
 #include "app/picture_export.h"
 #include "app/status_bar.h"
+#include "base/control_ids.h"
 #include "base/image_io.h"
 #include "base/tiff_io.h"
 #include "document/doc_file.h"
@@ -332,3 +335,35 @@ TEST(Batch_Pictures, One_Png_Per_Document_And_Unreadable_Files_Named) {
 }
 
 }  // namespace
+
+// What lower modules mark reaches the windows at the next update, once.
+TEST(Update_Windows, Marks_Reach_The_Panels_And_The_Preferences) {
+    Fresh_Main_Window();
+    Temp_Folder folder;
+    Program_Names.Data_Folder = folder.Path + "/";
+    Make_Document(1, 2, 2);
+    Make_Document(2, 2, 2);
+    Jobs[2].Doc.Processing.Mode = 3;
+    Make_Current_Job(1);
+    Take_Prefs_Change();
+    Select_Job_Later(2);
+    Mark_Prefs_Changed();
+    EXPECT_EQ(Current_Job, 2) << "current at once";
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + 3), 0) << "the panels wait for the update";
+    EXPECT_EQ(File_Size(Prefs_Path()), -1);
+    Update_Windows();
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + 3), 1);
+    EXPECT_GT(File_Size(Prefs_Path()), 0);
+    Window_Changes left = Take_Window_Changes();
+    EXPECT_FALSE(left.Job_Panels || left.Job_List || left.Measurement_List);
+    EXPECT_FALSE(Take_Prefs_Change());
+    // A thumbnail column marked alone is rebuilt alone: the panels stay.
+    Set_State(CTL_ANALYSIS_FIRST + 3, 0);
+    Jobs[3].In_Use = 1;
+    Mark_Job_List_Changed();
+    Update_Windows();
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + 3), 0);
+    int x = 0, y = 0;
+    Control_Window_Position(Jobs[3].List_View, &x, &y);
+    EXPECT_GT(y, THUMB_PARKED_Y) << "slot 3 got its place in the column";
+}

@@ -104,8 +104,13 @@ TEST_F(Doc_Model, Close_Steps_Down_To_A_Slot_In_Use) {
             Jobs[i].Doc.Tools.push_back(Tool());
         }
         Make_Current_Job(c.close);
+        Take_Window_Changes();
         Close_Job(c.close);
         EXPECT_EQ(Current_Job, c.current_after) << "closing " << c.close;
+        Window_Changes marks = Take_Window_Changes();
+        EXPECT_EQ(marks.Job_Panels, c.current_after >= 0) << "closing " << c.close;
+        EXPECT_TRUE(marks.Job_List && marks.Measurement_List) << "closing " << c.close;
+        EXPECT_FALSE(Take_Window_Changes().Job_List) << "taken once";
         EXPECT_EQ(Jobs[c.close].In_Use, 0);
         EXPECT_TRUE(Jobs[c.close].Doc.Tools.empty());
         for (int i : c.open)
