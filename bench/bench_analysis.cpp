@@ -51,7 +51,7 @@ void Make_Stained_Cells() {
     doc.Processing = ProcessMode();
     doc.Processing.Threshold_Cyan = doc.Processing.Threshold_Magenta = 80;
     doc.Processing.Threshold_Yellow = doc.Processing.Threshold_Black = 80;
-    Current_Job = 0;
+    Make_Current_Job(0);
     std::string name;
     int32_t sw = 0, sh = 0;
     std::vector<uint8_t> sample;

@@ -39,7 +39,7 @@ bool Build_World() {
     const char* folder = mkdtemp(pattern);
     if (!folder) return false;
     Startup_Shared_State();
-    Data_Folder = std::string(folder) + "/";
+    Program_Names.Data_Folder = std::string(folder) + "/";
     if (!Platform_Init() || !Build_Main_Window()) return false;
     Resize_Window(WINDOW_MAIN, 1060, 600);
     float until = Elapsed_Ms() + 1000;
@@ -80,11 +80,11 @@ void Full_Pass(benchmark::State& state, int64_t analysis_button, int64_t tool_bu
     Set_Canvas_State_For_Test(canvas);
     for (auto _ : state) {
         Jobs[0].Image_Changed = 1;  // a new live frame every pass
-        Redraw_Request = 1;
+        Request_Redraw();
         Process_Image();
         Render_Frame();
         Refresh_Readouts(false);
-        Redraw_Request = 0;
+        Take_Redraw_Request();
     }
     state.counters["process_ms"] = Stage_Times.Process;
     state.counters["blob_pixels"] = Canvas_View().Live_Measure.Area;
@@ -111,10 +111,10 @@ void BM_Idle_Pass_Still_Document(benchmark::State& state) {
     Process_Image();
     Render_Frame();  // the one upload
     for (auto _ : state) {
-        Redraw_Request = 1;
+        Request_Redraw();
         Process_Image();
         Render_Frame();
-        Redraw_Request = 0;
+        Take_Redraw_Request();
     }
     Jobs[1] = Job_Slot();
     Jobs[1].List_View = 1;

@@ -94,7 +94,7 @@ void Process_Image() {
     if (!slot) return;
     Doc_Info& doc = slot->Doc;
     const float t0 = Elapsed_Ms();
-    Redraw_Request = 0;
+    Take_Redraw_Request();
 
     const int32_t w = doc.Resolution.x > 0 ? doc.Resolution.x : 0;
     const int32_t h = doc.Resolution.y > 0 ? doc.Resolution.y : 0;

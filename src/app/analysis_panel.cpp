@@ -15,7 +15,7 @@
 void Apply_Threshold() {
     Job_Slot* slot = Current_Slot();
     if (!slot) return;
-    Redraw_Request = 1;
+    Request_Redraw();
     const int64_t v = Get_State(CTL_THRESHOLD_SLIDER);
     uint8_t* threshold = Threshold_Of_Mode(&slot->Doc.Processing, slot->Doc.Processing.Mode);
     if (threshold) *threshold = (uint8_t)v;
@@ -24,8 +24,8 @@ void Apply_Threshold() {
 
 void Select_Analysis_Mode(int64_t button) {
     if (button < 1 || button > 6) return;
-    Threshold_Label_Dirty = 1;
-    Redraw_Request = 1;
+    Request_Threshold_Label();
+    Request_Redraw();
 
     for (int64_t c = CTL_ANALYSIS_FIRST; c <= CTL_ANALYSIS_LAST; c++) Set_State(c, 0);
     Set_State(CTL_ANALYSIS_FIRST + button - 1, 1);

@@ -144,8 +144,8 @@ void Calibration_Chosen() {
     // A new objective says nothing about pictures taken with the old one:
     // frozen, opened and imported documents keep their own calibration.
     Jobs[0].Doc.PPMM = Calibrations[(size_t)i].PPMM;
-    Prefs_Changed();
-    Measurement_List_Changed();
+    Mark_Prefs_Changed();
+    Mark_Measurement_List_Changed();
     Refresh_Calibration_Display();
 }
 

@@ -49,7 +49,7 @@ void Unit_Changed() {
         Set_Text(CTL_MEASURE_FRAME, Measure_Frame_Caption());
         Rebuild_Measurement_List();
         Set_State(CTL_MEASURE_LIST, selected_row);
-        Threshold_Label_Dirty = 1;
+        Request_Threshold_Label();
     }
     Prefs_Save();
 }

@@ -31,12 +31,12 @@ void Job_Update_List() {
     int w = 0, h = 0;
     Scroll_Area_Inner_Size(CTL_THUMBNAIL_SCROLL, &w, &h);
     Set_Scroll_Area_Inner_Size(CTL_THUMBNAIL_SCROLL, w > 0 ? w : THUMB_W + 2, y + 4);
-    Redraw_Request = 1;
+    Request_Redraw();
 }
 
 void Select_Job(int64_t slot) {
-    Current_Job = slot;
-    Redraw_Request = 1;
+    Make_Current_Job(slot);
+    Request_Redraw();
     Activate_Job(slot);
     Job_Update_List();
     Drop_Tool_Click();
@@ -44,7 +44,7 @@ void Select_Job(int64_t slot) {
 
 void Activate_Job(int64_t slot) {
     if (slot < 0 || slot >= JOB_SLOTS) return;
-    Current_Job = slot;
+    Make_Current_Job(slot);
     const ProcessMode& p = Jobs[slot].Doc.Processing;
     int64_t mode = p.Mode <= 5 ? p.Mode : 0;
     for (int64_t b = CTL_ANALYSIS_FIRST; b <= CTL_ANALYSIS_LAST; b++) Set_State(b, 0);
@@ -63,8 +63,8 @@ void Activate_Job(int64_t slot) {
     Settings_From_Widgets();
     // The automatic tools make sense only on a thresholded picture.
     for (int64_t b = CTL_TOOL_WIDTH; b <= CTL_TOOL_AUTO_CIRCLE; b++) Hide_Control(b, mode == 0);
-    Threshold_Label_Dirty = 1;
-    Redraw_Request = 1;
+    Request_Threshold_Label();
+    Request_Redraw();
     Rebuild_Measurement_List();
 }
 

@@ -84,8 +84,8 @@ void Scale_Poll() {
     bool camera_started = Video_Mode == VIDEO_CAMERA && Scale_Poll_Mode != VIDEO_CAMERA;
     Scale_Poll_Mode = Video_Mode;
     if (Video_Mode != VIDEO_CAMERA) return;
-    if (!camera_started && Frames_Total == Last_Scale_Poll_Frames) return;
-    Last_Scale_Poll_Frames = Frames_Total;
+    if (!camera_started && Main_Loop.Frames_Total == Last_Scale_Poll_Frames) return;
+    Last_Scale_Poll_Frames = Main_Loop.Frames_Total;
     float previous = Stage_Position;
     Scale_Follow_Port(Comport_Name);
     Stage_Position = Read_Scale(0, 2000) * Jobs[0].Doc.PPMM;
@@ -95,9 +95,9 @@ void Scale_Poll() {
 void Timer_Event(int64_t timer) {
     switch (timer) {
         case TIMER_REDRAW_100:
-            if ((int64_t)Elapsed_Ms() - Last_Activity_Ms < IDLE_AFTER_MS) Redraw_Request = 1;
+            if ((int64_t)Elapsed_Ms() - Last_Activity_Ms < IDLE_AFTER_MS) Request_Redraw();
             break;
-        case TIMER_REDRAW_500: Redraw_Request = 1; break;
+        case TIMER_REDRAW_500: Request_Redraw(); break;
         case TIMER_SCALE_330: Scale_Poll(); break;
         case TIMER_STATUS_200:
             Refresh_Status_Bar();
@@ -140,13 +140,13 @@ void Camera_Acquisition_Step() {
             Log("Was waiting, now capturing...");
             Set_Capture_State(CAPTURE_REQUESTED);
             break;
-        case CAPTURE_REQUESTED: Next_Acquire_Ms = 0; break;
+        case CAPTURE_REQUESTED: Main_Loop.Next_Acquire_Ms = 0; break;
         case CAPTURE_READY:
             // Into the live picture now, so that this pass's redraw shows it.
             Camera_Take_Frame();
-            New_Frame = 1;
-            Frames_This_Second++;
-            Frames_Total++;
+            Main_Loop.New_Frame = 1;
+            Main_Loop.Frames_This_Second++;
+            Main_Loop.Frames_Total++;
             Set_Capture_State(CAPTURE_REQUESTED);
             break;
         default: break;
@@ -180,10 +180,10 @@ void Install_Signal_Handlers() {
 void Startup_Shared_State() {
     Reset_Jobs();
     Build_Grey_Palette();
-    Data_Folder = User_Data_Folder() + "/" + Application_Name + "/";
-    Prefs_File_Name = "Orbisk.prefs";
-    Start_Directory = Current_Directory();
-    Log_Open(Start_Directory);
+    Program_Names.Data_Folder = User_Data_Folder() + "/" + Application_Name + "/";
+    Program_Names.Prefs_File_Name = "Orbisk.prefs";
+    Program_Names.Start_Directory = Current_Directory();
+    Log_Open(Program_Names.Start_Directory);
     Elapsed_Init();
 }
 
@@ -220,66 +220,77 @@ void Dispatch_Event(const Platform_Event& event) {
     Show_Video_Changes();
 }
 
+void Update_Windows() {
+    Window_Changes changes = Take_Window_Changes();
+    // Selecting a slot rebuilds both lists with its panels.
+    if (changes.Job_Panels && Current_Job >= 0) {
+        Select_Job(Current_Job);
+    } else {
+        if (changes.Job_List || changes.Job_Panels) Job_Update_List();
+        if (changes.Measurement_List) Rebuild_Measurement_List();
+    }
+    if (Take_Prefs_Change()) Prefs_Save();
+}
+
 void Idle_Pass() {
     // Messages raised on the capture thread are shown here, on the main thread.
     if (Capture_Messages_Pending() > 0) Show_Capture_Messages();
-    if (Threshold_Label_Dirty == 1) {
-        Threshold_Label_Dirty = 0;
-        Apply_Threshold();
-    }
-    if (Emulator_View().Pan_Step < 1.0f) Next_Acquire_Ms = 0;
+    if (Take_Threshold_Label_Request()) Apply_Threshold();
+    if (Emulator_View().Pan_Step < 1.0f) Main_Loop.Next_Acquire_Ms = 0;
     // A frame is taken before the redraw, so that it is shown in this pass.
-    Now_Ms = (int64_t)std::llround(Elapsed_Ms());
-    if (Now_Ms >= Next_Acquire_Ms) {
-        Next_Acquire_Ms = Now_Ms + Acquire_Interval_Ms;
+    Main_Loop.Now_Ms = (int64_t)std::llround(Elapsed_Ms());
+    if (Main_Loop.Now_Ms >= Main_Loop.Next_Acquire_Ms) {
+        Main_Loop.Next_Acquire_Ms = Main_Loop.Now_Ms + Main_Loop.Acquire_Interval_Ms;
         if (Video_Mode == VIDEO_EMULATOR)
             Emulator_Step();
         else if (Video_Mode == VIDEO_CAMERA)
             Camera_Acquisition_Step();
-        else if (New_Frame == 1)
-            New_Frame = 0;
+        else if (Main_Loop.New_Frame == 1)
+            Main_Loop.New_Frame = 0;
     }
     Show_Video_Changes();
+    // What the acquisition changed is in the panels before this pass draws.
+    Update_Windows();
     // Taken by exchange: a request made while this one is drawn is kept for the next pass.
-    if (Redraw_Request.exchange(0) == 1) {
+    if (Take_Redraw_Request()) {
         Process_Image();
         Render_Frame();
-        Refresh_Readouts(Frames_Total % 60 == 0);
+        Refresh_Readouts(Main_Loop.Frames_Total % 60 == 0);
     }
-    int64_t frames = Frames_Total + Frames_This_Second;
+    int64_t frames = Main_Loop.Frames_Total + Main_Loop.Frames_This_Second;
     if (frames != Last_Activity_Frames) {
         Last_Activity_Frames = frames;
-        Last_Activity_Ms = Now_Ms;
+        Last_Activity_Ms = Main_Loop.Now_Ms;
     }
-    if (Now_Ms > Next_Timing_Log_Ms) {
-        Next_Timing_Log_Ms = Now_Ms + 1000;
-        Frames_Per_Second = Frames_This_Second;
-        Frames_This_Second = 0;
+    if (Main_Loop.Now_Ms > Main_Loop.Next_Timing_Log_Ms) {
+        Main_Loop.Next_Timing_Log_Ms = Main_Loop.Now_Ms + 1000;
+        Main_Loop.Frames_Per_Second = Main_Loop.Frames_This_Second;
+        Main_Loop.Frames_This_Second = 0;
         Log(Format_Timing_Line(Stage_Times));
         // Once a second the log goes to disk, so a crash keeps all but the last second.
         Log_Flush();
     }
-    Recovery_Tick(Now_Ms);
-    if (Signal_Quit) Quit_Request = 1;
+    Recovery_Tick(Main_Loop.Now_Ms);
+    if (Signal_Quit) Main_Loop.Quit_Request = 1;
 }
 
 int64_t Idle_Wait_Ms() {
-    if (Redraw_Request == 1 || Threshold_Label_Dirty == 1 || Quit_Request == 1 || Signal_Quit) return 0;
+    if (Redraw_Requested() || Threshold_Label_Requested() || Main_Loop.Quit_Request == 1 || Signal_Quit) return 0;
     int64_t now = (int64_t)std::llround(Elapsed_Ms());
     // Longest sleep: the 100 ms redraw timer wakes the loop at least that often anyway.
     int64_t wait = 250;
-    int64_t until_timing = Next_Timing_Log_Ms + 1 - now;
+    int64_t until_timing = Main_Loop.Next_Timing_Log_Ms + 1 - now;
     if (until_timing < wait) wait = until_timing;
     if (Video_Mode == VIDEO_CAMERA) {
         // A frame that is due is looked for every millisecond, not in a loop
         // that spins a core while the camera exposes.
-        int64_t until_acquire = Next_Acquire_Ms - now;
+        int64_t until_acquire = Main_Loop.Next_Acquire_Ms - now;
         if (until_acquire < 1) until_acquire = 1;
         if (until_acquire < wait) wait = until_acquire;
     } else if (Video_Mode == VIDEO_EMULATOR) {
         // The emulator works only while the crop glides or follows a drag.
         if (Emulator_Moving()) {
-            int64_t until_acquire = Next_Acquire_Ms - now;
+            int64_t until_acquire = Main_Loop.Next_Acquire_Ms - now;
             if (until_acquire < wait) wait = until_acquire;
         }
     }
@@ -324,13 +335,14 @@ bool Main_Loop_Pass(bool may_wait) {
     Platform_Event event;
     // Pending events are always drained before any idle work.
     if (Poll_Event(&event)) {
-        Last_Event = event.Kind;
+        Main_Loop.Last_Event = event.Kind;
         Dispatch_Event(event);
+        Update_Windows();
         return true;
     }
-    Last_Event = 0;
+    Main_Loop.Last_Event = 0;
     Idle_Pass();
-    if (Quit_Request == 1) return false;
+    if (Main_Loop.Quit_Request == 1) return false;
     // Nothing pending: sleep until the next due work or the next event.
     if (may_wait) {
         int64_t wait = Idle_Wait_Ms();

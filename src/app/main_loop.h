@@ -20,6 +20,11 @@ int Run_Program();
 bool Main_Loop_Pass(bool may_wait);
 // Dispatches one event by the window it belongs to.
 void Dispatch_Event(const Platform_Event& event);
+// Brings the windows up to date with what lower modules marked as changed,
+// in a fixed order: the current slot's panels (or the thumbnail column and
+// the measurement list), then the preferences file. Run after each event and
+// once per idle pass.
+void Update_Windows();
 // One idle pass (threshold caption, processing, rendering, read-outs,
 // acquisition, timing line).
 void Idle_Pass();
@@ -28,6 +33,6 @@ int64_t Idle_Wait_Ms();
 void Shutdown_Program();
 // The performance line "Time, ... ms" for the given stage times.
 std::string Format_Timing_Line(const Stage_Times_Record& times);
-// Set by SIGTERM and SIGINT; the loop turns it into Quit_Request.
+// Set by SIGTERM and SIGINT; the loop turns it into Main_Loop.Quit_Request.
 extern volatile sig_atomic_t Signal_Quit;
 void Install_Signal_Handlers();

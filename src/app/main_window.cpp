@@ -174,15 +174,7 @@ void Build_Settings_Page() {
 
 }  // namespace
 
-void Install_Module_Hooks() {
-    Job_List_Hook = Job_Update_List;
-    Measurement_List_Hook = Rebuild_Measurement_List;
-    Select_Job_Hook = Select_Job;
-    Prefs_Save_Hook = Prefs_Save;
-}
-
 bool Create_Main_Window_Controls() {
-    Install_Module_Hooks();
     if (!Open_Window(WINDOW_MAIN, Application_Name + " - " + Application_Version, 0, 0, MAIN_INITIAL_W,
                      MAIN_INITIAL_H,
                      WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_RESIZABLE | WINDOW_CLOSE_BOX | WINDOW_ACCEPT_FILES))
@@ -251,26 +243,24 @@ void On_Main_Window_Resized() {
 }
 
 bool Build_Main_Window() {
-    // Before the capture thread starts: its start-up may already rebuild the job list.
-    Install_Module_Hooks();
     Log(Application_Name);
     Log(Application_Version);
-    Log(Data_Folder);
+    Log(Program_Names.Data_Folder);
     Build_Grey_Palette();
     if (Splash_At_Start) Show_Splash(2500);
     Start_Capture_Thread();
     if (!Create_Main_Window_Controls()) return false;
     Flush_Events();
-    Threshold_Label_Dirty = 1;
+    Request_Threshold_Label();
     Bind_Resize_Handler(WINDOW_MAIN, On_Main_Window_Resized);
     ProcessMode& live = Jobs[0].Doc.Processing;
     live.Threshold_Cyan = live.Threshold_Magenta = live.Threshold_Yellow = live.Threshold_Black = 80;
     Jobs[0].Doc.Measure_Unit = 2;
     float now = Elapsed_Ms();
-    Next_Timing_Log_Ms = (int64_t)std::llround(now) + 1000;
-    Next_Acquire_Ms = (int64_t)std::llround(now);
-    Acquire_Interval_Ms = 5;
-    Current_Job = -1;
+    Main_Loop.Next_Timing_Log_Ms = (int64_t)std::llround(now) + 1000;
+    Main_Loop.Next_Acquire_Ms = (int64_t)std::llround(now);
+    Main_Loop.Acquire_Interval_Ms = 5;
+    Make_Current_Job(-1);
     Clear_Capture_Device();
     Forget_Pointer();
     Attach_Picture_View(CTL_PICTURE_VIEW);

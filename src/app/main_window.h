@@ -23,10 +23,7 @@ extern Main_Layout Layout;
 // Builds the window and runs the rest of the start-up; false when the window
 // could not be made.
 bool Build_Main_Window();
-// Points the hooks of the lower modules (job list, measurement list, current
-// slot, preferences) at the main window's procedures.
-void Install_Module_Hooks();
-// Installs the hooks, then creates every control, menu and the status bar (no
+// Creates every control, menu and the status bar (no
 // other start-up side effects).
 bool Create_Main_Window_Controls();
 void Layout_Main_Window();

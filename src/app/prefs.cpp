@@ -112,7 +112,7 @@ int64_t Prefs_Integer(const std::string& value) {
 
 double Prefs_Float(const std::string& value) { return strtod(value.c_str(), nullptr); }
 
-std::string Prefs_Path() { return Data_Folder + Prefs_File_Name; }
+std::string Prefs_Path() { return Program_Names.Data_Folder + Program_Names.Prefs_File_Name; }
 
 namespace {
 
@@ -136,7 +136,7 @@ std::vector<Prefs_Entry> Factory_Entries() {
 // Why the preferences file at `path` could not be read, for the message.
 std::string Unreadable_Reason(const std::string& path) {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return "could not be created in " + Data_Folder;
+    if (stat(path.c_str(), &st) != 0) return "could not be created in " + Program_Names.Data_Folder;
     if (S_ISDIR(st.st_mode)) return "is a folder";
     if (!S_ISREG(st.st_mode)) return "is not a regular file";
     if ((uint64_t)st.st_size > MAX_PREFS_BYTES) return "is larger than 1 MB";
@@ -146,7 +146,7 @@ std::string Unreadable_Reason(const std::string& path) {
 }  // namespace
 
 void Prefs_SaveInitial() {
-    Create_Folder(Data_Folder);
+    Create_Folder(Program_Names.Data_Folder);
     std::string text = Compose(Factory_Entries());
     if (!Write_File_Atomically(Prefs_Path(), std::vector<uint8_t>(text.begin(), text.end()))) return;
     Log("Prefs_SaveInitial");

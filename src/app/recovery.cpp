@@ -599,7 +599,7 @@ void Adopt_Copy(const std::string& path, int64_t slot) {
 
 }  // namespace
 
-std::string Recovery_Folder() { return Data_Folder + "recovery/"; }
+std::string Recovery_Folder() { return Program_Names.Data_Folder + "recovery/"; }
 
 std::string Recovery_Set_Folder() {
     Follow_Data_Folder();

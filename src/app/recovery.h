@@ -26,7 +26,7 @@
 
 const int64_t RECOVERY_INTERVAL_MS = 60000;
 
-std::string Recovery_Folder();  // Data_Folder + "recovery/"
+std::string Recovery_Folder();  // Program_Names.Data_Folder + "recovery/"
 // This program's set folder (ends with "/"), empty until its first copy.
 std::string Recovery_Set_Folder();
 // The copies in this program's set, in name order.

@@ -29,7 +29,7 @@ std::string Status_Field_Text(int field) {
     switch (field) {
         case 0:
             if (Camera_Starting()) return "Starting camera...";
-            return Video_Mode != VIDEO_NONE ? "Video: FPS: " + std::to_string(Frames_Per_Second) + ")"
+            return Video_Mode != VIDEO_NONE ? "Video: FPS: " + std::to_string(Main_Loop.Frames_Per_Second) + ")"
                                             : "Video Disabled.";
         case 1:
             return Current_Job > 0 ? "Document #: " + std::to_string(Current_Job) : "No document selected.";

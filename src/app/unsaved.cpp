@@ -30,7 +30,7 @@ bool Ask_About_Unsaved(const std::vector<int64_t>& slots) {
 }
 
 void Quit_Command() {
-    if (Ask_About_Unsaved(Unsaved_Jobs())) Quit_Request = 1;
+    if (Ask_About_Unsaved(Unsaved_Jobs())) Request_Quit();
 }
 
 void New_Command() {
@@ -42,8 +42,8 @@ void New_Command() {
     if (Ask_About_Unsaved(unsaved))
         Discard_All_Jobs();
     else {
-        Job_List_Changed();
-        Measurement_List_Changed();
+        Mark_Job_List_Changed();
+        Mark_Measurement_List_Changed();
     }
 }
 

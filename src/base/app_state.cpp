@@ -2,15 +2,28 @@
 
 const std::string Application_Name = "Trellum";
 const std::string Application_Version = "v0.241202";
-std::string Data_Folder;
-std::string Prefs_File_Name = "Orbisk.prefs";
-std::string Start_Directory;
+Program_Names_State Program_Names;
+Main_Loop_State Main_Loop;
 
-int64_t Quit_Request = 0;
-int64_t Last_Event = 0;
-int64_t Now_Ms = 0;
-std::atomic<int64_t> Redraw_Request{0};
-uint8_t Threshold_Label_Dirty = 0;
+namespace {
+struct Loop_Requests {
+    std::atomic<bool> Redraw{false};
+    std::atomic<bool> Threshold_Label{false};
+    std::atomic<bool> Prefs{false};
+};
+Loop_Requests Requests;
+}  // namespace
+
+void Request_Quit() { Main_Loop.Quit_Request = 1; }
+void Count_Frame() { Main_Loop.Frames_This_Second++; }
+
+void Request_Redraw() { Requests.Redraw = true; }
+void Request_Threshold_Label() { Requests.Threshold_Label = true; }
+bool Take_Redraw_Request() { return Requests.Redraw.exchange(false); }
+bool Take_Threshold_Label_Request() { return Requests.Threshold_Label.exchange(false); }
+bool Redraw_Requested() { return Requests.Redraw; }
+bool Threshold_Label_Requested() { return Requests.Threshold_Label; }
+
 int64_t Video_Mode = VIDEO_NONE;
 
 float Stage_Position = 0;
@@ -19,19 +32,8 @@ float Stage_Zero = 0;
 std::string Last_Device;
 std::string Last_Resolution;
 
-void (*Prefs_Save_Hook)() = nullptr;
-
-void Prefs_Changed() {
-    if (Prefs_Save_Hook) Prefs_Save_Hook();
-}
-
-int64_t Next_Acquire_Ms = 0;
-int64_t Acquire_Interval_Ms = 5;
-int64_t New_Frame = 0;
-int64_t Frames_This_Second = 0;
-int64_t Frames_Per_Second = 0;
-int64_t Frames_Total = 0;
-int64_t Next_Timing_Log_Ms = 0;
+void Mark_Prefs_Changed() { Requests.Prefs = true; }
+bool Take_Prefs_Change() { return Requests.Prefs.exchange(false); }
 
 Stage_Times_Record Stage_Times;
 

@@ -1,6 +1,6 @@
 // Application-wide state of the start-up, the main loop and shutdown: the
-// names, folders, request flags, video mode, frame counters and stage times
-// that every part of the program reads or sets. Defined in app_state.cpp.
+// names and folders of this run, the main loop's record and the requests
+// made to it, the video mode and stage times. Defined in app_state.cpp.
 #pragma once
 
 #include <atomic>
@@ -9,15 +9,44 @@
 
 extern const std::string Application_Name;     // "Trellum"
 extern const std::string Application_Version;  // "v0.241202"
-extern std::string Data_Folder;                // per-user configuration folder, ends in "/"
-extern std::string Prefs_File_Name;            // "Orbisk.prefs"
-extern std::string Start_Directory;
+// Names and folders of this run: Startup_Shared_State sets them once, before
+// any window exists; everything after only reads them (tests point them at
+// their own folders).
+struct Program_Names_State {
+    std::string Data_Folder;                      // per-user configuration folder, ends in "/"
+    std::string Prefs_File_Name = "Orbisk.prefs";
+    std::string Start_Directory;
+};
+extern Program_Names_State Program_Names;
 
-extern int64_t Quit_Request;          // 1 = leave the main loop after this pass
-extern int64_t Last_Event;            // kind of the last polled event, 0 = none
-extern int64_t Now_Ms;                // Elapsed_Ms rounded, once per idle pass
-extern std::atomic<int64_t> Redraw_Request;  // also set by the capture thread
-extern uint8_t Threshold_Label_Dirty;
+// The main loop's own record: main_loop.cpp writes it (the start-up sets the
+// first due times, an acquisition step counts its frames through Count_Frame).
+struct Main_Loop_State {
+    int64_t Quit_Request = 0;         // 1 = leave the main loop after this pass
+    int64_t Last_Event = 0;           // kind of the last polled event, 0 = none
+    int64_t Now_Ms = 0;               // Elapsed_Ms rounded, once per idle pass
+    int64_t Next_Acquire_Ms = 0;
+    int64_t Acquire_Interval_Ms = 5;
+    int64_t New_Frame = 0;
+    int64_t Frames_This_Second = 0;
+    int64_t Frames_Per_Second = 0;
+    int64_t Frames_Total = 0;
+    int64_t Next_Timing_Log_Ms = 0;
+};
+extern Main_Loop_State Main_Loop;
+// The loop ends after this pass.
+void Request_Quit();
+// One more frame reached the live picture this second.
+void Count_Frame();
+
+// Requests anyone may make (the capture thread too); the idle pass takes
+// each by exchange, so one made while it is served is kept for the next pass.
+void Request_Redraw();
+void Request_Threshold_Label();  // the threshold caption and pass are brought up to date
+bool Take_Redraw_Request();      // true if one was pending; clears it
+bool Take_Threshold_Label_Request();
+bool Redraw_Requested();         // pending, without taking it
+bool Threshold_Label_Requested();
 
 // Stage x of the live picture, image pixels (the emulator's pan position),
 // and the position taken as zero; measurements on the live picture follow it.
@@ -28,21 +57,13 @@ extern float Stage_Zero;
 extern std::string Last_Device;
 extern std::string Last_Resolution;
 
-// Rewrites the preferences file; set by the main window at start-up (null:
-// nothing is written). Lower modules call it when a remembered setting changes.
-extern void (*Prefs_Save_Hook)();
-void Prefs_Changed();
+// A remembered setting changed: the preferences file is rewritten at the
+// main loop's next window update.
+void Mark_Prefs_Changed();
+bool Take_Prefs_Change();  // true if marked since the last call; clears it
 
 enum Video_Mode_Code : int64_t { VIDEO_NONE = 0, VIDEO_CAMERA = 1, VIDEO_EMULATOR = 2 };
 extern int64_t Video_Mode;
-
-extern int64_t Next_Acquire_Ms;
-extern int64_t Acquire_Interval_Ms;   // 5
-extern int64_t New_Frame;
-extern int64_t Frames_This_Second;
-extern int64_t Frames_Per_Second;
-extern int64_t Frames_Total;
-extern int64_t Next_Timing_Log_Ms;
 
 // Durations of the last run of each pipeline stage, milliseconds.
 struct Stage_Times_Record {

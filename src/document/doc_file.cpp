@@ -228,9 +228,9 @@ bool Save_Job(int64_t slot, int flag) {
     if (!job.In_Use) return false;
     Picture picture;
     int64_t current = Current_Job;
-    Current_Job = slot;
+    Make_Current_Job(slot);
     Buffer_To_Image(&picture);
-    Current_Job = current;
+    Make_Current_Job(current);
     std::vector<uint8_t> bytes;
     if (!Build_Document_Archive(job.Doc, picture, &bytes) || !Write_File_Atomically(name, bytes)) {
         Message_Box("Error", "Unable to create selected file", MSG_ICON_ERROR);
@@ -249,8 +249,8 @@ void Open_Document() {
     std::string path;
     int filter = 0;
     if (!Open_File_Dialog("Choose file to load", "", "jqv|*.jqv", &path, &filter)) {
-        Job_List_Changed();
-        Measurement_List_Changed();
+        Mark_Job_List_Changed();
+        Mark_Measurement_List_Changed();
         return;
     }
     if (!File_Exists(path)) return;
@@ -274,7 +274,7 @@ bool Open_Document_File(const std::string& path, bool keep_name) {
     }
     int64_t slot = First_Free_Job();
     if (slot < 1) return false;  // cannot happen after the count check
-    Current_Job = slot;
+    Make_Current_Job(slot);
     Job_Slot& job = Jobs[slot];
     job.Doc = std::move(doc);
     job.Doc.Image_Buffer.clear();
@@ -287,7 +287,7 @@ bool Open_Document_File(const std::string& path, bool keep_name) {
     // A zero, negative or non-finite calibration would make every length
     // meaningless; such files open with the default of 50 pixels per mm.
     if (!(job.Doc.PPMM > 0) || !std::isfinite(job.Doc.PPMM)) job.Doc.PPMM = OPENED_DOCUMENT_PPMM;
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
     return true;
 }

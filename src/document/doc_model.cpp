@@ -5,26 +5,38 @@
 #include "base/app_state.h"
 #include "platform/platform.h"
 
-Job_Slot Jobs[JOB_SLOTS];
-int64_t Current_Job = -1;
+namespace {
+Job_Table_State Job_Table;
+}
+
+Job_Slot (&Jobs)[JOB_SLOTS] = Job_Table.Slots;
+const int64_t& Current_Job = Job_Table.Current;
+const uint64_t& Document_Change_Serial = Job_Table.Change_Serial;
+
+const Job_Table_State& Job_Table_View() { return Job_Table; }
+
+void Make_Current_Job(int64_t slot) { Job_Table.Current = slot; }
+
+void Leave_Live_Job() {
+    if (Job_Table.Current == 0) Job_Table.Current = First_Used_Job();
+}
 
 std::vector<uint8_t> Hit_Mask;
 int32_t Hit_Mask_Width = 0, Hit_Mask_Height = 0;
 
-void (*Job_List_Hook)() = nullptr;
-void (*Measurement_List_Hook)() = nullptr;
-void (*Select_Job_Hook)(int64_t slot) = nullptr;
+void Mark_Job_List_Changed() { Job_Table.Changes.Job_List = true; }
 
-void Job_List_Changed() {
-    if (Job_List_Hook) Job_List_Hook();
+void Mark_Measurement_List_Changed() { Job_Table.Changes.Measurement_List = true; }
+
+void Select_Job_Later(int64_t slot) {
+    Job_Table.Current = slot;
+    Job_Table.Changes.Job_Panels = true;
 }
 
-void Measurement_List_Changed() {
-    if (Measurement_List_Hook) Measurement_List_Hook();
-}
-
-void Select_Job_Through_Hook(int64_t slot) {
-    if (Select_Job_Hook) Select_Job_Hook(slot);
+Window_Changes Take_Window_Changes() {
+    Window_Changes taken = Job_Table.Changes;
+    Job_Table.Changes = Window_Changes{};
+    return taken;
 }
 
 const char* const Video_Property_Names[VIDEO_PROPERTY_COUNT] = {
@@ -49,11 +61,11 @@ static_assert(offsetof(Video_Settings, Auto_Prop_Max) - offsetof(Video_Settings,
               "automatic flags must be consecutive");
 
 void Reset_Jobs() {
-    for (int64_t i = 0; i < JOB_SLOTS; i++) {
-        Jobs[i] = Job_Slot();
-        Jobs[i].List_View = i;
-    }
-    Current_Job = -1;
+    uint64_t serial = Job_Table.Change_Serial;
+    Job_Table = Job_Table_State{};
+    // The serial only grows: a recovery copy taken before the reset must not look current.
+    Job_Table.Change_Serial = serial;
+    for (int64_t i = 0; i < JOB_SLOTS; i++) Jobs[i].List_View = i;
 }
 
 int64_t Count_Open_Jobs() {
@@ -120,12 +132,10 @@ const char* Tool_Letter(int64_t type) {
     }
 }
 
-uint64_t Document_Change_Serial = 0;
-
 void Mark_Document_Changed(int64_t slot) {
     if (slot < 1 || slot >= JOB_SLOTS || !Jobs[slot].In_Use) return;
     Jobs[slot].Changed = 1;
-    Jobs[slot].Change_Serial = ++Document_Change_Serial;
+    Jobs[slot].Change_Serial = ++Job_Table.Change_Serial;
 }
 
 void Mark_Document_Saved(int64_t slot) {
@@ -146,7 +156,7 @@ int64_t Duplicate_Job(int64_t source) {
     if (Count_Open_Jobs() >= MAX_FROZEN_JOBS) return 8;
 
     int64_t target = First_Free_Job();
-    Current_Job = target;
+    Job_Table.Current = target;
     Job_Slot& to = Jobs[target];
     // A plain copy of the record copies the texts, the tool list and the pixels.
     to.Doc = Jobs[source].Doc;
@@ -158,8 +168,8 @@ int64_t Duplicate_Job(int64_t source) {
     to.Doc.ScaleValue = Stage_Position - Stage_Zero;
     Mark_Document_Changed(target);
 
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
     return 0;
 }
 
@@ -179,10 +189,10 @@ void Close_Job(int64_t i) {
     }
     // The current slot must hold a document: step down to the nearest one in use.
     int64_t next = Nearest_Lower_Used(i);
-    Current_Job = next;
-    if (next >= 0) Select_Job_Through_Hook(next);
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Job_Table.Current = next;
+    if (next >= 0) Select_Job_Later(next);
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
 }
 
 void Close_All_Jobs() {
@@ -191,8 +201,8 @@ void Close_All_Jobs() {
         Discard_All_Jobs();
         return;
     }
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
 }
 
 void Discard_All_Jobs() {
@@ -201,7 +211,7 @@ void Discard_All_Jobs() {
         Jobs[i].Changed = 0;
         Jobs[i].Doc.Tools.clear();
     }
-    Current_Job = Jobs[0].In_Use ? 0 : -1;
-    Job_List_Changed();
-    Measurement_List_Changed();
+    Job_Table.Current = Jobs[0].In_Use ? 0 : -1;
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
 }

@@ -158,26 +158,51 @@ struct Job_Slot {
     Doc_Info Doc;
 };
 
-extern Job_Slot Jobs[JOB_SLOTS];
-extern int64_t Current_Job;  // -1 none, 0 live, 1..8 frozen
+// ---- what changed, for the windows above this module. Document, video and
+// measure code marks it; the main loop takes the marks and brings the windows
+// up to date once per pass (Update_Windows): nothing here calls upward.
+struct Window_Changes {
+    bool Job_List = false;          // the thumbnail column
+    bool Measurement_List = false;
+    bool Job_Panels = false;        // the current slot's panels: mode, threshold, unit, lists
+};
+void Mark_Job_List_Changed();
+void Mark_Measurement_List_Changed();
+// Makes `slot` current now; its panels follow at the next window update.
+void Select_Job_Later(int64_t slot);
+// The marks made since the last call, cleared.
+Window_Changes Take_Window_Changes();
+
+// The slot table. doc_model.cpp owns it and alone decides which slot is
+// current and which slots are in use; the modules that work on a document
+// (its tools, pixels, file names) edit the slot's contents through `Jobs`.
+struct Job_Table_State {
+    Job_Slot Slots[JOB_SLOTS];
+    int64_t Current = -1;  // -1 none, 0 live, 1..8 frozen
+    // Counts every change of a frozen document (recovery copies are rewritten
+    // only when it moved on).
+    uint64_t Change_Serial = 0;
+    Window_Changes Changes;  // what the windows have not caught up with yet
+};
+const Job_Table_State& Job_Table_View();
+extern Job_Slot (&Jobs)[JOB_SLOTS];          // Job_Table_View().Slots, writable contents
+extern const int64_t& Current_Job;           // Job_Table_View().Current
+extern const uint64_t& Document_Change_Serial;  // Job_Table_View().Change_Serial
+
+// Makes `slot` (-1 none, 0 live, 1..8 frozen) the current document, nothing
+// else: the panels follow through Select_Job or the next window update.
+void Make_Current_Job(int64_t slot);
+// The live document was current: the lowest frozen one is now, or none.
+void Leave_Live_Job();
 
 // The current document's hit mask, written by the threshold pass and read by
 // the snapping and the automatic measurements.
 extern std::vector<uint8_t> Hit_Mask;  // one byte per pixel, rows from the top, 1 = hit
 extern int32_t Hit_Mask_Width, Hit_Mask_Height;
 
-// ---- hooks to the panels above this module, set by the main window at start-up
-// (null: nothing happens). Document, video and measure code calls them
-// through the procedures below whenever the slots or their tools change.
-extern void (*Job_List_Hook)();            // rebuilds the thumbnail column
-extern void (*Measurement_List_Hook)();    // rebuilds the measurement list
-extern void (*Select_Job_Hook)(int64_t slot);  // makes a slot current with its panels
-void Job_List_Changed();
-void Measurement_List_Changed();
-void Select_Job_Through_Hook(int64_t slot);
-
 // ---- slot table
-// Empties every slot (start-up state); thumbnails get List_View = slot index.
+// Empties every slot (start-up state), with no window changes pending;
+// thumbnails get List_View = slot index.
 void Reset_Jobs();
 int64_t Count_Open_Jobs();  // frozen slots in use
 int64_t First_Free_Job();   // lowest free slot 1..8, or -1
@@ -198,9 +223,6 @@ uint64_t Pixel_Budget_Left();     // what one more picture may take, bytes
 std::string Pixel_Budget_Message();
 
 // ---- unsaved changes
-// Counts every change of a frozen document (recovery copies are rewritten
-// only when it moved on).
-extern uint64_t Document_Change_Serial;
 // Marks frozen slot `slot` (1..8, in use) as changed; other slots are ignored.
 void Mark_Document_Changed(int64_t slot);
 void Mark_Document_Saved(int64_t slot);

@@ -70,10 +70,10 @@ int64_t Picture_To_New_Document(const Picture& picture, double ppmm, int64_t uni
     job.In_Use = 1;
     job.Image_Changed = 1;
     job.Changed = 0;  // the picture is still in its own file
-    Current_Job = slot;
-    Job_List_Changed();
-    Measurement_List_Changed();
-    Select_Job_Through_Hook(slot);
+    Make_Current_Job(slot);
+    Mark_Job_List_Changed();
+    Mark_Measurement_List_Changed();
+    Select_Job_Later(slot);
     return slot;
 }
 

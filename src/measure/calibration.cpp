@@ -40,6 +40,6 @@ void Apply_Calibration_PPMM(float ppmm) {
         if (Jobs[i].Doc.PPMM != ppmm) Mark_Document_Changed(i);
         Jobs[i].Doc.PPMM = ppmm;
     }
-    Prefs_Changed();
-    Measurement_List_Changed();
+    Mark_Prefs_Changed();
+    Mark_Measurement_List_Changed();
 }

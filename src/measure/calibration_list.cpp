@@ -171,7 +171,7 @@ bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibrati
     return true;
 }
 
-std::string Calibration_List_Path() { return Data_Folder + LIST_FILE; }
+std::string Calibration_List_Path() { return Program_Names.Data_Folder + LIST_FILE; }
 
 void Calibration_List_Load() {
     Calibrations.clear();

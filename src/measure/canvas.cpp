@@ -58,7 +58,7 @@ void Pointer_Moved(float wx, float wy) {
     int64_t& Click_State = Canvas.Click_State;
     sMeasurement& Live_Measure = Canvas.Live_Measure;
     if (Current_Job >= 0) {
-        Redraw_Request = 1;
+        Request_Redraw();
         float w, h;
         Document_Size(&w, &h);
         if (Pointer_X < 0) Pointer_X = 0;
@@ -66,7 +66,7 @@ void Pointer_Moved(float wx, float wy) {
         if (Pointer_Y < 0) Pointer_Y = 0;
         if (Pointer_Y > h - 1) Pointer_Y = h - 1;
     }
-    if (Settings_View().Magnify) Redraw_Request = 1;
+    if (Settings_View().Magnify) Request_Redraw();
     if (Click_State != 0 && Canvas.Pointer_Inside == 1) {
         if (Click_State != 2) {
             Live_Measure.X_End = Pointer_X;
@@ -146,7 +146,7 @@ void Left_Click() {
 
 void Wheel(int32_t notches) {
     Set_Magnifier_Zoom(Canvas.Magnifier_Zoom + notches);
-    Redraw_Request = 1;
+    Request_Redraw();
 }
 
 }  // namespace
@@ -220,7 +220,7 @@ void Picture_View_Event(const Platform_Event& event) {
     switch (event.Type) {
         case ETYPE_MOUSE_LEAVE:
             Canvas.Pointer_Inside = 0;
-            Redraw_Request = 1;
+            Request_Redraw();
             break;
         case ETYPE_MOUSE_MOVE: Pointer_Moved(event.X, event.Y); break;
         case ETYPE_LEFT_CLICK: Left_Click(); break;

@@ -68,7 +68,7 @@ static void Append_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_
         std::to_string(x2) + ", ToY: " + std::to_string(y2));
     Mark_Document_Changed(Current_Job);
     Select_Tool((int64_t)tools.size() - 1);
-    Measurement_List_Changed();
+    Mark_Measurement_List_Changed();
 }
 
 void Add_Tool(int64_t type, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int32_t colour) {
@@ -88,7 +88,7 @@ void Add_Threshold_Note(float value) {
     note.Distance = value;  // the percentage; a note is never selected by its creation
     slot->Doc.Tools.push_back(note);
     Mark_Document_Changed(Current_Job);
-    Measurement_List_Changed();
+    Mark_Measurement_List_Changed();
 }
 
 void Circle_Through(double x1, double y1, double x2, double y2, double x3, double y3, float* cx, float* cy,
@@ -148,8 +148,8 @@ void Nudge_Selected(float dx, float dy) {
     }
     // The system pointer follows, so it keeps pointing at the moved tool.
     Move_Pointer_By(Whole_Pixels(dx), Whole_Pixels(dy));
-    Redraw_Request = 1;
-    Measurement_List_Changed();
+    Request_Redraw();
+    Mark_Measurement_List_Changed();
 }
 
 void Clear_All_Measurements() {
@@ -160,6 +160,6 @@ void Clear_All_Measurements() {
     if (!slot) return;
     if (!slot->Doc.Tools.empty()) Mark_Document_Changed(Current_Job);
     slot->Doc.Tools.clear();
-    Redraw_Request = 1;
-    Measurement_List_Changed();
+    Request_Redraw();
+    Mark_Measurement_List_Changed();
 }

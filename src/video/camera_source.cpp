@@ -54,8 +54,8 @@ void Failed_Start_Video_Off() {
     Video_Mode = VIDEO_NONE;
     Jobs[0].In_Use = 0;
     Mark_Video_Toggle(false);
-    if (Current_Job == 0) Current_Job = First_Used_Job();
-    Job_List_Changed();
+    Leave_Live_Job();
+    Mark_Job_List_Changed();
 }
 
 // The message of a camera that could not be opened, and the video that runs then.
@@ -90,7 +90,7 @@ void Camera_Take_Frame() {
         Allocate_Image(&live, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
     memcpy(live.Doc.Image_Buffer.data(), Source.Frame_Buffer.data(), Source.Frame_Buffer.size());
     live.Image_Changed = 1;
-    Redraw_Request = 1;
+    Request_Redraw();
     Source.Waiting_First_Frame = false;
 }
 
@@ -138,11 +138,11 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
     Video_Mode = VIDEO_CAMERA;
     Jobs[0].In_Use = 1;
     Jobs[0].Image_Changed = 1;
-    Current_Job = 0;
+    Make_Current_Job(0);
     Mark_Video_Toggle(true);
-    Threshold_Label_Dirty = 1;
-    Redraw_Request = 1;
-    Job_List_Changed();
+    Request_Threshold_Label();
+    Request_Redraw();
+    Mark_Job_List_Changed();
     return CAMERA_STARTING;
 }
 
@@ -161,7 +161,7 @@ void Camera_Finish_Start() {
         if (Source.Start.Remember) {
             Last_Device = Source.Start.Source;
             Last_Resolution = "";
-            Prefs_Changed();
+            Mark_Prefs_Changed();
         }
         Log("Camera started: " + Source.Start.Name);
         return;
@@ -206,7 +206,7 @@ bool Choose_Video_Source(const std::string& source, const std::string& resolutio
     if (!description) {
         Last_Device = source;
         Last_Resolution = source.empty() ? "" : resolution;
-        Prefs_Changed();
+        Mark_Prefs_Changed();
     }
     bool started = Start_Video_Source(source, resolution);
     // A typed description is checked by starting it: one that fails is not

@@ -259,7 +259,7 @@ void Disable_Video() {
     Jobs[0].In_Use = 0;
     Mark_Video_Toggle(false);
     Video_Mode = VIDEO_NONE;
-    Prefs_Changed();
-    if (Current_Job == 0) Current_Job = First_Used_Job();
-    Job_List_Changed();
+    Mark_Prefs_Changed();
+    Leave_Live_Job();
+    Mark_Job_List_Changed();
 }

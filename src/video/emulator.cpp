@@ -54,14 +54,11 @@ std::string Utf16_Name(const uint8_t* p) {
 int64_t Rounded_Ms() { return (int64_t)std::nearbyint((double)Elapsed_Ms()); }
 
 void Make_Live_Current_From_Frozen() {
-    if (Current_Job > 0) {
-        Select_Job_Through_Hook(0);
-        Job_List_Changed();
-    }
+    if (Current_Job > 0) Select_Job_Later(0);
 }
 
 void Prepare_Live_Document(int64_t w, int64_t h) {
-    Current_Job = 0;
+    Make_Current_Job(0);
     Jobs[0].In_Use = 1;
     Allocate_Image(&Jobs[0], (int32_t)w, (int32_t)h);
 }
@@ -129,11 +126,10 @@ bool Read_Sample(int64_t index, std::string* name, int32_t* width, int32_t* heig
 void Start_Emulator() {
     Video_Mode = VIDEO_EMULATOR;
     Open_Emulator();
-    Job_List_Changed();
     Close_Capture_Library();
-    Threshold_Label_Dirty = 1;
-    Current_Job = 0;
-    Job_List_Changed();
+    Request_Threshold_Label();
+    Make_Current_Job(0);
+    Mark_Job_List_Changed();
 }
 
 void Open_Emulator() {
@@ -196,7 +192,7 @@ void Load_Sample(int64_t index) {
 }
 
 void Emulator_Frame() {
-    Frames_This_Second++;
+    Count_Frame();
     float t0 = Elapsed_Ms();
 
     int64_t c = (int64_t)std::nearbyint((double)Emulator.Pan_Current + (double)EMULATOR_SAMPLE_HALF_WIDTH -
@@ -229,7 +225,7 @@ void Emulator_Frame() {
     }
 
     live.Image_Changed = 1;
-    Redraw_Request = 1;
+    Request_Redraw();
     Stage_Position = Emulator.Pan_Current;
     Emulator.Frame_Serial++;
     Stage_Times.Capture = Elapsed_Ms() - t0;
@@ -253,7 +249,7 @@ void Emulator_Step() {
         Emulator.Pan_Current = (float)(current + (double)Emulator.Pan_Step * ((double)Emulator.Pan_Target - current));
         Emulator.Pan_Current = std::max(-limit, std::min(limit, Emulator.Pan_Current));
         Emulator_Frame();
-        Redraw_Request = 1;
+        Request_Redraw();
         Emulator.Pan_Recompute = 1.0f;
     }
 }

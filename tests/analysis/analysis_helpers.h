@@ -42,7 +42,7 @@ inline Doc_Info& Make_Document(int32_t w, int32_t h) {
     for (uint8_t& b : doc.Image_Buffer) b = 255;
     ProcessMode& p = doc.Processing;
     p.Threshold_Cyan = p.Threshold_Magenta = p.Threshold_Yellow = p.Threshold_Black = 80;
-    Current_Job = 0;
+    Make_Current_Job(0);
     return doc;
 }
 

@@ -75,9 +75,9 @@ TEST(Threshold, HitShareAndPointerReadings) {
         Cursor_Colour = 0x11223344;
         Cursor_Hit = 7;
         Point_Tool_At(MTOOL_LINE, p.x, p.y);
-        Redraw_Request = 1;
+        Request_Redraw();
         Process_Image();
-        EXPECT_EQ(Redraw_Request, 0);
+        EXPECT_FALSE(Redraw_Requested());
         EXPECT_EQ(doc.Measure.Hit_Pixels, 30720);
         EXPECT_EQ(doc.Measure.Hits, 10.0f);
         int32_t stored = 0x11223344;
@@ -108,13 +108,13 @@ TEST(Threshold, AnalysisButtonsAndModeZero) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.button);
         Disable_Control(CTL_THRESHOLD_SLIDER, true);
-        Threshold_Label_Dirty = 0;
+        Take_Threshold_Label_Request();
         Select_Analysis_Mode(r.button);
         EXPECT_EQ(doc.Processing.Mode, r.mode);
         EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), r.slider);
         EXPECT_FALSE(Control_Disabled(CTL_THRESHOLD_SLIDER));
         EXPECT_EQ(Get_State(CTL_UNIT_LIST), 3);
-        EXPECT_EQ(Threshold_Label_Dirty, 1);
+        EXPECT_TRUE(Threshold_Label_Requested());
         for (int64_t c = CTL_ANALYSIS_FIRST; c <= CTL_ANALYSIS_LAST; c++)
             EXPECT_EQ(Get_State(c), c == CTL_ANALYSIS_FIRST + r.button - 1);
         for (int64_t c = CTL_TOOL_WIDTH; c <= CTL_TOOL_AUTO_CIRCLE; c++) EXPECT_EQ(Control_Hidden(c), r.hidden);

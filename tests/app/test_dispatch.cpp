@@ -65,14 +65,14 @@ protected:
     Temp_Folder folder;
     void SetUp() override {
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/";
+        Program_Names.Data_Folder = folder.Path + "/";
     }
 };
 
 TEST_F(Dispatch, Close_Selected_File_Steps_Down_Once) {
     Make_Document(0, 4, 4);
     Make_Document(1, 4, 4);
-    Current_Job = 1;
+    Make_Current_Job(1);
     Control_Command(Control(CTL_CLOSE_FILE));
     EXPECT_EQ(Jobs[1].In_Use, 0);
     EXPECT_EQ(Current_Job, 0);  // the live document, not "no document"
@@ -84,7 +84,7 @@ TEST_F(Dispatch, Close_Selected_File_Steps_Down_Once) {
 TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
     Make_Document(1, 4, 4, 10);
     Jobs[1].Doc.Tools.push_back(Line(0, 100));
-    Current_Job = 1;
+    Make_Current_Job(1);
     Set_State(CTL_UNIT_LIST, 4);
     Control_Command(Control(CTL_UNIT_LIST));
     EXPECT_EQ(Jobs[1].Doc.Measure_Unit, 4);
@@ -94,7 +94,7 @@ TEST_F(Dispatch, Unit_Change_Relabels_And_Always_Saves) {
 
     // With no document current the unit of the live document stays and the file is still written.
     remove(Prefs_Path().c_str());
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Set_State(CTL_UNIT_LIST, 0);
     Control_Command(Control(CTL_UNIT_LIST));
     EXPECT_EQ(Jobs[0].Doc.Measure_Unit, 2);
@@ -140,7 +140,7 @@ TEST_F(Dispatch, List_Click_Navigates_To_The_Rows_Document) {
     Make_Document(2, 4, 4);
     Jobs[1].Doc.Tools.push_back(Line(0, 10));
     Jobs[2].Doc.Tools.push_back(Line(0, 20));
-    Current_Job = 1;
+    Make_Current_Job(1);
     Rebuild_Measurement_List();
     Set_State(CTL_MEASURE_LIST, 1);
     Control_Command(Control(CTL_MEASURE_LIST, ETYPE_LEFT_CLICK));
@@ -151,7 +151,7 @@ TEST_F(Dispatch, List_Click_Navigates_To_The_Rows_Document) {
 TEST_F(Dispatch, Confirmations_Of_The_List_Menu) {
     Make_Document(1, 4, 4);
     Jobs[1].Doc.Tools = {Line(0, 10), Line(0, 20)};
-    Current_Job = 1;
+    Make_Current_Job(1);
     Rebuild_Measurement_List();
     Set_State(CTL_MEASURE_LIST, 0);
 
@@ -172,7 +172,7 @@ TEST_F(Dispatch, Confirmations_Of_The_List_Menu) {
     EXPECT_TRUE(Jobs[1].Doc.Tools.empty());
 
     // With no document these ask nothing.
-    Current_Job = -1;
+    Make_Current_Job(-1);
     size_t asked = Prompt_History().size();
     Menu_Command(Menu(MENU_DELETE_MEASUREMENT));
     Menu_Command(Menu(MENU_CLEAR_MEASUREMENTS));
@@ -181,7 +181,7 @@ TEST_F(Dispatch, Confirmations_Of_The_List_Menu) {
 
 TEST_F(Dispatch, Threshold_Note_And_Stage_Zero_From_The_Readouts) {
     Make_Document(0, 4, 4);
-    Current_Job = 0;
+    Make_Current_Job(0);
     Jobs[0].Doc.Measure.Hits = 12.5f;
     Set_State(CTL_PLUS_MINUS, 1);
     Control_Command(Control(CTL_READOUT_THRESHOLD_PCT, ETYPE_LEFT_DOUBLE_CLICK));
@@ -203,16 +203,16 @@ TEST_F(Dispatch, New_And_Exit) {
     EXPECT_EQ(Count_Open_Jobs(), 0);
     Menu_Command(Menu(MENU_EXPORT_RESULTS));  // nothing left to export, and it says so
     EXPECT_EQ(Last_Prompt_Text(), "Info / No measurements to export");
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
     Menu_Command(Menu(MENU_EXIT));
-    EXPECT_EQ(Quit_Request, 1);
-    Quit_Request = 0;
+    EXPECT_EQ(Main_Loop.Quit_Request, 1);
+    Main_Loop.Quit_Request = 0;
 }
 
 TEST_F(Dispatch, Thumbnail_Click_Selects_Its_Slot) {
     Make_Document(0, 4, 4);
     Make_Document(5, 4, 4);
-    Current_Job = 0;
+    Make_Current_Job(0);
     Control_Command(Control(5, ETYPE_LEFT_CLICK));
     EXPECT_EQ(Current_Job, 5);
     Canvas_State canvas = Canvas_View();
@@ -294,7 +294,7 @@ TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
         EXPECT_EQ(format, n.format) << n.typed;
     }
 
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Menu_Command(Menu(MENU_EXPORT_PICTURE));
     EXPECT_EQ(Last_Prompt_Text(), "Error / No document selected");
 
@@ -303,7 +303,7 @@ TEST_F(Dispatch, Export_Picture_Writes_The_Document_At_Its_Resolution) {
     Tool t = Make_Tool(TOOL_LINE, 10, 60, 110, 60);
     t.Colour = 0xFFFFFF;
     Jobs[1].Doc.Tools.push_back(t);
-    Current_Job = 1;
+    Make_Current_Job(1);
     ASSERT_EQ(Get_State(CTL_EXPORT_SCALE_BAR) * 10 + Get_State(CTL_EXPORT_OVERLAY), 11) << "both on at start";
     struct Case {
         const char* typed;
@@ -393,7 +393,7 @@ TEST_F(Dispatch, Scale_Port_Choice_And_The_Camera_Mode_Poll) {
     for (const Poll& p : polls) {
         Select_Job(1);
         Comport_Name = p.comport;
-        Frames_Total += p.new_frames;
+        Main_Loop.Frames_Total += p.new_frames;
         Dispatch_Event(timer);
         EXPECT_EQ(Stage_Position, p.stage) << p.comport;
         EXPECT_EQ(Prompt_History().size(), p.prompts) << p.comport;
@@ -524,11 +524,11 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/";
+        Program_Names.Data_Folder = folder.Path + "/";
         remove((part1 + ".JQV").c_str());
         Make_Document(0, 4, 4);
         for (int slot : {1, 2, 3}) Make_Document(slot, 4, 4);
-        Current_Job = 0;
+        Make_Current_Job(0);
         ASSERT_EQ(Duplicate_Job(0), 0);  // a snapshot that exists nowhere else: slot 4
         EXPECT_EQ(Jobs[4].Changed, 1);
         Close_Job(4);
@@ -538,9 +538,9 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         Jobs[3].Doc.Tools.push_back(Line(0, 10));
         Jobs[3].Changed = 1;
         Jobs[2].File_Name = folder.Path + "/two.JQV";
-        Current_Job = 3;
+        Make_Current_Job(3);
         for (const Answer& a : c.answers) Script_Prompt(a.Value, a.Path);
-        Quit_Request = 0;
+        Main_Loop.Quit_Request = 0;
         Platform_Event e = c.kind == EVENT_CONTROL ? Control(c.number) : Menu(c.number);
         e.Kind = c.kind;
         Dispatch_Event(e);
@@ -551,7 +551,7 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         EXPECT_EQ(Prompt_History()[0].Text, c.question);
         EXPECT_EQ(Prompt_History()[0].Filter, "Save|Discard|Cancel");
         EXPECT_EQ(Scripted_Prompts_Left(), 0) << "every scripted answer was asked for";
-        EXPECT_EQ(Quit_Request == 1, c.quits);
+        EXPECT_EQ(Main_Loop.Quit_Request == 1, c.quits);
         std::vector<int> open, unsaved;
         for (int slot = 1; slot < JOB_SLOTS; slot++) {
             if (Jobs[slot].In_Use) open.push_back(slot);
@@ -565,15 +565,15 @@ TEST_F(Dispatch, Unsaved_Changes_Are_Asked_About_Before_Closing) {
         for (const Answer& a : c.answers) saved_one = saved_one || (a.Value == 1 && a.Path == part1);
         EXPECT_EQ(File_Exists(part1 + ".JQV"), saved_one);
     }
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
 
     // Nothing unsaved: Exit asks nothing, "New" asks its own question.
     Fresh_Main_Window();
     Make_Document(2, 4, 4);
     Menu_Command(Menu(MENU_EXIT));
-    EXPECT_EQ(Quit_Request, 1);
+    EXPECT_EQ(Main_Loop.Quit_Request, 1);
     EXPECT_TRUE(Prompt_History().empty());
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
     Script_Prompt(0);
     Menu_Command(Menu(MENU_NEW));
     EXPECT_EQ(Last_Prompt_Text(), "Message / Close all document windows, are you sure?");
@@ -600,13 +600,13 @@ TEST_F(Dispatch, Window_Title_Names_The_Current_Document) {
         {3, 1, 1, "Trellum - v0.241202"},  // a free slot is no document
     };
     for (const Case& c : cases) {
-        Current_Job = c.current;
+        Make_Current_Job(c.current);
         Jobs[1].Changed = (uint8_t)c.changed1;
         Jobs[2].Changed = (uint8_t)c.changed2;
         EXPECT_EQ(Window_Title_Text(), c.title) << c.current;
     }
     Jobs[2].File_Name.clear();
-    Current_Job = 2;
+    Make_Current_Job(2);
     EXPECT_EQ(Window_Title_Text(), "Trellum - v0.241202 - Document 2*");
 
     // Saving clears the mark, a new measurement sets it again.
@@ -625,7 +625,7 @@ TEST_F(Dispatch, Documents_From_The_Command_Line) {
     Make_Document(0, 4, 4);
     Make_Document(1, 5, 3, 70);
     Jobs[1].Doc.Tools.push_back(Line(0, 2));
-    Current_Job = 1;
+    Make_Current_Job(1);
     Script_Prompt(1, folder.Path + "/given");
     Save_Document(1);
     Close_Job(1);

@@ -11,6 +11,8 @@
 #include "base/app_state.h"
 #include "app/calibration_panel.h"
 #include "app/command_line.h"
+#include "app/job_list.h"
+#include "app/prefs.h"
 #include "app/main_loop.h"
 #include "app/picture_export.h"
 #include "app/readout_panel.h"
@@ -119,27 +121,27 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
 TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
     Fresh_Main_Window();
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = 0;
-    Threshold_Label_Dirty = 0;
-    Quit_Request = 0;
+    Take_Redraw_Request();
+    Take_Threshold_Label_Request();
+    Main_Loop.Quit_Request = 0;
     int64_t now = (int64_t)Elapsed_Ms();
-    Next_Timing_Log_Ms = now + 800;
+    Main_Loop.Next_Timing_Log_Ms = now + 800;
     int64_t idle = Idle_Wait_Ms();
     EXPECT_GT(idle, 100);
     EXPECT_LE(idle, 801);
 
-    Next_Timing_Log_Ms = now + 20;  // the timing line is due soon
+    Main_Loop.Next_Timing_Log_Ms = now + 20;  // the timing line is due soon
     EXPECT_LE(Idle_Wait_Ms(), 21);
 
-    Next_Timing_Log_Ms = now + 800;
-    Redraw_Request = 1;
+    Main_Loop.Next_Timing_Log_Ms = now + 800;
+    Request_Redraw();
     EXPECT_EQ(Idle_Wait_Ms(), 0);
-    Redraw_Request = 0;
+    Take_Redraw_Request();
 
     // A gliding emulator crop keeps the loop awake.
     Video_Mode = VIDEO_EMULATOR;
     Emulator_Test_Access().Pan_Step = 0.4f;
-    Next_Acquire_Ms = 0;
+    Main_Loop.Next_Acquire_Ms = 0;
     EXPECT_EQ(Idle_Wait_Ms(), 0);
     Emulator_Test_Access().Pan_Step = 1.2f;
     Emulator_Test_Access().Pan_Dragging = 0;
@@ -147,9 +149,9 @@ TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
 
     // A camera is polled every acquisition interval.
     Video_Mode = VIDEO_CAMERA;
-    Next_Acquire_Ms = (int64_t)Elapsed_Ms() + 5;
+    Main_Loop.Next_Acquire_Ms = (int64_t)Elapsed_Ms() + 5;
     EXPECT_LE(Idle_Wait_Ms(), 6);
-    Next_Acquire_Ms = 0;  // a frame is due: looked for soon, without spinning
+    Main_Loop.Next_Acquire_Ms = 0;  // a frame is due: looked for soon, without spinning
     EXPECT_EQ(Idle_Wait_Ms(), 1);
     Video_Mode = VIDEO_NONE;
 }
@@ -157,26 +159,26 @@ TEST(Idle_Wait, Sleeps_Only_When_Nothing_Is_Due) {
 TEST(Idle_Pass, Writes_The_Timing_Line_At_Most_Once_A_Second) {
     Fresh_Main_Window();
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = 0;
-    Frames_This_Second = 7;
-    Next_Timing_Log_Ms = (int64_t)Elapsed_Ms() - 1;
+    Take_Redraw_Request();
+    Main_Loop.Frames_This_Second = 7;
+    Main_Loop.Next_Timing_Log_Ms = (int64_t)Elapsed_Ms() - 1;
     Idle_Pass();
-    EXPECT_EQ(Frames_Per_Second, 7);
-    EXPECT_EQ(Frames_This_Second, 0);
-    int64_t next = Next_Timing_Log_Ms;
-    EXPECT_GE(next, Now_Ms + 999);
-    Frames_This_Second = 3;
+    EXPECT_EQ(Main_Loop.Frames_Per_Second, 7);
+    EXPECT_EQ(Main_Loop.Frames_This_Second, 0);
+    int64_t next = Main_Loop.Next_Timing_Log_Ms;
+    EXPECT_GE(next, Main_Loop.Now_Ms + 999);
+    Main_Loop.Frames_This_Second = 3;
     Idle_Pass();
-    EXPECT_EQ(Next_Timing_Log_Ms, next);
-    EXPECT_EQ(Frames_Per_Second, 7);
+    EXPECT_EQ(Main_Loop.Next_Timing_Log_Ms, next);
+    EXPECT_EQ(Main_Loop.Frames_Per_Second, 7);
 }
 
 TEST(Status_Bar, Texts_And_Write_Cache) {
     Fresh_Main_Window();
     Reset_Status_Cache();
     Video_Mode = VIDEO_EMULATOR;
-    Frames_Per_Second = 25;
-    Current_Job = 0;
+    Main_Loop.Frames_Per_Second = 25;
+    Make_Current_Job(0);
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: 25)");
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 1), "No document selected.");
@@ -187,7 +189,7 @@ TEST(Status_Bar, Texts_And_Write_Cache) {
     EXPECT_EQ(Status_Write_Count(WINDOW_MAIN, 0), writes);  // unchanged text is not rewritten
 
     Video_Mode = VIDEO_NONE;
-    Current_Job = 3;
+    Make_Current_Job(3);
     Canvas_State canvas = Canvas_View();
     canvas.Pointer_X = 123;
     canvas.Pointer_Y = 45.25f;
@@ -225,7 +227,7 @@ namespace {
 TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
     Fresh_Main_Window();
     Video_Mode = VIDEO_NONE;
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
     for (int i = 0; i < 3; i++) {
         Platform_Event e;
         e.Window = WINDOW_MAIN;
@@ -236,14 +238,14 @@ TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
         Post_Event(e);
     }
     Set_Magnifier_Zoom(4);
-    Now_Ms = -5;  // the idle pass would set it from the clock
+    Main_Loop.Now_Ms = -5;  // the idle pass would set it from the clock
     for (int i = 0; i < 3; i++) {
         EXPECT_TRUE(Main_Loop_Pass(false));
-        EXPECT_EQ(Now_Ms, -5) << "idle work ran before the queue was empty";
+        EXPECT_EQ(Main_Loop.Now_Ms, -5) << "idle work ran before the queue was empty";
     }
     EXPECT_EQ(Canvas_View().Magnifier_Zoom, 7);
     EXPECT_TRUE(Main_Loop_Pass(false));
-    EXPECT_GE(Now_Ms, 0);
+    EXPECT_GE(Main_Loop.Now_Ms, 0);
 
     // The close box ends the loop after the next idle pass.
     Platform_Event close;
@@ -252,7 +254,7 @@ TEST(Main_Loop, Pending_Events_Are_Drained_Before_Idle_Work) {
     Post_Event(close);
     EXPECT_TRUE(Main_Loop_Pass(false));
     EXPECT_FALSE(Main_Loop_Pass(false));
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
 }
 
 std::vector<std::string> Queued() {
@@ -297,10 +299,10 @@ TEST(Main_Loop, A_Slider_Burst_Drops_Only_That_Windows_Slider_Events) {
 // open is answered once the input has ended.
 TEST(Main_Loop, The_Close_Box_Waits_For_The_Calibration_Input) {
     Fresh_Main_Window();
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
     Make_Document(1, 64, 64);
     Jobs[1].Doc.Tools = {Make_Tool(TOOL_LINE, 0, 0, 50, 0, 50)};
-    Current_Job = 1;
+    Make_Current_Job(1);
     Rebuild_Measurement_List();
     Set_State(CTL_MEASURE_LIST, 0);
     Platform_Event close;
@@ -322,10 +324,10 @@ TEST(Main_Loop, The_Close_Box_Waits_For_The_Calibration_Input) {
     Set_Idle_Hook(nullptr, nullptr);
     ASSERT_TRUE(input.opened);
     EXPECT_FALSE(Window_Exists(WINDOW_CALIBRATION));
-    EXPECT_EQ(Quit_Request, 0);
+    EXPECT_EQ(Main_Loop.Quit_Request, 0);
     EXPECT_TRUE(Main_Loop_Pass(false));
     EXPECT_FALSE(Main_Loop_Pass(false)) << "the close request was lost";
-    Quit_Request = 0;
+    Main_Loop.Quit_Request = 0;
 }
 
 // The real program without a display: one PNG per document with its scale
@@ -464,3 +466,35 @@ TEST(Shutdown, Waits_For_The_Capture_Thread_Not_For_Fixed_Times) {
 }
 
 }  // namespace
+
+// What lower modules mark reaches the windows at the next update, once.
+TEST(Update_Windows, Marks_Reach_The_Panels_And_The_Preferences) {
+    Fresh_Main_Window();
+    Temp_Folder folder;
+    Program_Names.Data_Folder = folder.Path + "/";
+    Make_Document(1, 2, 2);
+    Make_Document(2, 2, 2);
+    Jobs[2].Doc.Processing.Mode = 3;
+    Make_Current_Job(1);
+    Take_Prefs_Change();
+    Select_Job_Later(2);
+    Mark_Prefs_Changed();
+    EXPECT_EQ(Current_Job, 2) << "current at once";
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + 3), 0) << "the panels wait for the update";
+    EXPECT_EQ(File_Size(Prefs_Path()), -1);
+    Update_Windows();
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + 3), 1);
+    EXPECT_GT(File_Size(Prefs_Path()), 0);
+    Window_Changes left = Take_Window_Changes();
+    EXPECT_FALSE(left.Job_Panels || left.Job_List || left.Measurement_List);
+    EXPECT_FALSE(Take_Prefs_Change());
+    // A thumbnail column marked alone is rebuilt alone: the panels stay.
+    Set_State(CTL_ANALYSIS_FIRST + 3, 0);
+    Jobs[3].In_Use = 1;
+    Mark_Job_List_Changed();
+    Update_Windows();
+    EXPECT_EQ(Get_State(CTL_ANALYSIS_FIRST + 3), 0);
+    int x = 0, y = 0;
+    Control_Window_Position(Jobs[3].List_View, &x, &y);
+    EXPECT_GT(y, THUMB_PARKED_Y) << "slot 3 got its place in the column";
+}

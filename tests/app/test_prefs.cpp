@@ -29,7 +29,7 @@ protected:
     Temp_Folder folder;
     void SetUp() override {
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/Trellum/";
+        Program_Names.Data_Folder = folder.Path + "/Trellum/";
     }
 };
 
@@ -59,7 +59,7 @@ TEST_F(Prefs, Save_Writes_Every_Key_In_Order_And_Adds_A_Missing_Comport) {
 }
 
 TEST_F(Prefs, Reader_Rules) {
-    Create_Folder(Data_Folder);
+    Create_Folder(Program_Names.Data_Folder);
     Write_Whole_File(Prefs_Path(),
                      "\xEF\xBB\xBF\r\n"
                      "; a comment line = 5\r\n"
@@ -97,7 +97,7 @@ TEST_F(Prefs, Reader_Rules) {
 
 TEST_F(Prefs, A_Calibration_That_Is_Not_A_Positive_Number_Reads_As_100) {
     for (const char* value : {"0", "-3", "nan", "inf", "abc"}) {
-        Create_Folder(Data_Folder);
+        Create_Folder(Program_Names.Data_Folder);
         Write_Whole_File(Prefs_Path(), std::string("[Global]\r\nPPMM = ") + value + "\r\n");
         Jobs[0].Doc.PPMM = 1;
         Prefs_Load();
@@ -117,12 +117,12 @@ TEST_F(Prefs, An_Unreadable_File_Gives_The_Factory_Values_And_One_Message) {
                 {"over 1 MB", "is larger than 1 MB"}};
     for (const Row& r : rows) {
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/" + r.what + "/Trellum/";
+        Program_Names.Data_Folder = folder.Path + "/" + r.what + "/Trellum/";
         if (std::string(r.what) == "no data folder") {
             Write_Whole_File(folder.Path + "/plain", "a file where a folder should be");
-            Data_Folder = folder.Path + "/plain/Trellum/";
+            Program_Names.Data_Folder = folder.Path + "/plain/Trellum/";
         } else {
-            ASSERT_TRUE(Create_Folder(Data_Folder));
+            ASSERT_TRUE(Create_Folder(Program_Names.Data_Folder));
         }
         if (std::string(r.what) == "a folder") {
             ASSERT_TRUE(Create_Folder(Prefs_Path()));
@@ -167,7 +167,7 @@ TEST_F(Prefs, Extreme_Values_Are_Kept_And_Written_Back) {
     };
     for (const Row& r : rows) {
         Fresh_Main_Window();
-        Create_Folder(Data_Folder);
+        Create_Folder(Program_Names.Data_Folder);
         Write_Whole_File(Prefs_Path(), std::string("[Global]\r\n") + r.key + " = " + r.value + "\r\n");
         Prefs_Load();
         EXPECT_TRUE(Prompt_History().empty());
@@ -204,7 +204,7 @@ TEST_F(Prefs, Missing_Keys_Read_As_The_Defaults) {
     };
     for (const char* file : files) {
         SCOPED_TRACE(file);
-        Create_Folder(Data_Folder);
+        Create_Folder(Program_Names.Data_Folder);
         Write_Whole_File(Prefs_Path(), file);
         Last_Device = "cam";
         Last_Resolution = "1x1";

@@ -35,7 +35,7 @@ protected:
     Temp_Folder folder;
     void SetUp() override {
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/";
+        Program_Names.Data_Folder = folder.Path + "/";
     }
     void TearDown() override { Recovery_Clear(); }
 };
@@ -212,7 +212,7 @@ TEST_F(Recovery, Sets_Of_Programs_That_Are_Gone_Come_Back) {
         SCOPED_TRACE(c.what);
         Temp_Folder data;
         Fresh_Main_Window();
-        Data_Folder = data.Path + "/";
+        Program_Names.Data_Folder = data.Path + "/";
         // The other program: documents 1 and 2 unsaved, pictures 11 and 12.
         std::string theirs;
         pid_t other = Start_Session([] {

@@ -31,7 +31,7 @@ protected:
         Reset_App_State();
         Jobs[1].In_Use = Jobs[2].In_Use = 1;
         Jobs[1].Doc.Tools.resize(2);
-        Current_Job = 1;
+        Make_Current_Job(1);
     }
     std::string Last_Text() { return Prompt_History().empty() ? "" : Prompt_History().back().Text; }
 };
@@ -72,14 +72,14 @@ TEST_F(CsvExport, ReportAndFileBytes) {
 TEST_F(CsvExport, NothingToExportAndFailedWrites) {
     Jobs[0].In_Use = 1;
     Jobs[0].Doc.Tools.resize(3);
-    Current_Job = 0;  // the live document, even with tools
+    Make_Current_Job(0);  // the live document, even with tools
     Export_Csv(list);
     Jobs[3].In_Use = 1;
-    Current_Job = 3;  // no tools
+    Make_Current_Job(3);  // no tools
     Export_Csv(list);
     EXPECT_TRUE(Prompt_History().empty());
     const std::string error = "Unable write to the selected file, is it already open in a different application?";
-    Current_Job = 1;
+    Make_Current_Job(1);
     Script_Prompt(1, folder + "/missing/report");
     Export_Csv(list);
     EXPECT_EQ(Last_Text(), error);

@@ -44,7 +44,7 @@ protected:
             t.Colour = Pack_RGBA(150, 255, 155, 255);
             job.Doc.Tools.push_back(t);
         }
-        Current_Job = slot;
+        Make_Current_Job(slot);
     }
     std::string Last_Text() { return Prompt_History().empty() ? "" : Prompt_History().back().Text; }
 };
@@ -132,11 +132,11 @@ TEST_F(DocFile, NamesAndTheOverwriteQuestion) {
     EXPECT_TRUE(Read_Whole_File(path) != first);
     // Live or no document; a folder that does not exist.
     for (int64_t current : {-1, 0}) {
-        Current_Job = current;
+        Make_Current_Job(current);
         Save_Document(1);
         EXPECT_EQ(Last_Text(), "No document selected");
     }
-    Current_Job = 2;
+    Make_Current_Job(2);
     Script_Prompt(1, folder + "/missing/part7");
     Save_Document(0);
     EXPECT_EQ(Last_Text(), "Unable to create selected file");

@@ -14,7 +14,7 @@ TEST_F(Doc_Model, Duplicate_Takes_The_Lowest_Free_Slot_And_Copies_Deeply) {
     Make_Document(0, 8, 6, 42.5f);
     Make_Document(1, 4, 4);
     Make_Document(3, 4, 4);
-    Current_Job = 0;
+    Make_Current_Job(0);
     Jobs[0].Doc.Processing.Mode = 2;
     Jobs[0].Doc.Processing.Threshold_Magenta = 77;
     Jobs[0].Doc.Measure.Hits = 12.5f;
@@ -56,7 +56,7 @@ TEST_F(Doc_Model, Duplicate_Refusals) {
         Fresh_Main_Window();
         Make_Document(0, 4, 4);
         for (int i = 1; i <= c.open; i++) Make_Document(i, 4, 4);
-        Current_Job = 0;
+        Make_Current_Job(0);
         EXPECT_EQ(Duplicate_Job(c.source), c.result) << c.source;
         EXPECT_EQ(Current_Job, 0);
         EXPECT_EQ(Count_Open_Jobs(), c.open);
@@ -103,9 +103,14 @@ TEST_F(Doc_Model, Close_Steps_Down_To_A_Slot_In_Use) {
             Make_Document(i, 2, 2);
             Jobs[i].Doc.Tools.push_back(Tool());
         }
-        Current_Job = c.close;
+        Make_Current_Job(c.close);
+        Take_Window_Changes();
         Close_Job(c.close);
         EXPECT_EQ(Current_Job, c.current_after) << "closing " << c.close;
+        Window_Changes marks = Take_Window_Changes();
+        EXPECT_EQ(marks.Job_Panels, c.current_after >= 0) << "closing " << c.close;
+        EXPECT_TRUE(marks.Job_List && marks.Measurement_List) << "closing " << c.close;
+        EXPECT_FALSE(Take_Window_Changes().Job_List) << "taken once";
         EXPECT_EQ(Jobs[c.close].In_Use, 0);
         EXPECT_TRUE(Jobs[c.close].Doc.Tools.empty());
         for (int i : c.open)
@@ -117,13 +122,13 @@ TEST_F(Doc_Model, Close_Steps_Down_To_A_Slot_In_Use) {
 
 TEST_F(Doc_Model, Close_All_Asks_Only_When_Documents_Are_Open) {
     Make_Document(0, 2, 2);
-    Current_Job = 0;
+    Make_Current_Job(0);
     Close_All_Jobs();
     EXPECT_TRUE(Prompt_History().empty());
 
     Make_Document(1, 2, 2);
     Make_Document(2, 2, 2);
-    Current_Job = 2;
+    Make_Current_Job(2);
     Script_Prompt(0);
     Close_All_Jobs();
     ASSERT_EQ(Prompt_History().size(), 1u);

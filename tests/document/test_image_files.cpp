@@ -38,11 +38,11 @@ protected:
 };
 
 TEST_F(ImageFiles, ExportFailuresAreNeverSuccess) {
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Export_Image(108);  // no such view here
     EXPECT_EQ(Last_Text(), "No document selected");
     // Without a picture view nothing can be read back.
-    Current_Job = 0;
+    Make_Current_Job(0);
     Script_Prompt(1, folder + "/shot", EXPORT_PNG);
     Export_Image(108);  // no such view here
     ASSERT_EQ(Prompt_History().size(), 3u);
@@ -60,7 +60,7 @@ TEST_F(ImageFiles, ImportMakesANewFrozenDocument) {
     Jobs[1].In_Use = 1;
     Jobs[2].Doc.Tools.resize(4);  // a closed document's leftovers
     Jobs[2].File_Name = "old.JQV";
-    Current_Job = 0;
+    Make_Current_Job(0);
     Picture p = Pattern_Picture(4, 3, 9);
     std::vector<uint8_t> png;
     ASSERT_TRUE(Encode_Png(p, &png) && Write_File_Atomically(folder + "/micro.png", png));
@@ -112,7 +112,7 @@ TEST_F(ImageFiles, CalibratedTiffImportsWithItsCalibration) {
     Jobs[0].In_Use = 1;
     Jobs[0].Doc.PPMM = 42.5f;
     Jobs[0].Doc.Measure_Unit = 2;
-    Current_Job = 0;
+    Make_Current_Job(0);
     struct Case {
         double ppmm;
         int64_t unit;

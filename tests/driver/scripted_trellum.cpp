@@ -79,12 +79,12 @@ void Script_Hook(void*) {
                 S.Step = 3;
                 return;
             }
-            if (!Window_Exists(WINDOW_MAIN) || Next_Timing_Log_Ms <= 0) return;
-            S.First_Timing = Next_Timing_Log_Ms;
+            if (!Window_Exists(WINDOW_MAIN) || Main_Loop.Next_Timing_Log_Ms <= 0) return;
+            S.First_Timing = Main_Loop.Next_Timing_Log_Ms;
             S.Step = 1;
             return;
         case 1:
-            if (Next_Timing_Log_Ms == S.First_Timing) return;
+            if (Main_Loop.Next_Timing_Log_Ms == S.First_Timing) return;
             S.Step = 2;
             if (S.What == "settings") {
                 Post(EVENT_CONTROL, CTL_VIDEO_SETTINGS_BUTTON);
@@ -116,6 +116,7 @@ void Script_Hook(void*) {
             if (S.What == "calibrate") {
                 // A line on a frozen document, chosen in the list.
                 Add_Tool(TOOL_LINE, 100, 100, 300, 100, Manual_Tool_Colour);
+                Update_Windows();  // the frozen document's panels, before a row is chosen in its list
                 Select_Tool(0);
                 Rebuild_Measurement_List();
                 Set_State(CTL_MEASURE_LIST, 0);

@@ -5,6 +5,7 @@
 #include "app/calibration_panel.h"
 #include "app/dispatch.h"
 #include "base/app_state.h"
+#include "app/main_loop.h"
 #include "app/prefs.h"
 #include "app/readout_panel.h"
 #include "measure/readouts.h"
@@ -58,11 +59,11 @@ protected:
     Temp_Folder folder;
     void SetUp() override {
         Fresh_Main_Window();
-        Data_Folder = folder.Path + "/";
+        Program_Names.Data_Folder = folder.Path + "/";
         Make_Document(0, 640, 480, 50);
         Make_Document(1, 640, 480, 50);
         Make_Document(2, 640, 480, 80);
-        Current_Job = 1;
+        Make_Current_Job(1);
     }
     void TearDown() override { Set_Idle_Hook(nullptr, nullptr); }
 
@@ -114,6 +115,7 @@ TEST_F(Calibration, New_Calibration_From_A_Known_Length) {
         for (int slot : {0, 1, 2}) EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, c.ppmm) << c.typed << " slot " << slot;
         EXPECT_EQ(Last_Prompt_Text(), "Info / Calibration complete");
     }
+    Update_Windows();
     EXPECT_NE(Read_Whole_File(Prefs_Path()).find("PPMM = 15.748032\r\n"), std::string::npos);
 }
 
@@ -264,10 +266,10 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
     Fill_Calibration_Choice();
     Jobs[1].Changed = Jobs[2].Changed = 0;
     EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres");  // 50 is not the factory value
-    Current_Job = 0;
+    Make_Current_Job(0);
     Jobs[0].Doc.PPMM = 100;  // the factory value on the live document
     EXPECT_EQ(Measure_Frame_Caption(), "Measurement: Millimetres (uncalibrated)");
-    Current_Job = 1;
+    Make_Current_Job(1);
 
     Run(Line(200.4f), 2, "2", true, " 10x ");  // 100 px/mm
     ASSERT_EQ(Calibrations.size(), 1u);
@@ -296,6 +298,7 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
     EXPECT_FLOAT_EQ(Jobs[2].Doc.PPMM, 200);
     EXPECT_EQ(Jobs[1].Changed + Jobs[2].Changed, 0);
     EXPECT_TRUE(Prompt_History().empty()) << "a choice needs no confirmation";
+    Update_Windows();
     EXPECT_NE(Read_Whole_File(Prefs_Path()).find("PPMM = 100.000000\r\n"), std::string::npos);
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres");  // document 1 keeps its 50
     Fill_Calibration_Choice();  // rebuilt while document 1 is shown

@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_F(Canvas, Manual_Line_Rounds_Its_Points_Half_To_Even) {
-    Current_Job = 1;
+    Make_Current_Job(1);
     Click_At(10.4f, 20.6f);
     EXPECT_EQ(Canvas_View().Click_State, 1);
     Click_At(110.5f, 20.4f);
@@ -83,7 +83,7 @@ TEST_F(Canvas, Manual_Line_Rounds_Its_Points_Half_To_Even) {
 TEST_F(Canvas, Moves_Snap_As_The_Settings_Say) {
     Set_Snap_Preferences(12, 3.0f);
     Prepare_Snap_Offsets();
-    Current_Job = 1;
+    Make_Current_Job(1);
     Jobs[1].Doc.Processing.Mode = 2;
     Mask_Rects({{200, 100, 259, 159}});
     struct Row {
@@ -116,7 +116,7 @@ TEST_F(Canvas, Moves_Snap_As_The_Settings_Say) {
 
 TEST_F(Canvas, A_Click_On_The_Live_Picture_Freezes_It_First) {
     Jobs[1].In_Use = 0;
-    Current_Job = 0;
+    Make_Current_Job(0);
     Click_At(10, 10);
     Click_At(60, 10);
     EXPECT_EQ(Current_Job, 1);
@@ -127,7 +127,7 @@ TEST_F(Canvas, A_Click_On_The_Live_Picture_Freezes_It_First) {
 
 TEST_F(Canvas, Width_And_Height_Axis_Puts_Both_Tools_Into_One_New_Document) {
     Jobs[1].In_Use = 0;
-    Current_Job = 0;
+    Make_Current_Job(0);
     Choose_Tool_Button(CTL_TOOL_AXES);
     EXPECT_EQ(Canvas_View().Current_Tool, MTOOL_AXES);
     sMeasurement m = Canvas_View().Live_Measure;
@@ -150,7 +150,7 @@ TEST_F(Canvas, Width_And_Height_Axis_Puts_Both_Tools_Into_One_New_Document) {
 }
 
 TEST_F(Canvas, Three_Points_On_A_Line_Make_No_Circle) {
-    Current_Job = 1;
+    Make_Current_Job(1);
     Choose_Tool_Button(CTL_TOOL_CIRCLE);
     Click_At(0, 0);
     Click_At(10, 10);
@@ -171,7 +171,7 @@ TEST_F(Canvas, Three_Points_On_A_Line_Make_No_Circle) {
 }
 
 TEST_F(Canvas, Right_Click_And_Escape_Drop_The_First_Point) {
-    Current_Job = 1;
+    Make_Current_Job(1);
     Click_At(5, 5);
     Picture_View_Event(View_Event(ETYPE_RIGHT_CLICK));
     EXPECT_EQ(Canvas_View().Click_State, 0);
@@ -196,7 +196,7 @@ TEST_F(Canvas, Wheel_Limits_The_Magnifier_Power) {
 }
 
 TEST_F(Canvas, Threshold_Keys_Stay_Within_The_Slider) {
-    Current_Job = 1;
+    Make_Current_Job(1);
     Select_Analysis_Mode(2);  // cyan
     struct Case {
         int64_t before;
@@ -215,7 +215,7 @@ TEST_F(Canvas, Threshold_Keys_Stay_Within_The_Slider) {
 
 TEST_F(Canvas, Document_Keys_At_The_Ends) {
     Make_Document(2, 640, 480);
-    Current_Job = 2;
+    Make_Current_Job(2);
     Key('N');  // two frozen documents open: there is no third
     EXPECT_EQ(Current_Job, 2);
     Key('B');
@@ -253,7 +253,7 @@ TEST_F(Canvas, Document_Keys_Keep_A_Document_Current) {
         Make_Document(0, 64, 48);
         Jobs[0].In_Use = r.video ? 1 : 0;
         for (int64_t slot : r.frozen) Make_Document(slot, 64, 48);
-        Current_Job = r.start;
+        Make_Current_Job(r.start);
         for (size_t k = 0; r.keys[k]; k++) {
             Key(r.keys[k]);
             EXPECT_EQ(Current_Job, r.after[k]) << "after " << r.keys[k];
@@ -300,7 +300,7 @@ TEST_F(Canvas, Automatic_Clicks_Place_Only_What_Was_Found) {
         Settings_From_Widgets();
     Settings_From_Widgets();
         Make_Document(1, r.w, r.h);
-        Current_Job = 1;
+        Make_Current_Job(1);
         Mask_Rects({{100, 50, 109, 59}, r.object});
         Choose_Tool_Button(r.tool);
         Move(105, 55);
@@ -328,7 +328,7 @@ TEST_F(Canvas, Automatic_Clicks_Place_Only_What_Was_Found) {
 TEST_F(Canvas, Arrow_Keys_Move_The_Selected_Tool) {
     const int32_t rows[][3] = {{VK_LEFT_, -1, 0}, {VK_RIGHT_, 1, 0}, {VK_UP_, 0, -1}, {VK_DOWN_, 0, 1}};
     for (const auto& r : rows) {
-        Current_Job = 1;
+        Make_Current_Job(1);
         Jobs[1].Doc.Tools.clear();
         Add_Tool(TOOL_LINE, 10, 20, 110, 20, Manual_Tool_Colour);
         Key(r[0]);
@@ -361,7 +361,7 @@ TEST_F(Canvas, Tool_Keys) {
 
 TEST_F(Canvas, A_Line_On_The_Live_Picture_Follows_The_Stage) {
     Jobs[1].In_Use = 0;
-    Current_Job = 0;
+    Make_Current_Job(0);
     Stage_Zero = 0;
     Stage_Position = 50;
     Click_At(100, 200);
@@ -376,7 +376,7 @@ TEST_F(Canvas, A_Line_On_The_Live_Picture_Follows_The_Stage) {
 }
 
 TEST_F(Canvas, Pointer_Is_Clamped_To_The_Image) {
-    Current_Job = 1;
+    Make_Current_Job(1);
     Move(-20, 900);
     EXPECT_FLOAT_EQ(Canvas_View().Pointer_X, 0);
     EXPECT_FLOAT_EQ(Canvas_View().Pointer_Y, 479);
@@ -385,7 +385,7 @@ TEST_F(Canvas, Pointer_Is_Clamped_To_The_Image) {
     EXPECT_EQ(Canvas_View().Pointer_Inside, 0);
     EXPECT_FLOAT_EQ(Canvas_View().Pointer_Y, 479);
     // With no document nothing is clamped and clicks place nothing.
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Move(-20, 900);
     EXPECT_FLOAT_EQ(Canvas_View().Pointer_X, -20);
     Click();

@@ -132,7 +132,7 @@ TEST_F(Readouts, Readout_Texts) {
     EXPECT_EQ(Readout_Texts[5], "N.A.");
 
     Make_Document(1, 10, 10, 10);
-    Current_Job = 1;
+    Make_Current_Job(1);
     sMeasurement& m = Jobs[1].Doc.Measure;
     m.Hits = 12.5f;
     m.Distance = 50;

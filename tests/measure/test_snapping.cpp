@@ -25,7 +25,7 @@ void Open_Snap_Document(uint8_t mode, int32_t w = W, int32_t h = H) {
     Jobs[1].In_Use = 1;
     Allocate_Image(&Jobs[1], w, h);
     Jobs[1].Doc.Processing.Mode = mode;
-    Current_Job = 1;
+    Make_Current_Job(1);
     Hit_Mask.assign((size_t)w * (size_t)h, 0);
     Hit_Mask_Width = w;
     Hit_Mask_Height = h;
@@ -206,7 +206,7 @@ TEST_F(Snapping, NoSnapForAutomaticToolsOrWithoutUsableData) {
         EXPECT_EQ(Snapped_To_Edge, 0) << p[0] << "," << p[1];
     }
 
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Snap_From(95.7f, 120.2f);
     EXPECT_EQ(Snapped_To_Edge, 0);
     EXPECT_EQ(Pointer_X, 95.7f);
@@ -329,7 +329,7 @@ TEST_F(Snapping, AngleSnapLevelsNearlyHorizontalLines) {
 TEST_F(Snapping, AngleSnapUsesStageCompensatedStart) {
     Jobs[0].In_Use = 1;
     Allocate_Image(&Jobs[0], W, H);
-    Current_Job = 0;
+    Make_Current_Job(0);
     Canvas_State canvas = Canvas_View();
     canvas.Live_Measure.X_Start = 100;
     canvas.Live_Measure.Y_Start = Start_Y = 200;
@@ -342,7 +342,7 @@ TEST_F(Snapping, AngleSnapUsesStageCompensatedStart) {
     EXPECT_EQ(Snapped_To_Angle, 1);
     EXPECT_EQ(Pointer_Y, 200.0f);
 
-    Current_Job = 1;  // a frozen document does not compensate
+    Make_Current_Job(1);  // a frozen document does not compensate
     Open_Snap_Document(0);
     Level_From(120, 202, Stage_Compensated_Start_X());
     EXPECT_EQ(Snapped_To_Angle, 0);

@@ -48,7 +48,7 @@ class Tools : public ::testing::Test {
         Reset_Jobs();
         Reset_Canvas_State();
         Open_Document(0);
-        Current_Job = 0;
+        Make_Current_Job(0);
     }
     void TearDown() override { Log_Close(); }
 };
@@ -67,7 +67,7 @@ TEST_F(Tools, AddToolDistanceAngleAndSelection) {
     };
     ASSERT_TRUE(Log_Open(::testing::TempDir()));
     Open_Document(1);
-    Current_Job = 1;
+    Make_Current_Job(1);
     Jobs[1].Doc.Tools.push_back(Line_Tool(1, 1, 2, 2));
     Jobs[1].Doc.Tools.back().Selected = 1;
     sMeasurement live = Canvas_View().Live_Measure;
@@ -101,7 +101,7 @@ TEST_F(Tools, AddToolDistanceAngleAndSelection) {
 
 TEST_F(Tools, CircleRecordKeepsCentreAndRadius) {
     Open_Document(2);
-    Current_Job = 2;
+    Make_Current_Job(2);
     Add_Tool(TOOL_CIRCLE, 50, 60, 25, 0, Automatic_Tool_Colour);
     ASSERT_EQ(Jobs[2].Doc.Tools.size(), 1u);
     const Tool& t = Jobs[2].Doc.Tools[0];
@@ -132,7 +132,7 @@ TEST_F(Tools, LiveDocumentIsFrozenFirst) {
     for (int64_t s = 1; s <= 3; s++) EXPECT_TRUE(Jobs[s].Doc.Tools.empty()) << s;
 
     // A threshold note on the live document goes into a new snapshot too.
-    Current_Job = 0;
+    Make_Current_Job(0);
     Add_Threshold_Note(37.5f);
     EXPECT_EQ(Current_Job, 5);
     ASSERT_EQ(Jobs[5].Doc.Tools.size(), 2u);
@@ -159,7 +159,7 @@ TEST_F(Tools, EightDocumentsOpenTheLiveDocumentTakesTheTool) {
 TEST_F(Tools, NothingHappensWithoutADocument) {
     Jobs[0].Doc.Tools.push_back(Line_Tool(10, 20, 110, 20));
     Jobs[0].Doc.Tools[0].Selected = 1;
-    Current_Job = -1;
+    Make_Current_Job(-1);
     int64_t moves = Pointer_Moves_Total();
     Add_Tool(TOOL_LINE, 0, 0, 10, 0, Manual_Tool_Colour);
     Add_Threshold_Note(5.0f);
@@ -208,7 +208,7 @@ TEST_F(Tools, CircleThroughThreePoints) {
 
 TEST_F(Tools, SelectToolIndexTable) {
     Open_Document(1);
-    Current_Job = 1;
+    Make_Current_Job(1);
     for (int i = 0; i < 3; i++) Jobs[1].Doc.Tools.push_back(Line_Tool(i, 0, i + 1, 0));
     struct Row {
         int64_t select, expected;
@@ -224,7 +224,7 @@ TEST_F(Tools, SelectToolIndexTable) {
 
 TEST_F(Tools, NudgeMovesOnlySelectedEndPoints) {
     Open_Document(1);
-    Current_Job = 1;
+    Make_Current_Job(1);
     Add_Tool(TOOL_CIRCLE, 50, 60, 25, 0, Manual_Tool_Colour);
     Add_Tool(TOOL_LINE, 10, 20, 110, 20, Manual_Tool_Colour);
     int64_t moves = Pointer_Moves_Total();
@@ -254,7 +254,7 @@ TEST_F(Tools, NudgeMovesOnlySelectedEndPoints) {
 
 TEST_F(Tools, ClearAllAsksAndOnlyYesEmpties) {
     Open_Document(1);
-    Current_Job = 1;
+    Make_Current_Job(1);
     Add_Tool(TOOL_LINE, 10, 20, 110, 20, Manual_Tool_Colour);
     Add_Tool(TOOL_LINE, 10, 20, 10, 90, Manual_Tool_Colour);
     Script_Prompt(0);

@@ -7,6 +7,7 @@
 
 #include "app/calibration_panel.h"
 #include "app/analysis_panel.h"
+#include "app/main_loop.h"
 #include "analysis/threshold.h"
 #include "base/app_state.h"
 #include "app/control_ids.h"
@@ -219,7 +220,7 @@ TEST_F(Ui, A_Placed_Line_Is_Drawn_Inverted_With_Its_Label_Above) {
 }
 
 TEST_F(Ui, Status_Bar_And_Readouts) {
-    Frames_Per_Second = 25;
+    Main_Loop.Frames_Per_Second = 25;
     Reset_Status_Cache();
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: 25)");
@@ -609,8 +610,8 @@ void Type_Into_Calibration(void* user) {
 
 TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     Temp_Folder folder;
-    std::string saved_folder = Data_Folder;
-    Data_Folder = folder.Path + "/";
+    std::string saved_folder = Program_Names.Data_Folder;
+    Program_Names.Data_Folder = folder.Path + "/";
     int64_t slot = Open_Plain_Document(640, 480, 100, 100, 100, 50);
     Tool t;
     t.Type = TOOL_LINE;
@@ -630,6 +631,7 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     EXPECT_FLOAT_EQ(Jobs[slot].Doc.PPMM, 100.0f);
     EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 100.0f);
     EXPECT_EQ(Prompt_History().back().Text, "Calibration complete");
+    Update_Windows();
     EXPECT_NE(Read_Whole_File(folder.File("Orbisk.prefs")).find("PPMM = 100.000000"), std::string::npos);
     // "Save as:" sits left of OK on the buttons' row, and the name reaches the Settings page.
     EXPECT_LE(typing.Save_As[0] + typing.Save_As[2], typing.Ok[0]);
@@ -669,7 +671,7 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
 
     Calibrations.clear();
     Fill_Calibration_Choice();
-    Data_Folder = saved_folder;
+    Program_Names.Data_Folder = saved_folder;
 }
 
 }  // namespace
@@ -804,8 +806,8 @@ TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
     Reset_Status_Cache();
     Refresh_Status_Bar();
     EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Starting camera...") << "until the capture thread has opened it";
-    int64_t first = Frames_Total;
-    EXPECT_TRUE(Pump_Until([&] { return Frames_Total >= first + 5 && Frames_Per_Second > 0; }));
+    int64_t first = Main_Loop.Frames_Total;
+    EXPECT_TRUE(Pump_Until([&] { return Main_Loop.Frames_Total >= first + 5 && Main_Loop.Frames_Per_Second > 0; }));
     const uint8_t* px = Jobs[0].Doc.Image_Buffer.data() + (100 * 640 + 50) * 4;
     EXPECT_EQ(px[0] | px[1] << 8 | px[2] << 16 | px[3] << 24, (int)0xff00ff00);
     Settle();
@@ -816,8 +818,8 @@ TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
     EXPECT_EQ(b, 0);
     Reset_Status_Cache();
     Refresh_Status_Bar();
-    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: " + std::to_string(Frames_Per_Second) + ")");
-    EXPECT_GT(Frames_Per_Second, 0);
+    EXPECT_EQ(Get_Status_Text(WINDOW_MAIN, 0), "Video: FPS: " + std::to_string(Main_Loop.Frames_Per_Second) + ")");
+    EXPECT_GT(Main_Loop.Frames_Per_Second, 0);
 
     Post_View_Event(ETYPE_KEY_DOWN, 0, 0, VK_SPACE_);
     Settle();
@@ -843,8 +845,8 @@ TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
     Set_State(CTL_VIDEO_TOGGLE, 1);
     Post_Event(e);
     EXPECT_TRUE(Pump_Until([] { return Video_Mode == VIDEO_CAMERA; }));
-    int64_t again = Frames_Total;
-    EXPECT_TRUE(Pump_Until([&] { return Frames_Total >= again + 3; }));
+    int64_t again = Main_Loop.Frames_Total;
+    EXPECT_TRUE(Pump_Until([&] { return Main_Loop.Frames_Total >= again + 3; }));
     EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
     EXPECT_EQ(Current_Job, 0);
 

@@ -33,7 +33,7 @@ public:
         // Every test case is a process of its own: the start-up splash would cost each one seconds.
         Splash_At_Start = false;
         Startup_Shared_State();
-        Data_Folder = World_Folder->Path + "/config/Trellum/";
+        Program_Names.Data_Folder = World_Folder->Path + "/config/Trellum/";
         ASSERT_TRUE(Platform_Init()) << "no display";
         ASSERT_TRUE(Build_Main_Window());
         Pump(500);
@@ -54,7 +54,7 @@ void Settle() {
         if (!Poll_Event(&e)) break;
         Dispatch_Event(e);
     }
-    Redraw_Request = 1;
+    Request_Redraw();
     Idle_Pass();
 }
 

@@ -260,7 +260,7 @@ class Camera : public ::testing::Test {
 
     void SetUp() override {
         Fresh_Main_Window();
-        Install_Module_Hooks();
+        Take_Prefs_Change();  // one left by an earlier test would be written into this test's folder
         Capture_Sleep = Short_Sleep;
         Capture_Test_Access().Device = -1;
         Set_Capture_State(CAPTURE_IDLE);
@@ -268,11 +268,11 @@ class Camera : public ::testing::Test {
         Show_Capture_Messages();
         Clear_Prompt_History();
         Video_Mode = VIDEO_NONE;
-        Frames_Total = Frames_This_Second = 0;
+        Main_Loop.Frames_Total = Main_Loop.Frames_This_Second = 0;
         Last_Device.clear();
         Last_Resolution.clear();
-        Data_Folder = Folder();
-        std::remove((Data_Folder + Prefs_File_Name).c_str());
+        Program_Names.Data_Folder = Folder();
+        std::remove((Program_Names.Data_Folder + Program_Names.Prefs_File_Name).c_str());
         std::string why;
         ASSERT_TRUE(Gstreamer_Ready(&why)) << why;
         static bool registered = gst_element_register(nullptr, "trellumbusysrc", GST_RANK_NONE, busy_src_get_type());
@@ -324,7 +324,7 @@ class Camera : public ::testing::Test {
     }
     static std::string Prefs_Text() {
         std::vector<uint8_t> bytes;
-        Read_File_Bytes(Data_Folder + Prefs_File_Name, 1 << 20, &bytes);
+        Read_File_Bytes(Program_Names.Data_Folder + Program_Names.Prefs_File_Name, 1 << 20, &bytes);
         return std::string(bytes.begin(), bytes.end());
     }
 };
@@ -349,15 +349,15 @@ TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_Cropped_To_4_3) {
     int64_t device = Capture_Device_Number();
     ASSERT_GE(device, 0) << Last_Prompt_Text();
     // The first frame may take long on a loaded machine.
-    EXPECT_TRUE(Run_Until([] { return Frames_Total >= 3 && Live_Picture_Is(GREEN); }, 20))
-        << "frames " << Frames_Total << ", pixel (0,0) " << std::hex << Live_Pixel(0, 0) << ", (320,240) "
+    EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total >= 3 && Live_Picture_Is(GREEN); }, 20))
+        << "frames " << Main_Loop.Frames_Total << ", pixel (0,0) " << std::hex << Live_Pixel(0, 0) << ", (320,240) "
         << Live_Pixel(320, 240);
     EXPECT_GT(Stage_Times.Capture.load(), 0.0f);
     // A pass that takes a frame also draws it: nothing is left to show later.
     for (int shown = 0; shown < 3;) {
-        int64_t frames = Frames_Total;
-        ASSERT_TRUE(Run_Until([&] { return Frames_Total != frames; }, 20));
-        EXPECT_EQ(Jobs[0].Image_Changed, 0) << "frame " << Frames_Total << " waits for the next pass";
+        int64_t frames = Main_Loop.Frames_Total;
+        ASSERT_TRUE(Run_Until([&] { return Main_Loop.Frames_Total != frames; }, 20));
+        EXPECT_EQ(Jobs[0].Image_Changed, 0) << "frame " << Main_Loop.Frames_Total << " waits for the next pass";
         shown++;
     }
     // A source without a device node has no controls: the window shows them all automatic.
@@ -372,15 +372,15 @@ TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_Cropped_To_4_3) {
 TEST_F(Camera, A_Source_That_Ends_Takes_The_Lost_Device_Path_And_Video_Starts_Again) {
     ASSERT_TRUE(Start_Video_Source("gst:videotestsrc num-buffers=30 pattern=solid-color foreground-color=0xff00ff00", ""))
         << Last_Prompt_Text();
-    EXPECT_TRUE(Run_Until([] { return !Prompt_History().empty(); }, 60)) << "frames " << Frames_Total;
+    EXPECT_TRUE(Run_Until([] { return !Prompt_History().empty(); }, 60)) << "frames " << Main_Loop.Frames_Total;
     EXPECT_EQ(Last_Prompt_Text(),
               "Error / Lost video device, force-closing the video window\nA software crash may occur.");
-    EXPECT_GT(Frames_Total, 0);
-    EXPECT_LE(Frames_Total, 30);
+    EXPECT_GT(Main_Loop.Frames_Total, 0);
+    EXPECT_LE(Main_Loop.Frames_Total, 30);
     // The thread closes the device; video stays in camera mode until the user switches it off.
     EXPECT_TRUE(Run_Until([] { return Capture_Device_Number() == -1 && Get_Capture_State() == CAPTURE_IDLE; }, 20));
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA);
-    int64_t frames = Frames_Total;
+    int64_t frames = Main_Loop.Frames_Total;
     Set_State(CTL_VIDEO_TOGGLE, 0);
     Control_Command(Control_Event(WINDOW_MAIN, CTL_VIDEO_TOGGLE, ETYPE_CHANGE));
     EXPECT_EQ(Video_Mode, VIDEO_NONE);
@@ -390,7 +390,7 @@ TEST_F(Camera, A_Source_That_Ends_Takes_The_Lost_Device_Path_And_Video_Starts_Ag
     Set_State(CTL_VIDEO_TOGGLE, 1);
     Control_Command(Control_Event(WINDOW_MAIN, CTL_VIDEO_TOGGLE, ETYPE_CHANGE));
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA) << Last_Prompt_Text();
-    EXPECT_TRUE(Run_Until([&] { return Frames_Total >= frames + 3; }, 20));
+    EXPECT_TRUE(Run_Until([&] { return Main_Loop.Frames_Total >= frames + 3; }, 20));
     EXPECT_EQ(Jobs[0].In_Use, 1);
 }
 
@@ -417,7 +417,7 @@ TEST_F(Camera, Sources_That_Cannot_Start) {
     for (const auto& c : cases) {
         Clear_Prompt_History();
         Jobs[3].In_Use = 1;
-        Current_Job = 3;
+        Make_Current_Job(3);
         Start_Video_Source(c.Source, "");
         EXPECT_TRUE(Run_Until_Started()) << c.Source;
         Show_Video_Changes();
@@ -463,9 +463,10 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA) << Last_Prompt_Text();
     EXPECT_EQ(Last_Device, "Test camera");
     EXPECT_EQ(Last_Resolution, "320x240");
+    Update_Windows();
     std::string text = Prefs_Text();
     EXPECT_NE(text.find("\r\nLastDevice = Test camera\r\nLastResolution = 320x240\r\n"), std::string::npos) << text;
-    EXPECT_TRUE(Run_Until([] { return Frames_Total > 0 && Live_Picture_Is(RED); }, 20))
+    EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(RED); }, 20))
         << std::hex << Live_Pixel(0, 0);
 
     // Off and on with the toggle, while a frame is pending: the chosen camera
@@ -473,8 +474,8 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     Disable_Video();
     Start_Chosen_Video_Source();
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA) << Last_Prompt_Text();
-    int64_t frames = Frames_Total;
-    EXPECT_TRUE(Run_Until([&] { return Frames_Total >= frames + 3; }, 20));
+    int64_t frames = Main_Loop.Frames_Total;
+    EXPECT_TRUE(Run_Until([&] { return Main_Loop.Frames_Total >= frames + 3; }, 20));
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
 
     // The dialog opens on the running camera; choosing the emulator empties both keys.
@@ -488,6 +489,7 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_TRUE(Run_Until([] { return Capture_Device_Number() == -1; }, 20)) << "the thread closes the camera";
     EXPECT_EQ(Last_Device, "");
+    Update_Windows();
     text = Prefs_Text();
     EXPECT_NE(text.find("\r\nLastDevice = \r\nLastResolution = \r\n"), std::string::npos) << text;
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
@@ -520,7 +522,7 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
         EXPECT_EQ(Last_Device, t.Last_Device_After) << t.Typed;
         Close_Video_Source_Dialog();
     }
-    EXPECT_TRUE(Run_Until([] { return Frames_Total > 0 && Live_Picture_Is(GREEN); }, 20));
+    EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(GREEN); }, 20));
     EXPECT_NE(Prefs_Text().find("\r\nLastDevice = gst:" + green + "\r\nLastResolution = \r\n"), std::string::npos)
         << Prefs_Text();
     Open_Video_Source_Dialog();
@@ -560,7 +562,7 @@ TEST_F(Camera, A_Start_That_Never_Delivers_Leaves_The_Loop_Answering) {
     ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00", ""));
     // Generous for a loaded machine, and still short of the 10 s a start that
     // waited for the first one would take.
-    EXPECT_TRUE(Run_Until([] { return Frames_Total > 0 && Live_Picture_Is(GREEN); }, 6));
+    EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(GREEN); }, 6));
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
     EXPECT_EQ(Status_Field_Text(0).rfind("Video: FPS: ", 0), 0u) << Status_Field_Text(0);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "video_test_world.h"
+#include "app/main_loop.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ TEST_F(Capture, State_Machine_With_A_Fake_Component) {
         Fake.Action = k.action;
         Sleeps.clear();
         Jobs[0].Image_Changed = 0;
-        Redraw_Request = 0;
+        Take_Redraw_Request();
         Stage_Times.Capture = -1;
         Capture_Test_Access().Device = k.device;
         Set_Capture_State(k.state);
@@ -103,7 +104,7 @@ TEST_F(Capture, State_Machine_With_A_Fake_Component) {
         EXPECT_EQ(Stage_Times.Capture.load() >= 0, k.frame == 1) << k.what;
         // The frame is not in the live picture yet: the main loop marks it when it takes it.
         EXPECT_EQ(Jobs[0].Image_Changed, 0) << k.what;
-        EXPECT_EQ(Redraw_Request, 0) << k.what;
+        EXPECT_FALSE(Redraw_Requested()) << k.what;
         EXPECT_EQ(Prompt_History().size(), 0u) << "the thread itself shows nothing: " << k.what;
         EXPECT_EQ(Show_Capture_Messages(), k.lost) << k.what;
         if (k.lost) {
@@ -173,16 +174,17 @@ TEST(Video_Off, Current_Document_Moves_Off_The_Live_One) {
                           {VIDEO_CAMERA, {8}, 0, 8}, {VIDEO_NONE, {2}, 0, 2}};
     for (const Case& k : cases) {
         Reset_Video_World();
-        std::remove((Data_Folder + Prefs_File_Name).c_str());
+        std::remove((Program_Names.Data_Folder + Program_Names.Prefs_File_Name).c_str());
         if (k.mode == VIDEO_EMULATOR) Start_Emulator();
         Show_Video_Changes();
         Video_Mode = k.mode;
         for (int64_t s : k.frozen) Jobs[s].In_Use = 1;
-        Current_Job = k.current;
+        Make_Current_Job(k.current);
         Open_Camera_Settings_Window();
 
         Disable_Video();
         Show_Video_Changes();
+        Update_Windows();
 
         EXPECT_EQ(Current_Job, k.expected) << k.mode << " " << k.current;
         EXPECT_EQ(Video_Mode, VIDEO_NONE);
@@ -190,7 +192,7 @@ TEST(Video_Off, Current_Document_Moves_Off_The_Live_One) {
         EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 0);
         EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));
         EXPECT_FALSE(Camera_Settings_Window_Open());
-        EXPECT_TRUE(File_Exists(Data_Folder + Prefs_File_Name)) << "preferences saved";
+        EXPECT_TRUE(File_Exists(Program_Names.Data_Folder + Program_Names.Prefs_File_Name)) << "preferences saved";
         std::lock_guard<std::mutex> lock(Capture_Test_Access().Lock);
         EXPECT_EQ(Capture_Test_Access().Stop_Request, k.mode == VIDEO_CAMERA ? 1 : 0);
         Capture_Test_Access().Stop_Request = 0;

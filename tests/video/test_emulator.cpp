@@ -44,9 +44,9 @@ class Emulator : public ::testing::Test {
         Show_Video_Changes();
     }
     int64_t Run_Until_Rest() {
-        int64_t before = Frames_This_Second;
+        int64_t before = Main_Loop.Frames_This_Second;
         for (int i = 0; i < 100 && Emulator_View().Pan_Step < 1.0f; i++) Emulator_Step();
-        return Frames_This_Second - before;
+        return Main_Loop.Frames_This_Second - before;
     }
     void Send(int64_t control, int64_t type, float x = 0) {
         Emulator_Event(Control_Event(WINDOW_EMULATOR, control, type, x));
@@ -107,7 +107,7 @@ TEST_F(Emulator, Start_Shows_First_Sample_With_Crop_780_To_1419) {
     EXPECT_EQ(Get_State(CTL_VIDEO_TOGGLE), 1);
     EXPECT_EQ(Video_Mode, VIDEO_EMULATOR);
     EXPECT_EQ(Current_Job, 0);
-    EXPECT_EQ(Jobs[0].In_Use + Jobs[0].Image_Changed + Redraw_Request, 3);
+    EXPECT_EQ(Jobs[0].In_Use + Jobs[0].Image_Changed + Redraw_Requested(), 3);
     EXPECT_EQ(Emulator_View().Sample_Count, 5);
     EXPECT_EQ(Emulator_View().Last_Crop_Column, 780);
     EXPECT_EQ(Stage_Position, -400.0f);
@@ -144,7 +144,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
         Run_Until_Rest();
         double p = Emulator_View().Pan_Current;
         Send(CTL_EMU_VIEW, ETYPE_LEFT_DOWN, k.mouse_x);
-        int64_t frames = Frames_This_Second;
+        int64_t frames = Main_Loop.Frames_This_Second;
         std::vector<float> seen;
         for (int i = 0; i < 20 && (seen.empty() || Emulator_View().Pan_Step < 1.0f); i++) {
             Emulator_Step();  // the first one while held, the rest after release
@@ -153,7 +153,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
             EXPECT_EQ(Stage_Position, Emulator_View().Pan_Current) << "step " << seen.size() << " mouse " << k.mouse_x;
         }
         ASSERT_EQ(seen.size(), 5u) << k.mouse_x;
-        EXPECT_EQ(Frames_This_Second - frames, 5);
+        EXPECT_EQ(Main_Loop.Frames_This_Second - frames, 5);
         for (int i = 0; i < 5; i++) {
             p = (float)(p + 0.2 * (i + 1) * (k.target - p));
             EXPECT_NEAR(seen[i], p, 1e-3) << "step " << i << " mouse " << k.mouse_x;
@@ -161,7 +161,7 @@ TEST_F(Emulator, Released_Glide_Takes_Five_Steps_And_Lands_On_Target) {
         EXPECT_EQ(seen.back(), k.target) << k.mouse_x;
         EXPECT_EQ(Emulator_View().Last_Crop_Column, (int64_t)k.target + 1180);
         Emulator_Step();
-        EXPECT_EQ(Frames_This_Second - frames, 5) << "a crop at rest makes no frames";
+        EXPECT_EQ(Main_Loop.Frames_This_Second - frames, 5) << "a crop at rest makes no frames";
         Close_Emulator();
     }
 }
@@ -192,10 +192,10 @@ TEST_F(Emulator, Press_Or_Drag_In_The_View_Makes_The_Live_Document_Current) {
         Start();
         Jobs[2].In_Use = Jobs[3].In_Use = 1;
         Send(CTL_EMU_VIEW, ETYPE_MOUSE_MOVE, 300);
-        Current_Job = k.current;
+        Make_Current_Job(k.current);
         if (k.press) Send(CTL_EMU_VIEW, ETYPE_LEFT_DOWN, 300);
         if (k.move_to >= 0) {
-            Current_Job = k.current;  // only the move may switch now
+            Make_Current_Job(k.current);  // only the move may switch now
             Send(CTL_EMU_VIEW, ETYPE_MOUSE_MOVE, k.move_to);
         }
         EXPECT_EQ(Current_Job, k.expected) << k.current << k.press << k.move_to;

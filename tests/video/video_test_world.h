@@ -28,12 +28,12 @@ inline void No_Sleep(int64_t) {}
 
 inline void Reset_Video_World() {
     Null_Reset();
-    Install_Module_Hooks();
     Clear_Prompt_Script();
     Reset_Jobs();
-    Current_Job = -1;
+    Make_Current_Job(-1);
     Video_Mode = VIDEO_NONE;
-    Redraw_Request = Frames_This_Second = 0;
+    Take_Redraw_Request();
+    Main_Loop.Frames_This_Second = 0;
     Reset_Emulator();
     Capture_Sleep = No_Sleep;
     Clear_Capture_Device();
@@ -46,7 +46,7 @@ inline void Reset_Video_World() {
     Last_Device.clear();
     // One folder for the process, removed at its end.
     static Temp_Folder folder;
-    Data_Folder = folder.Path + "/";
+    Program_Names.Data_Folder = folder.Path + "/";
     Open_Window(WINDOW_MAIN, "Trellum", 0, 0, 1060, 600, 0);
     Create_Control(WINDOW_MAIN, CTL_VIDEO_TOGGLE, CONTROL_IMAGE_TOGGLE, 0, 0, 32, 32, "");
 }
