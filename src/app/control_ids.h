@@ -84,8 +84,7 @@ const int64_t MENU_KEYBOARD_SHORTCUTS = 228;  // Help > "Keyboard shortcuts"
 const int64_t MENU_USER_GUIDE = 229;          // Help > "User guide"
 const int64_t MENU_CLOSE_DOCUMENT = 230;
 
-// ---- main window timers
-const int64_t TIMER_IDLE_1000 = 0;
+// ---- main window timers (number 0 was a 1000 ms timer that did nothing)
 const int64_t TIMER_REDRAW_100 = 1;
 const int64_t TIMER_REDRAW_500 = 2;
 const int64_t TIMER_SCALE_330 = 3;

@@ -49,7 +49,6 @@ void Activate_Job(int64_t slot) {
     int64_t mode = p.Mode <= 5 ? p.Mode : 0;
     for (int64_t b = CTL_ANALYSIS_FIRST; b <= CTL_ANALYSIS_LAST; b++) Set_State(b, 0);
     Set_State(CTL_ANALYSIS_FIRST + mode, 1);
-    Log("Here");
     int64_t threshold = 0;
     switch (mode) {
         case 1: threshold = p.Threshold_Cyan; break;

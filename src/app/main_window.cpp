@@ -180,7 +180,6 @@ bool Create_Main_Window_Controls() {
                      WINDOW_HIDDEN | WINDOW_CENTRED | WINDOW_RESIZABLE | WINDOW_CLOSE_BOX | WINDOW_ACCEPT_FILES))
         return false;
     Set_Window_Min_Size(WINDOW_MAIN, MAIN_MIN_W, MAIN_MIN_H);
-    Add_Timer(WINDOW_MAIN, TIMER_IDLE_1000, 1000);
     Add_Timer(WINDOW_MAIN, TIMER_REDRAW_100, 100);
     Add_Timer(WINDOW_MAIN, TIMER_REDRAW_500, 500);
     Add_Timer(WINDOW_MAIN, TIMER_SCALE_330, 330);

@@ -43,15 +43,37 @@ const char* const Video_Property_Names[VIDEO_PROPERTY_COUNT] = {
     "Brightness", "Contrast", "Hue",  "Saturation", "Sharpness", "Gamma",    "ColorEnable", "WhiteBalance",
     "BacklightCompensation", "Gain", "Pan", "Tilt", "Roll", "Zoom", "Exposure", "Iris", "Focus", "Prop_Max"};
 
-// The eighteen properties and their automatic flags are consecutive floats.
+// The properties and their automatic flags by index: separate members, so a
+// table of member pointers (walking from one member to the next would leave
+// the object the pointer came from).
+namespace {
+
+typedef float Video_Settings::*Video_Field;
+const Video_Field PROPERTY_FIELDS[VIDEO_PROPERTY_COUNT] = {
+    &Video_Settings::Brightness, &Video_Settings::Contrast, &Video_Settings::Hue,
+    &Video_Settings::Saturation, &Video_Settings::Sharpness, &Video_Settings::Gamma,
+    &Video_Settings::ColorEnable, &Video_Settings::WhiteBalance, &Video_Settings::BacklightCompensation,
+    &Video_Settings::Gain, &Video_Settings::Pan, &Video_Settings::Tilt,
+    &Video_Settings::Roll, &Video_Settings::Zoom, &Video_Settings::Exposure,
+    &Video_Settings::Iris, &Video_Settings::Focus, &Video_Settings::Prop_Max};
+const Video_Field AUTO_FIELDS[VIDEO_PROPERTY_COUNT] = {
+    &Video_Settings::Auto_Brightness, &Video_Settings::Auto_Contrast, &Video_Settings::Auto_Hue,
+    &Video_Settings::Auto_Saturation, &Video_Settings::Auto_Sharpness, &Video_Settings::Auto_Gamma,
+    &Video_Settings::Auto_ColorEnable, &Video_Settings::Auto_WhiteBalance, &Video_Settings::Auto_BacklightCompensation,
+    &Video_Settings::Auto_Gain, &Video_Settings::Auto_Pan, &Video_Settings::Auto_Tilt,
+    &Video_Settings::Auto_Roll, &Video_Settings::Auto_Zoom, &Video_Settings::Auto_Exposure,
+    &Video_Settings::Auto_Iris, &Video_Settings::Auto_Focus, &Video_Settings::Auto_Prop_Max};
+
+}  // namespace
+
 float* Video_Property(Video_Settings* settings, int i) {
     if (i < 0 || i >= VIDEO_PROPERTY_COUNT) return nullptr;
-    return &settings->Brightness + i;
+    return &(settings->*PROPERTY_FIELDS[i]);
 }
 
 float* Video_Property_Auto(Video_Settings* settings, int i) {
     if (i < 0 || i >= VIDEO_PROPERTY_COUNT) return nullptr;
-    return &settings->Auto_Brightness + i;
+    return &(settings->*AUTO_FIELDS[i]);
 }
 
 static_assert(offsetof(Video_Settings, Prop_Max) - offsetof(Video_Settings, Brightness) == 17 * sizeof(float),
