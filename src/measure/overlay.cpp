@@ -5,6 +5,7 @@
 
 #include "base/app_state.h"
 #include "document/doc_model.h"
+#include "measure/picture_render.h"
 #include "measure/units.h"
 #include "platform/platform.h"
 #include "render/overlay_queue.h"
@@ -18,30 +19,10 @@ const int64_t LABEL_FONT = 1;
 
 }  // namespace
 
+// The exported picture's label builder, in the current unit; labels take the
+// default calibration, the live document's.
 std::string Tool_Label_Text(const Tool& t, int64_t n) {
-    double dx = std::fabs((double)t.X_End - t.X_Start);
-    double dy = std::fabs((double)t.Y_End - t.Y_Start);
-    double d = std::sqrt(dx * dx + dy * dy);
-    std::string text = std::to_string(n) + ": ";
-    // Labels use the default calibration: the live document's.
-    switch (t.Type) {
-        case TOOL_LINE:
-        case TOOL_WIDTH:
-        case TOOL_HEIGHT: text += Format_Length(d, 0, 1); break;
-        case TOOL_BOX: text += Format_Length(dx, 0, 0) + " x " + Format_Length(dy, 0, 1); break;
-        case TOOL_CIRCLE: text += Format_Length(t.Radius, 0, 1); break;
-        case TOOL_BLOB: {
-            char b[64];
-            double area = Convert_Length((float)dx, 0) * Convert_Length((float)dy, 0);
-            // The blob's pixel count when it has one, as in the measurement list.
-            if (t.Area > 0) area = (double)t.Area * Convert_Length(1.0f, 0) * Convert_Length(1.0f, 0);
-            snprintf(b, sizeof b, "%.2f", area);
-            text += std::string(b) + Unit_Label() + "\xC2\xB2";
-            break;
-        }
-        default: break;
-    }
-    return text;
+    return Picture_Tool_Label(t, n, Jobs[0].Doc.PPMM, Current_Unit_Code());
 }
 
 void Draw_Tool_Label(const Tool& t, int64_t n) {

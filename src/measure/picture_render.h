@@ -30,5 +30,6 @@ struct Scale_Bar_Box {
 // False when the picture is empty or does not match its buffer.
 bool Render_Document_Picture(const Doc_Info& doc, const Picture& picture, const Picture_Render_Options& options,
                              Picture* out, Scale_Bar_Box* box = nullptr);
-// The label of tool number n in the document's unit and calibration.
+// The label of tool number n in a unit and calibration: the exported
+// picture's in the document's own, the view's in the current unit.
 std::string Picture_Tool_Label(const Tool& tool, int64_t n, double ppmm, int64_t unit);
