@@ -1,7 +1,6 @@
 #include "app/recovery.h"
 
 #include <archive.h>
-#include <archive_entry.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -197,19 +196,6 @@ bool Write_Data(struct archive* a, const uint8_t* data, size_t size, const std::
     return true;
 }
 
-bool Begin_Member(struct archive* a, const char* name, uint64_t size, time_t now) {
-    struct archive_entry* entry = archive_entry_new();
-    if (!entry) return false;
-    archive_entry_set_pathname_utf8(entry, name);
-    archive_entry_set_filetype(entry, AE_IFREG);
-    archive_entry_set_perm(entry, 0644);
-    archive_entry_set_size(entry, (la_int64_t)size);
-    archive_entry_set_mtime(entry, now, 0);
-    bool ok = archive_write_header(a, entry) == ARCHIVE_OK;
-    archive_entry_free(entry);
-    return ok;
-}
-
 bool Write_Image_Member(struct archive* a, const Pixel_Source& src, const std::atomic<bool>* cancel) {
     uint64_t size = Member_Size(src.Width, src.Height);
     if (src.Member) return Write_Data(a, src.Member, (size_t)size, cancel);
@@ -249,9 +235,9 @@ bool Write_Copy(const std::string& json, const Pixel_Source& src, const std::str
               archive_write_set_option(a, "zip", "hdrcharset", "UTF-8") == ARCHIVE_OK &&
               archive_write_set_bytes_in_last_block(a, 1) == ARCHIVE_OK && archive_write_open_fd(a, fd) == ARCHIVE_OK;
     time_t now = time(nullptr);
-    ok = ok && Begin_Member(a, Image_Member_Name, Member_Size(src.Width, src.Height), now) &&
+    ok = ok && Begin_Document_Member(a, Image_Member_Name, Member_Size(src.Width, src.Height), (int64_t)now) &&
          Write_Image_Member(a, src, cancel);
-    ok = ok && Begin_Member(a, Settings_Member_Name, json.size(), now) &&
+    ok = ok && Begin_Document_Member(a, Settings_Member_Name, json.size(), (int64_t)now) &&
          Write_Data(a, (const uint8_t*)json.data(), json.size(), cancel);
     if (a) {
         if (archive_write_close(a) != ARCHIVE_OK) ok = false;

@@ -61,22 +61,27 @@ static la_ssize_t Append_To_Vector(struct archive*, void* client, const void* bu
     return (la_ssize_t)length;
 }
 
-static bool Add_Member(struct archive* a, const char* name, const uint8_t* data, size_t size, time_t now) {
+bool Begin_Document_Member(struct archive* a, const char* name, uint64_t size, int64_t now) {
     struct archive_entry* entry = archive_entry_new();
     if (!entry) return false;
     archive_entry_set_pathname_utf8(entry, name);
     archive_entry_set_filetype(entry, AE_IFREG);
     archive_entry_set_perm(entry, 0644);
     archive_entry_set_size(entry, (la_int64_t)size);
-    archive_entry_set_mtime(entry, now, 0);
+    archive_entry_set_mtime(entry, (time_t)now, 0);
     bool ok = archive_write_header(a, entry) == ARCHIVE_OK;
+    archive_entry_free(entry);
+    return ok;
+}
+
+static bool Add_Member(struct archive* a, const char* name, const uint8_t* data, size_t size, time_t now) {
+    bool ok = Begin_Document_Member(a, name, size, (int64_t)now);
     size_t done = 0;
     while (ok && done < size) {
         la_ssize_t n = archive_write_data(a, data + done, size - done);
         if (n <= 0) ok = false;
         else done += (size_t)n;
     }
-    archive_entry_free(entry);
     return ok;
 }
 

@@ -13,6 +13,7 @@
 
 struct Doc_Info;
 struct Picture;
+struct archive;
 
 extern const char* const Image_Member_Name;     // "JQV Image_Main.png"
 extern const char* const Settings_Member_Name;  // "JQV Doc Settings.json"
@@ -45,6 +46,10 @@ void Buffer_To_Image(Picture* out);
 std::string Document_File_Name(const std::string& typed);
 // Builds the archive bytes for `doc` with `picture` as its image member.
 bool Build_Document_Archive(const Doc_Info& doc, const Picture& picture, std::vector<uint8_t>* out);
+// Starts a member of `size` bytes in a document archive being written (a
+// regular file, mode 0644, modified at `now` in seconds since the epoch); the
+// caller writes its data. For writers that stream the members themselves.
+bool Begin_Document_Member(struct archive* a, const char* name, uint64_t size, int64_t now);
 // Reads an archive held in memory or in a file. `max_edge` limits the
 // picture's sides. On failure `doc` and `picture` are unchanged.
 bool Read_Document_Archive(const uint8_t* data, size_t size, int32_t max_edge, Doc_Info* doc, Picture* picture);
