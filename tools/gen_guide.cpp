@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "markdown_inline.h"
+
 namespace {
 
 std::string Escape(const std::string& text) {
@@ -30,48 +32,16 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
-// Inline markup of one run of text.
-std::string Inline(const std::string& text) {
-    std::string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '`') {
-            size_t end = text.find('`', i + 1);
-            if (end != std::string::npos) {
-                out += "<code>" + Escape(text.substr(i + 1, end - i - 1)) + "</code>";
-                i = end + 1;
-                continue;
-            }
-        } else if (c == '*' && i + 1 < text.size() && text[i + 1] == '*') {
-            size_t end = text.find("**", i + 2);
-            if (end != std::string::npos) {
-                out += "<strong>" + Inline(text.substr(i + 2, end - i - 2)) + "</strong>";
-                i = end + 2;
-                continue;
-            }
-        } else if (c == '*' && i + 1 < text.size() && text[i + 1] != ' ') {
-            size_t end = text.find('*', i + 1);
-            if (end != std::string::npos) {
-                out += "<em>" + Inline(text.substr(i + 1, end - i - 1)) + "</em>";
-                i = end + 1;
-                continue;
-            }
-        } else if (c == '[') {
-            size_t close = text.find("](", i + 1);
-            size_t end = close == std::string::npos ? close : text.find(')', close + 2);
-            if (end != std::string::npos) {
-                out += "<a href=\"" + Escape(text.substr(close + 2, end - close - 2)) + "\">" +
-                       Inline(text.substr(i + 1, close - i - 1)) + "</a>";
-                i = end + 1;
-                continue;
-            }
-        }
-        out += Escape(std::string(1, c));
-        i++;
-    }
-    return out;
+// Inline markup of one run of text, as HTML.
+std::string Code_Html(const std::string& text) { return "<code>" + Escape(text) + "</code>"; }
+
+std::string Link_Html(const std::string& text, const std::string& address) {
+    return "<a href=\"" + Escape(address) + "\">" + text + "</a>";
 }
+
+const Inline_Markup HTML = {Escape, Code_Html, "<strong>", "</strong>", "<em>", "</em>", Link_Html};
+
+std::string Inline(const std::string& text) { return Inline_Markdown(text, HTML); }
 
 std::string Trim(const std::string& s) {
     size_t a = s.find_first_not_of(" \t");

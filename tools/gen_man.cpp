@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "markdown_inline.h"
+
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -44,46 +46,16 @@ std::string Line(const std::string& text) {
     return text;
 }
 
-std::string Inline(const std::string& text) {
-    std::string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '`') {
-            size_t end = text.find('`', i + 1);
-            if (end != std::string::npos) {
-                out += "\\fB" + Escape(text.substr(i + 1, end - i - 1), true) + "\\fR";
-                i = end + 1;
-                continue;
-            }
-        } else if (c == '*' && i + 1 < text.size() && text[i + 1] == '*') {
-            size_t end = text.find("**", i + 2);
-            if (end != std::string::npos) {
-                out += "\\fB" + Inline(text.substr(i + 2, end - i - 2)) + "\\fR";
-                i = end + 2;
-                continue;
-            }
-        } else if (c == '*' && i + 1 < text.size() && text[i + 1] != ' ') {
-            size_t end = text.find('*', i + 1);
-            if (end != std::string::npos) {
-                out += "\\fI" + Inline(text.substr(i + 1, end - i - 1)) + "\\fR";
-                i = end + 1;
-                continue;
-            }
-        } else if (c == '[') {
-            size_t close = text.find("](", i + 1);
-            size_t end = close == std::string::npos ? close : text.find(')', close + 2);
-            if (end != std::string::npos) {
-                out += Inline(text.substr(i + 1, close - i - 1));
-                i = end + 1;
-                continue;
-            }
-        }
-        out += Escape(std::string(1, c), false);
-        i++;
-    }
-    return out;
-}
+std::string Text_Roff(const std::string& text) { return Escape(text, false); }
+
+std::string Code_Roff(const std::string& text) { return "\\fB" + Escape(text, true) + "\\fR"; }
+
+// Links keep their text only: a manual page has nowhere to go.
+std::string Link_Roff(const std::string& text, const std::string&) { return text; }
+
+const Inline_Markup ROFF = {Text_Roff, Code_Roff, "\\fB", "\\fR", "\\fI", "\\fR", Link_Roff};
+
+std::string Inline(const std::string& text) { return Inline_Markdown(text, ROFF); }
 
 size_t Item_Marker(const std::string& line) {
     if (Starts(line, "- ") || Starts(line, "* ")) return 2;
