@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "markdown_inline.h"
+#include "readme_markdown.h"
 
 namespace {
 
@@ -42,23 +42,6 @@ std::string Link_Html(const std::string& text, const std::string& address) {
 const Inline_Markup HTML = {Escape, Code_Html, "<strong>", "</strong>", "<em>", "</em>", Link_Html};
 
 std::string Inline(const std::string& text) { return Inline_Markdown(text, HTML); }
-
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return "";
-    size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
-
-bool Starts(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
-
-// The list marker's length ("- ", "12. "), or 0 when the line starts no item.
-size_t Item_Marker(const std::string& line) {
-    if (Starts(line, "- ") || Starts(line, "* ")) return 2;
-    size_t i = 0;
-    while (i < line.size() && isdigit((unsigned char)line[i])) i++;
-    return i > 0 && line.compare(i, 2, ". ") == 0 ? i + 2 : 0;
-}
 
 std::vector<std::string> Cells(const std::string& row) {
     std::vector<std::string> cells;

@@ -15,18 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "markdown_inline.h"
+#include "readme_markdown.h"
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return "";
-    size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
-
-bool Starts(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
 // Text for roff: backslashes escaped, and "-" a real minus where `minus`
 // (options, paths, code).
@@ -56,13 +47,6 @@ std::string Link_Roff(const std::string& text, const std::string&) { return text
 const Inline_Markup ROFF = {Text_Roff, Code_Roff, "\\fB", "\\fR", "\\fI", "\\fR", Link_Roff};
 
 std::string Inline(const std::string& text) { return Inline_Markdown(text, ROFF); }
-
-size_t Item_Marker(const std::string& line) {
-    if (Starts(line, "- ") || Starts(line, "* ")) return 2;
-    size_t i = 0;
-    while (i < line.size() && isdigit((unsigned char)line[i])) i++;
-    return i > 0 && line.compare(i, 2, ". ") == 0 ? i + 2 : 0;
-}
 
 bool Skipped(const std::string& t) { return Starts(t, "![") || Starts(t, "<!--"); }
 

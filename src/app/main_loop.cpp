@@ -217,10 +217,10 @@ void Dispatch_Event(const Platform_Event& event) {
         case WINDOW_VIDEO_SOURCE: Video_Source_Event(event); break;
         default: break;
     }
-    Show_Video_Changes();
 }
 
 void Update_Windows() {
+    Show_Video_Changes();
     Window_Changes changes = Take_Window_Changes();
     // Selecting a slot rebuilds both lists with its panels.
     if (changes.Job_Panels && Current_Job >= 0) {
@@ -248,8 +248,7 @@ void Idle_Pass() {
         else if (Main_Loop.New_Frame == 1)
             Main_Loop.New_Frame = 0;
     }
-    Show_Video_Changes();
-    // What the acquisition changed is in the panels before this pass draws.
+    // What the acquisition changed is in the windows before this pass draws.
     Update_Windows();
     // Taken by exchange: a request made while this one is drawn is kept for the next pass.
     if (Take_Redraw_Request()) {

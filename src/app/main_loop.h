@@ -21,9 +21,9 @@ bool Main_Loop_Pass(bool may_wait);
 // Dispatches one event by the window it belongs to.
 void Dispatch_Event(const Platform_Event& event);
 // Brings the windows up to date with what lower modules marked as changed,
-// in a fixed order: the current slot's panels (or the thumbnail column and
-// the measurement list), then the preferences file. Run after each event and
-// once per idle pass.
+// in a fixed order: the video toggle and windows, the current slot's panels
+// (or the thumbnail column and the measurement list), then the preferences
+// file. Run after each event and once per idle pass.
 void Update_Windows();
 // One idle pass (threshold caption, processing, rendering, read-outs,
 // acquisition, timing line).

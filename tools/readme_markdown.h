@@ -1,9 +1,28 @@
-// The inline Markdown of our README (`code`, **bold**, *emphasis* and
-// [links](address)) for the build-time generators of the user guide and the
-// manual page: one reading of the markup, each output with its own.
+// The Markdown of our README as the build-time generators of the user guide
+// and the manual page read it: line helpers, list markers, and the inline
+// markup (`code`, **bold**, *emphasis* and [links](address)), one reading of
+// the markup with each output's own.
 #pragma once
 
+#include <cctype>
 #include <string>
+
+inline std::string Trim(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t");
+    if (a == std::string::npos) return "";
+    size_t b = s.find_last_not_of(" \t\r");
+    return s.substr(a, b - a + 1);
+}
+
+inline bool Starts(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+// The list marker's length ("- ", "12. "), or 0 when the line starts no item.
+inline size_t Item_Marker(const std::string& line) {
+    if (Starts(line, "- ") || Starts(line, "* ")) return 2;
+    size_t i = 0;
+    while (i < line.size() && isdigit((unsigned char)line[i])) i++;
+    return i > 0 && line.compare(i, 2, ". ") == 0 ? i + 2 : 0;
+}
 
 struct Inline_Markup {
     std::string (*Text)(const std::string& text);  // plain text, escaped for the output
