@@ -1,4 +1,3 @@
-#include "app/analysis_panel.h"
 #include "app/main_loop.h"
 
 #include <csignal>
@@ -6,23 +5,27 @@
 #include <cstdio>
 
 #include "analysis/threshold.h"
+#include "app/analysis_panel.h"
 #include "app/command_line.h"
+#include "app/control_ids.h"
 #include "app/dispatch.h"
+#include "app/emulator_window.h"
 #include "app/help.h"
 #include "app/job_list.h"
 #include "app/main_window.h"
 #include "app/picture_keys.h"
 #include "app/prefs.h"
+#include "app/readout_panel.h"
 #include "app/recovery.h"
 #include "app/renderer.h"
 #include "app/status_bar.h"
 #include "app/unsaved.h"
+#include "app/video_settings_window.h"
+#include "app/video_source.h"
 #include "app/window_title.h"
-#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
-#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "platform/platform.h"
 #include "render/font_atlas.h"
@@ -30,12 +33,9 @@
 #include "scale/scale_port.h"
 #include "scale/scale_reader.h"
 #include "video/camera_settings_file.h"
+#include "video/camera_source.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
-#include "video/camera_source.h"
-#include "app/emulator_window.h"
-#include "app/video_settings_window.h"
-#include "app/video_source.h"
 
 volatile sig_atomic_t Signal_Quit = 0;
 

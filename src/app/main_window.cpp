@@ -1,24 +1,25 @@
-#include "app/calibration_panel.h"
-#include "app/analysis_panel.h"
 #include "app/main_window.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "analysis/threshold.h"
+#include "app/analysis_panel.h"
+#include "app/calibration_panel.h"
+#include "app/control_ids.h"
+#include "app/dispatch.h"
 #include "app/icons.h"
 #include "app/job_list.h"
 #include "app/prefs.h"
+#include "app/readout_panel.h"
 #include "app/splash.h"
 #include "app/status_bar.h"
-#include "app/dispatch.h"
+#include "app/video_source.h"
 #include "base/app_state.h"
-#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/calibration_list.h"
 #include "measure/canvas.h"
-#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/snapping.h"
 #include "platform/platform.h"
@@ -28,7 +29,6 @@
 #include "scale/scale_port.h"
 #include "video/capture_thread.h"
 #include "video/emulator.h"
-#include "app/video_source.h"
 
 Main_Layout Layout;
 

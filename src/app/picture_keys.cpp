@@ -1,4 +1,3 @@
-#include "app/analysis_panel.h"
 #include "app/picture_keys.h"
 
 #include <cstdio>
@@ -6,15 +5,16 @@
 
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
+#include "app/analysis_panel.h"
+#include "app/control_ids.h"
 #include "app/dispatch.h"
 #include "app/job_list.h"
 #include "app/prefs.h"
+#include "app/readout_panel.h"
 #include "app/renderer.h"
-#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
-#include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "measure/tools.h"
 #include "platform/platform.h"

@@ -1,4 +1,3 @@
-#include "app/calibration_panel.h"
 #include "app/prefs.h"
 
 #include <cmath>
@@ -8,9 +7,10 @@
 
 #include <sys/stat.h>
 
+#include "app/calibration_panel.h"
+#include "app/control_ids.h"
 #include "app/dispatch.h"
 #include "base/app_state.h"
-#include "app/control_ids.h"
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/doc_model.h"

@@ -32,7 +32,6 @@ const char* const LOCK_NAME = "lock";
 const double SLICE_MS = 15;
 // Bytes handed to the compressor at a time (a cancel is seen between them).
 const size_t WRITE_CHUNK = (size_t)1 << 20;
-const size_t BMP_HEADER = 54;
 
 // The copy of a slot in this program's set, as it is on disk.
 struct Copy_Record {
@@ -146,41 +145,7 @@ bool Needs_Copy(int64_t slot) {
 
 // ------------------------------------------------------------ the image member
 
-uint64_t Member_Stride(int32_t width) { return ((uint64_t)width * 3 + 3) / 4 * 4; }
-uint64_t Member_Size(int32_t width, int32_t height) { return BMP_HEADER + Member_Stride(width) * (uint64_t)height; }
-
-void Put_U32(uint8_t* at, uint32_t v) {
-    for (int i = 0; i < 4; i++) at[i] = (uint8_t)(v >> (8 * i));
-}
-
-// The 24-bit BMP header the document files use, rows stored bottom-up.
-void Bmp_Header(int32_t width, int32_t height, uint8_t* out) {
-    memset(out, 0, BMP_HEADER);
-    uint64_t image_bytes = Member_Stride(width) * (uint64_t)height;
-    out[0] = 'B';
-    out[1] = 'M';
-    Put_U32(out + 2, (uint32_t)(image_bytes + BMP_HEADER));
-    Put_U32(out + 10, (uint32_t)BMP_HEADER);
-    Put_U32(out + 14, 40);
-    Put_U32(out + 18, (uint32_t)width);
-    Put_U32(out + 22, (uint32_t)height);
-    out[26] = 1;
-    out[28] = 24;
-    Put_U32(out + 34, (uint32_t)image_bytes);
-    Put_U32(out + 38, 2835);  // 72 dpi
-    Put_U32(out + 42, 2835);
-}
-
-// Member row `index` (0 = the picture's bottom row) from the B, G, R, A buffer.
-void Member_Row(const uint8_t* bgra, int32_t width, int32_t height, int32_t index, uint8_t* out) {
-    const uint8_t* row = bgra + (size_t)(height - 1 - index) * (size_t)width * 4;
-    for (int32_t x = 0; x < width; x++) {
-        out[x * 3] = row[x * 4];
-        out[x * 3 + 1] = row[x * 4 + 1];
-        out[x * 3 + 2] = row[x * 4 + 2];
-    }
-    for (uint64_t pad = (uint64_t)width * 3; pad < Member_Stride(width); pad++) out[pad] = 0;
-}
+uint64_t Member_Size(int32_t width, int32_t height) { return BMP24_HEADER + Bmp24_Stride(width) * (uint64_t)height; }
 
 // ------------------------------------------------------------ writing one copy (any thread)
 
@@ -200,15 +165,15 @@ bool Write_Image_Member(struct archive* a, const Pixel_Source& src, const std::a
     uint64_t size = Member_Size(src.Width, src.Height);
     if (src.Member) return Write_Data(a, src.Member, (size_t)size, cancel);
     // Straight from the document: a few rows at a time, no copy of the picture.
-    size_t stride = (size_t)Member_Stride(src.Width);
+    size_t stride = (size_t)Bmp24_Stride(src.Width);
     int32_t rows_per_chunk = (int32_t)std::max<size_t>(1, WRITE_CHUNK / stride);
-    std::vector<uint8_t> chunk(std::max(BMP_HEADER, stride * (size_t)rows_per_chunk));
-    Bmp_Header(src.Width, src.Height, chunk.data());
-    if (!Write_Data(a, chunk.data(), BMP_HEADER, cancel)) return false;
+    std::vector<uint8_t> chunk(std::max(BMP24_HEADER, stride * (size_t)rows_per_chunk));
+    Bmp24_Header(src.Width, src.Height, chunk.data());
+    if (!Write_Data(a, chunk.data(), BMP24_HEADER, cancel)) return false;
     for (int32_t row = 0; row < src.Height; row += rows_per_chunk) {
         int32_t n = std::min(rows_per_chunk, src.Height - row);
         for (int32_t i = 0; i < n; i++)
-            Member_Row(src.Bgra, src.Width, src.Height, row + i, chunk.data() + (size_t)i * stride);
+            Bmp24_Row(src.Bgra, src.Width, src.Height, row + i, chunk.data() + (size_t)i * stride);
         if (!Write_Data(a, chunk.data(), (size_t)n * stride, cancel)) return false;
     }
     return true;
@@ -435,7 +400,7 @@ void Start_Snapshot(int64_t slot) {
     s.Width = doc.Resolution.x;
     s.Height = doc.Resolution.y;
     s.Rows_Done = 0;
-    Bmp_Header(s.Width, s.Height, s.Member.get());
+    Bmp24_Header(s.Width, s.Height, s.Member.get());
 }
 
 // Takes rows until this pass's slice is used up; then hands the copy over.
@@ -449,9 +414,9 @@ void Continue_Snapshot() {
         return;
     }
     double until = Elapsed_Ms() + SLICE_MS;
-    size_t stride = (size_t)Member_Stride(s.Width);
+    size_t stride = (size_t)Bmp24_Stride(s.Width);
     while (s.Rows_Done < s.Height && Elapsed_Ms() < until) {
-        Member_Row(s.Source, s.Width, s.Height, s.Rows_Done, s.Member.get() + BMP_HEADER + (size_t)s.Rows_Done * stride);
+        Bmp24_Row(s.Source, s.Width, s.Height, s.Rows_Done, s.Member.get() + BMP24_HEADER + (size_t)s.Rows_Done * stride);
         s.Rows_Done++;
     }
     if (s.Rows_Done < s.Height) return;

@@ -1,6 +1,6 @@
-#include "app/calibration_panel.h"
 #include "app/window_title.h"
 
+#include "app/calibration_panel.h"
 #include "base/app_state.h"
 #include "document/doc_model.h"
 #include "measure/calibration_list.h"

@@ -34,13 +34,6 @@ static uint32_t Read_U16(const uint8_t* p) { return (uint32_t)p[0] | ((uint32_t)
 static uint32_t Read_U32(const uint8_t* p) {
     return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
 }
-static void Put_U16(std::vector<uint8_t>* out, uint32_t v) {
-    out->push_back((uint8_t)v);
-    out->push_back((uint8_t)(v >> 8));
-}
-static void Put_U32(std::vector<uint8_t>* out, uint32_t v) {
-    for (int i = 0; i < 4; i++) out->push_back((uint8_t)(v >> (8 * i)));
-}
 
 bool Picture_Is_Valid(const Picture& p) {
     return p.Width > 0 && p.Height > 0 && p.Pixels.size() == (size_t)p.Width * (size_t)p.Height * 4;
@@ -533,38 +526,47 @@ bool Decode_Bmp(const uint8_t* data, size_t size, int32_t max_edge, Picture* out
     return true;
 }
 
+uint64_t Bmp24_Stride(int32_t width) { return ((uint64_t)width * 3 + 3) / 4 * 4; }
+
+void Bmp24_Header(int32_t width, int32_t height, uint8_t* out) {
+    uint64_t image_bytes = Bmp24_Stride(width) * (uint64_t)height;
+    auto u32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; i++) out[at + i] = (uint8_t)(v >> (8 * i));
+    };
+    memset(out, 0, BMP24_HEADER);
+    out[0] = 'B';
+    out[1] = 'M';
+    u32(2, (uint32_t)(image_bytes + BMP24_HEADER));
+    u32(10, (uint32_t)BMP24_HEADER);
+    u32(14, 40);
+    u32(18, (uint32_t)width);
+    u32(22, (uint32_t)height);  // positive: rows stored bottom-up
+    out[26] = 1;                // planes
+    out[28] = 24;               // bits per pixel
+    u32(34, (uint32_t)image_bytes);
+    u32(38, 2835);  // 72 dpi
+    u32(42, 2835);
+}
+
+void Bmp24_Row(const uint8_t* bgra, int32_t width, int32_t height, int32_t index, uint8_t* out) {
+    const uint8_t* row = bgra + (size_t)(height - 1 - index) * (size_t)width * 4;
+    for (int32_t x = 0; x < width; x++) {
+        out[x * 3] = row[x * 4];
+        out[x * 3 + 1] = row[x * 4 + 1];
+        out[x * 3 + 2] = row[x * 4 + 2];
+    }
+    for (uint64_t pad = (uint64_t)width * 3; pad < Bmp24_Stride(width); pad++) out[pad] = 0;
+}
+
 bool Encode_Bmp24(const Picture& picture, std::vector<uint8_t>* out) {
     if (!Picture_Is_Valid(picture)) return false;
-    uint64_t stride = ((uint64_t)picture.Width * 3 + 3) / 4 * 4;
+    uint64_t stride = Bmp24_Stride(picture.Width);
     uint64_t image_bytes = stride * (uint64_t)picture.Height;
-    if (image_bytes + 54 > 0xFFFFFFFFull) return false;
-    std::vector<uint8_t> b;
-    b.reserve((size_t)image_bytes + 54);
-    b.push_back('B');
-    b.push_back('M');
-    Put_U32(&b, (uint32_t)(image_bytes + 54));
-    Put_U32(&b, 0);
-    Put_U32(&b, 54);
-    Put_U32(&b, 40);
-    Put_U32(&b, (uint32_t)picture.Width);
-    Put_U32(&b, (uint32_t)picture.Height);  // positive: rows stored bottom-up
-    Put_U16(&b, 1);
-    Put_U16(&b, 24);
-    Put_U32(&b, 0);
-    Put_U32(&b, (uint32_t)image_bytes);
-    Put_U32(&b, 2835);  // 72 dpi
-    Put_U32(&b, 2835);
-    Put_U32(&b, 0);
-    Put_U32(&b, 0);
-    for (int64_t y = picture.Height - 1; y >= 0; y--) {
-        const uint8_t* row = picture.Pixels.data() + (size_t)y * picture.Width * 4;
-        for (int32_t x = 0; x < picture.Width; x++) {
-            b.push_back(row[x * 4]);
-            b.push_back(row[x * 4 + 1]);
-            b.push_back(row[x * 4 + 2]);
-        }
-        for (uint64_t pad = (uint64_t)picture.Width * 3; pad < stride; pad++) b.push_back(0);
-    }
+    if (image_bytes + BMP24_HEADER > 0xFFFFFFFFull) return false;
+    std::vector<uint8_t> b((size_t)(image_bytes + BMP24_HEADER));
+    Bmp24_Header(picture.Width, picture.Height, b.data());
+    for (int32_t i = 0; i < picture.Height; i++)
+        Bmp24_Row(picture.Pixels.data(), picture.Width, picture.Height, i, b.data() + BMP24_HEADER + (size_t)i * stride);
     out->swap(b);
     return true;
 }

@@ -34,6 +34,14 @@ bool Encode_Jpeg(const Picture& picture, int quality, std::vector<uint8_t>* out)
 // A picture whose pixel buffer matches its size, both edges above 0.
 bool Picture_Is_Valid(const Picture& picture);
 bool Encode_Bmp24(const Picture& picture, std::vector<uint8_t>* out);     // bottom-up rows
+// The pieces of that BMP, for writers that stream it: the header's size, the
+// padded bytes of a row, the header of a width x height picture (into
+// BMP24_HEADER bytes), and stored row `index` (0 = the picture's bottom row)
+// from a B, G, R, A buffer, padding zeroed.
+const size_t BMP24_HEADER = 54;
+uint64_t Bmp24_Stride(int32_t width);
+void Bmp24_Header(int32_t width, int32_t height, uint8_t* out);
+void Bmp24_Row(const uint8_t* bgra, int32_t width, int32_t height, int32_t index, uint8_t* out);
 // Reads a whole file (at most max_bytes). Returns false when missing, unreadable or larger.
 bool Read_File_Bytes(const std::string& path, size_t max_bytes, std::vector<uint8_t>* out);
 // Writes through a temporary file in the same folder renamed over `path`, so
