@@ -1,14 +1,5 @@
 #include "app/picture_export.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <set>
-
-#include "app/command_line.h"
 #include "app/control_ids.h"
 #include "base/image_io.h"
 #include "base/picture.h"
