@@ -60,7 +60,29 @@ bool Pointer_Pixel(int32_t w, int32_t h, int64_t* index) {
     return true;
 }
 
+// What Processed_Image and Hit_Mask were last made from. They follow from the
+// document's pixels and its processing settings alone, so while none of these
+// changed (and the slot says its pixels did not) a pass would only remake the
+// same bytes: a large still picture then costs nothing per redraw.
+struct Processed_Source {
+    bool Valid = false;
+    int64_t Slot = -1;
+    const uint8_t* Pixels = nullptr;
+    size_t Bytes = 0;
+    int32_t W = 0, H = 0;
+    uint8_t Mode = 0, Cyan = 0, Magenta = 0, Yellow = 0, Black = 0;
+    int64_t Count = 0;
+    bool Same_As(const Processed_Source& o) const {
+        return Valid && o.Valid && Slot == o.Slot && Pixels == o.Pixels && Bytes == o.Bytes && W == o.W &&
+               H == o.H && Mode == o.Mode && Cyan == o.Cyan && Magenta == o.Magenta && Yellow == o.Yellow &&
+               Black == o.Black;
+    }
+};
+Processed_Source Last_Processed;
+
 }  // namespace
+
+void Forget_Processed_Image() { Last_Processed = Processed_Source(); }
 
 uint8_t* Threshold_Of_Mode(ProcessMode* p, uint8_t mode) {
     switch (mode) {
@@ -105,33 +127,54 @@ void Process_Image() {
     // mask stays 0.
     const int64_t pixels = (int64_t)(src.size() / 4) < n ? (int64_t)(src.size() / 4) : n;
 
-    if (Processed_Image.size() != src.size()) Processed_Image.resize(src.size());
-
-    int64_t cursor = 0;
-    if (Pointer_Pixel(w, h, &cursor) && cursor < pixels) Cursor_Colour = Bytes_To_Int32(&src[4 * cursor]);
-
-    if (Hit_Mask_Width != w || Hit_Mask_Height != h || (int64_t)Hit_Mask.size() != n) {
-        Hit_Mask.assign((size_t)n, 0);
-        Hit_Mask_Width = w;
-        Hit_Mask_Height = h;
-    }
-
     const ProcessMode& p = doc.Processing;
     uint8_t mode = p.Mode;
     if (mode > MODE_ANY) mode = MODE_NONE;  // only a document file can carry another value
 
-    int64_t count = 0;
-    if (mode == MODE_NONE) {
-        if (!src.empty()) memcpy(Processed_Image.data(), src.data(), src.size());
-        if (n > 0) memset(Hit_Mask.data(), 0, (size_t)n);
-    } else {
-        if (pixels < n) memset(Hit_Mask.data() + pixels, 0, (size_t)(n - pixels));
-        const uint8_t limit =
-            Mode_Limit(mode, p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow, p.Threshold_Black);
-        // Mode 5 tests each colour against its threshold - 1 as a signed
-        // number, which is "at least the threshold" (0 passes everything).
-        const uint8_t thresholds[4] = {p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow, p.Threshold_Black};
-        count = Threshold_Kernel(src.data(), Processed_Image.data(), Hit_Mask.data(), pixels, mode, limit, thresholds);
+    Processed_Source source;
+    source.Valid = true;
+    source.Slot = Current_Job;
+    source.Pixels = src.data();
+    source.Bytes = src.size();
+    source.W = w;
+    source.H = h;
+    source.Mode = mode;
+    source.Cyan = p.Threshold_Cyan;
+    source.Magenta = p.Threshold_Magenta;
+    source.Yellow = p.Threshold_Yellow;
+    source.Black = p.Threshold_Black;
+    const bool unchanged = slot->Image_Changed == 0 && source.Same_As(Last_Processed) &&
+                           Processed_Image.size() == src.size() && (int64_t)Hit_Mask.size() == n &&
+                           Hit_Mask_Width == w && Hit_Mask_Height == h;
+
+    int64_t cursor = 0;
+    if (Pointer_Pixel(w, h, &cursor) && cursor < pixels) Cursor_Colour = Bytes_To_Int32(&src[4 * cursor]);
+
+    int64_t count = Last_Processed.Count;
+    if (!unchanged) {
+        if (Processed_Image.size() != src.size()) Processed_Image.resize(src.size());
+        if (Hit_Mask_Width != w || Hit_Mask_Height != h || (int64_t)Hit_Mask.size() != n) {
+            Hit_Mask.assign((size_t)n, 0);
+            Hit_Mask_Width = w;
+            Hit_Mask_Height = h;
+        }
+        count = 0;
+        if (mode == MODE_NONE) {
+            if (!src.empty()) memcpy(Processed_Image.data(), src.data(), src.size());
+            if (n > 0) memset(Hit_Mask.data(), 0, (size_t)n);
+        } else {
+            if (pixels < n) memset(Hit_Mask.data() + pixels, 0, (size_t)(n - pixels));
+            const uint8_t limit =
+                Mode_Limit(mode, p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow, p.Threshold_Black);
+            // Mode 5 tests each colour against its threshold - 1 as a signed
+            // number, which is "at least the threshold" (0 passes everything).
+            const uint8_t thresholds[4] = {p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow,
+                                           p.Threshold_Black};
+            count = Threshold_Kernel(src.data(), Processed_Image.data(), Hit_Mask.data(), pixels, mode, limit,
+                                     thresholds);
+        }
+        source.Count = count;
+        Last_Processed = source;
     }
 
     if (Pointer_Pixel(w, h, &cursor)) Cursor_Hit = Hit_Mask[(size_t)cursor];

@@ -32,7 +32,12 @@ extern uint8_t Cursor_Hit;                    // Hit_Mask byte under the pointer
 void Build_Grey_Palette();
 // Processes the current document into Processed_Image and Hit_Mask and stores
 // the hit count and percentage in its Measure. Allocates only on a size change.
+// The pass itself runs only when something it depends on changed: another
+// slot, buffer or size, the mode or a threshold, or the slot's Image_Changed.
 void Process_Image();
+// Makes the next Process_Image run its pass whatever it remembers (for
+// pixels written in place without setting Image_Changed).
+void Forget_Processed_Image();
 // Value 0..255 of the mode's colour (modes 1..4) for one pixel; 0 for other modes.
 uint8_t Mode_Channel_Value(uint8_t mode, uint8_t r, uint8_t g, uint8_t b);
 

@@ -1,5 +1,6 @@
 #include "app/renderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "analysis/threshold.h"
 #include "base/app_state.h"
 #include "app/control_ids.h"
+#include "app/job_list.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/overlay.h"
@@ -30,7 +32,9 @@ const int32_t EMPTY_EDGE = 32;        // edge of the empty view's picture, pixel
 const float THUMB_BORDER_WIDTH = 6.0f;
 const float LIVE_BORDER_WIDTH = 2.0f;
 const float LIVE_INPUT_QUIET_MS = 1500;  // the live border turns green after this long without input
-const float MAGNIFIER_SOURCE_ROWS = 480.0f;  // the magnifier's scale is the picture height over this
+// The magnifier's profile graph is drawn in picture pixels: its scale is the
+// picture's height over this, so it takes the same share of any picture.
+const float MAGNIFIER_SOURCE_ROWS = 480.0f;
 const float MAGNIFIER_FRAME_WIDTH = 5.0f;
 
 // The empty view: a 32 x 32 opaque picture of the live background.
@@ -45,14 +49,58 @@ std::vector<uint8_t> Empty_Picture() {
     return p;
 }
 
-void Queue_Reticle() {
+// The reticle of the live picture: a cross at the centre and four corner
+// brackets around the middle half, drawn for a 640 x 480 picture and scaled
+// with the picture's height for any other, so it looks the same on every
+// camera mode.
+void Queue_Reticle(int64_t w, int64_t h) {
+    if (w < 1 || h < 1) return;
     const int32_t c = Pack_RGBA(253, 254, 255, 255);
-    Queue_Line(320, 208, 320, 272, c, 1.5f, 1);
-    Queue_Line(288, 240, 352, 240, c, 1.5f, 1);
-    const float brackets[8][4] = {{160, 120, 192, 120}, {160, 120, 160, 152}, {160, 360, 192, 360},
-                                  {160, 360, 160, 328}, {480, 120, 448, 120}, {480, 120, 480, 152},
-                                  {480, 360, 448, 360}, {480, 360, 480, 328}};
-    for (const auto& b : brackets) Queue_Line(b[0], b[1], b[2], b[3], c, 2.5f, 1);
+    const float cx = (float)w / 2.0f, cy = (float)h / 2.0f, s = (float)h / 480.0f;
+    const float arm = 32.0f * s;
+    Queue_Line(cx, cy - arm, cx, cy + arm, c, 1.5f, 1);
+    Queue_Line(cx - arm, cy, cx + arm, cy, c, 1.5f, 1);
+    const float left = (float)w / 4.0f, right = (float)w * 3.0f / 4.0f;
+    const float top = (float)h / 4.0f, bottom = (float)h * 3.0f / 4.0f;
+    for (float x : {left, right})
+        for (float y : {top, bottom}) {
+            const float dx = x < cx ? arm : -arm, dy = y < cy ? arm : -arm;
+            Queue_Line(x, y, x + dx, y, c, 2.5f, 1);
+            Queue_Line(x, y, x, y + dy, c, 2.5f, 1);
+        }
+}
+
+// A thumbnail shows at most THUMB_TEXTURE_W x THUMB_TEXTURE_H pixels (four
+// times its view, for displays that scale), so a large picture is reduced
+// before it is sent: each texture pixel is the mean of the 2 x 2 picture
+// pixels at the centre of the block it stands for. Small pictures are sent as
+// they are.
+const int64_t THUMB_TEXTURE_W = 4 * THUMB_W, THUMB_TEXTURE_H = 4 * THUMB_H;
+std::vector<uint8_t> Thumbnail_Pixels;
+
+const uint8_t* Thumbnail_Of(const uint8_t* pixels, int64_t w, int64_t h, int64_t* tw, int64_t* th) {
+    int64_t step = std::max((w + THUMB_TEXTURE_W - 1) / THUMB_TEXTURE_W, (h + THUMB_TEXTURE_H - 1) / THUMB_TEXTURE_H);
+    if (step <= 1) {
+        *tw = w;
+        *th = h;
+        return pixels;
+    }
+    *tw = (w + step - 1) / step;
+    *th = (h + step - 1) / step;
+    Thumbnail_Pixels.resize((size_t)(*tw * *th * 4));
+    uint8_t* out = Thumbnail_Pixels.data();
+    for (int64_t ty = 0; ty < *th; ty++) {
+        const int64_t y0 = std::min(ty * step + step / 2, h - 1), y1 = std::max(y0 - 1, (int64_t)0);
+        for (int64_t tx = 0; tx < *tw; tx++) {
+            const int64_t x0 = std::min(tx * step + step / 2, w - 1), x1 = std::max(x0 - 1, (int64_t)0);
+            const uint8_t* a = pixels + (y0 * w + x0) * 4;
+            const uint8_t* b = pixels + (y0 * w + x1) * 4;
+            const uint8_t* c = pixels + (y1 * w + x0) * 4;
+            const uint8_t* d = pixels + (y1 * w + x1) * 4;
+            for (int k = 0; k < 4; k++) *out++ = (uint8_t)((a[k] + b[k] + c[k] + d[k] + 2) / 4);
+        }
+    }
+    return out - *tw * *th * 4;
 }
 
 void Queue_Tool_Overlay() {
@@ -144,9 +192,12 @@ void Render_Frame() {
         if (slot.Image_Changed == 1) {
             if (j == Current_Job) current_pixels_changed = true;
             if (j == Current_Job) Queue_Border(pulse, THUMB_BORDER_WIDTH);
-            if (!slot.Doc.Image_Buffer.empty())
-                GLip_Upload_Buffer(slot.List_View, slot.Doc.Image_Buffer.data(), w, h, GLIP_BGRA_AS_RGBA, GLIP_SMOOTH,
-                                   Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);
+            if (!slot.Doc.Image_Buffer.empty() && (int64_t)slot.Doc.Image_Buffer.size() >= w * h * 4) {
+                int64_t tw = 0, th = 0;
+                const uint8_t* thumb = Thumbnail_Of(slot.Doc.Image_Buffer.data(), w, h, &tw, &th);
+                GLip_Upload_Buffer(slot.List_View, thumb, tw, th, GLIP_BGRA_AS_RGBA, GLIP_SMOOTH, Background_Live,
+                                   FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);
+            }
             slot.Image_Changed = 0;
         } else {
             if (j == Current_Job) Queue_Border(Pack_RGBA(20, 59, 250, 250), THUMB_BORDER_WIDTH);
@@ -163,10 +214,9 @@ void Render_Frame() {
         else
             Queue_Border(Pack_RGBA(250, 59, 50, 250), LIVE_BORDER_WIDTH);
     }
-    if (Reticle_Hidden == 0 && Current_Job == 0) Queue_Reticle();
-
     Job_Slot* current = Current_Slot();
     int64_t w = current ? current->Doc.Resolution.x : 0, h = current ? current->Doc.Resolution.y : 0;
+    if (Reticle_Hidden == 0 && Current_Job == 0) Queue_Reticle(w, h);
     if (Canvas_View().Pointer_Inside == 1 && Current_Job >= 0 && current) {
         if (Get_State(CTL_MAGNIFY) == 1 && Canvas_View().Pointer_X > -1 && Canvas_View().Pointer_Y > -1 && w > 0 && h > 0 &&
             !current->Doc.Image_Buffer.empty()) {

@@ -173,12 +173,20 @@ void GLip_Upload_Buffer(int64_t view, const uint8_t* pixels, int64_t width, int6
     glPixelStorei(GL_UNPACK_ALIGNMENT, bits_per_pixel == 8 ? 1 : 4);
     GLip_Texture_Uploads++;
     Upload_Record& record = Uploads[view];
+    // The same size and format into the same texture (a live picture's next
+    // frame): the storage stays, only the pixels are sent.
+    const uint32_t name = Texture_Entry(view);
+    const bool same_storage = record.Name == name && record.W == width && record.H == height &&
+                              record.Bits == bits_per_pixel && Is_Texture(name);
     record.Pixels = pixels;
     record.W = width;
     record.H = height;
     record.Bits = bits_per_pixel;
-    record.Name = Texture_Entry(view);
-    if (bits_per_pixel == 8)
+    record.Name = name;
+    if (same_storage)
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, (GLsizei)width, (GLsizei)height,
+                        bits_per_pixel == 8 ? GL_RED : GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    else if (bits_per_pixel == 8)
         glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, (GLsizei)width, (GLsizei)height, 0, GL_RED, GL_UNSIGNED_BYTE,
                      pixels);
     else if (bits_per_pixel == 32)

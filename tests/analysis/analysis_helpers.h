@@ -48,6 +48,7 @@ inline Doc_Info& Make_Document(int32_t w, int32_t h) {
 
 inline void Fill_Rect(Doc_Info& doc, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint8_t r, uint8_t g,
                       uint8_t b) {
+    Forget_Processed_Image();  // pixels written in place
     for (int32_t y = y0; y <= y1; y++)
         for (int32_t x = x0; x <= x1; x++) {
             uint8_t* p = &doc.Image_Buffer[((size_t)y * doc.Resolution.x + x) * 4];
@@ -56,6 +57,7 @@ inline void Fill_Rect(Doc_Info& doc, int32_t x0, int32_t y0, int32_t x1, int32_t
 }
 
 inline void Random_Pixels(Doc_Info& doc, uint32_t seed) {
+    Forget_Processed_Image();
     std::mt19937 rng(seed);
     for (size_t i = 0; i < doc.Image_Buffer.size(); i++) doc.Image_Buffer[i] = (i % 4 == 3) ? 255 : (uint8_t)rng();
 }
