@@ -8,6 +8,9 @@
 // of the analysis as the label.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+#include <time.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -28,6 +31,8 @@
 #include "app/readout_panel.h"
 #include "measure/readouts.h"
 #include "platform/platform.h"
+#include "render/glip.h"
+#include "video/capture_thread.h"
 
 bool World_Ready = false;
 
@@ -94,28 +99,74 @@ void Full_Pass(benchmark::State& state, int64_t analysis_button, int64_t tool_bu
 void BM_Idle_Pass_No_Processing(benchmark::State& state) { Full_Pass(state, 1, CTL_TOOL_LINE); }
 void BM_Idle_Pass_Magenta_Blob(benchmark::State& state) { Full_Pass(state, 3, CTL_TOOL_BLOB); }
 
-// A still frozen document redrawn: its texture is kept, so a large picture
-// costs its processing, not an upload every frame.
+// A still frozen document redrawn: its texture is kept and its threshold
+// pass remembered, so a large picture costs neither an upload nor a pass per
+// frame. Arguments: width, height.
 void BM_Idle_Pass_Still_Document(benchmark::State& state) {
     if (!Build_World()) {
         state.SkipWithError("no display");
         return;
     }
-    const int32_t edge = (int32_t)state.range(0);
     Jobs[1].In_Use = 1;
     Jobs[1].Image_Changed = 1;
     Jobs[1].Doc.PPMM = 100;
-    Allocate_Image(&Jobs[1], edge, edge);
+    Allocate_Image(&Jobs[1], (int32_t)state.range(0), (int32_t)state.range(1));
     Select_Job(1);
-    Select_Analysis_Mode(1);
+    Select_Analysis_Mode(3);
+    Apply_Threshold();
     Process_Image();
     Render_Frame();  // the one upload
+    const int64_t uploads = GLip_Texture_Uploads;
     for (auto _ : state) {
         Request_Redraw();
         Process_Image();
         Render_Frame();
         Take_Redraw_Request();
     }
+    state.counters["uploads"] = (double)(GLip_Texture_Uploads - uploads);
+    state.counters["process_ms"] = Stage_Times.Process;
+    Jobs[1] = Job_Slot();
+    Jobs[1].List_View = 1;
+    Select_Job(0);
+}
+
+double Process_Cpu_Ms() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// The real main loop, waiting for events as the program does, with a
+// 16384 x 16384 document current under a threshold and nothing happening:
+// counter cpu_percent is the whole process's CPU over the wall time.
+void BM_Idle_Loop_Huge_Document(benchmark::State& state) {
+    if (!Build_World()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    Disable_Video();
+    Jobs[1].In_Use = 1;
+    Jobs[1].Image_Changed = 1;
+    Jobs[1].Doc.PPMM = 100;
+    Allocate_Image(&Jobs[1], 16384, 16384);
+    Select_Job(1);
+    Select_Analysis_Mode(3);
+    Apply_Threshold();
+    // The first passes upload and process it once; then it is left alone.
+    float settle = Elapsed_Ms() + 3000;
+    while (Elapsed_Ms() < settle) Main_Loop_Pass(true);
+    double cpu = 0, wall = 0;
+    for (auto _ : state) {
+        const double c0 = Process_Cpu_Ms();
+        const float w0 = Elapsed_Ms();
+        while (Elapsed_Ms() - w0 < 10000) Main_Loop_Pass(true);
+        cpu += Process_Cpu_Ms() - c0;
+        wall += Elapsed_Ms() - w0;
+    }
+    state.counters["cpu_percent"] = wall > 0 ? cpu / wall * 100.0 : 0;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_mb"] = (double)usage.ru_maxrss / 1024.0;
     Jobs[1] = Job_Slot();
     Jobs[1].List_View = 1;
     Select_Job(0);
@@ -145,7 +196,8 @@ void BM_Idle_Pass_Magenta_Blob_Process(benchmark::State& state) { Full_Pass(stat
 BENCHMARK(BM_Idle_Pass_Magenta_Blob_Process)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 void BM_Idle_Pass_Magenta_Blob_On_Object(benchmark::State& state) { Full_Pass(state, 3, CTL_TOOL_BLOB, true); }
 BENCHMARK(BM_Idle_Pass_Magenta_Blob_On_Object)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Idle_Pass_Still_Document)->Arg(640)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Idle_Pass_Still_Document)->Args({640, 480})->Args({4096, 4096})->Args({5472, 3648})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Idle_Loop_Huge_Document)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Measurement_List_Rebuild)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 

@@ -8,7 +8,6 @@
 #include "analysis/threshold.h"
 #include "base/app_state.h"
 #include "app/control_ids.h"
-#include "app/job_list.h"
 #include "document/doc_model.h"
 #include "measure/canvas.h"
 #include "measure/overlay.h"
@@ -49,10 +48,8 @@ std::vector<uint8_t> Empty_Picture() {
     return p;
 }
 
-// The reticle of the live picture: a cross at the centre and four corner
-// brackets around the middle half, drawn for a 640 x 480 picture and scaled
-// with the picture's height for any other, so it looks the same on every
-// camera mode.
+}  // namespace
+
 void Queue_Reticle(int64_t w, int64_t h) {
     if (w < 1 || h < 1) return;
     const int32_t c = Pack_RGBA(253, 254, 255, 255);
@@ -70,15 +67,11 @@ void Queue_Reticle(int64_t w, int64_t h) {
         }
 }
 
-// A thumbnail shows at most THUMB_TEXTURE_W x THUMB_TEXTURE_H pixels (four
-// times its view, for displays that scale), so a large picture is reduced
-// before it is sent: each texture pixel is the mean of the 2 x 2 picture
-// pixels at the centre of the block it stands for. Small pictures are sent as
-// they are.
-const int64_t THUMB_TEXTURE_W = 4 * THUMB_W, THUMB_TEXTURE_H = 4 * THUMB_H;
+namespace {
 std::vector<uint8_t> Thumbnail_Pixels;
+}  // namespace
 
-const uint8_t* Thumbnail_Of(const uint8_t* pixels, int64_t w, int64_t h, int64_t* tw, int64_t* th) {
+const uint8_t* Reduce_For_Thumbnail(const uint8_t* pixels, int64_t w, int64_t h, int64_t* tw, int64_t* th) {
     int64_t step = std::max((w + THUMB_TEXTURE_W - 1) / THUMB_TEXTURE_W, (h + THUMB_TEXTURE_H - 1) / THUMB_TEXTURE_H);
     if (step <= 1) {
         *tw = w;
@@ -102,6 +95,8 @@ const uint8_t* Thumbnail_Of(const uint8_t* pixels, int64_t w, int64_t h, int64_t
     }
     return out - *tw * *th * 4;
 }
+
+namespace {
 
 void Queue_Tool_Overlay() {
     const sMeasurement& m = Canvas_View().Live_Measure;
@@ -194,7 +189,7 @@ void Render_Frame() {
             if (j == Current_Job) Queue_Border(pulse, THUMB_BORDER_WIDTH);
             if (!slot.Doc.Image_Buffer.empty() && (int64_t)slot.Doc.Image_Buffer.size() >= w * h * 4) {
                 int64_t tw = 0, th = 0;
-                const uint8_t* thumb = Thumbnail_Of(slot.Doc.Image_Buffer.data(), w, h, &tw, &th);
+                const uint8_t* thumb = Reduce_For_Thumbnail(slot.Doc.Image_Buffer.data(), w, h, &tw, &th);
                 GLip_Upload_Buffer(slot.List_View, thumb, tw, th, GLIP_BGRA_AS_RGBA, GLIP_SMOOTH, Background_Live,
                                    FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);
             }

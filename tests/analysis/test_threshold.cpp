@@ -92,6 +92,43 @@ TEST(Threshold, HitShareAndPointerReadings) {
     EXPECT_EQ(Hit_Mask.size(), 640u * 480);
 }
 
+// The pass runs again only for a change it depends on: a pixel written in
+// place without the slot's flag is not looked at until something else moves.
+TEST(Threshold, PassRunsOnlyWhenItsSourceChanged) {
+    Doc_Info& doc = Make_Document(8, 4);
+    Fill_Rect(doc, 0, 0, 1, 0, 0, 0, 0);  // two black pixels
+    doc.Processing.Mode = MODE_BLACK;
+    Process_Image();
+    ASSERT_EQ(doc.Measure.Hit_Pixels, 2);
+    struct Step {
+        const char* what;
+        int64_t hits;  // after one more black pixel written in place, then the change
+    } steps[] = {{"nothing", 2}, {"threshold", 4}, {"mode", 5}, {"image changed", 6}, {"other slot and back", 7},
+                 {"resized", 25}};  // a new buffer is all black
+    int32_t next_x = 2;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::string what = step.what;
+        uint8_t* p = &doc.Image_Buffer[(size_t)next_x++ * 4];
+        p[0] = p[1] = p[2] = 0;  // in place, no flag
+        if (what == "threshold") doc.Processing.Threshold_Black = 81;
+        if (what == "mode") doc.Processing.Mode = MODE_ANY;
+        if (what == "image changed") Jobs[0].Image_Changed = 1;
+        if (what == "other slot and back") {
+            Jobs[1].In_Use = 1;
+            Allocate_Image(&Jobs[1], 2, 2);
+            Make_Current_Job(1);
+            Process_Image();
+            Make_Current_Job(0);
+        }
+        if (what == "resized") Allocate_Image(&Jobs[0], 5, 5);
+        Process_Image();
+        EXPECT_EQ(doc.Measure.Hit_Pixels, step.hits);
+        EXPECT_EQ(Hit_Mask.size(), (size_t)(doc.Resolution.x * doc.Resolution.y));
+        Jobs[0].Image_Changed = 0;
+    }
+}
+
 TEST(Threshold, AnalysisButtonsAndModeZero) {
     Make_Analysis_Controls();
     Doc_Info& doc = Make_Document(37, 23);

@@ -138,6 +138,20 @@ TEST_F(Views, UploadFormats) {
         EXPECT_TRUE(Is(shown, 80, 120, 90, 60, 30, 2)) << bits;
         EXPECT_TRUE(Is(shown, 240, 120, 100, 150, 200, 2)) << bits;
     }
+    // The next frame of the same size and format goes into the texture there is.
+    const uint8_t next[8] = {200, 150, 100, 0, 30, 60, 90, 0};
+    GLip_Upload_Buffer(VIEW_B, next, 2, 1, 24, 1, 0, 7, 1, 0, 1);
+    shown = Read(VIEW_B);
+    EXPECT_TRUE(Is(shown, 80, 120, 100, 150, 200, 2));
+    EXPECT_TRUE(Is(shown, 240, 120, 90, 60, 30, 2));
+    const uint8_t grey_next[6] = {250, 210, 160, 110, 60, 10};
+    GLip_Upload_Buffer(VIEW_B, grey, 3, 2, 8, 1, 0, 7, 1, 0, 1);
+    GLip_Upload_Buffer(VIEW_B, grey_next, 3, 2, 8, 1, 0, 7, 1, 0, 1);
+    shown = Read(VIEW_B);
+    for (int k = 0; k < 6; k++) {
+        int x = (k % 3) * 320 / 3 + 53, y = (k / 3) * 120 + 60;
+        EXPECT_TRUE(Is(shown, x, y, grey_next[k], grey_next[k], grey_next[k], 2)) << k;
+    }
 }
 
 // The main view's texture is sent again only when its buffer changed or is
