@@ -32,6 +32,7 @@
 #include "measure/readouts.h"
 #include "platform/platform.h"
 #include "render/glip.h"
+#include "video/camera_source.h"
 #include "video/capture_thread.h"
 
 bool World_Ready = false;
@@ -172,6 +173,54 @@ void BM_Idle_Loop_Huge_Document(benchmark::State& state) {
     Select_Job(0);
 }
 
+double Thread_Cpu_Ms() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// The real main loop on a live 1920 x 1080 test source at 30 frames a second
+// under a threshold: counters fps (frames taken into the live picture and
+// drawn, per second) and main_cpu_percent (the main thread's CPU over the
+// wall time). Skipped when the camera does not start.
+void BM_Live_View_Camera(benchmark::State& state) {
+    if (!Build_World()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    const std::string source =
+        "gst:videotestsrc is-live=true pattern=ball ! video/x-raw,width=1920,height=1080,framerate=30/1";
+    if (!Start_Video_Source(source, "")) {
+        state.SkipWithError("camera did not start");
+        return;
+    }
+    float until = Elapsed_Ms() + 20000;
+    while (Elapsed_Ms() < until && (Camera_Starting() || Main_Loop.Frames_Total < 10)) Main_Loop_Pass(true);
+    if (Video_Mode != VIDEO_CAMERA || Main_Loop.Frames_Total < 10) {
+        state.SkipWithError("no frames");
+        return;
+    }
+    Select_Job(0);
+    Select_Analysis_Mode(5);
+    Apply_Threshold();
+    double cpu = 0, wall = 0;
+    int64_t frames = 0;
+    for (auto _ : state) {
+        const double c0 = Thread_Cpu_Ms();
+        const float w0 = Elapsed_Ms();
+        const int64_t f0 = Main_Loop.Frames_Total;
+        while (Elapsed_Ms() - w0 < 10000) Main_Loop_Pass(true);
+        cpu += Thread_Cpu_Ms() - c0;
+        wall += Elapsed_Ms() - w0;
+        frames += Main_Loop.Frames_Total - f0;
+    }
+    state.counters["fps"] = wall > 0 ? frames / wall * 1000.0 : 0;
+    state.counters["main_cpu_percent"] = wall > 0 ? cpu / wall * 100.0 : 0;
+    state.counters["width"] = (double)Jobs[0].Doc.Resolution.x;
+    state.counters["height"] = (double)Jobs[0].Doc.Resolution.y;
+    Start_Video_Source("", "");
+}
+
 // The measurement list rebuilt for one document of n tools (the file limit
 // is 100,000): the time should grow linearly with n.
 void BM_Measurement_List_Rebuild(benchmark::State& state) {
@@ -198,6 +247,7 @@ void BM_Idle_Pass_Magenta_Blob_On_Object(benchmark::State& state) { Full_Pass(st
 BENCHMARK(BM_Idle_Pass_Magenta_Blob_On_Object)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Idle_Pass_Still_Document)->Args({640, 480})->Args({4096, 4096})->Args({5472, 3648})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Idle_Loop_Huge_Document)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Live_View_Camera)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Measurement_List_Rebuild)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
