@@ -206,7 +206,7 @@ TEST_F(Calibration, Named_Calibrations_File) {
         {"a number past a double costs its entry only",
          "{\"Calibrations\":[{\"Name\":\"a\",\"PPMM\":1e999},{\"Name\":\"x 1e999\\\"\",\"PPMM\":5},"
          "{\"Name\":\"d\",\"PPMM\":" + std::string(400, '9') + "},{\"Name\":\"e\",\"PPMM\":-1E+999}]}",
-         true, {"x 1e999\""}, true, "pixels/mm: a, d, e."},
+         true, {"x 1e999\""}, true, "pixels: a, d, e."},
         {"bidirectional controls removed from names",
          "{\"Calibrations\":[{\"Name\":\"\\u202eli\\u200fv\\u2066\\u2069e\\u061c\\u200e\\u202a\",\"PPMM\":5},"
          "{\"Name\":\"\\u202b\\u202c\\u202d\\u2067\\u2068\",\"PPMM\":6},{\"Name\":\"\\u2065\\u2029\\u202f\\u200d\\u061b\u00e9\",\"PPMM\":7}]}",
@@ -241,8 +241,8 @@ TEST_F(Calibration, Named_Calibrations_File) {
             EXPECT_FLOAT_EQ(Calibrations[0].PPMM, 5);
         }
         // Saving a name again replaces its value in place, whatever its case.
-        Store_Named_Calibration(" 4x ", 40);
-        Store_Named_Calibration("4X", 41);
+        Store_Named_Calibration(" 4x ", 40, 0);
+        Store_Named_Calibration("4X", 41, 0);
         ASSERT_FALSE(Calibrations.empty());
         EXPECT_EQ(Calibrations.back().Name, "4x");
         EXPECT_FLOAT_EQ(Calibrations.back().PPMM, 41);
