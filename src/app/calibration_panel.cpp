@@ -79,6 +79,16 @@ bool Calibration_Dialog(const std::string& measured_text, const std::string& uni
 // only touches the controls when something changed.
 std::string Shown_Caption;
 int64_t Shown_Choice = -2;
+int32_t Shown_Width = -1;  // live picture width the drop-down's rows were labelled for
+
+// The rows name the calibrations as they apply to the live picture.
+void Fill_Choice_Rows() {
+    Shown_Width = Jobs[0].Doc.Resolution.x;
+    Clear_Rows(CTL_CALIBRATION_CHOICE);
+    for (const Named_Calibration& c : Calibrations) Add_Row(CTL_CALIBRATION_CHOICE, Calibration_Label(c, Shown_Width));
+    Disable_Control(CTL_CALIBRATION_CHOICE, Calibrations.empty());
+    Shown_Choice = -2;
+}
 
 }  // namespace
 
@@ -112,10 +122,13 @@ void Calibrate() {
         return;
 
     float new_ppmm = Calibration_PPMM(measured, actual, Current_Unit_Code());
+    // Made on the document the measurement is in: its width scales the value
+    // for pictures of other widths.
+    int32_t made_width = Jobs[slot].Doc.Resolution.x;
     Note_Calibration_Made();
-    if (!Clean_Calibration_Name(save_as).empty() && Store_Named_Calibration(save_as, new_ppmm))
+    Apply_Calibration_PPMM(new_ppmm, made_width);
+    if (!Clean_Calibration_Name(save_as).empty() && Store_Named_Calibration(save_as, new_ppmm, made_width))
         Fill_Calibration_Choice();
-    Apply_Calibration_PPMM(new_ppmm);
     Refresh_Calibration_Display();
     Message_Box("Info", "Calibration complete", MSG_OK | MSG_ICON_INFO);
 }
@@ -130,10 +143,7 @@ void Create_Calibration_Row(int64_t page) {
 }
 
 void Fill_Calibration_Choice() {
-    Clear_Rows(CTL_CALIBRATION_CHOICE);
-    for (const Named_Calibration& c : Calibrations) Add_Row(CTL_CALIBRATION_CHOICE, c.Name);
-    Disable_Control(CTL_CALIBRATION_CHOICE, Calibrations.empty());
-    Shown_Choice = -2;
+    Fill_Choice_Rows();
     Refresh_Calibration_Display();
 }
 
@@ -143,20 +153,22 @@ void Calibration_Chosen() {
     Log("Calibration chosen: " + Calibrations[(size_t)i].Name);
     // A new objective says nothing about pictures taken with the old one:
     // frozen, opened and imported documents keep their own calibration.
-    Jobs[0].Doc.PPMM = Calibrations[(size_t)i].PPMM;
-    Mark_Prefs_Changed();
-    Mark_Measurement_List_Changed();
+    Apply_Named_Calibration((size_t)i);
     Refresh_Calibration_Display();
 }
 
 void Refresh_Calibration_Display() {
+    // A change of the live picture's size that no caller reported.
+    int32_t live_width = Jobs[0].Doc.Resolution.x;
+    Live_Width_Changed(live_width);
+    if (live_width != Shown_Width) Fill_Choice_Rows();
     std::string caption = Measure_Frame_Caption();
     if (caption != Shown_Caption || Get_Text(CTL_MEASURE_FRAME) != caption) {
         Set_Text(CTL_MEASURE_FRAME, caption);
         Shown_Caption = caption;
     }
     // The drop-down is the live picture's setting, whichever document is shown.
-    int64_t choice = Find_Calibration(Jobs[0].Doc.PPMM);
+    int64_t choice = Find_Calibration(Jobs[0].Doc.PPMM, live_width);
     if (choice != Shown_Choice) {
         Set_State(CTL_CALIBRATION_CHOICE, choice);
         Shown_Choice = choice;

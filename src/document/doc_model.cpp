@@ -123,10 +123,14 @@ uint64_t Pixel_Budget_Left() {
     return used < Pixel_Budget_Bytes ? Pixel_Budget_Bytes - used : 0;
 }
 
-std::string Pixel_Budget_Message() {
-    return "Unable to load selected file: the pictures of all open documents would take more than " +
+static std::string Budget_Refusal(const char* refused) {
+    return std::string(refused) + ": the pictures of all open documents would take more than " +
            std::to_string(Pixel_Budget_Bytes / (1024 * 1024)) + " MB. Close some documents to continue.";
 }
+
+std::string Pixel_Budget_Message() { return Budget_Refusal("Unable to load selected file"); }
+
+std::string Snapshot_Budget_Message() { return Budget_Refusal("Unable to take a snapshot"); }
 
 void Allocate_Image(Job_Slot* slot, int32_t w, int32_t h) {
     if (w < 0) w = 0;
@@ -176,6 +180,12 @@ int64_t Duplicate_Job(int64_t source) {
     if (source < 0 || source >= JOB_SLOTS) return 1;
     if (!Jobs[source].In_Use) return 0;
     if (Count_Open_Jobs() >= MAX_FROZEN_JOBS) return 8;
+    // Refused before anything is touched: the live picture, the current
+    // document and every other slot stay as they were.
+    if (Jobs[source].Doc.Image_Buffer.size() > Pixel_Budget_Left()) {
+        Message_Box("Error", Snapshot_Budget_Message(), MSG_ICON_ERROR);
+        return 2;
+    }
 
     int64_t target = First_Free_Job();
     Job_Table.Current = target;
@@ -202,13 +212,19 @@ static int64_t Nearest_Lower_Used(int64_t i) {
     return -1;
 }
 
+// Closing gives the pixels back at once: the budget no longer counts the
+// slot, so its buffer must not go on holding the memory.
+static void Empty_Slot(Job_Slot* slot) {
+    slot->In_Use = 0;
+    slot->Changed = 0;
+    slot->Doc.Tools.clear();
+    std::vector<uint8_t>().swap(slot->Doc.Image_Buffer);
+    slot->Doc.Resolution = POINT{};
+}
+
 void Close_Job(int64_t i) {
     if (i < 0 || i >= JOB_SLOTS) return;
-    if (Jobs[i].In_Use) {
-        Jobs[i].In_Use = 0;
-        Jobs[i].Changed = 0;
-        Jobs[i].Doc.Tools.clear();
-    }
+    if (Jobs[i].In_Use) Empty_Slot(&Jobs[i]);
     // The current slot must hold a document: step down to the nearest one in use.
     int64_t next = Nearest_Lower_Used(i);
     Job_Table.Current = next;
@@ -228,11 +244,7 @@ void Close_All_Jobs() {
 }
 
 void Discard_All_Jobs() {
-    for (int64_t i = 1; i < JOB_SLOTS; i++) {
-        Jobs[i].In_Use = 0;
-        Jobs[i].Changed = 0;
-        Jobs[i].Doc.Tools.clear();
-    }
+    for (int64_t i = 1; i < JOB_SLOTS; i++) Empty_Slot(&Jobs[i]);
     Job_Table.Current = Jobs[0].In_Use ? 0 : -1;
     Mark_Job_List_Changed();
     Mark_Measurement_List_Changed();

@@ -215,12 +215,14 @@ const char* Tool_Letter(int64_t type);
 
 // ---- pixel budget
 // All documents' pixel buffers together stay within this many bytes (2 GiB):
-// a picture that would pass it is refused when it is opened or imported.
+// a picture that would pass it is refused when it is opened, imported or
+// taken as a snapshot.
 extern uint64_t Pixel_Budget_Bytes;
 uint64_t Document_Pixel_Bytes();  // the buffers of the slots in use, live one included
 uint64_t Pixel_Budget_Left();     // what one more picture may take, bytes
-// The refusal's text, naming the budget.
+// The refusals' texts, naming the budget: of a file and of a snapshot.
 std::string Pixel_Budget_Message();
+std::string Snapshot_Budget_Message();
 
 // ---- unsaved changes
 // Marks frozen slot `slot` (1..8, in use) as changed; other slots are ignored.
@@ -231,12 +233,15 @@ std::vector<int64_t> Unsaved_Jobs();
 
 // ---- document operations
 // Frozen copy of slot `source`, made current. Returns 1 for a bad index,
-// 8 when all eight frozen slots are in use, otherwise 0.
+// 8 when all eight frozen slots are in use (silently), 2 when the copy's
+// pixels would pass the pixel budget (refused with an error message, nothing
+// changed), otherwise 0.
 int64_t Duplicate_Job(int64_t source);
-// Closes slot i; the current document becomes the nearest lower slot in use
+// Closes slot i, giving back its pixel buffer; the current document becomes the nearest lower slot in use
 // (the live document when video runs), or none.
 void Close_Job(int64_t i);
 // Asks "Close all document windows, are you sure?" and closes slots 1..8 on Yes.
 void Close_All_Jobs();
-// Closes slots 1..8 without asking (the unsaved-changes question was answered).
+// Closes slots 1..8 without asking (the unsaved-changes question was
+// answered), giving back their pixel buffers.
 void Discard_All_Jobs();

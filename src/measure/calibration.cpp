@@ -5,6 +5,7 @@
 
 #include "base/app_state.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 
 double Typed_Length(const std::string& text) {
     size_t start = text.find_first_not_of(" \t");
@@ -33,13 +34,19 @@ float Calibration_PPMM(double measured, double actual, int64_t unit_code) {
     return (float)(1000.0 / microns * measured);
 }
 
-void Apply_Calibration_PPMM(float ppmm) {
-    Jobs[0].Doc.PPMM = ppmm;
-    for (int64_t i = 0; i < JOB_SLOTS; i++) {
+float Scaled_PPMM(float ppmm, int32_t made_width, int32_t width) {
+    if (made_width <= 0 || width <= 0 || made_width == width) return ppmm;
+    return (float)((double)ppmm * width / made_width);
+}
+
+void Apply_Calibration_PPMM(float ppmm, int32_t made_width) {
+    for (int64_t i = 1; i < JOB_SLOTS; i++) {
         if (!Jobs[i].In_Use) continue;
         if (Jobs[i].Doc.PPMM != ppmm) Mark_Document_Changed(i);
         Jobs[i].Doc.PPMM = ppmm;
     }
+    Jobs[0].Doc.PPMM = Scaled_PPMM(ppmm, made_width, Jobs[0].Doc.Resolution.x);
+    Live_PPMM_Width = Jobs[0].Doc.Resolution.x;
     Mark_Prefs_Changed();
     Mark_Measurement_List_Changed();
 }

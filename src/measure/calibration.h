@@ -12,7 +12,12 @@ double Typed_Length(const std::string& text);
 // New pixels per millimetre for a measured length in pixels and an actual
 // length typed in unit `unit_code` (negative -> 100, 100000 or more -> 100000).
 float Calibration_PPMM(double measured_pixels, double actual, int64_t unit_code);
-// Sets `ppmm` in the live document and every document in use (those whose
-// value changes count as changed), saves the preferences and marks the
+// `ppmm` of a picture `made_width` pixels wide, on one `width` wide (another
+// camera mode or binning of the same optics): scaled by width / made_width.
+// Unscaled when either width is not known (0 or less).
+float Scaled_PPMM(float ppmm, int32_t made_width, int32_t width);
+// Sets `ppmm`, measured on a picture `made_width` pixels wide, in every
+// document in use (those whose value changes count as changed) and, scaled to
+// its width, in the live document; saves the preferences and marks the
 // measurement list changed: what OK in the calibration dialog does.
-void Apply_Calibration_PPMM(float ppmm);
+void Apply_Calibration_PPMM(float ppmm, int32_t made_width);

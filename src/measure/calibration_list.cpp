@@ -20,6 +20,7 @@
 
 std::vector<Named_Calibration> Calibrations;
 bool Calibration_Made = false;
+int32_t Live_PPMM_Width = 0;
 
 namespace {
 
@@ -89,9 +90,19 @@ std::string Plain_Number(double v) {
     return std::string(text, r.ptr);
 }
 
-float Current_PPMM() {
+const Doc_Info& Current_Doc() {
     const Job_Slot* slot = Current_Slot();
-    return slot && slot->In_Use ? slot->Doc.PPMM : Jobs[0].Doc.PPMM;
+    return slot && slot->In_Use ? slot->Doc : Jobs[0].Doc;
+}
+
+// A picture width as a file may give it: a whole number of pixels within what
+// a picture may have; 0 (not known) too.
+bool Usable_Width(const nlohmann::json& v, int32_t* width) {
+    if (!v.is_number()) return false;
+    double w = v.get<double>();
+    if (!(w >= 0 && w <= MAX_PICTURE_EDGE) || w != std::floor(w)) return false;
+    *width = (int32_t)w;
+    return true;
 }
 
 }  // namespace
@@ -125,7 +136,10 @@ std::string Calibration_List_Text(const std::vector<Named_Calibration>& list, bo
     std::string text = "{\"Calibrated\":" + std::string(calibrated ? "1" : "0") + ",\"Calibrations\":[";
     for (size_t i = 0; i < list.size(); i++) {
         if (i > 0) text += ",";
-        text += "{\"Name\":" + Json_String(list[i].Name) + ",\"PPMM\":" + Json_Number(list[i].PPMM) + "}";
+        text += "{\"Name\":" + Json_String(list[i].Name) + ",\"PPMM\":" + Json_Number(list[i].PPMM);
+        // Left out when not known, so such an entry is written as before widths were kept.
+        if (list[i].Width > 0) text += ",\"Width\":" + std::to_string(list[i].Width);
+        text += "}";
     }
     return text + "]}\n";
 }
@@ -154,7 +168,10 @@ bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibrati
                 double wide = ppmm->get<double>();
                 value = std::fabs(wide) < 3.0e38 ? (float)wide : 0.0f;
             }
-            if (clean.empty() || !Usable_PPMM(value)) {
+            int32_t width = 0;
+            auto made_width = item.is_object() ? item.find("Width") : item.end();
+            bool width_ok = !item.is_object() || made_width == item.end() || Usable_Width(*made_width, &width);
+            if (clean.empty() || !Usable_PPMM(value) || !width_ok) {
                 left_out.push_back(clean.empty() ? "(no name)" : clean);
                 continue;
             }
@@ -162,7 +179,7 @@ bool Parse_Calibration_List(const std::string& text, std::vector<Named_Calibrati
             for (const Named_Calibration& c : out)
                 if (Lower(c.Name) == Lower(clean)) repeated = true;
             if (repeated) continue;
-            out.push_back({clean, value});
+            out.push_back({clean, value, width});
         }
     }
     list->swap(out);
@@ -176,6 +193,8 @@ std::string Calibration_List_Path() { return Program_Names.Data_Folder + LIST_FI
 void Calibration_List_Load() {
     Calibrations.clear();
     File_Was_Broken = false;
+    // The preferences' PPMM was set for a live picture of a width not recorded.
+    Live_PPMM_Width = 0;
     // A calibration from before named calibrations existed counts as made.
     bool made = Jobs[0].Doc.PPMM != FACTORY_PPMM;
     std::string path = Calibration_List_Path();
@@ -211,7 +230,8 @@ void Calibration_List_Load() {
                     "The calibrations file " + path + " has " + std::to_string(skipped.size()) +
                         (skipped.size() == 1 ? " entry" : " entries") + " without a name or a value from " +
                         Plain_Number(MIN_FILE_PPMM) + " up to " + Plain_Number(MAX_FILE_PPMM) +
-                        " pixels/mm: " + names + ".\nThey are not offered; the file is kept as " + LIST_FILE +
+                        " pixels/mm, or with a picture width other than 0 to " + std::to_string(MAX_PICTURE_EDGE) +
+                        " pixels: " + names + ".\nThey are not offered; the file is kept as " + LIST_FILE +
                         ".broken when the next calibration is saved.",
                     MSG_ICON_WARNING);
     }
@@ -228,7 +248,7 @@ bool Calibration_List_Save() {
     return Write_File_Atomically(path, Calibration_List_Text(Calibrations, Calibration_Made));
 }
 
-bool Store_Named_Calibration(const std::string& typed, float ppmm) {
+bool Store_Named_Calibration(const std::string& typed, float ppmm, int32_t width) {
     std::string name = Clean_Calibration_Name(typed);
     if (name.empty() || !Usable_PPMM(ppmm)) return false;
     Calibration_Made = true;
@@ -236,6 +256,7 @@ bool Store_Named_Calibration(const std::string& typed, float ppmm) {
     for (Named_Calibration& c : Calibrations)
         if (Lower(c.Name) == Lower(name)) {
             c.PPMM = ppmm;
+            c.Width = width;
             replaced = true;
             break;
         }
@@ -245,7 +266,7 @@ bool Store_Named_Calibration(const std::string& typed, float ppmm) {
                         MSG_ICON_ERROR);
             return false;
         }
-        Calibrations.push_back({name, ppmm});
+        Calibrations.push_back({name, ppmm, width > 0 && width <= MAX_PICTURE_EDGE ? width : 0});
     }
     if (!Calibration_List_Save())
         Message_Box("Error", "Unable to save the calibration to " + Calibration_List_Path(), MSG_ICON_ERROR);
@@ -258,20 +279,50 @@ void Note_Calibration_Made() {
     Calibration_List_Save();  // a failure only forgets the note
 }
 
-int64_t Find_Calibration(float ppmm) {
+float Calibration_PPMM_At(const Named_Calibration& c, int32_t width) { return Scaled_PPMM(c.PPMM, c.Width, width); }
+
+int64_t Find_Calibration(float ppmm, int32_t width) {
     for (size_t i = 0; i < Calibrations.size(); i++)
-        if (Calibrations[i].PPMM == ppmm) return (int64_t)i;
+        if (Calibration_PPMM_At(Calibrations[i], width) == ppmm) return (int64_t)i;
     return -1;
+}
+
+void Apply_Named_Calibration(size_t i) {
+    if (i >= Calibrations.size()) return;
+    Live_PPMM_Width = Jobs[0].Doc.Resolution.x;
+    Jobs[0].Doc.PPMM = Calibration_PPMM_At(Calibrations[i], Live_PPMM_Width);
+    Mark_Prefs_Changed();
+    Mark_Measurement_List_Changed();
+}
+
+void Live_Width_Changed(int32_t width) {
+    if (width <= 0 || width == Live_PPMM_Width) return;
+    // Found at the width the live value was set for: a value typed in the
+    // calibration dialog since then matches no named one and stays.
+    int64_t i = Find_Calibration(Jobs[0].Doc.PPMM, Live_PPMM_Width);
+    Live_PPMM_Width = width;
+    if (i < 0) return;
+    float ppmm = Calibration_PPMM_At(Calibrations[(size_t)i], width);
+    if (ppmm == Jobs[0].Doc.PPMM) return;
+    Jobs[0].Doc.PPMM = ppmm;
+    Mark_Prefs_Changed();
+    Mark_Measurement_List_Changed();
 }
 
 bool Is_Uncalibrated(double ppmm) { return !Calibration_Made && ppmm == FACTORY_PPMM; }
 
+std::string Calibration_Label(const Named_Calibration& c, int32_t width) {
+    if (c.Width <= 0 || width <= 0 || c.Width == width) return c.Name;
+    return c.Name + " (made at " + std::to_string(c.Width) + " px, scaled)";
+}
+
 std::string Measure_Frame_Caption() {
     std::string caption = "Measurement: " + Unit_Name(Current_Unit_Code());
-    float ppmm = Current_PPMM();
-    int64_t i = Find_Calibration(ppmm);
+    const Doc_Info& doc = Current_Doc();
+    float ppmm = doc.PPMM;
+    int64_t i = Find_Calibration(ppmm, doc.Resolution.x);
     if (i >= 0)
-        caption += " - " + Calibrations[(size_t)i].Name;
+        caption += " - " + Calibration_Label(Calibrations[(size_t)i], doc.Resolution.x);
     else if (Is_Uncalibrated(ppmm))
         caption += " (uncalibrated)";
     return caption;

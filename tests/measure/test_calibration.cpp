@@ -161,11 +161,12 @@ TEST_F(Calibration, Circles_Use_Their_Radius_And_Other_Kinds_Open_No_Dialog) {
 // The list file: a round trip through the exact text, files that cannot be
 // used, and names given twice.
 TEST_F(Calibration, Named_Calibrations_File) {
-    std::vector<Named_Calibration> list = {{"4x", 39.5f}, {"10x \"oil\"", 787.4016f}, {"40x", 0.1f}};
+    // Entries of unknown width are written as before widths were kept.
+    std::vector<Named_Calibration> list = {{"4x", 39.5f}, {"10x \"oil\"", 787.4016f, 2592}, {"40x", 0.1f}};
     std::string text = Calibration_List_Text(list, true);
     EXPECT_EQ(text,
               "{\"Calibrated\":1,\"Calibrations\":[{\"Name\":\"4x\",\"PPMM\":39.5},{\"Name\":\"10x \\\"oil\\\"\","
-              "\"PPMM\":787.401611328125},{\"Name\":\"40x\",\"PPMM\":0.100000001490116119384765625}]}\n");
+              "\"PPMM\":787.401611328125,\"Width\":2592},{\"Name\":\"40x\",\"PPMM\":0.100000001490116119384765625}]}\n");
     std::vector<Named_Calibration> back;
     bool calibrated = false;
     ASSERT_TRUE(Parse_Calibration_List(text, &back, &calibrated));
@@ -174,7 +175,9 @@ TEST_F(Calibration, Named_Calibrations_File) {
     for (size_t i = 0; i < 3; i++) {
         EXPECT_EQ(back[i].Name, list[i].Name);
         EXPECT_EQ(back[i].PPMM, list[i].PPMM) << "bit for bit";
+        EXPECT_EQ(back[i].Width, list[i].Width);
     }
+    EXPECT_EQ(Calibration_List_Text(back, true), text);
 
     struct Case {
         const char* what;
@@ -206,11 +209,17 @@ TEST_F(Calibration, Named_Calibrations_File) {
         {"a number past a double costs its entry only",
          "{\"Calibrations\":[{\"Name\":\"a\",\"PPMM\":1e999},{\"Name\":\"x 1e999\\\"\",\"PPMM\":5},"
          "{\"Name\":\"d\",\"PPMM\":" + std::string(400, '9') + "},{\"Name\":\"e\",\"PPMM\":-1E+999}]}",
-         true, {"x 1e999\""}, true, "pixels/mm: a, d, e."},
+         true, {"x 1e999\""}, true, "pixels: a, d, e."},
         {"bidirectional controls removed from names",
          "{\"Calibrations\":[{\"Name\":\"\\u202eli\\u200fv\\u2066\\u2069e\\u061c\\u200e\\u202a\",\"PPMM\":5},"
          "{\"Name\":\"\\u202b\\u202c\\u202d\\u2067\\u2068\",\"PPMM\":6},{\"Name\":\"\\u2065\\u2029\\u202f\\u200d\\u061b\u00e9\",\"PPMM\":7}]}",
          true, {"live", "\u2065\u2029\u202f\u200d\u061b\u00e9"}, true},
+        {"picture widths: whole pixels up to the largest picture, or none",
+         "{\"Calibrations\":[{\"Name\":\"none\",\"PPMM\":5,\"Width\":0},{\"Name\":\"edge\",\"PPMM\":5,\"Width\":16384},"
+         "{\"Name\":\"past\",\"PPMM\":5,\"Width\":16385},{\"Name\":\"minus\",\"PPMM\":5,\"Width\":-640},"
+         "{\"Name\":\"half\",\"PPMM\":5,\"Width\":640.5},{\"Name\":\"text\",\"PPMM\":5,\"Width\":\"640\"},"
+         "{\"Name\":\"huge\",\"PPMM\":5,\"Width\":1e999}]}",
+         true, {"none", "edge"}, true, "5 entries"},
         {"duplicate name keeps the first", "{\"Calibrations\":[{\"Name\":\"10x\",\"PPMM\":5},{\"Name\":\"10X\",\"PPMM\":6}]}",
          false, {"10x"}, true},
     };
@@ -241,8 +250,8 @@ TEST_F(Calibration, Named_Calibrations_File) {
             EXPECT_FLOAT_EQ(Calibrations[0].PPMM, 5);
         }
         // Saving a name again replaces its value in place, whatever its case.
-        Store_Named_Calibration(" 4x ", 40);
-        Store_Named_Calibration("4X", 41);
+        Store_Named_Calibration(" 4x ", 40, 0);
+        Store_Named_Calibration("4X", 41, 0);
         ASSERT_FALSE(Calibrations.empty());
         EXPECT_EQ(Calibrations.back().Name, "4x");
         EXPECT_FLOAT_EQ(Calibrations.back().PPMM, 41);
@@ -315,6 +324,72 @@ TEST_F(Calibration, Save_As_Choice_And_Caption) {
     Calibration_List_Load();
     ASSERT_EQ(Calibrations.size(), 1u);
     EXPECT_TRUE(Calibration_Made);
+}
+
+// A named calibration on a live picture of another width scales by the
+// width ratio, and says so where its name is shown.
+TEST_F(Calibration, Named_Calibration_Scales_To_The_Live_Width) {
+    struct Case {
+        int32_t made, live;
+        float ppmm, applied;
+        const char* label;
+    };
+    const Case cases[] = {
+        {2592, 640, 787.4f, (float)(787.4f * 640.0 / 2592), "10x (made at 2592 px, scaled)"},
+        {2592, 2592, 787.4f, 787.4f, "10x"},
+        {0, 640, 787.4f, 787.4f, "10x"},     // made before widths were kept
+        {2592, 0, 787.4f, 787.4f, "10x"},    // no live picture yet
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label + std::string(" live ") + std::to_string(c.live));
+        Calibrations = {{"4x", 20, 640}, {"10x", c.ppmm, c.made}};
+        Make_Document(0, c.live, 2);
+        Make_Current_Job(0);
+        Fill_Calibration_Choice();
+        EXPECT_EQ(Get_Row_Text(CTL_CALIBRATION_CHOICE, 1), c.label);
+        Set_State(CTL_CALIBRATION_CHOICE, 1);
+        Calibration_Chosen();
+        EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, c.applied);
+        EXPECT_FLOAT_EQ(Jobs[1].Doc.PPMM, 50) << "frozen documents keep theirs";
+        EXPECT_EQ(Get_State(CTL_CALIBRATION_CHOICE), 1);
+        EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres - " + std::string(c.label));
+    }
+}
+
+// While a named calibration is applied the live value follows the live
+// picture's width, reported or not; a value typed since then stays.
+TEST_F(Calibration, Live_Value_Follows_The_Live_Width) {
+    Calibrations = {{"10x", 787.4f, 2592}};
+    Make_Document(0, 2592, 2);
+    Make_Current_Job(0);
+    Fill_Calibration_Choice();
+    Set_State(CTL_CALIBRATION_CHOICE, 0);
+    Calibration_Chosen();
+    const struct {
+        int32_t width;
+        bool reported;  // else the Settings page's refresh finds it
+        float ppmm;
+    } steps[] = {{640, true, (float)(787.4f * 640.0 / 2592)}, {2592, false, 787.4f}, {1296, false, 393.7f}};
+    for (const auto& step : steps) {
+        Allocate_Image(&Jobs[0], step.width, 2);
+        if (step.reported)
+            Live_Width_Changed(step.width);
+        else
+            Refresh_Calibration_Display();
+        EXPECT_EQ(Jobs[0].Doc.PPMM, step.ppmm) << step.width;
+    }
+    EXPECT_EQ(Get_Row_Text(CTL_CALIBRATION_CHOICE, 0), "10x (made at 2592 px, scaled)");
+    EXPECT_EQ(Get_State(CTL_CALIBRATION_CHOICE), 0);
+
+    // Made on a document 1280 pixels wide: the live picture, 1296 wide, takes it scaled.
+    Allocate_Image(&Jobs[1], 1280, 2);
+    Run(Line(200.4f), 2, "2", true, "20x");  // 100 px/mm
+    EXPECT_EQ(Calibrations[1].Width, 1280);
+    EXPECT_FLOAT_EQ(Jobs[2].Doc.PPMM, 100);
+    EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 101.25f);
+    Jobs[0].Doc.PPMM = 55;  // typed since
+    Live_Width_Changed(2592);
+    EXPECT_FLOAT_EQ(Jobs[0].Doc.PPMM, 55);
 }
 
 TEST(Calibration_Math, Typed_Length_Is_One_Number_Above_Zero) {

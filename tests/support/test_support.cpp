@@ -14,6 +14,7 @@ void Reset_App_State() {
     Clear_Prompt_History();
     Calibrations.clear();
     Calibration_Made = false;
+    Live_PPMM_Width = 0;
 }
 
 void Fresh_Main_Window() {

@@ -645,7 +645,7 @@ TEST_F(Ui, Calibration_Dialog_On_The_Real_Window) {
     EXPECT_EQ(shown, 0);
     EXPECT_EQ(text, "4x");
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Millimetres - 4x");
-    EXPECT_NE(Read_Whole_File(folder.File("calibrations.json")).find("\"Name\":\"4x\",\"PPMM\":100}"),
+    EXPECT_NE(Read_Whole_File(folder.File("calibrations.json")).find("\"Name\":\"4x\",\"PPMM\":100,\"Width\":640}"),
               std::string::npos);
 
     // A circle: "-5" typed into the real field after "3" disables OK, and the
