@@ -25,6 +25,7 @@
 #include "app/window_title.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
+#include "measure/calibration_list.h"
 #include "measure/canvas.h"
 #include "measure/readouts.h"
 #include "platform/platform.h"
@@ -221,6 +222,8 @@ void Dispatch_Event(const Platform_Event& event) {
 
 void Update_Windows() {
     Show_Video_Changes();
+    // A camera mode of another width scales the named calibration in use.
+    if (Jobs[0].In_Use) Live_Width_Changed(Jobs[0].Doc.Resolution.x);
     Window_Changes changes = Take_Window_Changes();
     // Selecting a slot rebuilds both lists with its panels.
     if (changes.Job_Panels && Current_Job >= 0) {
