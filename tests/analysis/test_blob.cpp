@@ -247,6 +247,9 @@ TEST(Blob, KernelEqualsTheBreadthFirstFlood) {
         std::bernoulli_distribution on(r.density);
         for (uint8_t& m : mask) m = on(rng) ? r.hit_byte : 0;
         Paint(mask, r.w, r.h, r.pattern, rng);
+        // the fills below run through the high generations and the wrap
+        Blob_Fill_Kernel(mask.data(), r.w, r.h, 0, 0, &work);
+        work.Generation = 240;
         const int32_t far_x = r.w - 1, far_y = r.h - 1;
         // corners, the middle of each edge, the first inner pixel, the centre, then random pixels
         std::vector<std::pair<int32_t, int32_t>> starts = {
@@ -327,6 +330,7 @@ TEST(Blob, WorkMemoryFollowsThePictureSize) {
         std::vector<uint8_t> mask((size_t)w * h, 0);
         for (int32_t y = 10; y < 20; y++) std::fill_n(&mask[(size_t)y * w + 10], 10, 1);  // 100 pixels
         for (int32_t y = 30; y < 35; y++) std::fill_n(&mask[(size_t)y * w + w - 5], 5, 1);  // 25
+        for (int32_t y = 40; y < 42; y++) std::fill_n(&mask[(size_t)y * w + 30], 2, 1);     // 4
         ASSERT_EQ(Blob_Fill_Kernel(mask.data(), w, h, 15, 15, &work).Count, 100);
         auto bytes = [&] {
             return work.Visited.capacity() + work.Pending.capacity() + work.Seeds.capacity() * sizeof(Blob_Span);
@@ -335,9 +339,14 @@ TEST(Blob, WorkMemoryFollowsThePictureSize) {
         const size_t kept = bytes();
         const void* grid = work.Visited.data();
         const void* seeds = work.Seeds.data();
-        for (int k = 0; k < 300; k++)  // more fills than there are generations
-            ASSERT_EQ(Blob_Fill_Kernel(mask.data(), w, h, k % 2 ? 15 : w - 3, k % 2 ? 12 : 32, &work).Count,
-                      k % 2 ? 100 : 25) << k;
+        // The other two blobs until the generation comes round to that of the
+        // first fill, then the first blob again.
+        for (int k = 0; k < 300; k++) {
+            const bool first = k == 254;
+            ASSERT_EQ(Blob_Fill_Kernel(mask.data(), w, h, first ? 12 : k % 2 ? w - 3 : 31, first ? 12 : k % 2 ? 32 : 41,
+                                       &work).Count,
+                      first ? 100 : k % 2 ? 25 : 4) << k;
+        }
         EXPECT_EQ(bytes(), kept);
         EXPECT_EQ(work.Visited.data(), grid);
         EXPECT_EQ(work.Seeds.data(), seeds);
