@@ -148,14 +148,19 @@ void BM_Auto_Threshold_256_Passes(benchmark::State& state) {
 }
 BENCHMARK(BM_Auto_Threshold_256_Passes)->Args({W, H})->Unit(benchmark::kMillisecond);
 
-// Args: width, height, and 1 for one blob covering the whole picture or 0
-// for a blob of 2,000 pixels (50 x 40) in an otherwise empty mask.
+// Args: width, height, and 1 for one blob covering the whole picture, 0 for
+// a blob of 2,000 pixels (50 x 40) in an otherwise empty mask, or 2 for a
+// random mask of 60 % hits (one large ragged blob that fills the seed stack).
 void BM_Blob_Fill(benchmark::State& state) {
     const int32_t w = (int32_t)state.range(0), h = (int32_t)state.range(1);
     Make_Stained_Cells(w, h);
     Hit_Mask_Width = w;
     Hit_Mask_Height = h;
-    if (state.range(2)) {
+    if (state.range(2) == 2) {
+        Hit_Mask.assign((size_t)w * h, 0);
+        std::mt19937 rng(5);
+        for (uint8_t& m : Hit_Mask) m = rng() % 5 < 3;
+    } else if (state.range(2)) {
         Hit_Mask.assign((size_t)w * h, 1);
     } else {
         Hit_Mask.assign((size_t)w * h, 0);
@@ -174,9 +179,9 @@ void BM_Blob_Fill(benchmark::State& state) {
     state.counters["pixels"] = (double)count;
 }
 BENCHMARK(BM_Blob_Fill)
-    ->ArgsProduct({{640}, {480}, {1, 0}})
-    ->ArgsProduct({{1920}, {1080}, {1, 0}})
-    ->ArgsProduct({{5472}, {3648}, {1, 0}})
+    ->ArgsProduct({{640}, {480}, {1, 0, 2}})
+    ->ArgsProduct({{1920}, {1080}, {1, 0, 2}})
+    ->ArgsProduct({{5472}, {3648}, {1, 0, 2}})
     ->Unit(benchmark::kMicrosecond);
 
 // The circle tool on a disc of radius 60 with the pointer off its centre.
