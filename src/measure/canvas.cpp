@@ -129,8 +129,7 @@ void Left_Click() {
         case MTOOL_AUTO_BOX: Add_Tool(TOOL_BOX, R(m.hfx), R(m.vfy), R(m.htx), R(m.vty), Automatic_Tool_Colour); break;
         case MTOOL_BLOB:
             // The fill writes the box only for a blob of more than one pixel; off an
-            // object, or outside the 640 x 480 search area, the box is empty and
-            // there is nothing to place.
+            // object the box is empty and there is nothing to place.
             // The tool keeps the fill's pixel count (the live Area): the blob's
             // area is that count, not its bounding box.
             if (m.htx > m.hfx && m.vty > m.vfy)

@@ -135,3 +135,60 @@ TEST(Auto_Measure, BlobToolKeepsTheAreaOffObjects) {
     EXPECT_EQ(Canvas_View().Live_Measure.hfx + Canvas_View().Live_Measure.vfy + Canvas_View().Live_Measure.htx + Canvas_View().Live_Measure.vty, 0);
     EXPECT_EQ(Canvas_View().Live_Measure.w + Canvas_View().Live_Measure.h, 0);
 }
+
+// Every tool on objects at the last row and column, across column 640 and
+// row 480, and in the middle of pictures smaller than, as large as and much
+// larger than a live frame.
+TEST(Auto_Measure, EveryToolAnywhereOnThePicture) {
+    struct Row {
+        int64_t tool;
+        int32_t w, h;
+        float px, py;
+        float fields[7];             // hfx, htx, vfy, vty, w, h, Area (-1 = untouched); circle rows: unchecked
+        float cx, cy, radius, tolerance;
+    } rows[] = {
+        {MTOOL_WIDTH, 640, 480, 639, 479, {568, 639, 479, 432, 71, 0, -1}},
+        {MTOOL_HEIGHT, 640, 480, 639, 479, {568, 639, 479, 432, 0, 47, -1}},
+        {MTOOL_AUTO_BOX, 640, 480, 600, 450, {568, 639, 479, 432, 71, 47, 71 * 47}},
+        {MTOOL_BLOB, 640, 480, 639, 479, {568, 640, 432, 480, 71, 47, 72 * 48}},
+        {MTOOL_AUTO_CIRCLE, 640, 480, 325, 235, {}, 320, 240, 60, 1},
+        {MTOOL_BLOB, 320, 240, 319, 239, {248, 320, 192, 240, 71, 47, 72 * 48}},
+        {MTOOL_AXES, 320, 240, 319, 0, {0, 319, 191, 0, 319, 191, -1}},
+        {MTOOL_AUTO_CIRCLE, 320, 240, 160, 120, {}, 160, 120, 30, 1},
+        {MTOOL_WIDTH, 5472, 3648, 5471, 3647, {5400, 5471, 3647, 3600, 71, 0, -1}},
+        {MTOOL_HEIGHT, 5472, 3648, 5471, 3647, {5400, 5471, 3647, 3600, 0, 47, -1}},
+        {MTOOL_AUTO_BOX, 5472, 3648, 650, 480, {600, 700, 500, 450, 100, 50, 5000}},
+        {MTOOL_BLOB, 5472, 3648, 650, 480, {600, 701, 450, 501, 100, 50, 101 * 51}},
+        {MTOOL_BLOB, 5472, 3648, 5471, 3647, {5400, 5472, 3600, 3648, 71, 47, 72 * 48}},
+        {MTOOL_AXES, 5472, 3648, 5471, 0, {0, 5471, 3599, 0, 5471, 3599, -1}},
+        {MTOOL_AUTO_CIRCLE, 5472, 3648, 2740, 1820, {}, 2736, 1824, 456, 2},
+    };
+    int32_t scene_w = 0, scene_h = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.tool << " on " << r.w << " x " << r.h << " at " << r.px << ", " << r.py);
+        if (r.w != scene_w || r.h != scene_h) {
+            // a 72 x 48 block in the bottom-right corner, a disc in the middle and, where it fits, a
+            // block across column 640 and row 480
+            Make_Document(r.w, r.h);
+            Clear_Mask(r.w, r.h);
+            Mask_Rect(r.w - 72, r.h - 48, r.w - 1, r.h - 1);
+            Mask_Disc(r.w / 2, r.h / 2, r.h / 8);
+            if (r.w > 700 && r.h > 500) Mask_Rect(600, 450, 700, 500);
+            scene_w = r.w, scene_h = r.h;
+        }
+        Canvas_State canvas = Canvas_View();
+        canvas.Live_Measure.Area = -1;
+        Set_Canvas_State_For_Test(canvas);
+        Point_Tool_At(r.tool, r.px, r.py);
+        Auto_Measure();
+        const sMeasurement& m = Canvas_View().Live_Measure;
+        if (r.tool == MTOOL_AUTO_CIRCLE) {
+            EXPECT_NEAR(m.cx, r.cx, r.tolerance);
+            EXPECT_NEAR(m.cy, r.cy, r.tolerance);
+            EXPECT_NEAR(m.Radius, r.radius, r.tolerance);
+            continue;
+        }
+        EXPECT_EQ(std::vector<float>({m.hfx, m.htx, m.vfy, m.vty, m.w, m.h, m.Area}),
+                  std::vector<float>(r.fields, r.fields + 7));
+    }
+}
