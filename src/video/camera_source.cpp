@@ -105,7 +105,10 @@ void Camera_Take_Frame() {
     if (Size_Live_Picture(frame.Width, frame.Height))
         Log("Camera picture: " + std::to_string(frame.Width) + "x" + std::to_string(frame.Height));
     Job_Slot& live = Jobs[0];
-    memcpy(live.Doc.Image_Buffer.data(), frame.Pixels, live.Doc.Image_Buffer.size());
+    // The sizes match now: the frame becomes the live picture, and the next
+    // one is written into the buffer of this one.
+    if (!Capture_Exchange_Frame(&live.Doc.Image_Buffer))
+        memcpy(live.Doc.Image_Buffer.data(), frame.Pixels, live.Doc.Image_Buffer.size());
     live.Image_Changed = 1;
     Request_Redraw();
     Source.Waiting_First_Frame = false;

@@ -28,7 +28,7 @@ struct Open_Request {
 
 // The frame every source writes into; see Capture_Frame_Target.
 struct Frame_State {
-    std::vector<uint8_t> Pixels;  // keeps its largest size: a smaller frame moves nothing
+    std::vector<uint8_t> Pixels;  // Width x Height x 4 bytes
     int32_t Width = 0, Height = 0;
 };
 
@@ -134,11 +134,12 @@ void Open_Requested_Source() {
     Thread_Side.Opening = false;
 }
 
-// Capture_Params::Resize of the thread's frame.
-bool Resize_Frame(Capture_Params* target, int32_t width, int32_t height) {
+// Capture_Params::Next_Frame of the thread's frame.
+bool Next_Frame_Target(Capture_Params* target, int32_t width, int32_t height) {
     if (width < 1 || height < 1 || width > CAMERA_MAX_SIDE || height > CAMERA_MAX_SIDE) return false;
     size_t bytes = (size_t)width * height * 4;
-    if (Frame.Pixels.size() < bytes) Frame.Pixels.resize(bytes);
+    // Exactly the frame's size, so that the live picture can take it in exchange.
+    if (Frame.Pixels.size() != bytes) Frame.Pixels.resize(bytes);
     Frame.Width = width;
     Frame.Height = height;
     target->Buffer = reinterpret_cast<int32_t*>(Frame.Pixels.data());
@@ -154,7 +155,7 @@ Capture_Params Capture_Frame_Target() {
     t.Buffer = reinterpret_cast<int32_t*>(Frame.Pixels.data());
     t.Width = Frame.Width;
     t.Height = Frame.Height;
-    t.Resize = Resize_Frame;
+    t.Next_Frame = Next_Frame_Target;
     return t;
 }
 
@@ -164,6 +165,12 @@ Capture_Frame_View Capture_Frame() {
     v.Width = Frame.Width;
     v.Height = Frame.Height;
     return v;
+}
+
+bool Capture_Exchange_Frame(std::vector<uint8_t>* pixels) {
+    if (Frame.Width <= 0 || pixels->size() != Frame.Pixels.size()) return false;
+    pixels->swap(Frame.Pixels);
+    return true;
 }
 
 int64_t Capture_Device_Number() { return Shared.Device.load(); }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "video/camera_list.h"
 #include "video/capture_lib.h"
@@ -87,9 +88,9 @@ void Capture_Prepare_Exit();
 
 // ---- the frame
 // Every source is opened into the thread's one frame target. Its buffer
-// follows the size of the frames (Capture_Params::Resize, up to
-// CAMERA_MAX_SIDE a side); it is written only while the state is Requested
-// and moves only then, so the main thread reads it while the state is Ready.
+// follows the size of the frames (Capture_Params::Next_Frame, up to
+// CAMERA_MAX_SIDE a side); it is written and moved only while the state is
+// Requested, so the main thread may read or take it while the state is Ready.
 Capture_Params Capture_Frame_Target();
 struct Capture_Frame_View {
     const uint8_t* Pixels = nullptr;  // Width x Height pixels, BGRA, rows from the top
@@ -97,6 +98,11 @@ struct Capture_Frame_View {
 };
 // The last frame delivered. Main thread, while the state is Ready.
 Capture_Frame_View Capture_Frame();
+// Main thread, while the state is Ready: exchanges the frame's pixels with
+// `pixels` when both have the same size (the next frame is written into the
+// buffer given, so a frame reaches the live picture without a copy). False,
+// and nothing exchanged, otherwise.
+bool Capture_Exchange_Frame(std::vector<uint8_t>* pixels);
 
 // ---- messages posted by the thread for the main thread
 // Shows the pending "Lost video device" error, if any. Main loop, once per pass.

@@ -38,6 +38,15 @@ struct Open_Source {
     bool Lost = false;     // error or end of stream seen
     GstCaps* Caps = nullptr;  // caps of Info (compared by pointer: no parsing per frame)
     GstVideoInfo Info;
+    // Info to BGRA of Out's size, writing straight into the frame target.
+    GstVideoConverter* Converter = nullptr;
+    GstVideoInfo Out;
+    // The target buffers wrapped for the converter, once each: the frame
+    // target alternates between two buffers (it is exchanged with the live
+    // picture). Forgotten whenever the size changes.
+    GstBuffer* Wrapped[2] = {nullptr, nullptr};
+    int32_t* Wrapped_Data[2] = {nullptr, nullptr};
+    int Next_Wrap = 0;
 };
 
 // Every call comes from the capture-library wrappers under their lock (the
@@ -67,10 +76,10 @@ const int64_t STOP_TIMEOUT_MS = 3000;
 std::string Tail_Text() {
     std::string sink = Gst_Capture_Free_Running ? " sync=false max-buffers=1 drop=false"
                                                 : " sync=true max-buffers=1 drop=true";
-    // No size in the caps: the picture is the camera's whole frame, pixel for
-    // pixel; only the colours are converted.
-    return "decodebin ! videoconvert n-threads=" + std::to_string(GST_CONVERT_THREADS) +
-           " ! video/x-raw,format=BGRA ! appsink name=trellum_sink emit-signals=false" + sink;
+    // Decoded frames as they come, at their own size: the component converts
+    // each one to BGRA straight into the frame target (Copy_Frame), pixel for
+    // pixel, instead of a converter element writing a buffer that is then copied.
+    return "decodebin ! appsink name=trellum_sink emit-signals=false caps=video/x-raw" + sink;
 }
 
 std::string Size_Caps(const std::string& resolution) {
@@ -127,6 +136,14 @@ void Stop_Pipeline(GstElement* pipeline) {
     wait->Cv.wait_for(lock, std::chrono::milliseconds(STOP_TIMEOUT_MS), [&] { return wait->Done; });
 }
 
+void Forget_Wrapped(Open_Source& o) {
+    for (int i = 0; i < 2; i++) {
+        if (o.Wrapped[i]) gst_buffer_unref(o.Wrapped[i]);
+        o.Wrapped[i] = nullptr;
+        o.Wrapped_Data[i] = nullptr;
+    }
+}
+
 void Close_Open_Source() {
     Open_Source& o = C().Open;
     {
@@ -136,6 +153,8 @@ void Close_Open_Source() {
     if (o.Sink) gst_object_unref(o.Sink);
     if (o.Bus) gst_object_unref(o.Bus);
     if (o.Caps) gst_caps_unref(o.Caps);
+    Forget_Wrapped(o);
+    if (o.Converter) gst_video_converter_free(o.Converter);
     if (o.Pipeline) Stop_Pipeline(o.Pipeline);
     if (o.Fd >= 0) close(o.Fd);
     o = Open_Source();
@@ -225,7 +244,7 @@ int Init_Capture(unsigned int device, Capture_Params* params) {
         return 0;
     }
     if (device >= c.Sources.size() || !params ||
-        (!params->Resize && (!params->Buffer || params->Width <= 0 || params->Height <= 0))) {
+        (!params->Next_Frame && (!params->Buffer || params->Width <= 0 || params->Height <= 0))) {
         Set_Result(GST_OPEN_NOT_FOUND, "no such device");
         return 0;
     }
@@ -310,36 +329,76 @@ void Check_Bus(Open_Source& o) {
     }
 }
 
+// A converter from `in` to BGRA of `out`'s size: the colours only when the
+// sizes match.
+GstVideoConverter* New_Converter(const GstVideoInfo& in, const GstVideoInfo& out) {
+    GstStructure* config =
+        gst_structure_new("trellum", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT, (guint)GST_CONVERT_THREADS,
+                          GST_VIDEO_CONVERTER_OPT_DITHER_METHOD, GST_TYPE_VIDEO_DITHER_METHOD, GST_VIDEO_DITHER_NONE,
+                          nullptr);
+    return gst_video_converter_new(const_cast<GstVideoInfo*>(&in), const_cast<GstVideoInfo*>(&out), config);
+}
+
+// The frame target as a buffer the converter can write (wrapped once per buffer).
+GstBuffer* Wrapped_Target(Open_Source& o) {
+    for (int i = 0; i < 2; i++)
+        if (o.Wrapped[i] && o.Wrapped_Data[i] == o.Target.Buffer) return o.Wrapped[i];
+    int i = o.Next_Wrap;
+    o.Next_Wrap = 1 - i;
+    if (o.Wrapped[i]) gst_buffer_unref(o.Wrapped[i]);
+    size_t bytes = (size_t)o.Target.Width * o.Target.Height * 4;
+    o.Wrapped[i] = gst_buffer_new_wrapped_full((GstMemoryFlags)0, o.Target.Buffer, bytes, 0, bytes, nullptr, nullptr);
+    o.Wrapped_Data[i] = o.Target.Buffer;
+    return o.Wrapped[i];
+}
+
 // The sample into the target, at the sample's size when the target can
-// follow it. False: the frame is dropped (it could not be read, or the
-// target refused its size).
+// follow it. False: the frame is dropped (it could not be read or
+// converted, or the target refused its size).
 bool Copy_Frame(Open_Source& o, GstSample* sample) {
     GstCaps* caps = gst_sample_get_caps(sample);
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     if (!caps || !buffer) return false;
-    if (caps != o.Caps) {
+    bool new_caps = caps != o.Caps;
+    if (new_caps) {
         if (!gst_video_info_from_caps(&o.Info, caps)) return false;
         if (o.Caps) gst_caps_unref(o.Caps);
         o.Caps = gst_caps_ref(caps);
     }
     int32_t width = (int32_t)GST_VIDEO_INFO_WIDTH(&o.Info), height = (int32_t)GST_VIDEO_INFO_HEIGHT(&o.Info);
-    if ((width != o.Target.Width || height != o.Target.Height) && o.Target.Resize &&
-        !o.Target.Resize(&o.Target, width, height))
-        return false;
-    GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &o.Info, buffer, GST_MAP_READ)) return false;
-    const uint8_t* src = (const uint8_t*)GST_VIDEO_FRAME_PLANE_DATA(&frame, 0);
-    size_t src_stride = (size_t)GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
-    int32_t rows = std::min(o.Target.Height, height), columns = std::min(o.Target.Width, width);
-    uint32_t* dst = reinterpret_cast<uint32_t*>(o.Target.Buffer);
-    // Alpha is always 255 in a picture; a converter may leave less after a
-    // source with alpha. Set while copying: one pass over the frame.
-    for (int32_t y = 0; y < rows; y++) {
-        const uint32_t* in = reinterpret_cast<const uint32_t*>(src + (size_t)y * src_stride);
-        uint32_t* out = dst + (size_t)y * o.Target.Width;
-        for (int32_t x = 0; x < columns; x++) out[x] = in[x] | 0xFF000000u;
+    int32_t old_w = o.Target.Width, old_h = o.Target.Height;
+    if (o.Target.Next_Frame && !o.Target.Next_Frame(&o.Target, width, height)) return false;
+    if (!o.Target.Buffer || o.Target.Width <= 0 || o.Target.Height <= 0) return false;
+    if (o.Target.Width != old_w || o.Target.Height != old_h) Forget_Wrapped(o);
+    if (new_caps || !o.Converter || GST_VIDEO_INFO_WIDTH(&o.Out) != o.Target.Width ||
+        GST_VIDEO_INFO_HEIGHT(&o.Out) != o.Target.Height) {
+        if (o.Converter) gst_video_converter_free(o.Converter);
+        gst_video_info_set_format(&o.Out, GST_VIDEO_FORMAT_BGRA, (guint)o.Target.Width, (guint)o.Target.Height);
+        // The converter changes the pixels only, never the timing or the field order.
+        GST_VIDEO_INFO_FPS_N(&o.Out) = GST_VIDEO_INFO_FPS_N(&o.Info);
+        GST_VIDEO_INFO_FPS_D(&o.Out) = GST_VIDEO_INFO_FPS_D(&o.Info);
+        GST_VIDEO_INFO_PAR_N(&o.Out) = GST_VIDEO_INFO_PAR_N(&o.Info);
+        GST_VIDEO_INFO_PAR_D(&o.Out) = GST_VIDEO_INFO_PAR_D(&o.Info);
+        GST_VIDEO_INFO_INTERLACE_MODE(&o.Out) = GST_VIDEO_INFO_INTERLACE_MODE(&o.Info);
+        o.Converter = New_Converter(o.Info, o.Out);
+        if (!o.Converter) return false;
     }
-    gst_video_frame_unmap(&frame);
+    GstVideoFrame in, out;
+    if (!gst_video_frame_map(&in, &o.Info, buffer, GST_MAP_READ)) return false;
+    if (!gst_video_frame_map(&out, &o.Out, Wrapped_Target(o), GST_MAP_WRITE)) {
+        gst_video_frame_unmap(&in);
+        return false;
+    }
+    gst_video_converter_frame(o.Converter, &in, &out);
+    gst_video_frame_unmap(&out);
+    gst_video_frame_unmap(&in);
+    // Alpha is always 255 in a picture. A source without alpha gets it from
+    // the conversion; after one with alpha the converter keeps the source's
+    // (even where asked to set it), so it is set here.
+    if (GST_VIDEO_INFO_HAS_ALPHA(&o.Info)) {
+        uint32_t* px = reinterpret_cast<uint32_t*>(o.Target.Buffer);
+        for (size_t i = 0, n = (size_t)o.Target.Width * o.Target.Height; i < n; i++) px[i] |= 0xFF000000u;
+    }
     return true;
 }
 
