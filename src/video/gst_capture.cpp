@@ -392,10 +392,10 @@ bool Copy_Frame(Open_Source& o, GstSample* sample) {
     gst_video_converter_frame(o.Converter, &in, &out);
     gst_video_frame_unmap(&out);
     gst_video_frame_unmap(&in);
-    // Alpha is always 255 in a picture. A source without alpha gets it from
-    // the conversion; after one with alpha the converter keeps the source's
-    // (even where asked to set it), so it is set here.
-    if (GST_VIDEO_INFO_HAS_ALPHA(&o.Info)) {
+    // Alpha is always 255 in a picture. A YUV source without alpha gets it
+    // from the conversion; from RGB with a padding byte (BGRx) or with alpha
+    // the converter copies that byte, so it is set here.
+    if (!GST_VIDEO_INFO_IS_YUV(&o.Info) || GST_VIDEO_INFO_HAS_ALPHA(&o.Info)) {
         uint32_t* px = reinterpret_cast<uint32_t*>(o.Target.Buffer);
         for (size_t i = 0, n = (size_t)o.Target.Width * o.Target.Height; i < n; i++) px[i] |= 0xFF000000u;
     }
