@@ -197,6 +197,53 @@ TEST(Camera_Controls, Properties_Map_To_V4L2_Controls_On_Recorded_Data) {
     V4L2_Ioctl = system_ioctl;
 }
 
+TEST(Camera_Modes, Pipeline_Text_Captions_And_Stored_Sizes) {
+    Camera_Info node;
+    node.Source = "v4l2src device=/dev/video0";
+    Camera_Info typed;
+    typed.Source = "videotestsrc ! video/x-raw,width=1920,height=1080";
+    const std::string tail = "decodebin ! appsink name=trellum_sink emit-signals=false caps=video/x-raw sync=true "
+                             "max-buffers=1 drop=true";
+    const struct {
+        const Camera_Info* Camera;
+        const char* Resolution;
+        std::string Expected;
+    } pipelines[] = {
+        {&node, "1920x1080",
+         "v4l2src device=/dev/video0 ! capsfilter caps=\"video/x-raw,width=1920,height=1080;"
+         "image/jpeg,width=1920,height=1080\" ! " + tail},
+        {&node, "", "v4l2src device=/dev/video0 ! " + tail},
+        {&node, "Camera default", "v4l2src device=/dev/video0 ! " + tail},
+        {&typed, "", "videotestsrc ! video/x-raw,width=1920,height=1080 ! " + tail},
+    };
+    for (const auto& p : pipelines) EXPECT_EQ(Gst_Pipeline_Text(*p.Camera, p.Resolution), p.Expected) << p.Resolution;
+
+    const struct {
+        int32_t W, H;
+        const char* Caption;
+    } captions[] = {
+        {1920, 1080, "1920 x 1080 (16:9)"}, {640, 480, "640 x 480 (4:3)"},   {1280, 1024, "1280 x 1024 (5:4)"},
+        {1920, 1200, "1920 x 1200 (16:10)"}, {720, 480, "720 x 480 (3:2)"},   {1366, 768, "1366 x 768 (683:384)"},
+        {1, 1, "1 x 1 (1:1)"},               {480, 640, "480 x 640 (3:4)"},   {0, 0, "0 x 0"},
+    };
+    for (const auto& c : captions) EXPECT_EQ(Resolution_Caption(c.W, c.H), c.Caption);
+
+    const struct {
+        const char* Text;
+        int32_t W, H;  // 0: refused
+    } sizes[] = {
+        {"1920x1080", 1920, 1080}, {"640 x 480", 640, 480}, {"16384X1", 16384, 1}, {"16385x1", 0, 0},
+        {"0x480", 0, 0},           {"640x", 0, 0},          {"x480", 0, 0},        {"640x480 ", 0, 0},
+        {"-640x480", 0, 0},        {"640x480x3", 0, 0},     {"", 0, 0},            {"9999999999x1", 0, 0},
+    };
+    for (const auto& z : sizes) {
+        int32_t w = -1, h = -1;
+        EXPECT_EQ(Parse_Resolution(z.Text, &w, &h), z.W != 0) << z.Text;
+        EXPECT_EQ(w, z.W ? z.W : -1) << z.Text;
+        EXPECT_EQ(h, z.H ? z.H : -1) << z.Text;
+    }
+}
+
 namespace {
 
 void Short_Sleep(int64_t ms) { Sleep_Ms(std::min<int64_t>(ms, 20)); }
@@ -353,6 +400,36 @@ TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_At_Their_Own_Size) 
     EXPECT_EQ(Camera_Settings.Auto_Prop_Max, 1.0f);
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
     EXPECT_EQ(Prefs_Text(), "") << "a source from the command line is not remembered";
+}
+
+// A running source that changes its size: the live picture follows with
+// whole frames of the new size and loses its measurements; a frozen
+// document keeps both.
+TEST_F(Camera, A_Size_Change_While_Running_Resizes_The_Live_Picture) {
+    ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00 ! "
+                                   "capsfilter name=trellum_size caps=video/x-raw,width=320,height=240",
+                                   ""))
+        << Last_Prompt_Text();
+    ASSERT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(GREEN, 320, 240); }, 30));
+    Jobs[2].In_Use = 1;
+    Jobs[2].Doc = Jobs[0].Doc;
+    Jobs[0].Doc.Tools.resize(2);
+    Jobs[2].Doc.Tools.resize(1);
+    Take_Window_Changes();
+    ASSERT_TRUE(Gst_Capture_Set_Caps("trellum_size", "video/x-raw,width=400,height=100"));
+    EXPECT_TRUE(Run_Until([] { return Live_Picture_Is(GREEN, 400, 100); }, 30)) << Jobs[0].Doc.Resolution.x;
+    EXPECT_TRUE(Jobs[0].Doc.Tools.empty());
+    // The main loop's window update may have taken the mark already; it then rebuilt the list.
+    EXPECT_TRUE(Take_Window_Changes().Measurement_List || Row_Count(CTL_MEASURE_LIST) == 1);
+    EXPECT_EQ(Jobs[2].Doc.Resolution.x, 320);
+    EXPECT_EQ(Jobs[2].Doc.Tools.size(), 1u);
+    // Smaller again, then back: every frame whole at its size, none torn.
+    ASSERT_TRUE(Gst_Capture_Set_Caps("trellum_size", "video/x-raw,width=32,height=24"));
+    EXPECT_TRUE(Run_Until([] { return Live_Picture_Is(GREEN, 32, 24); }, 30));
+    ASSERT_TRUE(Gst_Capture_Set_Caps("trellum_size", "video/x-raw,width=320,height=240"));
+    EXPECT_TRUE(Run_Until([] { return Live_Picture_Is(GREEN, 320, 240); }, 30));
+    EXPECT_FALSE(Gst_Capture_Set_Caps("no_such_element", "video/x-raw"));
+    EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
 }
 
 TEST_F(Camera, A_Source_That_Ends_Takes_The_Lost_Device_Path_And_Video_Starts_Again) {
