@@ -1,12 +1,12 @@
 // The built-in capture component: the capture-library call table fulfilled
 // with GStreamer. Each opened source runs
-//   <source> ! [size caps] ! decodebin ! videoconvert ! BGRA ! appsink
+//   <source> ! [size caps] ! decodebin ! appsink (raw video)
 // at the size the source negotiates (no crop, no scaling), and the capture
-// thread's isCaptureDone copies the newest frame into the frame target while
-// the capture state is Requested, resizing the target when the frame's size
-// changed (the main loop moves it into the live picture once it sees Ready:
-// Camera_Take_Frame). Camera controls go to the device node through V4L2
-// ioctls; a source without a node has none.
+// thread's isCaptureDone converts the newest frame to BGRA straight into the
+// frame target while the capture state is Requested, at the frame's own size
+// (Capture_Params::Next_Frame); the main loop moves it into the live picture
+// once it sees Ready (Camera_Take_Frame). Camera controls go to the device
+// node through V4L2 ioctls; a source without a node has none.
 //
 // Device numbers are indexes into the component's table of sources, which
 // the open step fills (Gst_Capture_Add_Source). One source is open at a time.
@@ -36,9 +36,11 @@ Gst_Open_Result Gst_Capture_Open_Result(std::string* text = nullptr);
 // The error or end that stopped the open pipeline, once (empty: none).
 std::string Gst_Capture_Take_Stream_Error();
 
-// Threads of the colour conversion (videoconvert n-threads): a 1920 x 1080
-// frame is converted in about half the time on two, for the same CPU time.
-const int GST_CONVERT_THREADS = 2;
+// Threads of the colour conversion (the converter's own pool). One: the
+// conversion already runs beside the source's streaming thread (where an
+// MJPEG frame is decoded), and on two cores a second converter thread gained
+// no time per frame in bench_capture, only more CPU.
+const int GST_CONVERT_THREADS = 1;
 
 // Lab set-ups and tests: gives the element `name` of the open pipeline (a
 // capsfilter) the caps `caps`, so that the running source changes its size.
