@@ -58,7 +58,10 @@ std::string Picture_Differs(int64_t slot, int w, int h) {
 
 class Ui_Camera : public ::testing::Test {
   protected:
-    void SetUp() override { Reset_World(); }
+    void SetUp() override {
+        Reset_World();
+        Clear_Prompt_History();  // earlier tests' prompts
+    }
     void TearDown() override {
         // Back to the emulator for the other tests.
         Start_Video_Source("", "");
