@@ -9,6 +9,7 @@
 #include "video/camera_list.h"
 
 std::string Start_Camera_Source;
+std::string Start_Camera_Resolution;
 std::vector<std::string> Start_Documents;
 
 namespace {
@@ -45,6 +46,15 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
             if (i + 1 >= args.size() || args[i + 1].empty()) return Refuse("--camera needs a SOURCE");
             if (!c.Camera.empty()) return Refuse("--camera given twice");
             c.Camera = args[++i];
+        } else if (a == "--resolution") {
+            if (i + 1 >= args.size()) return Refuse("--resolution needs WIDTHxHEIGHT, such as 1920x1080");
+            if (!c.Resolution.empty()) return Refuse("--resolution given twice");
+            const std::string& r = args[++i];
+            int32_t w = 0, h = 0;
+            if (!Parse_Resolution(r, &w, &h))
+                return Refuse("--resolution takes WIDTHxHEIGHT (1 to " + std::to_string(CAMERA_MAX_SIDE) +
+                              " each), such as 1920x1080, not \"" + r + "\"");
+            c.Resolution = std::to_string(w) + "x" + std::to_string(h);
         } else if (a == "--list-cameras") {
             if (!Set_Action(&c, ACTION_LIST_CAMERAS)) return Refuse(a + " cannot be combined with another command");
         } else if (a == "--export-results" || a == "--export-picture") {
@@ -75,6 +85,7 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
             return Refuse("unknown option " + a);
         }
     }
+    if (!c.Resolution.empty() && c.Camera.empty()) return Refuse("--resolution goes with --camera only");
     if (c.Action != ACTION_EXPORT_PICTURE && (format_given || c.Overwrite))
         return Refuse(std::string(format_given ? "--format" : "--overwrite") + " goes with --export-picture only");
     switch (c.Action) {
@@ -97,12 +108,14 @@ Command_Line Parse_Command_Line(const std::vector<std::string>& args) {
 }
 
 std::string Usage_Text() {
-    return "usage: trellum [--no-splash] [--camera SOURCE] [FILE.JQV...]\n"
+    return "usage: trellum [--no-splash] [--camera SOURCE [--resolution WxH]] [FILE.JQV...]\n"
            "       trellum --list-cameras\n"
            "       trellum --export-results OUT.csv|- FILE.JQV...\n"
            "       trellum --export-picture OUT_FOLDER [--format png|tiff] [--overwrite] FILE.JQV...\n"
            "       trellum --summary FILE.JQV...\n"
            "SOURCE is a device node (/dev/video0), a camera name as listed, or gst: and a GStreamer source.\n"
+           "--resolution asks the camera for one of its modes (as --list-cameras lists them, such as\n"
+           "1920x1080); without it the camera's own. The live picture has the size the camera gives.\n"
            "OUT.csv may be - for the standard output. An output that is one of the input files is refused.\n"
            "--export-picture writes OUT_FOLDER/NAME.png (NAME.tif with --format tiff) and replaces no\n"
            "file it did not write in this run unless --overwrite is given.\n"
@@ -111,6 +124,7 @@ std::string Usage_Text() {
 
 void Apply_Start_Options(const Command_Line& c) {
     Start_Camera_Source = c.Camera;
+    Start_Camera_Resolution = c.Resolution;
     Start_Documents = c.Files;
     Splash_At_Start = !c.No_Splash;
 }

@@ -19,6 +19,7 @@ enum Command_Action {
 struct Command_Line {
     Command_Action Action = ACTION_RUN_WINDOW;
     std::string Camera;              // --camera SOURCE
+    std::string Resolution;          // --resolution WxH of that camera ("1920x1080"; empty: its own)
     std::string Output;              // the file or folder of --export-results / --export-picture
     int Format = 0;                  // --format of --export-picture: a Picture_Export_Format
     bool Overwrite = false;          // --overwrite: --export-picture may replace files it did not write
@@ -43,6 +44,8 @@ void Apply_Start_Options(const Command_Line& c);
 int Run_Command_Line(int argc, char** argv);
 
 // What the window program takes from the command line at start-up: the
-// camera source to start with (empty: none given) and the documents to open.
+// camera source to start with (empty: none given) with its resolution, and
+// the documents to open.
 extern std::string Start_Camera_Source;
+extern std::string Start_Camera_Resolution;
 extern std::vector<std::string> Start_Documents;

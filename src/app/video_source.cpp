@@ -32,18 +32,31 @@ std::string Trimmed(const std::string& text) {
     return a == std::string::npos ? "" : text.substr(a, b - a + 1);
 }
 
+// A mode as the drop-down shows it: "1920 x 1080 (16:9)"; a size that does
+// not read as one is shown as it is.
+std::string Mode_Row(const std::string& resolution) {
+    int32_t w = 0, h = 0;
+    return Parse_Resolution(resolution, &w, &h) ? Resolution_Caption(w, h) : resolution;
+}
+
+bool Same_Resolution(const std::string& a, const std::string& b) {
+    int32_t aw = 0, ah = 0, bw = 0, bh = 0;
+    return Parse_Resolution(a, &aw, &ah) && Parse_Resolution(b, &bw, &bh) && aw == bw && ah == bh;
+}
+
 void Fill_Resolutions(int64_t row) {
     Clear_Rows(CTL_SRC_RESOLUTION);
     bool camera = row > 0 && row <= (int64_t)Cameras.size();
-    Add_Row(CTL_SRC_RESOLUTION, row == 0 ? "640x480" : Default_Size);
+    // The emulator's picture is always 640 x 480.
+    Add_Row(CTL_SRC_RESOLUTION, row == 0 ? Resolution_Caption(640, 480) : std::string(Default_Size));
     int64_t chosen = 0;
     if (camera) {
         const Camera_Info& c = Cameras[row - 1];
         std::string shown = Shown_Video_Source();
         bool running = c.Name == shown || (!c.Node.empty() && c.Node == shown);
         for (size_t i = 0; i < c.Resolutions.size(); i++) {
-            Add_Row(CTL_SRC_RESOLUTION, c.Resolutions[i]);
-            if (running && c.Resolutions[i] == Shown_Video_Resolution()) chosen = (int64_t)i + 1;
+            Add_Row(CTL_SRC_RESOLUTION, Mode_Row(c.Resolutions[i]));
+            if (running && Same_Resolution(c.Resolutions[i], Shown_Video_Resolution())) chosen = (int64_t)i + 1;
         }
     }
     Set_State(CTL_SRC_RESOLUTION, chosen);
@@ -67,8 +80,9 @@ void Accept() {
         source = Description_Prefix + text;
     } else if (row > 0 && row <= (int64_t)Cameras.size()) {
         source = Cameras[row - 1].Name;
+        // Kept as the camera lists it ("1920x1080"), not as shown.
         int64_t r = Get_State(CTL_SRC_RESOLUTION);
-        if (r > 0) resolution = Get_Text(CTL_SRC_RESOLUTION);
+        if (r > 0 && r <= (int64_t)Cameras[row - 1].Resolutions.size()) resolution = Cameras[row - 1].Resolutions[r - 1];
     }
     Close_Video_Source_Dialog();
     Choose_Video_Source(source, resolution);
@@ -160,7 +174,7 @@ void Video_Source_Event(const Platform_Event& event) {
 
 void Start_Startup_Video() {
     if (!Start_Camera_Source.empty())
-        Start_Video_Source(Start_Camera_Source, "");
+        Start_Video_Source(Start_Camera_Source, Start_Camera_Resolution);
     else
         Start_Video_Source(Last_Device, Last_Resolution);
     Show_Video_Changes();

@@ -142,6 +142,40 @@ bool Find_Camera(const std::string& source, Camera_Info* found) {
     return true;
 }
 
+bool Parse_Resolution(const std::string& text, int32_t* width, int32_t* height) {
+    int64_t side[2] = {0, 0};
+    size_t i = 0;
+    for (int k = 0; k < 2; k++) {
+        size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 6) side[k] = side[k] * 10 + (text[i++] - '0');
+        if (i == start || side[k] < 1 || side[k] > CAMERA_MAX_SIDE) return false;
+        if (k == 1) break;
+        while (i < text.size() && text[i] == ' ') i++;
+        if (i >= text.size() || (text[i] != 'x' && text[i] != 'X')) return false;
+        i++;
+        while (i < text.size() && text[i] == ' ') i++;
+    }
+    if (i != text.size()) return false;
+    *width = (int32_t)side[0];
+    *height = (int32_t)side[1];
+    return true;
+}
+
+std::string Resolution_Caption(int32_t width, int32_t height) {
+    int64_t a = width, b = height;
+    while (b > 0) {
+        int64_t t = a % b;
+        a = b;
+        b = t;
+    }
+    std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (a <= 0) return size;
+    int64_t n = width / a, d = height / a;
+    // Named as the trade names them, not as the reduced fraction 8:5.
+    if (n == 8 && d == 5) n = 16, d = 10;
+    return size + " (" + std::to_string(n) + ":" + std::to_string(d) + ")";
+}
+
 std::string Camera_Line(const Camera_Info& camera) {
     std::string line = camera.Name;
     if (!camera.Node.empty()) line += " (" + camera.Node + ")";

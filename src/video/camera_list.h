@@ -3,6 +3,7 @@
 // resolutions its caps offer.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,16 @@ void Clear_Test_Cameras();
 // GStreamer source description, a device node, or a name as listed. False
 // when no such camera exists (a node that is not there, a name not listed).
 bool Find_Camera(const std::string& source, Camera_Info* found);
+
+// ---- resolutions, as stored ("1920x1080") and as shown
+// Largest side a camera picture may have (the picture limit of documents).
+const int32_t CAMERA_MAX_SIDE = 16384;
+// Reads "WIDTHxHEIGHT" (digits, "x", digits; spaces around the "x" allowed),
+// each side 1..CAMERA_MAX_SIDE. False for anything else.
+bool Parse_Resolution(const std::string& text, int32_t* width, int32_t* height);
+// "1920 x 1080 (16:9)": the size with its aspect ratio reduced (16:10 is
+// named so, not 8:5).
+std::string Resolution_Caption(int32_t width, int32_t height);
 
 // "Name (/dev/video0): 1280x720 640x480", one line of --list-cameras.
 std::string Camera_Line(const Camera_Info& camera);

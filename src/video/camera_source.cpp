@@ -29,10 +29,6 @@ struct Camera_Source_State {
     // The source started last in this run (the toggle starts it again).
     bool Run_Source_Set = false;
     std::string Run_Source, Run_Resolution;
-    // The frame the component writes while the capture state is Requested.
-    // Allocated once at its only size and never moved: a device being opened or
-    // closed may still hold its address.
-    std::vector<uint8_t> Frame_Buffer;
     Pending_Start Start;
     // The source of camera mode, also while it starts.
     std::string Camera_Source, Camera_Resolution;
@@ -82,13 +78,37 @@ bool Wait_Camera_Closed(int64_t timeout_ms) {
     return !Capture_Component_In_Use();
 }
 
-void Camera_Take_Frame() {
-    if (Source.Frame_Buffer.empty()) return;
+namespace {
+
+// Gives the live picture the size w x h. Its measurements were placed on a
+// picture of the old size and mean nothing on the new one: they go. True
+// when the size changed.
+bool Size_Live_Picture(int32_t w, int32_t h) {
     Job_Slot& live = Jobs[0];
-    if (live.Doc.Resolution.x != CAMERA_LIVE_WIDTH || live.Doc.Resolution.y != CAMERA_LIVE_HEIGHT ||
-        live.Doc.Image_Buffer.size() != Source.Frame_Buffer.size())
-        Allocate_Image(&live, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
-    memcpy(live.Doc.Image_Buffer.data(), Source.Frame_Buffer.data(), Source.Frame_Buffer.size());
+    if (live.Doc.Resolution.x == w && live.Doc.Resolution.y == h &&
+        live.Doc.Image_Buffer.size() == (size_t)w * h * 4)
+        return false;
+    Allocate_Image(&live, w, h);
+    if (!live.Doc.Tools.empty()) {
+        live.Doc.Tools.clear();
+        Mark_Measurement_List_Changed();
+    }
+    Mark_Job_List_Changed();
+    return true;
+}
+
+}  // namespace
+
+void Camera_Take_Frame() {
+    Capture_Frame_View frame = Capture_Frame();
+    if (!frame.Pixels) return;
+    if (Size_Live_Picture(frame.Width, frame.Height))
+        Log("Camera picture: " + std::to_string(frame.Width) + "x" + std::to_string(frame.Height));
+    Job_Slot& live = Jobs[0];
+    // The sizes match now: the frame becomes the live picture, and the next
+    // one is written into the buffer of this one.
+    if (!Capture_Exchange_Frame(&live.Doc.Image_Buffer))
+        memcpy(live.Doc.Image_Buffer.data(), frame.Pixels, live.Doc.Image_Buffer.size());
     live.Image_Changed = 1;
     Request_Redraw();
     Source.Waiting_First_Frame = false;
@@ -116,16 +136,14 @@ Camera_Start_Result Start_Camera(const std::string& source, const std::string& r
     // The settings window belongs to the camera that stops now.
     Mark_Camera_Settings_Window_Closed();
 
-    Allocate_Image(&Jobs[0], CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT);
-    size_t bytes = (size_t)CAMERA_LIVE_WIDTH * CAMERA_LIVE_HEIGHT * 4;
-    if (Source.Frame_Buffer.size() != bytes) Source.Frame_Buffer.assign(bytes, 0);
-    Capture_Params target;
-    target.Buffer = reinterpret_cast<int32_t*>(Source.Frame_Buffer.data());
-    target.Width = CAMERA_LIVE_WIDTH;
-    target.Height = CAMERA_LIVE_HEIGHT;
-    Log("Opening camera: " + Gst_Pipeline_Text(camera, resolution, CAMERA_LIVE_WIDTH, CAMERA_LIVE_HEIGHT));
+    // Black until the first frame, at the chosen size if there is one (the
+    // camera may still give another: the first frame decides).
+    int32_t w = CAMERA_LIVE_WIDTH, h = CAMERA_LIVE_HEIGHT;
+    Parse_Resolution(resolution, &w, &h);
+    if (!Size_Live_Picture(w, h)) Allocate_Image(&Jobs[0], w, h);
+    Log("Opening camera: " + Gst_Pipeline_Text(camera, resolution));
     // A camera still open is stopped by the thread before it opens this one.
-    Source.Start.Serial = Request_Capture_Open(camera, resolution, target);
+    Source.Start.Serial = Request_Capture_Open(camera, resolution);
     Source.Start.Pending = true;
     Source.Start.Source = source;
     Source.Start.Resolution = resolution;

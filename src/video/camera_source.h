@@ -12,7 +12,8 @@
 #include <cstdint>
 #include <string>
 
-// The live picture every source delivers.
+// The black live picture of a camera that is starting, when no resolution
+// was chosen: its frames' size is known only once the first one arrives.
 const int32_t CAMERA_LIVE_WIDTH = 640;
 const int32_t CAMERA_LIVE_HEIGHT = 480;
 
@@ -64,10 +65,11 @@ void Camera_Finish_Start();
 std::string Shown_Video_Source();
 std::string Shown_Video_Resolution();
 
-// The main loop saw a frame Ready: it moves from the component's frame
-// buffer into the live picture here, on the main thread. (The component never
+// The main loop saw a frame Ready: it moves from the capture thread's frame
+// into the live picture here, on the main thread. (The component never
 // writes the live picture itself: the main thread reads that at any time, and
-// a frame written meanwhile would be torn.)
+// a frame written meanwhile would be torn.) The live picture takes the
+// frame's size; when that changes, the live document's measurements go.
 void Camera_Take_Frame();
 
 // Asks the capture thread to close the open camera (or to give up opening

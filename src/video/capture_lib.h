@@ -23,6 +23,13 @@ struct Capture_Params {
     int32_t* Buffer = nullptr;
     int32_t Width = 0;
     int32_t Height = 0;
+    // Frames keep the size the source negotiated: before each frame the
+    // component calls Next_Frame with its size (on the capture thread, under
+    // the capture lock, while the frame is requested: nobody reads the
+    // target then), which points Buffer at a buffer of that size and sets
+    // Width and Height, or returns false: that frame is then dropped. Without
+    // it every frame is scaled to Width x Height.
+    bool (*Next_Frame)(Capture_Params* target, int32_t width, int32_t height) = nullptr;
 };
 
 // The call table. Device numbers are those of countCaptureDevices (0..n-1).

@@ -1,6 +1,7 @@
 #include "video/capture_thread.h"
 
 #include <thread>
+#include <vector>
 
 #include "base/app_state.h"
 #include "base/debug_log.h"
@@ -23,7 +24,12 @@ struct Open_Request {
     int64_t Serial = 0;
     Camera_Info Camera;
     std::string Resolution;
-    Capture_Params Target;
+};
+
+// The frame every source writes into; see Capture_Frame_Target.
+struct Frame_State {
+    std::vector<uint8_t> Pixels;  // Width x Height x 4 bytes
+    int32_t Width = 0, Height = 0;
 };
 
 // The thread's own side of the module: its handle and flags, and the open
@@ -45,6 +51,7 @@ struct Thread_State {
 
 Capture_Shared Shared;
 Thread_State Thread_Side;
+Frame_State Frame;
 Video_Toggle_Mark Toggle;
 
 const char* const Lost_Device_Text = "Lost video device, force-closing the video window\nA software crash may occur.";
@@ -112,7 +119,7 @@ void Open_Requested_Source() {
     }
     Install_Capture_Library(Gst_Capture_Table());
     int64_t device = Gst_Capture_Add_Source(r.Camera, r.Resolution);
-    Capture_Params target = r.Target;
+    Capture_Params target = Capture_Frame_Target();
     Capture_Open_Outcome out;
     out.Serial = r.Serial;
     if (Capture_Init(device, &target)) {
@@ -127,7 +134,44 @@ void Open_Requested_Source() {
     Thread_Side.Opening = false;
 }
 
+// Capture_Params::Next_Frame of the thread's frame.
+bool Next_Frame_Target(Capture_Params* target, int32_t width, int32_t height) {
+    if (width < 1 || height < 1 || width > CAMERA_MAX_SIDE || height > CAMERA_MAX_SIDE) return false;
+    size_t bytes = (size_t)width * height * 4;
+    // Exactly the frame's size, so that the live picture can take it in exchange.
+    if (Frame.Pixels.size() != bytes) Frame.Pixels.resize(bytes);
+    Frame.Width = width;
+    Frame.Height = height;
+    target->Buffer = reinterpret_cast<int32_t*>(Frame.Pixels.data());
+    target->Width = width;
+    target->Height = height;
+    return true;
+}
+
 }  // namespace
+
+Capture_Params Capture_Frame_Target() {
+    Capture_Params t;
+    t.Buffer = reinterpret_cast<int32_t*>(Frame.Pixels.data());
+    t.Width = Frame.Width;
+    t.Height = Frame.Height;
+    t.Next_Frame = Next_Frame_Target;
+    return t;
+}
+
+Capture_Frame_View Capture_Frame() {
+    Capture_Frame_View v;
+    v.Pixels = Frame.Width > 0 ? Frame.Pixels.data() : nullptr;
+    v.Width = Frame.Width;
+    v.Height = Frame.Height;
+    return v;
+}
+
+bool Capture_Exchange_Frame(std::vector<uint8_t>* pixels) {
+    if (Frame.Width <= 0 || pixels->size() != Frame.Pixels.size()) return false;
+    pixels->swap(Frame.Pixels);
+    return true;
+}
 
 int64_t Capture_Device_Number() { return Shared.Device.load(); }
 void Clear_Capture_Device() { Shared.Device = -1; }
@@ -166,7 +210,7 @@ void Request_Capture_Stop() {
     Thread_Side.Request.Pending = false;  // not opened yet: then it is not opened at all
 }
 
-int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resolution, const Capture_Params& target) {
+int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resolution) {
     std::lock_guard<std::mutex> lock(Shared.Lock);
     // The device open now (or the one being opened) goes first.
     if (Shared.Device.load() != -1 || Thread_Side.Opening) Shared.Stop_Request = 1;
@@ -174,7 +218,6 @@ int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resol
     Thread_Side.Request.Serial = ++Thread_Side.Last_Serial;
     Thread_Side.Request.Camera = camera;
     Thread_Side.Request.Resolution = resolution;
-    Thread_Side.Request.Target = target;
     return Thread_Side.Request.Serial;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "video/camera_list.h"
 #include "video/capture_lib.h"
@@ -72,10 +73,9 @@ struct Capture_Open_Outcome {
     std::string Text;        // the component's reason for a failed open
     bool Cancelled = false;  // stopped before the device was open
 };
-// Leaves `camera` to be opened into `target` (which must stay valid until
-// the device is closed again) and returns the request's serial number. A
-// request not yet taken is replaced.
-int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resolution, const Capture_Params& target);
+// Leaves `camera` to be opened into the thread's frame (below) and returns
+// the request's serial number. A request not yet taken is replaced.
+int64_t Request_Capture_Open(const Camera_Info& camera, const std::string& resolution);
 // True (and the outcome) once the request `serial` has been carried out.
 bool Take_Capture_Open_Outcome(int64_t serial, Capture_Open_Outcome* outcome);
 // An open is waiting or in progress, a device is open, or a stop is still
@@ -85,6 +85,24 @@ bool Capture_Component_In_Use();
 bool Capture_Open_Cancelled();
 // Shutdown: the pause before a device is closed is skipped from now on.
 void Capture_Prepare_Exit();
+
+// ---- the frame
+// Every source is opened into the thread's one frame target. Its buffer
+// follows the size of the frames (Capture_Params::Next_Frame, up to
+// CAMERA_MAX_SIDE a side); it is written and moved only while the state is
+// Requested, so the main thread may read or take it while the state is Ready.
+Capture_Params Capture_Frame_Target();
+struct Capture_Frame_View {
+    const uint8_t* Pixels = nullptr;  // Width x Height pixels, BGRA, rows from the top
+    int32_t Width = 0, Height = 0;    // 0 x 0 before the first frame
+};
+// The last frame delivered. Main thread, while the state is Ready.
+Capture_Frame_View Capture_Frame();
+// Main thread, while the state is Ready: exchanges the frame's pixels with
+// `pixels` when both have the same size (the next frame is written into the
+// buffer given, so a frame reaches the live picture without a copy). False,
+// and nothing exchanged, otherwise.
+bool Capture_Exchange_Frame(std::vector<uint8_t>* pixels);
 
 // ---- messages posted by the thread for the main thread
 // Shows the pending "Lost video device" error, if any. Main loop, once per pass.

@@ -38,6 +38,15 @@ struct Open_Source {
     bool Lost = false;     // error or end of stream seen
     GstCaps* Caps = nullptr;  // caps of Info (compared by pointer: no parsing per frame)
     GstVideoInfo Info;
+    // Info to BGRA of Out's size, writing straight into the frame target.
+    GstVideoConverter* Converter = nullptr;
+    GstVideoInfo Out;
+    // The target buffers wrapped for the converter, once each: the frame
+    // target alternates between two buffers (it is exchanged with the live
+    // picture). Forgotten whenever the size changes.
+    GstBuffer* Wrapped[2] = {nullptr, nullptr};
+    int32_t* Wrapped_Data[2] = {nullptr, nullptr};
+    int Next_Wrap = 0;
 };
 
 // Every call comes from the capture-library wrappers under their lock (the
@@ -49,8 +58,9 @@ struct Component {
     Open_Source Open;
     Gst_Open_Result Result = GST_OPEN_OK;
     std::string Result_Text;
-    std::mutex Error_Lock;  // Stream_Error is taken by the main thread
+    std::mutex Error_Lock;  // Stream_Error and Running are used by the main thread
     std::string Stream_Error;
+    GstElement* Running = nullptr;  // Open.Pipeline, for Gst_Capture_Set_Caps
 };
 Component& C() {
     static Component* c = new Component();
@@ -63,28 +73,19 @@ const int64_t START_TIMEOUT_MS = 10000;
 const char* const Cancelled_Text = "the start was cancelled";
 const int64_t STOP_TIMEOUT_MS = 3000;
 
-bool Parse_Size(const std::string& text, int* w, int* h) {
-    return sscanf(text.c_str(), "%dx%d", w, h) == 2 && *w > 0 && *h > 0;
-}
-
-std::string Tail_Text(int width, int height) {
+std::string Tail_Text() {
     std::string sink = Gst_Capture_Free_Running ? " sync=false max-buffers=1 drop=false"
                                                 : " sync=true max-buffers=1 drop=true";
-    // videoscale before videoconvert: the colour conversion then runs on the small picture.
-    // The first videoconvert passes the usual camera formats through untouched; it
-    // converts only what the crop cannot take (videocrop offers, but refuses,
-    // the 64-bit formats a test source picks by default). Formats without
-    // alpha only: the live picture's alpha must come out 255.
-    return "decodebin ! videoconvert ! "
-           "video/x-raw,format={YUY2,UYVY,I420,YV12,NV12,NV21,GRAY8,BGRx,xRGB,RGBx,RGB,BGR} ! "
-           "videocrop name=trellum_crop ! videoscale ! videoconvert ! "
-           "video/x-raw,format=BGRA,width=" + std::to_string(width) + ",height=" + std::to_string(height) +
-           ",pixel-aspect-ratio=1/1 ! appsink name=trellum_sink emit-signals=false" + sink;
+    // Decoded frames as they come, at their own size: the component converts
+    // each one to BGRA straight into the frame target (Copy_Frame), pixel for
+    // pixel, instead of a converter element writing a buffer that is then copied.
+    return "decodebin ! appsink name=trellum_sink emit-signals=false caps=video/x-raw" + sink;
 }
 
 std::string Size_Caps(const std::string& resolution) {
-    int w = 0, h = 0;
-    if (!Parse_Size(resolution, &w, &h)) return "";
+    int32_t w = 0, h = 0;
+    // Anything else (an old or hand-edited value) leaves the size to the camera.
+    if (!Parse_Resolution(resolution, &w, &h)) return "";
     std::string size = ",width=" + std::to_string(w) + ",height=" + std::to_string(h);
     return "capsfilter caps=\"video/x-raw" + size + ";image/jpeg" + size + "\" ! ";
 }
@@ -135,41 +136,28 @@ void Stop_Pipeline(GstElement* pipeline) {
     wait->Cv.wait_for(lock, std::chrono::milliseconds(STOP_TIMEOUT_MS), [&] { return wait->Done; });
 }
 
+void Forget_Wrapped(Open_Source& o) {
+    for (int i = 0; i < 2; i++) {
+        if (o.Wrapped[i]) gst_buffer_unref(o.Wrapped[i]);
+        o.Wrapped[i] = nullptr;
+        o.Wrapped_Data[i] = nullptr;
+    }
+}
+
 void Close_Open_Source() {
     Open_Source& o = C().Open;
+    {
+        std::lock_guard<std::mutex> lock(C().Error_Lock);
+        C().Running = nullptr;
+    }
     if (o.Sink) gst_object_unref(o.Sink);
     if (o.Bus) gst_object_unref(o.Bus);
     if (o.Caps) gst_caps_unref(o.Caps);
+    Forget_Wrapped(o);
+    if (o.Converter) gst_video_converter_free(o.Converter);
     if (o.Pipeline) Stop_Pipeline(o.Pipeline);
     if (o.Fd >= 0) close(o.Fd);
     o = Open_Source();
-}
-
-// The crop follows the caps that reach it (a camera may change its size).
-GstPadProbeReturn Crop_On_Caps(GstPad*, GstPadProbeInfo* info, gpointer crop) {
-    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
-    GstCaps* caps = nullptr;
-    gst_event_parse_caps(event, &caps);
-    const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-    int w = 0, h = 0, par_n = 1, par_d = 1;
-    if (!s || !gst_structure_get_int(s, "width", &w) || !gst_structure_get_int(s, "height", &h))
-        return GST_PAD_PROBE_OK;
-    gst_structure_get_fraction(s, "pixel-aspect-ratio", &par_n, &par_d);
-    Crop_Box b = Centre_Crop_4_3(w, h, par_n, par_d);
-    g_object_set(G_OBJECT(crop), "left", b.Left, "right", b.Right, "top", b.Top, "bottom", b.Bottom, nullptr);
-    return GST_PAD_PROBE_OK;
-}
-
-void Attach_Crop(GstElement* pipeline) {
-    GstElement* crop = gst_bin_get_by_name(GST_BIN(pipeline), "trellum_crop");
-    if (!crop) return;
-    GstPad* pad = gst_element_get_static_pad(crop, "sink");
-    if (pad) {
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, Crop_On_Caps, crop, nullptr);
-        gst_object_unref(pad);
-    }
-    gst_object_unref(crop);  // the pipeline holds it; the probe lives as long as the pad
 }
 
 // Waits until the pipeline plays, or fails with the first error.
@@ -255,7 +243,8 @@ int Init_Capture(unsigned int device, Capture_Params* params) {
         Set_Result(GST_OPEN_FAILED, why);
         return 0;
     }
-    if (device >= c.Sources.size() || !params || !params->Buffer || params->Width <= 0 || params->Height <= 0) {
+    if (device >= c.Sources.size() || !params ||
+        (!params->Next_Frame && (!params->Buffer || params->Width <= 0 || params->Height <= 0))) {
         Set_Result(GST_OPEN_NOT_FOUND, "no such device");
         return 0;
     }
@@ -268,7 +257,7 @@ int Init_Capture(unsigned int device, Capture_Params* params) {
         pipeline = gst_pipeline_new("trellum_camera");
         GstElement* src = gst_device_create_element(GST_DEVICE(s.Camera.Device), nullptr);
         GstElement* rest = gst_parse_bin_from_description(
-            (Size_Caps(s.Resolution) + Tail_Text(params->Width, params->Height)).c_str(), TRUE, &err);
+            (Size_Caps(s.Resolution) + Tail_Text()).c_str(), TRUE, &err);
         if (src && rest) {
             gst_bin_add_many(GST_BIN(pipeline), src, rest, nullptr);
             if (!gst_element_link(src, rest)) Set_Result(GST_OPEN_FAILED, "the device could not be linked");
@@ -279,7 +268,7 @@ int Init_Capture(unsigned int device, Capture_Params* params) {
             pipeline = nullptr;
         }
     } else {
-        pipeline = gst_parse_launch(Gst_Pipeline_Text(s.Camera, s.Resolution, params->Width, params->Height).c_str(), &err);
+        pipeline = gst_parse_launch(Gst_Pipeline_Text(s.Camera, s.Resolution).c_str(), &err);
     }
     if (err) {
         // gst_parse_launch may return a pipeline together with a recoverable error.
@@ -292,7 +281,6 @@ int Init_Capture(unsigned int device, Capture_Params* params) {
         Set_Result(GST_OPEN_FAILED, "the pipeline could not be built");
         return 0;
     }
-    Attach_Crop(pipeline);
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "trellum_sink");
     GstBus* bus = gst_element_get_bus(pipeline);
     if (!sink || !Wait_Playing(pipeline, bus) || !Wait_First_Frame(sink, bus)) {
@@ -312,6 +300,7 @@ int Init_Capture(unsigned int device, Capture_Params* params) {
     {
         std::lock_guard<std::mutex> lock(c.Error_Lock);
         c.Stream_Error.clear();
+        c.Running = pipeline;
     }
     Set_Result(GST_OPEN_OK, "");
     return 1;
@@ -340,31 +329,77 @@ void Check_Bus(Open_Source& o) {
     }
 }
 
-void Copy_Frame(Open_Source& o, GstSample* sample) {
+// A converter from `in` to BGRA of `out`'s size: the colours only when the
+// sizes match.
+GstVideoConverter* New_Converter(const GstVideoInfo& in, const GstVideoInfo& out) {
+    GstStructure* config =
+        gst_structure_new("trellum", GST_VIDEO_CONVERTER_OPT_THREADS, G_TYPE_UINT, (guint)GST_CONVERT_THREADS,
+                          GST_VIDEO_CONVERTER_OPT_DITHER_METHOD, GST_TYPE_VIDEO_DITHER_METHOD, GST_VIDEO_DITHER_NONE,
+                          nullptr);
+    return gst_video_converter_new(const_cast<GstVideoInfo*>(&in), const_cast<GstVideoInfo*>(&out), config);
+}
+
+// The frame target as a buffer the converter can write (wrapped once per buffer).
+GstBuffer* Wrapped_Target(Open_Source& o) {
+    for (int i = 0; i < 2; i++)
+        if (o.Wrapped[i] && o.Wrapped_Data[i] == o.Target.Buffer) return o.Wrapped[i];
+    int i = o.Next_Wrap;
+    o.Next_Wrap = 1 - i;
+    if (o.Wrapped[i]) gst_buffer_unref(o.Wrapped[i]);
+    size_t bytes = (size_t)o.Target.Width * o.Target.Height * 4;
+    o.Wrapped[i] = gst_buffer_new_wrapped_full((GstMemoryFlags)0, o.Target.Buffer, bytes, 0, bytes, nullptr, nullptr);
+    o.Wrapped_Data[i] = o.Target.Buffer;
+    return o.Wrapped[i];
+}
+
+// The sample into the target, at the sample's size when the target can
+// follow it. False: the frame is dropped (it could not be read or
+// converted, or the target refused its size).
+bool Copy_Frame(Open_Source& o, GstSample* sample) {
     GstCaps* caps = gst_sample_get_caps(sample);
     GstBuffer* buffer = gst_sample_get_buffer(sample);
-    if (!caps || !buffer) return;
-    if (caps != o.Caps) {
-        if (!gst_video_info_from_caps(&o.Info, caps)) return;
+    if (!caps || !buffer) return false;
+    bool new_caps = caps != o.Caps;
+    if (new_caps) {
+        if (!gst_video_info_from_caps(&o.Info, caps)) return false;
         if (o.Caps) gst_caps_unref(o.Caps);
         o.Caps = gst_caps_ref(caps);
     }
-    GstVideoFrame frame;
-    if (!gst_video_frame_map(&frame, &o.Info, buffer, GST_MAP_READ)) return;
-    const uint8_t* src = (const uint8_t*)GST_VIDEO_FRAME_PLANE_DATA(&frame, 0);
-    int src_stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
-    int rows = std::min(o.Target.Height, (int32_t)GST_VIDEO_FRAME_HEIGHT(&frame));
-    size_t bytes = (size_t)std::min(o.Target.Width, (int32_t)GST_VIDEO_FRAME_WIDTH(&frame)) * 4;
-    uint8_t* dst = (uint8_t*)o.Target.Buffer;
-    size_t dst_stride = (size_t)o.Target.Width * 4;
-    if ((size_t)src_stride == dst_stride && bytes == dst_stride)
-        memcpy(dst, src, dst_stride * rows);
-    else
-        for (int y = 0; y < rows; y++) memcpy(dst + y * dst_stride, src + (size_t)y * src_stride, bytes);
-    gst_video_frame_unmap(&frame);
-    // Alpha is always 255 in a picture; a converter may leave 254 after a source with alpha.
-    uint32_t* px = reinterpret_cast<uint32_t*>(dst);
-    for (size_t i = 0, n = (size_t)o.Target.Width * o.Target.Height; i < n; i++) px[i] |= 0xFF000000u;
+    int32_t width = (int32_t)GST_VIDEO_INFO_WIDTH(&o.Info), height = (int32_t)GST_VIDEO_INFO_HEIGHT(&o.Info);
+    int32_t old_w = o.Target.Width, old_h = o.Target.Height;
+    if (o.Target.Next_Frame && !o.Target.Next_Frame(&o.Target, width, height)) return false;
+    if (!o.Target.Buffer || o.Target.Width <= 0 || o.Target.Height <= 0) return false;
+    if (o.Target.Width != old_w || o.Target.Height != old_h) Forget_Wrapped(o);
+    if (new_caps || !o.Converter || GST_VIDEO_INFO_WIDTH(&o.Out) != o.Target.Width ||
+        GST_VIDEO_INFO_HEIGHT(&o.Out) != o.Target.Height) {
+        if (o.Converter) gst_video_converter_free(o.Converter);
+        gst_video_info_set_format(&o.Out, GST_VIDEO_FORMAT_BGRA, (guint)o.Target.Width, (guint)o.Target.Height);
+        // The converter changes the pixels only, never the timing or the field order.
+        GST_VIDEO_INFO_FPS_N(&o.Out) = GST_VIDEO_INFO_FPS_N(&o.Info);
+        GST_VIDEO_INFO_FPS_D(&o.Out) = GST_VIDEO_INFO_FPS_D(&o.Info);
+        GST_VIDEO_INFO_PAR_N(&o.Out) = GST_VIDEO_INFO_PAR_N(&o.Info);
+        GST_VIDEO_INFO_PAR_D(&o.Out) = GST_VIDEO_INFO_PAR_D(&o.Info);
+        GST_VIDEO_INFO_INTERLACE_MODE(&o.Out) = GST_VIDEO_INFO_INTERLACE_MODE(&o.Info);
+        o.Converter = New_Converter(o.Info, o.Out);
+        if (!o.Converter) return false;
+    }
+    GstVideoFrame in, out;
+    if (!gst_video_frame_map(&in, &o.Info, buffer, GST_MAP_READ)) return false;
+    if (!gst_video_frame_map(&out, &o.Out, Wrapped_Target(o), GST_MAP_WRITE)) {
+        gst_video_frame_unmap(&in);
+        return false;
+    }
+    gst_video_converter_frame(o.Converter, &in, &out);
+    gst_video_frame_unmap(&out);
+    gst_video_frame_unmap(&in);
+    // Alpha is always 255 in a picture. A YUV source without alpha gets it
+    // from the conversion; from RGB with a padding byte (BGRx) or with alpha
+    // the converter copies that byte, so it is set here.
+    if (!GST_VIDEO_INFO_IS_YUV(&o.Info) || GST_VIDEO_INFO_HAS_ALPHA(&o.Info)) {
+        uint32_t* px = reinterpret_cast<uint32_t*>(o.Target.Buffer);
+        for (size_t i = 0, n = (size_t)o.Target.Width * o.Target.Height; i < n; i++) px[i] |= 0xFF000000u;
+    }
+    return true;
 }
 
 int Is_Capture_Done(unsigned int device) {
@@ -384,10 +419,7 @@ int Is_Capture_Done(unsigned int device) {
         // The live picture is written only while the main loop waits for it
         // (not once video was switched off: the stop may still be pending).
         std::unique_lock<std::mutex> lock;
-        if (Capture_Frame_Wanted(&lock)) {
-            Copy_Frame(o, sample);
-            o.Done = true;
-        }
+        if (Capture_Frame_Wanted(&lock)) o.Done = Copy_Frame(o, sample);
     }
     gst_sample_unref(sample);
     return o.Done ? 1 : 0;
@@ -423,29 +455,8 @@ void Init_Com() {}
 
 }  // namespace
 
-Crop_Box Centre_Crop_4_3(int width, int height, int par_n, int par_d) {
-    Crop_Box b;
-    if (width <= 0 || height <= 0) return b;
-    if (par_n <= 0 || par_d <= 0) par_n = par_d = 1;
-    // Shown width in square pixels: width * par_n / par_d; 4:3 wants 4/3 * height of it.
-    double shown = (double)width * par_n / par_d;
-    double wanted = (double)height * 4.0 / 3.0;
-    if (shown > wanted + 0.5) {
-        int keep = (int)std::lround(wanted * par_d / par_n);
-        int cut = width - keep;
-        b.Left = cut / 2;
-        b.Right = cut - b.Left;
-    } else if (shown < wanted - 0.5) {
-        int keep = (int)std::lround(shown * 3.0 / 4.0);
-        int cut = height - keep;
-        b.Top = cut / 2;
-        b.Bottom = cut - b.Top;
-    }
-    return b;
-}
-
-std::string Gst_Pipeline_Text(const Camera_Info& camera, const std::string& resolution, int width, int height) {
-    return camera.Source + " ! " + Size_Caps(resolution) + Tail_Text(width, height);
+std::string Gst_Pipeline_Text(const Camera_Info& camera, const std::string& resolution) {
+    return camera.Source + " ! " + Size_Caps(resolution) + Tail_Text();
 }
 
 Capture_Library Gst_Capture_Table() {
@@ -487,4 +498,16 @@ std::string Gst_Capture_Take_Stream_Error() {
     std::string e = C().Stream_Error;
     C().Stream_Error.clear();
     return e;
+}
+
+bool Gst_Capture_Set_Caps(const std::string& name, const std::string& caps) {
+    std::lock_guard<std::mutex> lock(C().Error_Lock);
+    if (!C().Running) return false;
+    GstElement* element = gst_bin_get_by_name(GST_BIN(C().Running), name.c_str());
+    GstCaps* parsed = gst_caps_from_string(caps.c_str());
+    bool ok = element && parsed && g_object_class_find_property(G_OBJECT_GET_CLASS(element), "caps");
+    if (ok) g_object_set(G_OBJECT(element), "caps", parsed, nullptr);
+    if (parsed) gst_caps_unref(parsed);
+    if (element) gst_object_unref(element);
+    return ok;
 }

@@ -1,11 +1,12 @@
 // The built-in capture component: the capture-library call table fulfilled
 // with GStreamer. Each opened source runs
-//   <source> ! [size caps] ! decodebin ! videocrop (centre 4:3) ! videoscale
-//   ! videoconvert ! BGRA 640x480 ! appsink
-// and the capture thread's isCaptureDone copies the newest frame into the
-// frame target while the capture state is Requested (the main loop moves it
-// into the live picture once it sees Ready: Camera_Take_Frame). Camera controls go to
-// the device node through V4L2 ioctls; a source without a node has none.
+//   <source> ! [size caps] ! decodebin ! appsink (raw video)
+// at the size the source negotiates (no crop, no scaling), and the capture
+// thread's isCaptureDone converts the newest frame to BGRA straight into the
+// frame target while the capture state is Requested, at the frame's own size
+// (Capture_Params::Next_Frame); the main loop moves it into the live picture
+// once it sees Ready (Camera_Take_Frame). Camera controls go to the device
+// node through V4L2 ioctls; a source without a node has none.
 //
 // Device numbers are indexes into the component's table of sources, which
 // the open step fills (Gst_Capture_Add_Source). One source is open at a time.
@@ -35,15 +36,19 @@ Gst_Open_Result Gst_Capture_Open_Result(std::string* text = nullptr);
 // The error or end that stopped the open pipeline, once (empty: none).
 std::string Gst_Capture_Take_Stream_Error();
 
-// Pixels cut from each side of a width x height frame (pixel aspect
-// par_n / par_d) so that the rest shows 4:3, centred.
-struct Crop_Box {
-    int Left = 0, Right = 0, Top = 0, Bottom = 0;
-};
-Crop_Box Centre_Crop_4_3(int width, int height, int par_n, int par_d);
+// Threads of the colour conversion (the converter's own pool). One: the
+// conversion already runs beside the source's streaming thread (where an
+// MJPEG frame is decoded), and on two cores a second converter thread gained
+// no time per frame in bench_capture, only more CPU.
+const int GST_CONVERT_THREADS = 1;
+
+// Lab set-ups and tests: gives the element `name` of the open pipeline (a
+// capsfilter) the caps `caps`, so that the running source changes its size.
+// False when no pipeline is open, it has no such element, or the caps do not parse.
+bool Gst_Capture_Set_Caps(const std::string& name, const std::string& caps);
 
 // The full pipeline text of a source (for the log and the tests).
-std::string Gst_Pipeline_Text(const Camera_Info& camera, const std::string& resolution, int width, int height);
+std::string Gst_Pipeline_Text(const Camera_Info& camera, const std::string& resolution);
 
 // Benchmarks: sinks that neither wait for the clock nor drop frames.
 extern bool Gst_Capture_Free_Running;

@@ -42,6 +42,7 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         Command_Action Action;
         std::string Camera, Output;
         size_t Files;
+        std::string Resolution;  // --resolution as kept
     } rows[] = {
         {{}, ACTION_RUN_WINDOW, "", "", 0},
         {{"a.JQV", "b.jqv"}, ACTION_RUN_WINDOW, "", "", 2},
@@ -74,6 +75,16 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         {{"--camera", "x", "--no-splash", "a.JQV"}, ACTION_RUN_WINDOW, "x", "", 1},
         {{"--summary", "--no-splash", "a.JQV"}, ACTION_SUMMARY, "", "", 1},
         {{"--", "--no-splash"}, ACTION_RUN_WINDOW, "", "", 1},
+        {{"--camera", "/dev/video0", "--resolution", "1920x1080"}, ACTION_RUN_WINDOW, "/dev/video0", "", 0, "1920x1080"},
+        {{"--resolution", "640 x 480", "--camera", "c", "a.JQV"}, ACTION_RUN_WINDOW, "c", "", 1, "640x480"},
+        {{"--camera", "c", "--resolution", "16384x16384"}, ACTION_RUN_WINDOW, "c", "", 0, "16384x16384"},
+        {{"--camera", "c", "--resolution", "1920"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera", "c", "--resolution", "0x480"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera", "c", "--resolution", "16385x100"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera", "c", "--resolution", "1920x1080p"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera", "c", "--resolution"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--camera", "c", "--resolution", "2x2", "--resolution", "2x2"}, ACTION_USAGE_ERROR, "", "", 0},
+        {{"--resolution", "1920x1080"}, ACTION_USAGE_ERROR, "", "", 0},
     };
     for (const Row& r : rows) {
         std::string line;
@@ -98,6 +109,8 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         Apply_Start_Options(c);
         EXPECT_EQ(Splash_At_Start, !no_splash);
         EXPECT_EQ(Start_Camera_Source, r.Camera);
+        EXPECT_EQ(c.Resolution, r.Resolution);
+        EXPECT_EQ(Start_Camera_Resolution, r.Resolution);
         EXPECT_EQ(Start_Documents.size(), r.Files);
     }
     Splash_At_Start = true;

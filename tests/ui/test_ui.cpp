@@ -799,7 +799,9 @@ namespace {
 // Space freezes one, a line lands in that document, and the toggle returns
 // to the camera.
 TEST_F(Ui, A_Test_Camera_Source_From_Frames_To_A_Measured_Document) {
-    ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00", ""));
+    // The live picture has the source's size: 640 x 480 here.
+    ASSERT_TRUE(Start_Video_Source(
+        "gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00 ! video/x-raw,width=640,height=480", ""));
     Show_Video_Changes();
     ASSERT_EQ(Video_Mode, VIDEO_CAMERA);
     EXPECT_FALSE(Window_Exists(WINDOW_EMULATOR));

@@ -197,24 +197,50 @@ TEST(Camera_Controls, Properties_Map_To_V4L2_Controls_On_Recorded_Data) {
     V4L2_Ioctl = system_ioctl;
 }
 
-TEST(Camera_Crop, Centre_Crop_To_4_3) {
+TEST(Camera_Modes, Pipeline_Text_Captions_And_Stored_Sizes) {
+    Camera_Info node;
+    node.Source = "v4l2src device=/dev/video0";
+    Camera_Info typed;
+    typed.Source = "videotestsrc ! video/x-raw,width=1920,height=1080";
+    const std::string tail = "decodebin ! appsink name=trellum_sink emit-signals=false caps=video/x-raw sync=true "
+                             "max-buffers=1 drop=true";
     const struct {
-        int W, H, Par_N, Par_D;
-        Crop_Box Expected;
-    } cases[] = {
-        {640, 480, 1, 1, {0, 0, 0, 0}},       {1280, 720, 1, 1, {160, 160, 0, 0}},
-        {1920, 1080, 1, 1, {240, 240, 0, 0}}, {1281, 720, 1, 1, {160, 161, 0, 0}},
-        {1280, 1024, 1, 1, {0, 0, 32, 32}},   {480, 640, 1, 1, {0, 0, 140, 140}},
-        {720, 576, 16, 15, {0, 0, 0, 0}},     {720, 480, 10, 11, {8, 8, 0, 0}},
-        {0, 0, 1, 1, {0, 0, 0, 0}},           {-5, 480, 1, 1, {0, 0, 0, 0}},
-        {1280, 720, 0, 0, {160, 160, 0, 0}},
+        const Camera_Info* Camera;
+        const char* Resolution;
+        std::string Expected;
+    } pipelines[] = {
+        {&node, "1920x1080",
+         "v4l2src device=/dev/video0 ! capsfilter caps=\"video/x-raw,width=1920,height=1080;"
+         "image/jpeg,width=1920,height=1080\" ! " + tail},
+        {&node, "", "v4l2src device=/dev/video0 ! " + tail},
+        {&node, "Camera default", "v4l2src device=/dev/video0 ! " + tail},
+        {&typed, "", "videotestsrc ! video/x-raw,width=1920,height=1080 ! " + tail},
     };
-    for (const auto& c : cases) {
-        Crop_Box b = Centre_Crop_4_3(c.W, c.H, c.Par_N, c.Par_D);
-        EXPECT_EQ(b.Left, c.Expected.Left) << c.W << "x" << c.H;
-        EXPECT_EQ(b.Right, c.Expected.Right) << c.W << "x" << c.H;
-        EXPECT_EQ(b.Top, c.Expected.Top) << c.W << "x" << c.H;
-        EXPECT_EQ(b.Bottom, c.Expected.Bottom) << c.W << "x" << c.H;
+    for (const auto& p : pipelines) EXPECT_EQ(Gst_Pipeline_Text(*p.Camera, p.Resolution), p.Expected) << p.Resolution;
+
+    const struct {
+        int32_t W, H;
+        const char* Caption;
+    } captions[] = {
+        {1920, 1080, "1920 x 1080 (16:9)"}, {640, 480, "640 x 480 (4:3)"},   {1280, 1024, "1280 x 1024 (5:4)"},
+        {1920, 1200, "1920 x 1200 (16:10)"}, {720, 480, "720 x 480 (3:2)"},   {1366, 768, "1366 x 768 (683:384)"},
+        {1, 1, "1 x 1 (1:1)"},               {480, 640, "480 x 640 (3:4)"},   {0, 0, "0 x 0"},
+    };
+    for (const auto& c : captions) EXPECT_EQ(Resolution_Caption(c.W, c.H), c.Caption);
+
+    const struct {
+        const char* Text;
+        int32_t W, H;  // 0: refused
+    } sizes[] = {
+        {"1920x1080", 1920, 1080}, {"640 x 480", 640, 480}, {"16384X1", 16384, 1}, {"16385x1", 0, 0},
+        {"0x480", 0, 0},           {"640x", 0, 0},          {"x480", 0, 0},        {"640x480 ", 0, 0},
+        {"-640x480", 0, 0},        {"640x480x3", 0, 0},     {"", 0, 0},            {"9999999999x1", 0, 0},
+    };
+    for (const auto& z : sizes) {
+        int32_t w = -1, h = -1;
+        EXPECT_EQ(Parse_Resolution(z.Text, &w, &h), z.W != 0) << z.Text;
+        EXPECT_EQ(w, z.W ? z.W : -1) << z.Text;
+        EXPECT_EQ(h, z.H ? z.H : -1) << z.Text;
     }
 }
 
@@ -311,16 +337,22 @@ class Camera : public ::testing::Test {
         return Run_Until([] { return !Camera_Start_Pending(); }, seconds);
     }
     static uint32_t Live_Pixel(int x, int y) {
-        const uint8_t* p = Jobs[0].Doc.Image_Buffer.data() + ((size_t)y * 640 + x) * 4;
+        const uint8_t* p = Jobs[0].Doc.Image_Buffer.data() + ((size_t)y * Jobs[0].Doc.Resolution.x + x) * 4;
         return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
     }
-    // Every pixel of the live picture in BGRA order, or the first that is not.
-    static bool Live_Picture_Is(uint32_t bgra) {
-        if (Jobs[0].Doc.Image_Buffer.size() != 640u * 480 * 4) return false;
-        for (int y = 0; y < 480; y++)
-            for (int x = 0; x < 640; x++)
-                if (Live_Pixel(x, y) != bgra) return false;
+    // The live picture is w x h and every pixel is `expected` (x, y) in BGRA order.
+    static bool Live_Picture_Is(int w, int h, const std::function<uint32_t(int, int)>& expected) {
+        if (Jobs[0].Doc.Resolution.x != w || Jobs[0].Doc.Resolution.y != h ||
+            Jobs[0].Doc.Image_Buffer.size() != (size_t)w * h * 4)
+            return false;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (Live_Pixel(x, y) != expected(x, y)) return false;
         return true;
+    }
+    // A test source's own size: videotestsrc gives 320 x 240 unless told otherwise.
+    static bool Live_Picture_Is(uint32_t bgra, int w = 320, int h = 240) {
+        return Live_Picture_Is(w, h, [bgra](int, int) { return bgra; });
     }
     static std::string Prefs_Text() {
         std::vector<uint8_t> bytes;
@@ -334,9 +366,9 @@ const uint32_t RED = 0xffff0000;
 
 }  // namespace
 
-TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_Cropped_To_4_3) {
+TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_At_Their_Own_Size) {
     // 1280 x 720 with black bands of 160 at both sides around a green 960 x 720:
-    // the crop to 4:3 leaves only green; a stretch would show black at the edges.
+    // the whole frame, pixel for pixel (a crop or a stretch moves the bands).
     ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00 ! "
                                    "video/x-raw,width=960,height=720 ! videobox left=-160 right=-160 fill=black",
                                    ""))
@@ -349,7 +381,8 @@ TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_Cropped_To_4_3) {
     int64_t device = Capture_Device_Number();
     ASSERT_GE(device, 0) << Last_Prompt_Text();
     // The first frame may take long on a loaded machine.
-    EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total >= 3 && Live_Picture_Is(GREEN); }, 20))
+    const auto banded = [](int x, int) { return x < 160 || x >= 1120 ? 0xff000000u : GREEN; };
+    EXPECT_TRUE(Run_Until([&] { return Main_Loop.Frames_Total >= 3 && Live_Picture_Is(1280, 720, banded); }, 20))
         << "frames " << Main_Loop.Frames_Total << ", pixel (0,0) " << std::hex << Live_Pixel(0, 0) << ", (320,240) "
         << Live_Pixel(320, 240);
     EXPECT_GT(Stage_Times.Capture.load(), 0.0f);
@@ -367,6 +400,36 @@ TEST_F(Camera, Frames_Of_A_Test_Source_Fill_The_Live_Picture_Cropped_To_4_3) {
     EXPECT_EQ(Camera_Settings.Auto_Prop_Max, 1.0f);
     EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
     EXPECT_EQ(Prefs_Text(), "") << "a source from the command line is not remembered";
+}
+
+// A running source that changes its size: the live picture follows with
+// whole frames of the new size and loses its measurements; a frozen
+// document keeps both.
+TEST_F(Camera, A_Size_Change_While_Running_Resizes_The_Live_Picture) {
+    ASSERT_TRUE(Start_Video_Source("gst:videotestsrc pattern=solid-color foreground-color=0xff00ff00 ! "
+                                   "capsfilter name=trellum_size caps=video/x-raw,width=320,height=240",
+                                   ""))
+        << Last_Prompt_Text();
+    ASSERT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(GREEN, 320, 240); }, 30));
+    Jobs[2].In_Use = 1;
+    Jobs[2].Doc = Jobs[0].Doc;
+    Jobs[0].Doc.Tools.resize(2);
+    Jobs[2].Doc.Tools.resize(1);
+    Take_Window_Changes();
+    ASSERT_TRUE(Gst_Capture_Set_Caps("trellum_size", "video/x-raw,width=400,height=100"));
+    EXPECT_TRUE(Run_Until([] { return Live_Picture_Is(GREEN, 400, 100); }, 30)) << Jobs[0].Doc.Resolution.x;
+    EXPECT_TRUE(Jobs[0].Doc.Tools.empty());
+    // The main loop's window update may have taken the mark already; it then rebuilt the list.
+    EXPECT_TRUE(Take_Window_Changes().Measurement_List || Row_Count(CTL_MEASURE_LIST) == 1);
+    EXPECT_EQ(Jobs[2].Doc.Resolution.x, 320);
+    EXPECT_EQ(Jobs[2].Doc.Tools.size(), 1u);
+    // Smaller again, then back: every frame whole at its size, none torn.
+    ASSERT_TRUE(Gst_Capture_Set_Caps("trellum_size", "video/x-raw,width=32,height=24"));
+    EXPECT_TRUE(Run_Until([] { return Live_Picture_Is(GREEN, 32, 24); }, 30));
+    ASSERT_TRUE(Gst_Capture_Set_Caps("trellum_size", "video/x-raw,width=320,height=240"));
+    EXPECT_TRUE(Run_Until([] { return Live_Picture_Is(GREEN, 320, 240); }, 30));
+    EXPECT_FALSE(Gst_Capture_Set_Caps("no_such_element", "video/x-raw"));
+    EXPECT_TRUE(Prompt_History().empty()) << Last_Prompt_Text();
 }
 
 TEST_F(Camera, A_Source_That_Ends_Takes_The_Lost_Device_Path_And_Video_Starts_Again) {
@@ -456,18 +519,18 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_LIST, ETYPE_CHANGE));
     ASSERT_EQ(Row_Count(CTL_SRC_RESOLUTION), 3);
     EXPECT_EQ(Get_Row_Text(CTL_SRC_RESOLUTION, 0), "Camera default");
-    EXPECT_EQ(Get_Row_Text(CTL_SRC_RESOLUTION, 1), "800x600");
-    Set_State(CTL_SRC_RESOLUTION, 2);
+    EXPECT_EQ(Get_Row_Text(CTL_SRC_RESOLUTION, 1), "800 x 600 (4:3)");
+    Set_State(CTL_SRC_RESOLUTION, 1);
     Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_OK, ETYPE_CHANGE));
     EXPECT_FALSE(Window_Exists(WINDOW_VIDEO_SOURCE));
     EXPECT_EQ(Video_Mode, VIDEO_CAMERA) << Last_Prompt_Text();
     EXPECT_EQ(Last_Device, "Test camera");
-    EXPECT_EQ(Last_Resolution, "320x240");
+    EXPECT_EQ(Last_Resolution, "800x600") << "kept as listed, not as shown";
     Update_Windows();
     std::string text = Prefs_Text();
-    EXPECT_NE(text.find("\r\nLastDevice = Test camera\r\nLastResolution = 320x240\r\n"), std::string::npos) << text;
-    EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(RED); }, 20))
-        << std::hex << Live_Pixel(0, 0);
+    EXPECT_NE(text.find("\r\nLastDevice = Test camera\r\nLastResolution = 800x600\r\n"), std::string::npos) << text;
+    EXPECT_TRUE(Run_Until([] { return Main_Loop.Frames_Total > 0 && Live_Picture_Is(RED, 800, 600); }, 20))
+        << std::hex << Live_Pixel(0, 0) << " " << std::dec << Jobs[0].Doc.Resolution.x;
 
     // Off and on with the toggle, while a frame is pending: the chosen camera
     // again, and the pending frame does not turn into a lost device.
@@ -481,7 +544,7 @@ TEST_F(Camera, The_Source_Dialog_Lists_Sources_And_Remembers_The_Choice) {
     // The dialog opens on the running camera; choosing the emulator empties both keys.
     Open_Video_Source_Dialog();
     EXPECT_EQ(Get_State(CTL_SRC_LIST), camera_row);
-    EXPECT_EQ(Get_State(CTL_SRC_RESOLUTION), 2);
+    EXPECT_EQ(Get_State(CTL_SRC_RESOLUTION), 1);
     Set_State(CTL_SRC_LIST, 0);
     Video_Source_Event(Control_Event(WINDOW_VIDEO_SOURCE, CTL_SRC_LIST, ETYPE_CHANGE));
     EXPECT_TRUE(Control_Disabled(CTL_SRC_RESOLUTION));

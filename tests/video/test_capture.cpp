@@ -130,6 +130,42 @@ TEST_F(Capture, State_Machine_With_A_Fake_Component) {
     }
 }
 
+// The thread's frame follows each frame's size within the picture limit, and
+// the live picture takes it in exchange only at the same size.
+TEST(Capture_Frame, Follows_The_Frame_Size_And_Is_Exchanged_At_The_Same_Size) {
+    const struct {
+        int32_t W, H;
+        bool Taken;
+    } sizes[] = {{1920, 1080, true}, {2, 3, true}, {0, 5, false}, {5, -1, false},
+                 {16385, 1, false},  {1, 16384, true}, {640, 480, true}};
+    Capture_Params target = Capture_Frame_Target();
+    ASSERT_NE(target.Next_Frame, nullptr);
+    for (const auto& z : sizes) {
+        Capture_Params before = target;
+        EXPECT_EQ(target.Next_Frame(&target, z.W, z.H), z.Taken) << z.W << "x" << z.H;
+        Capture_Frame_View f = Capture_Frame();
+        const int32_t w = z.Taken ? z.W : before.Width, h = z.Taken ? z.H : before.Height;
+        EXPECT_EQ(target.Width, w) << z.W << "x" << z.H;
+        EXPECT_EQ(target.Height, h) << z.W << "x" << z.H;
+        EXPECT_EQ(f.Width, w) << z.W << "x" << z.H;
+        EXPECT_EQ(f.Height, h) << z.W << "x" << z.H;
+        EXPECT_EQ((const void*)f.Pixels, (const void*)target.Buffer) << z.W << "x" << z.H;
+    }
+    // 640 x 480 now: the last pixel is written where the main thread reads it.
+    target.Buffer[640 * 480 - 1] = 0x7f010203;
+    std::vector<uint8_t> wrong(16), live((size_t)640 * 480 * 4, 9);
+    EXPECT_FALSE(Capture_Exchange_Frame(&wrong));
+    EXPECT_EQ(wrong.size(), 16u);
+    const void* frame_pixels = Capture_Frame().Pixels;
+    ASSERT_TRUE(Capture_Exchange_Frame(&live));
+    EXPECT_EQ(live.data(), frame_pixels);
+    EXPECT_EQ(live[(640 * 480 - 1) * 4], 3);
+    EXPECT_EQ(Capture_Frame().Pixels[0], 9) << "the next frame goes into the old picture's buffer";
+    // The component is told the new buffer with the next frame.
+    target.Next_Frame(&target, 640, 480);
+    EXPECT_EQ((const void*)target.Buffer, (const void*)Capture_Frame().Pixels);
+}
+
 TEST_F(Capture, Missing_Entry_Points_Are_Never_Called_And_The_Library_Outlives_The_Device) {
     Capture_Library partial;
     partial.doCapture = Fake_Do;  // no isCaptureDone: no frame can complete
