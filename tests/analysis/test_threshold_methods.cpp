@@ -42,6 +42,9 @@ TEST(Threshold_Methods, CutsOfHandMadeHistograms) {
         // 0.8 and 2.33 give 1.43, within 0.5: 10 + 1. IsoData at 10: (10 + 11.57) / 2
         // - 10 = 0.79.
         {"skewed", {{{10, 1}, {11, 4}, {12, 2}, {13, 1}}}, 11, 12, 11, 10, 11},
+        // Tails of equal length: Triangle walks the low one (peak 12, width 2, norm
+        // sqrt(29)): lengths of 10 and 11 are -0.37 and 0.19; from the high side 13 would win.
+        {"even tails", {{{10, 1}, {11, 2}, {12, 5}, {13, 1}, {14, 1}}}, 11, 11, 11, 11, 11},
         // Two levels: Otsu's variance is equal everywhere, the first wins; Li's
         // background is the lowest level alone (mean 0), so it steps to 0.
         // Triangle: peak 20, only 200 is on the far side: its length is negative
