@@ -79,10 +79,13 @@ struct Processed_Source {
     }
 };
 Processed_Source Last_Processed;
+uint64_t Processed_Serial = 0;
 
 }  // namespace
 
 void Forget_Processed_Image() { Last_Processed = Processed_Source(); }
+
+uint64_t Processed_Image_Serial() { return Processed_Serial; }
 
 uint8_t* Threshold_Of_Mode(ProcessMode* p, uint8_t mode) {
     switch (mode) {
@@ -175,6 +178,7 @@ void Process_Image() {
         }
         source.Count = count;
         Last_Processed = source;
+        Processed_Serial++;
     }
 
     if (Pointer_Pixel(w, h, &cursor)) Cursor_Hit = Hit_Mask[(size_t)cursor];

@@ -38,6 +38,9 @@ void Process_Image();
 // Makes the next Process_Image run its pass whatever it remembers (for
 // pixels written in place without setting Image_Changed).
 void Forget_Processed_Image();
+// Counts the passes that wrote Processed_Image: a view that shows it needs to
+// send it again only when this moved on.
+uint64_t Processed_Image_Serial();
 // Value 0..255 of the mode's colour (modes 1..4) for one pixel; 0 for other modes.
 uint8_t Mode_Channel_Value(uint8_t mode, uint8_t r, uint8_t g, uint8_t b);
 

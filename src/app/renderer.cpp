@@ -154,19 +154,9 @@ void Queue_Rubber_Bands() {
     if (Canvas_View().Current_Tool == MTOOL_BOX && Canvas_View().Click_State == 1) Queue_Rect(s, m.Y_Start, Canvas_View().Pointer_X, Canvas_View().Pointer_Y, BAND, 2.5f, 1);
 }
 
-// What the main view's texture was made from. The processed picture follows
-// from the current document's pixels and its processing settings alone, so
-// while none of these changed the texture already holds it.
-struct Main_View_Source {
-    int64_t Job = -2;
-    int64_t W = 0, H = 0;
-    uint8_t Mode = 0, Cyan = 0, Magenta = 0, Yellow = 0, Black = 0;
-    bool operator!=(const Main_View_Source& o) const {
-        return Job != o.Job || W != o.W || H != o.H || Mode != o.Mode || Cyan != o.Cyan || Magenta != o.Magenta ||
-               Yellow != o.Yellow || Black != o.Black;
-    }
-};
-Main_View_Source Shown_Source;
+// The threshold pass's serial of the picture the main view's texture holds
+// (0 = none): the texture is sent again only when the pass made a new one.
+uint64_t Shown_Processed_Serial = 0;
 
 }  // namespace
 
@@ -227,22 +217,13 @@ void Render_Frame() {
     if (Canvas_View().Pointer_Inside == 1) Queue_Rubber_Bands();
 
     if (current && w > 0 && h > 0 && Processed_Image.size() == (size_t)(w * h * 4)) {
-        const ProcessMode& p = current->Doc.Processing;
-        Main_View_Source source;
-        source.Job = Current_Job;
-        source.W = w;
-        source.H = h;
-        source.Mode = p.Mode;
-        source.Cyan = p.Threshold_Cyan;
-        source.Magenta = p.Threshold_Magenta;
-        source.Yellow = p.Threshold_Yellow;
-        source.Black = p.Threshold_Black;
-        int changed = current_pixels_changed || source != Shown_Source ? 1 : 0;
-        Shown_Source = source;
+        const uint64_t serial = Processed_Image_Serial();
+        int changed = current_pixels_changed || serial != Shown_Processed_Serial ? 1 : 0;
+        Shown_Processed_Serial = serial;
         GLip_Present_Buffer(CTL_PICTURE_VIEW, Processed_Image.data(), w, h, GLIP_BGRA_AS_RGB, GLIP_SMOOTH,
                             Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR, changed);
     } else {
-        Shown_Source = Main_View_Source();
+        Shown_Processed_Serial = 0;
         static const std::vector<uint8_t> empty = Empty_Picture();
         GLip_Upload_Buffer(CTL_PICTURE_VIEW, empty.data(), EMPTY_EDGE, EMPTY_EDGE, GLIP_BGRA_AS_RGBA, GLIP_NEAREST,
                            Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR);

@@ -42,7 +42,7 @@ TEST(Command_Line, Parses_Options_And_Refuses_Bad_Lines) {
         Command_Action Action;
         std::string Camera, Output;
         size_t Files;
-        std::string Resolution;  // --resolution as kept
+        std::string Resolution = "";  // --resolution as kept
     } rows[] = {
         {{}, ACTION_RUN_WINDOW, "", "", 0},
         {{"a.JQV", "b.jqv"}, ACTION_RUN_WINDOW, "", "", 2},

@@ -74,7 +74,9 @@ TEST_F(Doc_Model, Duplicate_Refusals) {
         EXPECT_EQ(Count_Open_Jobs(), c.open);
         EXPECT_EQ(Document_Pixel_Bytes(), used);
         int64_t free_slot = First_Free_Job();
-        if (free_slot > 0) EXPECT_TRUE(Jobs[free_slot].Doc.Image_Buffer.empty()) << "no half-made slot";
+        if (free_slot > 0) {
+            EXPECT_TRUE(Jobs[free_slot].Doc.Image_Buffer.empty()) << "no half-made slot";
+        }
         EXPECT_EQ(Last_Prompt_Text(), c.result == 2 ? refusal : "");
     }
     // A source slot not in use makes nothing (result 0).
