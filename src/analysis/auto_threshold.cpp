@@ -5,8 +5,10 @@
 
 #include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
+#include "analysis/threshold_methods.h"
 #include "base/debug_log.h"
 #include "document/doc_model.h"
+#include "document/settings.h"
 #include "platform/platform.h"
 
 void Auto_Threshold_Curve(const Doc_Info& doc, int64_t A[AUTO_THRESHOLD_LEVELS]) {
@@ -73,6 +75,21 @@ bool Auto_Threshold_Of_Current(int64_t* threshold) {
     if (!slot) return false;
     const uint8_t mode = slot->Doc.Processing.Mode;
     if (mode < MODE_CYAN || mode > MODE_BLACK) return false;  // 0, 5 and values only a file can carry
+
+    const uint8_t method = Settings_View().Threshold_Method;
+    if (method >= 1 && method <= THRESHOLD_METHODS) {
+        const Doc_Info& doc = slot->Doc;
+        int64_t pixels = (int64_t)(doc.Resolution.x > 0 ? doc.Resolution.x : 0) *
+                         (doc.Resolution.y > 0 ? doc.Resolution.y : 0);
+        if ((int64_t)(doc.Image_Buffer.size() / 4) < pixels) pixels = (int64_t)(doc.Image_Buffer.size() / 4);
+        int64_t histogram[256];
+        Mode_Histogram(doc.Image_Buffer.data(), pixels, mode, histogram);
+        const Slider_Choice choice = Threshold_For_Slider((uint8_t)(method - 1), histogram, mode);
+        Log("Automatic threshold, " + std::string(Threshold_Method_Name((uint8_t)(method - 1))) + ": cut at " +
+            std::to_string(choice.Cut));
+        *threshold = choice.Slider;
+        return true;
+    }
 
     int64_t A[AUTO_THRESHOLD_LEVELS];
     Auto_Threshold_Curve(slot->Doc, A);

@@ -25,6 +25,8 @@ void Auto_Threshold_Curve(const Doc_Info& doc, int64_t A[AUTO_THRESHOLD_LEVELS])
 // The arrays B and C and the choice of i1, j and T from a curve.
 Auto_Threshold_Choice Auto_Threshold_Choose(const int64_t A[AUTO_THRESHOLD_LEVELS]);
 
-// The threshold chosen for the current document (logging the two turning
-// points); false in modes 0 and 5 or without a current document.
+// The threshold chosen for the current document by the settings' method: the
+// program's own rule (logging the two turning points) or one of the methods
+// on the histogram of the mode's colour, as its slider value (logging the
+// cut); false in modes 0 and 5 or without a current document.
 bool Auto_Threshold_Of_Current(int64_t* threshold);

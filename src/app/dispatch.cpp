@@ -2,6 +2,7 @@
 
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
+#include "analysis/threshold_methods.h"
 #include "app/analysis_panel.h"
 #include "app/calibration_panel.h"
 #include "app/control_ids.h"
@@ -141,6 +142,8 @@ void Settings_From_Widgets() {
     s.Export_Scale_Bar = Get_State(CTL_EXPORT_SCALE_BAR) == 1;
     s.Export_Overlay = Get_State(CTL_EXPORT_OVERLAY) == 1;
     s.Invert_Hits = Get_State(CTL_PLUS_MINUS) == 1;
+    const int64_t method = Get_State(CTL_THRESHOLD_METHOD);
+    s.Threshold_Method = method >= 0 && method <= THRESHOLD_METHODS ? (uint8_t)method : 0;
     Store_Settings(s);
 }
 
@@ -189,6 +192,9 @@ void Control_Command(const Platform_Event& event) {
             break;
         case CTL_THRESHOLD_SLIDER: Apply_Threshold(); break;
         case CTL_AUTO_THRESHOLD: Auto_Threshold(); break;
+        case CTL_THRESHOLD_METHOD:
+            if (event.Type == ETYPE_CHANGE) Mark_Prefs_Changed();
+            break;
         case CTL_SNAP_ANGLE:
         case CTL_SNAP_EDGES: Prefs_Save(); break;
         case CTL_READOUT_THRESHOLD_PCT:

@@ -120,7 +120,15 @@ void Build_Analysis_Page(double scale) {
     Set_Slider_Range(CTL_THRESHOLD_SLIDER, 1, 255);
     Create_Control(WINDOW_MAIN, CTL_AUTO_THRESHOLD, CONTROL_BUTTON, 306, 14, 20, 24, "A", page);
     Create_Control(WINDOW_MAIN, CTL_PLUS_MINUS, CONTROL_TOGGLE_BUTTON, 326, 14, 24, 24, "+-", page);
-    Create_Control(WINDOW_MAIN, CTL_MEASURE_FRAME, CONTROL_FRAME, 2, 40, 400, 380, "Measurements:", page);
+    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_METHOD_LABEL, CONTROL_LABEL, 4, 45, 160, 22, "Automatic threshold:",
+                   page);
+    Create_Control(WINDOW_MAIN, CTL_THRESHOLD_METHOD, CONTROL_DROPDOWN, 166, 40, 130, 26, "", page);
+    for (const char* method : {"Own rule", "Otsu", "Triangle", "Li", "IsoData", "Mean"})
+        Add_Row(CTL_THRESHOLD_METHOD, method);
+    Set_State(CTL_THRESHOLD_METHOD, 0);
+    // Everything below moves down by the choice's row.
+    const int below = 30;
+    Create_Control(WINDOW_MAIN, CTL_MEASURE_FRAME, CONTROL_FRAME, 2, 40 + below, 400, 380, "Measurements:", page);
 
     struct Readout {
         int64_t Label, View;
@@ -136,10 +144,11 @@ void Build_Analysis_Page(double scale) {
         {CTL_LABEL_THRESHOLD_PCT, CTL_READOUT_THRESHOLD_PCT, 208, 106, 18, 126, 130, "Threshold %:"},
     };
     for (const Readout& r : readouts) {
-        Create_Control(WINDOW_MAIN, r.Label, CONTROL_LABEL, r.X, r.Label_Y, r.Label_W, r.Label_H, r.Caption, page);
-        Create_Control(WINDOW_MAIN, r.View, CONTROL_GL_VIEW, r.X, r.View_Y, 94, 28, "", page);
+        Create_Control(WINDOW_MAIN, r.Label, CONTROL_LABEL, r.X, r.Label_Y + below, r.Label_W, r.Label_H, r.Caption,
+                       page);
+        Create_Control(WINDOW_MAIN, r.View, CONTROL_GL_VIEW, r.X, r.View_Y + below, 94, 28, "", page);
     }
-    Create_Control(WINDOW_MAIN, CTL_MEASURE_LIST, CONTROL_LIST, 4, 166, 480, 140, "", page);
+    Create_Control(WINDOW_MAIN, CTL_MEASURE_LIST, CONTROL_LIST, 4, 166 + below, 480, 140, "", page);
     Set_Control_Font(CTL_MEASURE_LIST, CONTROL_FACE, 9, false);
     Add_List_Column(CTL_MEASURE_LIST, "ID", 40);
     for (const char* title : {"Msr1", "Msr2", "Msr3", "Msr4"}) Add_List_Column(CTL_MEASURE_LIST, title, 80);

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "analysis/threshold_methods.h"
 #include "app/calibration_panel.h"
 #include "app/control_ids.h"
 #include "app/dispatch.h"
@@ -14,6 +15,7 @@
 #include "base/debug_log.h"
 #include "base/image_io.h"
 #include "document/doc_model.h"
+#include "document/settings.h"
 #include "measure/calibration_list.h"
 #include "measure/snapping.h"
 #include "measure/units.h"
@@ -199,6 +201,12 @@ void Prefs_Load() {
     Jobs[0].Doc.Measure_Unit = integer("MeasureUnit", 2);
     Set_State(CTL_SNAP_ANGLE, integer("SnapToAngle", 1) ? 1 : 0);
     Set_State(CTL_SNAP_EDGES, integer("SnapToEdge", 1) ? 1 : 0);
+    // A method name not known here (a newer program's) keeps the own rule.
+    const std::string method = Lower(text_of("AutoThreshold", "own"));
+    int64_t method_row = 0;
+    for (uint8_t m = 0; m < THRESHOLD_METHODS; m++)
+        if (method == Threshold_Method_Name(m)) method_row = m + 1;
+    Set_State(CTL_THRESHOLD_METHOD, method_row);
 
     // A unit number outside the list selects nothing (lengths then read in mm).
     Set_State(CTL_UNIT_LIST, Jobs[0].Doc.Measure_Unit);
@@ -223,6 +231,9 @@ void Prefs_Save() {
         {"Snap_EdgeSensitivity", std::to_string(Snap_Edge_Sensitivity)},
         {"Snap_EdgeRadius", std::to_string(Snap_View().Edge_Radius)},
         {"Comport", Comport_Name},
+        {"AutoThreshold", Settings_View().Threshold_Method == 0
+                              ? std::string("own")
+                              : std::string(Threshold_Method_Name((uint8_t)(Settings_View().Threshold_Method - 1)))},
     };
     // The data folder is not created here: a deleted folder makes saves fail silently.
     std::string text = Compose(e);

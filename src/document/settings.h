@@ -14,6 +14,9 @@ struct User_Settings {
     bool Export_Scale_Bar = true;    // scale bar on exported pictures
     bool Export_Overlay = true;      // measurements on exported pictures
     bool Invert_Hits = false;        // "+-": the threshold readout counts the misses
+    // "Automatic threshold:": 0 the program's own rule, 1..5 Otsu, Triangle,
+    // Li, IsoData and Mean (the analysis's Threshold_Method + 1).
+    uint8_t Threshold_Method = 0;
 };
 
 const User_Settings& Settings_View();

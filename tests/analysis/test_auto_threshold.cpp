@@ -6,6 +6,7 @@
 #include "analysis/auto_threshold.h"
 #include "analysis/threshold.h"
 #include "analysis_helpers.h"
+#include "document/settings.h"
 
 namespace {
 
@@ -96,6 +97,44 @@ TEST(Auto_Threshold, LogsAndIgnoresModesWithoutAChannel) {
         EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), 42);
     }
     EXPECT_EQ(Log_Lines().size(), 3u);
+    Log_Close();
+}
+
+// The settings' method replaces the own rule: the slider takes the method's
+// cut mapped to the mode (black one level more lenient), and the hits are the
+// pixels above the cut.
+TEST(Auto_Threshold, MethodChosenInTheSettings) {
+    Make_Analysis_Controls();
+    Open_Test_Log();
+    Doc_Info& doc = Make_Document(10, 10);
+    Fill_Rect(doc, 0, 0, 4, 9, 215, 215, 215);  // K 40
+    Fill_Rect(doc, 5, 0, 9, 9, 55, 55, 55);     // K 200
+    doc.Processing.Mode = MODE_BLACK;
+    struct Row {
+        uint8_t method;
+        int64_t slider;  // -1: the own rule's, not pinned here
+        const char* log;
+    } rows[] = {{1, 42, "Automatic threshold, otsu: cut at 40"},
+                {5, 122, "Automatic threshold, mean: cut at 120"},
+                {0, -1, "FirstPC below 10: "}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.log);
+        User_Settings settings = Settings_View();
+        settings.Threshold_Method = r.method;
+        Store_Settings(settings);
+        Auto_Threshold();
+        if (r.slider >= 0) {
+            EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), r.slider);
+        }
+        EXPECT_EQ(Log_Lines().front().rfind(r.log, 0), 0u) << Log_Lines().front();
+        Process_Image();
+        if (r.slider >= 0) {
+            EXPECT_EQ(doc.Measure.Hit_Pixels, 50);
+        }
+        Log_Close();
+        Open_Test_Log();
+    }
+    Reset_Settings();
     Log_Close();
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "document/settings.h"
+
 #include "base/app_state.h"
 #include "app/prefs.h"
 #include "measure/snapping.h"
@@ -55,7 +57,7 @@ TEST_F(Prefs, Save_Writes_Every_Key_In_Order_And_Adds_A_Missing_Comport) {
               "\xEF\xBB\xBF\r\n[Global]\r\nApplicationName = Trellum\r\nLastDevice = \r\nLastResolution = \r\n"
               "MeasureUnit = 1\r\nPPMM = 787.401611\r\nSnapToAngle = 0\r\nSnap_AngleTolerance = 3.000000\r\n"
               "SnapToEdge = 1\r\nSnap_EdgePixels = 12\r\nSnap_EdgeSensitivity = 64\r\nSnap_EdgeRadius = 12\r\n"
-              "Comport = COM3\r\n");
+              "Comport = COM3\r\nAutoThreshold = own\r\n");
 }
 
 TEST_F(Prefs, Reader_Rules) {
@@ -74,6 +76,7 @@ TEST_F(Prefs, Reader_Rules) {
                      "Snap_EdgeRadius = 7\r\n"
                      "Snap_AngleTolerance = 2.5\r\n"
                      "Comport = /dev/ttyUSB0\r\n"
+                     "AutoThreshold = IsoData\r\n"
                      "SnapToEdge = 0\r\n");
     Prefs_Load();
     EXPECT_EQ(Last_Device, "Cam A  ");  // blanks before the line end stay
@@ -87,12 +90,14 @@ TEST_F(Prefs, Reader_Rules) {
     EXPECT_EQ(Get_State(CTL_SNAP_ANGLE), 1);  // missing: default 1
     EXPECT_EQ(Snap_Edge_Pixels, 12);
     EXPECT_EQ(Get_Text(CTL_MEASURE_FRAME), "Measurement: Pixels");
+    EXPECT_EQ(Settings_View().Threshold_Method, 4);
     // Carried-only values go back out unchanged.
     Prefs_Save();
     std::string saved = Read_Whole_File(Prefs_Path());
     EXPECT_NE(saved.find("LastDevice = Cam A  \r\n"), std::string::npos);
     EXPECT_NE(saved.find("LastResolution = 800x600\r\n"), std::string::npos);
     EXPECT_NE(saved.find("Comport = /dev/ttyUSB0\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("AutoThreshold = isodata\r\n"), std::string::npos);
 }
 
 TEST_F(Prefs, A_Calibration_That_Is_Not_A_Positive_Number_Reads_As_100) {
