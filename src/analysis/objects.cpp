@@ -167,65 +167,58 @@ void Fill_Holes(Object_Work* work) {
     }
 }
 
-// Whether component p lies in component c's filled outline (c itself, a
-// hole of it, or anything inside one).
-inline bool Inside(const std::vector<Object_Component>& comps, int32_t p, int32_t c) {
-    const int32_t depth = comps[c].Depth;
-    while (p >= 0 && p != c && comps[p].Depth > depth) p = comps[p].Parent;
-    return p == c;
-}
-
-// Counts, for every object, the unit edges and the corners of its filled
-// outer outline, along each lattice line y = 0..h between rows y - 1 and y.
-// Around a lattice point the four pixels TL TR / BL BR decide: one or three
-// of them inside is one corner, two diagonal ones are two.
-void Trace_Outlines(int32_t w, int32_t h, Object_Work* work) {
-    const std::vector<Object_Run>& runs = work->Runs;
-    const std::vector<int32_t>& comp_of = work->Link;
-    std::vector<Object_Component>& comps = work->Components;
-    for (int32_t y = 0; y <= h; y++) {
-        const bool top = y > 0, bottom = y < h;
-        int32_t ti = top ? work->Row_Start[y - 1] : 0, bi = bottom ? work->Row_Start[y] : 0;
-        int32_t left_top = -1, left_bottom = -1;
-        for (int32_t x = 0;;) {
-            const int32_t t = top && x < w ? comp_of[ti] : -1;
-            const int32_t b = bottom && x < w ? comp_of[bi] : -1;
-            if (left_top != t || left_bottom != b) {
-                const int32_t quad[4] = {left_top, t, left_bottom, b};
-                for (int k = 0; k < 4; k++) {
-                    const int32_t c = quad[k];
-                    if (c < 0 || !comps[c].Hit) continue;
-                    bool seen = false;
-                    for (int j = 0; j < k; j++) seen = seen || quad[j] == c;
-                    if (seen) continue;
-                    const bool in[4] = {Inside(comps, quad[0], c), Inside(comps, quad[1], c),
-                                        Inside(comps, quad[2], c), Inside(comps, quad[3], c)};
-                    const int m = in[0] + in[1] + in[2] + in[3];
-                    if (m == 1 || m == 3)
-                        comps[c].Corners += 1;
-                    else if (m == 2 && in[0] == in[3])
-                        comps[c].Corners += 2;
-                    if (bottom && in[2] != in[3]) comps[c].Edges += 1;
-                }
-            }
-            if (x == w) break;
-            int32_t next = w;
-            if (top && runs[ti].X1 + 1 < next) next = runs[ti].X1 + 1;
-            if (bottom && runs[bi].X1 + 1 < next) next = runs[bi].X1 + 1;
-            if (t != b) {
-                const int32_t pair[2] = {t, b};
-                for (int k = 0; k < 2; k++) {
-                    const int32_t c = pair[k];
-                    if (c < 0 || !comps[c].Hit) continue;
-                    if (Inside(comps, t, c) != Inside(comps, b, c)) comps[c].Edges += next - x;
-                }
-            }
-            if (top && runs[ti].X1 + 1 == next && next < w) ti++;
-            if (bottom && runs[bi].X1 + 1 == next && next < w) bi++;
-            left_top = t, left_bottom = b;
-            x = next;
+// Length of the outer outline of the object whose first pixel is (x0, y0),
+// followed along pixel edges with the object on the right (clockwise on
+// screen), from that pixel's top-left corner. A corner is cut by 2 - sqrt(2)
+// unless the corner before it was cut and the side between them is one pixel
+// long: so a one-pixel step of a staircase costs sqrt(2), and a lone pixel
+// 4 - 2 (2 - sqrt(2)). Where two pixels meet only at a corner, 8-connected
+// objects go on across it and 4-connected ones turn away.
+double Trace_Perimeter(const uint8_t* mask, int32_t w, int32_t h, int32_t x0, int32_t y0, int32_t connectivity,
+                       std::vector<int32_t>* sides) {
+    // Per direction (right, down, left, up on screen): the step, and the
+    // pixels ahead on the left and on the right of the lattice point reached.
+    static const int32_t STEP[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+    static const int32_t AHEAD_LEFT[4][2] = {{0, -1}, {0, 0}, {-1, 0}, {-1, -1}};
+    static const int32_t AHEAD_RIGHT[4][2] = {{0, 0}, {-1, 0}, {-1, -1}, {0, -1}};
+    auto hit = [&](int32_t x, int32_t y) { return x >= 0 && y >= 0 && x < w && y < h && mask[(int64_t)y * w + x] != 0; };
+    sides->clear();
+    int32_t x = x0, y = y0, d = 0, side = 0;
+    int64_t length = 0;
+    do {
+        x += STEP[d][0], y += STEP[d][1];
+        side++;
+        const bool left = hit(x + AHEAD_LEFT[d][0], y + AHEAD_LEFT[d][1]);
+        const bool right = hit(x + AHEAD_RIGHT[d][0], y + AHEAD_RIGHT[d][1]);
+        int32_t turn = 0;
+        if (left && (right || connectivity == 8))
+            turn = 3;
+        else if (!right || left)
+            turn = 1;
+        if (turn) {
+            sides->push_back(side);
+            length += side;
+            side = 0;
+            d = (d + turn) & 3;
+        }
+    } while (x != x0 || y != y0 || d != 0);
+    // Corner i ends side i. Start after a long side, where a corner is always cut.
+    const int32_t corners = (int32_t)sides->size();
+    int32_t start = -1;
+    for (int32_t i = 0; i < corners && start < 0; i++)
+        if ((*sides)[i] > 1) start = i;
+    int64_t cut = 0;
+    if (start < 0) {
+        cut = corners / 2;
+    } else {
+        bool last_cut = false;
+        for (int32_t k = 0; k < corners; k++) {
+            const int32_t i = (start + k) % corners;
+            last_cut = (*sides)[i] > 1 || !last_cut;
+            cut += last_cut;
         }
     }
+    return (double)length - (double)cut * CORNER_CUT;
 }
 
 // Hit runs grouped by component, each group in reading order.
@@ -374,7 +367,6 @@ Object_Status Measure_Objects(const uint8_t* mask, int32_t w, int32_t h, const O
     Join_Runs(h, options.Connectivity, work);
     Collect_Components(w, h, work);
     Link_Parents(work);
-    Trace_Outlines(w, h, work);
     if (options.Include_Holes) Fill_Holes(work);
     Group_Object_Runs(work);
 
@@ -387,7 +379,8 @@ Object_Status Measure_Objects(const uint8_t* mask, int32_t w, int32_t h, const O
         Object_Measures m = {};
         m.Area = c.Count;
         m.Min_X = c.Min_X, m.Min_Y = c.Min_Y, m.Max_X = c.Max_X, m.Max_Y = c.Max_Y;
-        m.Perimeter = (double)c.Edges - (double)c.Corners * CORNER_CUT;
+        m.Perimeter = Trace_Perimeter(mask, w, h, work->Runs[c.First_Run].X0, c.Min_Y, options.Connectivity,
+                                      &work->Sides);
         m.Circularity = 4 * PI * (double)c.Count / (m.Perimeter * m.Perimeter);
         if (m.Circularity > 1) m.Circularity = 1;
         if (!(m.Circularity >= options.Min_Circularity && m.Circularity <= options.Max_Circularity)) continue;

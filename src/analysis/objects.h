@@ -6,12 +6,14 @@
 // under the other one (4 with 8, 8 with 4), so that every background
 // component that does not reach the picture's edge is enclosed by exactly one
 // object: its hole. Sums over runs give the area and the moments in closed
-// form; the outline and the hull come from the run ends.
+// form, the run ends give the hull; the outer outline is followed on the mask.
 //
 // Conventions (pixel (i, j) covers i..i+1, j..j+1 from the top-left corner):
 // - centroid: mean of the pixel centres;
-// - perimeter: the outer outline along pixel edges, every corner of it cut by
-//   2 - sqrt(2); the outlines of holes never count, with or without holes;
+// - perimeter: the outer outline along pixel edges, with its corners cut by
+//   2 - sqrt(2) except every second one of a run of one-pixel sides (a
+//   staircase step costs sqrt(2)); the outlines of holes never count, with or
+//   without holes;
 // - circularity: 4 pi area / perimeter^2, at most 1;
 // - Feret: over the corners of the object's pixels (their convex hull);
 // - ellipse: the axis ratio and angle of the second central moments of the
@@ -63,7 +65,6 @@ struct Object_Component {
     int32_t Hit, Edge;
     int32_t Min_X, Min_Y, Max_X, Max_Y;
     int64_t Count, Sum_X, Sum_Y, Sum_XX, Sum_YY, Sum_XY;  // over pixel indices, not centres
-    int64_t Edges, Corners;                             // of the filled outer outline
 };
 
 // Work memory kept by the caller: after a call on a mask of the same size
@@ -76,6 +77,7 @@ struct Object_Work {
     std::vector<int32_t> Object_Runs, Object_Run_Start;  // hit runs grouped by component
     std::vector<int32_t> Row_Min, Row_Max;
     std::vector<int64_t> Points, Hull;  // x, y pairs
+    std::vector<int32_t> Sides;         // side lengths along an outline, corner to corner
 };
 
 enum Object_Status { OBJECTS_OK = 0, OBJECTS_BAD_MASK = 1, OBJECTS_BAD_OPTIONS = 2 };
