@@ -156,8 +156,10 @@ def main():
                 note("major vs converted eigenvalues", abs(m["major"] - 2 * semi), where)
                 note("minor vs converted eigenvalues", abs(m["minor"] - 2 * p.area / (math.pi * semi)), where)
                 if (l1 - l2) / (l1 + l2) > 1e-3:  # the angle of a round region means nothing
-                    note("ellipse angle vs 90 + orientation", angle_gap(m["ellipse_angle"],
-                                                                      90 + math.degrees(p.orientation)), where)
+                    # scikit-image takes a branch of its own when the row and column moments are equal
+                    equal = abs(p.inertia_tensor[0, 0] - p.inertia_tensor[1, 1]) < 1e-9
+                    note("ellipse angle vs 90 + orientation" + (" (equal row, column moments)" if equal else ""),
+                         angle_gap(m["ellipse_angle"], 90 + math.degrees(p.orientation)), where)
     width = max(len(k) for k in worst)
     for name, (value, where) in worst.items():
         print("%-*s %12.6g   at %s" % (width, name, value, where))
