@@ -35,12 +35,12 @@ KERNEL_BODY uint32_t Grey_Word(uint32_t px) {
 
 template <int MODE>
 KERNEL_BODY uint32_t Single_Pass(const uint8_t* __restrict src, uint8_t* __restrict dst, uint8_t* __restrict mask,
-                                 int64_t n, uint32_t limit) {
+                                 int64_t n, uint32_t limit, uint32_t flip) {
     uint32_t count = 0;
     for (int64_t i = 0; i < n; i++) {
         uint32_t px;
         memcpy(&px, src + 4 * i, 4);
-        const uint32_t is_hit = Colour_Value<MODE>(px) > limit;
+        const uint32_t is_hit = (uint32_t)(Colour_Value<MODE>(px) > limit) ^ flip;
         const uint32_t out = is_hit ? HIT_WORD : Grey_Word(px);
         memcpy(dst + 4 * i, &out, 4);
         mask[i] = (uint8_t)is_hit;
@@ -50,14 +50,15 @@ KERNEL_BODY uint32_t Single_Pass(const uint8_t* __restrict src, uint8_t* __restr
 }
 
 KERNEL_BODY uint32_t Any_Pass(const uint8_t* __restrict src, uint8_t* __restrict dst, uint8_t* __restrict mask,
-                              int64_t n, const uint8_t thresholds[4]) {
+                              int64_t n, const uint8_t thresholds[4], uint32_t flip) {
     const uint32_t tc = thresholds[0], tm = thresholds[1], ty = thresholds[2], tk = thresholds[3];
     uint32_t count = 0;
     for (int64_t i = 0; i < n; i++) {
         uint32_t px;
         memcpy(&px, src + 4 * i, 4);
         const uint32_t is_hit = (uint32_t)((Colour_Value<1>(px) >= tc) | (Colour_Value<2>(px) >= tm) |
-                                           (Colour_Value<3>(px) >= ty) | (Colour_Value<4>(px) >= tk));
+                                           (Colour_Value<3>(px) >= ty) | (Colour_Value<4>(px) >= tk)) ^
+                                flip;
         const uint32_t out = is_hit ? HIT_WORD : Grey_Word(px);
         memcpy(dst + 4 * i, &out, 4);
         mask[i] = (uint8_t)is_hit;
@@ -67,8 +68,9 @@ KERNEL_BODY uint32_t Any_Pass(const uint8_t* __restrict src, uint8_t* __restrict
 }
 
 KERNEL_BODY int64_t Threshold_Body(const uint8_t* src, uint8_t* dst, uint8_t* mask, int64_t n, uint8_t mode,
-                                   uint8_t limit, const uint8_t thresholds[4]) {
+                                   uint8_t limit, const uint8_t thresholds[4], uint8_t bright) {
     if (mode < 1 || mode > 5) return 0;
+    const uint32_t flip = bright ? 1 : 0;
     int64_t count = 0;
     for (int64_t at = 0; at < n; at += STRETCH) {
         const int64_t k = n - at < STRETCH ? n - at : STRETCH;
@@ -76,11 +78,11 @@ KERNEL_BODY int64_t Threshold_Body(const uint8_t* src, uint8_t* dst, uint8_t* ma
         uint8_t* d = dst + 4 * at;
         uint8_t* m = mask + at;
         switch (mode) {
-            case 1: count += Single_Pass<1>(s, d, m, k, limit); break;
-            case 2: count += Single_Pass<2>(s, d, m, k, limit); break;
-            case 3: count += Single_Pass<3>(s, d, m, k, limit); break;
-            case 4: count += Single_Pass<4>(s, d, m, k, limit); break;
-            default: count += Any_Pass(s, d, m, k, thresholds);
+            case 1: count += Single_Pass<1>(s, d, m, k, limit, flip); break;
+            case 2: count += Single_Pass<2>(s, d, m, k, limit, flip); break;
+            case 3: count += Single_Pass<3>(s, d, m, k, limit, flip); break;
+            case 4: count += Single_Pass<4>(s, d, m, k, limit, flip); break;
+            default: count += Any_Pass(s, d, m, k, thresholds, flip);
         }
     }
     return count;
@@ -137,13 +139,14 @@ KERNEL_BODY void Histogram_Body(const uint8_t* src, int64_t n, uint8_t mode, int
     }
 }
 
-typedef int64_t (*Threshold_Fn)(const uint8_t*, uint8_t*, uint8_t*, int64_t, uint8_t, uint8_t, const uint8_t*);
+typedef int64_t (*Threshold_Fn)(const uint8_t*, uint8_t*, uint8_t*, int64_t, uint8_t, uint8_t, const uint8_t*,
+                                uint8_t);
 typedef void (*Histogram_Fn)(const uint8_t*, int64_t, uint8_t, int64_t*);
 
 #define KERNEL_LEVEL(TARGET, SUFFIX)                                                                          \
     TARGET int64_t Threshold_##SUFFIX(const uint8_t* src, uint8_t* dst, uint8_t* mask, int64_t n, uint8_t mode, \
-                                      uint8_t limit, const uint8_t* thresholds) {                              \
-        return Threshold_Body(src, dst, mask, n, mode, limit, thresholds);                                     \
+                                      uint8_t limit, const uint8_t* thresholds, uint8_t bright) {              \
+        return Threshold_Body(src, dst, mask, n, mode, limit, thresholds, bright);                             \
     }                                                                                                          \
     TARGET void Histogram_##SUFFIX(const uint8_t* src, int64_t n, uint8_t mode, int64_t* histogram) {          \
         Histogram_Body(src, n, mode, histogram);                                                               \
@@ -208,9 +211,9 @@ bool Set_Kernel_Level(uint8_t level) {
 }
 
 int64_t Threshold_Kernel(const uint8_t* src, uint8_t* dst, uint8_t* mask, int64_t n, uint8_t mode, uint8_t limit,
-                         const uint8_t thresholds[4]) {
+                         const uint8_t thresholds[4], uint8_t bright) {
     if (n <= 0) return 0;
-    return Threshold_Levels[Kernel_Level_In_Use](src, dst, mask, n, mode, limit, thresholds);
+    return Threshold_Levels[Kernel_Level_In_Use](src, dst, mask, n, mode, limit, thresholds, bright);
 }
 
 void Channel_Histogram_Kernel(const uint8_t* src, int64_t n, uint8_t mode, int64_t histogram[256]) {

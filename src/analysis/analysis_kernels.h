@@ -36,8 +36,10 @@ bool Set_Kernel_Level(uint8_t level);
 // comparison). Mode 5: a hit when any of C, M, Y, K reaches its own threshold
 // (thresholds[0..3], so a threshold of 0 passes every pixel). Other modes:
 // nothing is written and 0 is returned. Writes n pixels to dst and n bytes
-// (1 = hit, 0 = not) to mask; returns the hit count.
+// (1 = hit, 0 = not) to mask; returns the hit count. With `bright` set the
+// rule is inverted (bright objects on a dark ground): every pixel the rule
+// above does not hit is a hit, and the other way round.
 int64_t Threshold_Kernel(const uint8_t* src, uint8_t* dst, uint8_t* mask, int64_t n, uint8_t mode, uint8_t limit,
-                         const uint8_t thresholds[4]);
+                         const uint8_t thresholds[4], uint8_t bright = 0);
 // histogram[v] = pixels of src whose colour value in `mode` (1..4) is v; all 0 for other modes.
 void Channel_Histogram_Kernel(const uint8_t* src, int64_t n, uint8_t mode, int64_t histogram[256]);

@@ -84,7 +84,8 @@ bool Auto_Threshold_Of_Current(int64_t* threshold) {
         if ((int64_t)(doc.Image_Buffer.size() / 4) < pixels) pixels = (int64_t)(doc.Image_Buffer.size() / 4);
         int64_t histogram[256];
         Mode_Histogram(doc.Image_Buffer.data(), pixels, mode, histogram);
-        const Slider_Choice choice = Threshold_For_Slider((uint8_t)(method - 1), histogram, mode);
+        const Slider_Choice choice = Threshold_For_Slider((uint8_t)(method - 1), histogram, mode,
+                                                          doc.Processing.Bright ? OBJECTS_BRIGHT : OBJECTS_DARK);
         Log("Automatic threshold, " + std::string(Threshold_Method_Name((uint8_t)(method - 1))) + ": cut at " +
             std::to_string(choice.Cut));
         *threshold = choice.Slider;

@@ -70,12 +70,12 @@ struct Processed_Source {
     const uint8_t* Pixels = nullptr;
     size_t Bytes = 0;
     int32_t W = 0, H = 0;
-    uint8_t Mode = 0, Cyan = 0, Magenta = 0, Yellow = 0, Black = 0;
+    uint8_t Mode = 0, Cyan = 0, Magenta = 0, Yellow = 0, Black = 0, Bright = 0;
     int64_t Count = 0;
     bool Same_As(const Processed_Source& o) const {
         return Valid && o.Valid && Slot == o.Slot && Pixels == o.Pixels && Bytes == o.Bytes && W == o.W &&
                H == o.H && Mode == o.Mode && Cyan == o.Cyan && Magenta == o.Magenta && Yellow == o.Yellow &&
-               Black == o.Black;
+               Black == o.Black && Bright == o.Bright;
     }
 };
 Processed_Source Last_Processed;
@@ -146,6 +146,7 @@ void Process_Image() {
     source.Magenta = p.Threshold_Magenta;
     source.Yellow = p.Threshold_Yellow;
     source.Black = p.Threshold_Black;
+    source.Bright = p.Bright ? 1 : 0;
     const bool unchanged = slot->Image_Changed == 0 && source.Same_As(Last_Processed) &&
                            Processed_Image.size() == src.size() && (int64_t)Hit_Mask.size() == n &&
                            Hit_Mask_Width == w && Hit_Mask_Height == h;
@@ -174,7 +175,7 @@ void Process_Image() {
             const uint8_t thresholds[4] = {p.Threshold_Cyan, p.Threshold_Magenta, p.Threshold_Yellow,
                                            p.Threshold_Black};
             count = Threshold_Kernel(src.data(), Processed_Image.data(), Hit_Mask.data(), pixels, mode, limit,
-                                     thresholds);
+                                     thresholds, source.Bright);
         }
         source.Count = count;
         Last_Processed = source;

@@ -22,6 +22,17 @@ void Apply_Threshold() {
     Set_Text(CTL_THRESHOLD_FRAME, "Threshold [" + std::to_string(v) + "]");
 }
 
+void Bright_Objects_Changed() {
+    Job_Slot* slot = Current_Slot();
+    if (!slot) return;
+    const uint8_t bright = Get_State(CTL_BRIGHT_OBJECTS) == 1 ? 1 : 0;
+    if (slot->Doc.Processing.Bright == bright) return;
+    slot->Doc.Processing.Bright = bright;
+    Mark_Document_Changed(Current_Job);
+    Request_Threshold_Label();
+    Request_Redraw();
+}
+
 void Select_Analysis_Mode(int64_t button) {
     if (button < 1 || button > 6) return;
     Request_Threshold_Label();

@@ -38,6 +38,7 @@ const int64_t CTL_THRESHOLD_FRAME = 139;  // "Threshold [..]"
 const int64_t CTL_PLUS_MINUS = 175;       // "+-"
 const int64_t CTL_THRESHOLD_METHOD_LABEL = 176;  // "Automatic threshold:"
 const int64_t CTL_THRESHOLD_METHOD = 177;
+const int64_t CTL_BRIGHT_OBJECTS = 178;          // "Bright objects"
 const int64_t CTL_MEASURE_FRAME = 142;    // "Measurements:"
 const int64_t CTL_LABEL_SCALE_X = 159;
 const int64_t CTL_READOUT_SCALE_X = 160;

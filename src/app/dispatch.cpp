@@ -192,6 +192,7 @@ void Control_Command(const Platform_Event& event) {
             break;
         case CTL_THRESHOLD_SLIDER: Apply_Threshold(); break;
         case CTL_AUTO_THRESHOLD: Auto_Threshold(); break;
+        case CTL_BRIGHT_OBJECTS: Bright_Objects_Changed(); break;
         case CTL_THRESHOLD_METHOD:
             if (event.Type == ETYPE_CHANGE) Mark_Prefs_Changed();
             break;

@@ -58,6 +58,7 @@ void Activate_Job(int64_t slot) {
         default: threshold = 0; break;
     }
     Set_State(CTL_THRESHOLD_SLIDER, threshold);
+    Set_State(CTL_BRIGHT_OBJECTS, p.Bright ? 1 : 0);
     Set_State(CTL_UNIT_LIST, Jobs[slot].Doc.Measure_Unit);
     Settings_From_Widgets();
     // The automatic tools make sense only on a thresholded picture.

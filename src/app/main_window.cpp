@@ -126,8 +126,9 @@ void Build_Analysis_Page(double scale) {
     for (const char* method : {"Own rule", "Otsu", "Triangle", "Li", "IsoData", "Mean"})
         Add_Row(CTL_THRESHOLD_METHOD, method);
     Set_State(CTL_THRESHOLD_METHOD, 0);
-    // Everything below moves down by the choice's row.
-    const int below = 30;
+    Create_Control(WINDOW_MAIN, CTL_BRIGHT_OBJECTS, CONTROL_CHECKBOX, 4, 70, 200, 24, "Bright objects", page);
+    // Everything below moves down by these two rows.
+    const int below = 58;
     Create_Control(WINDOW_MAIN, CTL_MEASURE_FRAME, CONTROL_FRAME, 2, 40 + below, 400, 380, "Measurements:", page);
 
     struct Readout {

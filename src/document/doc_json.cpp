@@ -175,6 +175,9 @@ std::string Doc_To_Json(const Doc_Info& doc) {
         Put_Int(&out, &f, "Threshold_Yellow", p.Threshold_Yellow);
         Put_Int(&out, &f, "Threshold_Black", p.Threshold_Black);
         Put_Int(&out, &f, "Use_HSVRange", p.Use_HSVRange);
+        // Written only when set, so a document that never used it keeps the
+        // settings text an older program writes.
+        if (p.Bright) Put_Int(&out, &f, "Bright", 1);
         out += '}';
     }
     Key(&out, &first, "Video_Settings");
@@ -363,6 +366,8 @@ bool Json_To_Doc(const std::string& text, Doc_Info* out) {
         Get_Int(*p, "Threshold_Yellow", &doc.Processing.Threshold_Yellow);
         Get_Int(*p, "Threshold_Black", &doc.Processing.Threshold_Black);
         Get_Int(*p, "Use_HSVRange", &doc.Processing.Use_HSVRange);
+        Get_Int(*p, "Bright", &doc.Processing.Bright);
+        if (doc.Processing.Bright > 1) doc.Processing.Bright = 1;
     }
     if (const json* v = Get_Object(root, "Video_Settings")) Read_Video_Settings(*v, &doc.Video_Settings);
     Get_Int(root, "Measure_Unit", &doc.Measure_Unit);

@@ -41,6 +41,9 @@ struct ProcessMode {
     uint8_t Threshold_Yellow = 0;
     uint8_t Threshold_Black = 0;
     uint8_t Use_HSVRange = 0;      // unused, 0
+    // 1 = "Bright objects": the mode's hit rule is inverted (a hit is a pixel
+    // whose colour value is below the threshold). Files without it read 0.
+    uint8_t Bright = 0;
 };
 
 const int VIDEO_PROPERTY_COUNT = 18;

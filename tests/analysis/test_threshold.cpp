@@ -104,7 +104,7 @@ TEST(Threshold, PassRunsOnlyWhenItsSourceChanged) {
         const char* what;
         int64_t hits;  // after one more black pixel written in place, then the change
     } steps[] = {{"nothing", 2}, {"threshold", 4}, {"mode", 5}, {"image changed", 6}, {"other slot and back", 7},
-                 {"resized", 25}};  // a new buffer is all black
+                 {"bright objects", 32 - 8}, {"resized", 0}};  // a new buffer is all black: no bright objects
     int32_t next_x = 2;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -121,6 +121,7 @@ TEST(Threshold, PassRunsOnlyWhenItsSourceChanged) {
             Process_Image();
             Make_Current_Job(0);
         }
+        if (what == "bright objects") doc.Processing.Bright = 1;
         if (what == "resized") Allocate_Image(&Jobs[0], 5, 5);
         Process_Image();
         EXPECT_EQ(doc.Measure.Hit_Pixels, step.hits);
@@ -194,7 +195,8 @@ struct Plain_Result {
     std::vector<uint8_t> picture, mask;
     int64_t count = 0;
 };
-Plain_Result Plain_Process(const std::vector<uint8_t>& src, uint8_t mode, const uint8_t t[4]) {
+// With `bright` every pixel the rule does not hit is a hit, and the other way round.
+Plain_Result Plain_Process(const std::vector<uint8_t>& src, uint8_t mode, const uint8_t t[4], bool bright = false) {
     const size_t n = src.size() / 4;
     Plain_Result out;
     out.picture = src;
@@ -210,6 +212,7 @@ Plain_Result Plain_Process(const std::vector<uint8_t>& src, uint8_t mode, const 
         } else {
             hit = colour[mode - 1] > (uint8_t)(t[mode - 1] - (mode == 4 ? 2 : 1));
         }
+        hit = hit != bright;
         const int grey = r / 4 + g / 2 + b / 8 + 1;
         const uint8_t hit_bytes[4] = {50, 190, 250, 0};
         const uint8_t grey_bytes[4] = {(uint8_t)grey, (uint8_t)grey, (uint8_t)grey, 255};
@@ -262,12 +265,14 @@ TEST(Threshold, EveryKernelLevelEqualsThePlainRules) {
                 Paint_Turning_Levels(doc);
             }
             for (uint8_t mode = 0; mode <= 6; mode++) {
-                for (int set = 0; set < pic.threshold_sets; set++) {
+                for (int set = 0; set < 2 * pic.threshold_sets; set++) {
+                    const bool bright = set >= pic.threshold_sets;
                     SCOPED_TRACE(testing::Message() << Kernel_Level_Name(level) << ", " << pic.what << ", mode "
-                                                    << int(mode) << ", thresholds " << set);
-                    const uint8_t* t = threshold_sets[set];
-                    doc.Processing = {"", mode, t[0], t[1], t[2], t[3], 0};
-                    const Plain_Result want = Plain_Process(doc.Image_Buffer, mode, t);
+                                                    << int(mode) << ", thresholds " << set % pic.threshold_sets
+                                                    << (bright ? ", bright objects" : ""));
+                    const uint8_t* t = threshold_sets[set % pic.threshold_sets];
+                    doc.Processing = {"", mode, t[0], t[1], t[2], t[3], 0, bright};
+                    const Plain_Result want = Plain_Process(doc.Image_Buffer, mode, t, bright);
                     Process_Image();
                     ASSERT_EQ(doc.Measure.Hit_Pixels, want.count);
                     ASSERT_TRUE(Processed_Image == want.picture);

@@ -271,6 +271,19 @@ TEST_F(Dispatch, Selecting_A_Document_Shows_Its_Settings) {
         EXPECT_EQ(Get_State(CTL_THRESHOLD_SLIDER), r[2]);
         EXPECT_EQ(Control_Hidden(CTL_TOOL_AUTO_CIRCLE), r[1] == 0);
     }
+    // "Bright objects" is the document's own: ticked, it changes this one
+    // document, and the box follows whichever document is selected.
+    Make_Document(2, 4, 4);
+    Select_Job(3);
+    Mark_Document_Saved(3);
+    Set_State(CTL_BRIGHT_OBJECTS, 1);
+    Control_Command(Control(CTL_BRIGHT_OBJECTS, ETYPE_LEFT_CLICK));
+    EXPECT_EQ(Jobs[3].Doc.Processing.Bright, 1);
+    EXPECT_EQ(Jobs[3].Changed, 1);
+    Select_Job(2);
+    EXPECT_EQ(Get_State(CTL_BRIGHT_OBJECTS), 0);
+    Select_Job(3);
+    EXPECT_EQ(Get_State(CTL_BRIGHT_OBJECTS), 1);
 }
 
 // File menu "Export picture...": the current document at its own size in

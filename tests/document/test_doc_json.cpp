@@ -174,6 +174,29 @@ TEST(DocJson, BlobPixelCountMember) {
     EXPECT_EQ(back.Tools[3].Area, 0);
 }
 
+// "Bright objects" is an added member of "Processing": written only when set,
+// read as off when absent, and anything but 0 or 1 counts as off or on.
+TEST(DocJson, BrightObjectsMember) {
+    struct Case {
+        const char* processing;
+        uint8_t bright;
+    } cases[] = {{"\"Mode\":2", 0}, {"\"Mode\":2,\"Bright\":1", 1}, {"\"Bright\":0", 0}, {"\"Bright\":7", 1}};
+    for (const Case& c : cases) {
+        Doc_Info d;
+        std::string text = std::string("{\"Processing\":{") + c.processing + "}}";
+        ASSERT_TRUE(Json_To_Doc(text, &d)) << text;
+        EXPECT_EQ(d.Processing.Bright, c.bright) << text;
+    }
+    Doc_Info doc = Known_Document();
+    EXPECT_EQ(Doc_To_Json(doc).find("\"Bright\""), std::string::npos);
+    doc.Processing.Bright = 1;
+    const std::string text = Doc_To_Json(doc);
+    EXPECT_NE(text.find("\"Use_HSVRange\":0,\"Bright\":1}"), std::string::npos) << text;
+    Doc_Info back;
+    ASSERT_TRUE(Json_To_Doc(text, &back));
+    EXPECT_EQ(back.Processing.Bright, 1);
+}
+
 // Writers that print every number as a float: an integral value in the
 // field's range is that integer, anything else leaves the field zero.
 TEST(DocJson, IntegerFieldsTakeIntegralFloats) {
