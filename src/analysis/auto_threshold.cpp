@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "analysis/analysis_kernels.h"
 #include "analysis/threshold.h"
 #include "analysis/threshold_methods.h"
 #include "base/debug_log.h"
@@ -16,13 +15,8 @@ void Auto_Threshold_Curve(const Doc_Info& doc, int64_t A[AUTO_THRESHOLD_LEVELS])
     const uint8_t mode = doc.Processing.Mode;
     if (mode < MODE_CYAN || mode > MODE_BLACK) return;
 
-    const int64_t w = doc.Resolution.x > 0 ? doc.Resolution.x : 0;
-    const int64_t h = doc.Resolution.y > 0 ? doc.Resolution.y : 0;
-    int64_t pixels = w * h;
-    if ((int64_t)(doc.Image_Buffer.size() / 4) < pixels) pixels = (int64_t)(doc.Image_Buffer.size() / 4);
-
     int64_t histogram[256];
-    Channel_Histogram_Kernel(doc.Image_Buffer.data(), pixels, mode, histogram);
+    Mode_Histogram(doc.Image_Buffer.data(), Document_Pixel_Count(doc), mode, histogram);
 
     // at_least[v] = pixels whose channel value is v or more.
     int64_t at_least[257];
@@ -79,11 +73,8 @@ bool Auto_Threshold_Of_Current(int64_t* threshold) {
     const uint8_t method = Settings_View().Threshold_Method;
     if (method >= 1 && method <= THRESHOLD_METHODS) {
         const Doc_Info& doc = slot->Doc;
-        int64_t pixels = (int64_t)(doc.Resolution.x > 0 ? doc.Resolution.x : 0) *
-                         (doc.Resolution.y > 0 ? doc.Resolution.y : 0);
-        if ((int64_t)(doc.Image_Buffer.size() / 4) < pixels) pixels = (int64_t)(doc.Image_Buffer.size() / 4);
         int64_t histogram[256];
-        Mode_Histogram(doc.Image_Buffer.data(), pixels, mode, histogram);
+        Mode_Histogram(doc.Image_Buffer.data(), Document_Pixel_Count(doc), mode, histogram);
         const Slider_Choice choice = Threshold_For_Slider((uint8_t)(method - 1), histogram, mode,
                                                           doc.Processing.Bright ? OBJECTS_BRIGHT : OBJECTS_DARK);
         Log("Automatic threshold, " + std::string(Threshold_Method_Name((uint8_t)(method - 1))) + ": cut at " +

@@ -38,14 +38,12 @@ inline uint8_t Channel(uint8_t r, uint8_t g, uint8_t b) {
     return (uint8_t)(255 - mx);
 }
 
-// The byte limit of modes 1..4: threshold - 1, or threshold - 2 for black,
-// wrapped into one unsigned byte (threshold 0 gives 255, or 254 for black).
 uint8_t Mode_Limit(uint8_t mode, uint8_t tc, uint8_t tm, uint8_t ty, uint8_t tk) {
     switch (mode) {
-        case MODE_CYAN: return (uint8_t)(tc - 1);
-        case MODE_MAGENTA: return (uint8_t)(tm - 1);
-        case MODE_YELLOW: return (uint8_t)(ty - 1);
-        case MODE_BLACK: return (uint8_t)(tk - 2);
+        case MODE_CYAN: return Hit_Limit(mode, tc);
+        case MODE_MAGENTA: return Hit_Limit(mode, tm);
+        case MODE_YELLOW: return Hit_Limit(mode, ty);
+        case MODE_BLACK: return Hit_Limit(mode, tk);
         default: return 255;
     }
 }
@@ -86,6 +84,10 @@ uint64_t Processed_Serial = 0;
 void Forget_Processed_Image() { Last_Processed = Processed_Source(); }
 
 uint64_t Processed_Image_Serial() { return Processed_Serial; }
+
+uint8_t Hit_Limit(uint8_t mode, uint8_t threshold) {
+    return (uint8_t)(threshold - (mode == MODE_BLACK ? 2 : 1));
+}
 
 uint8_t* Threshold_Of_Mode(ProcessMode* p, uint8_t mode) {
     switch (mode) {
@@ -128,7 +130,7 @@ void Process_Image() {
     // A slot whose buffer is missing or shorter than its Resolution (a failed
     // allocation) is processed only as far as it has pixels; the rest of the
     // mask stays 0.
-    const int64_t pixels = (int64_t)(src.size() / 4) < n ? (int64_t)(src.size() / 4) : n;
+    const int64_t pixels = Document_Pixel_Count(doc);
 
     const ProcessMode& p = doc.Processing;
     uint8_t mode = p.Mode;

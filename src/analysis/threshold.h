@@ -41,6 +41,10 @@ void Forget_Processed_Image();
 // Counts the passes that wrote Processed_Image: a view that shows it needs to
 // send it again only when this moved on.
 uint64_t Processed_Image_Serial();
+// The byte a colour value must exceed to be a hit of mode 1..4 at `threshold`:
+// threshold - 1, or threshold - 2 for black (one level more lenient), wrapped
+// into one unsigned byte (threshold 0 gives 255, or 254 for black).
+uint8_t Hit_Limit(uint8_t mode, uint8_t threshold);
 // Value 0..255 of the mode's colour (modes 1..4) for one pixel; 0 for other modes.
 uint8_t Mode_Channel_Value(uint8_t mode, uint8_t r, uint8_t g, uint8_t b);
 

@@ -154,8 +154,7 @@ int32_t Threshold_Of_Histogram(uint8_t method, const int64_t histogram[256]) {
 bool Slider_Hits_Value(uint8_t mode, Object_Polarity polarity, int32_t slider, uint8_t v) {
     if (mode < MODE_CYAN || mode > MODE_BLACK) return false;
     // The stored byte and the limit wrap as in the processing pass.
-    const uint8_t limit = (uint8_t)((uint8_t)slider - (mode == MODE_BLACK ? 2 : 1));
-    const bool dark_hit = v > limit;
+    const bool dark_hit = v > Hit_Limit(mode, (uint8_t)slider);
     return polarity == OBJECTS_BRIGHT ? !dark_hit : dark_hit;
 }
 

@@ -169,13 +169,11 @@ int32_t Pulse_Colour(float t) {
 void Render_Frame() {
     int32_t pulse = Pulse_Colour(Stage_Times.Vid_Rend);
     float upload_start = Elapsed_Ms();
-    bool current_pixels_changed = false;
     for (int64_t j = 0; j < JOB_SLOTS; j++) {
         Job_Slot& slot = Jobs[j];
         if (!slot.In_Use) continue;
         int64_t w = slot.Doc.Resolution.x, h = slot.Doc.Resolution.y;
         if (slot.Image_Changed == 1) {
-            if (j == Current_Job) current_pixels_changed = true;
             if (j == Current_Job) Queue_Border(pulse, THUMB_BORDER_WIDTH);
             if (!slot.Doc.Image_Buffer.empty() && (int64_t)slot.Doc.Image_Buffer.size() >= w * h * 4) {
                 int64_t tw = 0, th = 0;
@@ -218,7 +216,7 @@ void Render_Frame() {
 
     if (current && w > 0 && h > 0 && Processed_Image.size() == (size_t)(w * h * 4)) {
         const uint64_t serial = Processed_Image_Serial();
-        int changed = current_pixels_changed || serial != Shown_Processed_Serial ? 1 : 0;
+        int changed = serial != Shown_Processed_Serial ? 1 : 0;
         Shown_Processed_Serial = serial;
         GLip_Present_Buffer(CTL_PICTURE_VIEW, Processed_Image.data(), w, h, GLIP_BGRA_AS_RGB, GLIP_SMOOTH,
                             Background_Live, FIT_CONTAIN, GLIP_SWAP, GLIP_NO_FINISH, GLIP_CLEAR, changed);

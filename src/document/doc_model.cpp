@@ -140,6 +140,13 @@ void Allocate_Image(Job_Slot* slot, int32_t w, int32_t h) {
     slot->Doc.Image_Buffer.assign((size_t)w * (size_t)h * 4, 0);
 }
 
+int64_t Document_Pixel_Count(const Doc_Info& doc) {
+    const int64_t w = doc.Resolution.x > 0 ? doc.Resolution.x : 0;
+    const int64_t h = doc.Resolution.y > 0 ? doc.Resolution.y : 0;
+    const int64_t held = (int64_t)(doc.Image_Buffer.size() / 4);
+    return w * h < held ? w * h : held;
+}
+
 Job_Slot* Current_Slot() {
     if (Current_Job < 0 || Current_Job >= JOB_SLOTS) return nullptr;
     return &Jobs[Current_Job];

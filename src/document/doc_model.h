@@ -212,6 +212,9 @@ int64_t First_Free_Job();   // lowest free slot 1..8, or -1
 int64_t First_Used_Job();   // lowest used slot 1..8, or -1
 // Gives the slot a zero-filled buffer of w x h pixels and sets Resolution.
 void Allocate_Image(Job_Slot* slot, int32_t w, int32_t h);
+// The pixels of `doc` there are to work on: w x h, or fewer when its buffer is
+// shorter than its Resolution (a failed allocation).
+int64_t Document_Pixel_Count(const Doc_Info& doc);
 // The current slot, or nullptr when Current_Job is outside 0..8.
 Job_Slot* Current_Slot();
 const char* Tool_Letter(int64_t type);

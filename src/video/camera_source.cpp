@@ -1,7 +1,6 @@
 #include "video/camera_source.h"
 
 #include <chrono>
-#include <cstring>
 #include <vector>
 
 #include "base/app_state.h"
@@ -107,8 +106,7 @@ void Camera_Take_Frame() {
     Job_Slot& live = Jobs[0];
     // The sizes match now: the frame becomes the live picture, and the next
     // one is written into the buffer of this one.
-    if (!Capture_Exchange_Frame(&live.Doc.Image_Buffer))
-        memcpy(live.Doc.Image_Buffer.data(), frame.Pixels, live.Doc.Image_Buffer.size());
+    if (!Capture_Exchange_Frame(&live.Doc.Image_Buffer)) return;
     live.Image_Changed = 1;
     Request_Redraw();
     Source.Waiting_First_Frame = false;
